@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+// Listing attributes: 0 ordinary files only, 16 directories too.
+constexpr int attr_normal = 0;
+constexpr int attr_directory = 16;
+
+struct FileFacts {
+    bool is_dir = false;
+    std::uint64_t size = 0;
+    std::int64_t mtime = 0;  // seconds since the epoch
+};
+
+// A text file written line by line, each line flushed at once (the run log).
+class LineSink {
+public:
+    virtual ~LineSink() = default;
+    virtual void write_line(std::string_view line) = 0;
+};
+
+// Every touch of the file system. Paths are in program form: "\" or "/" separate, a leading
+// drive such as "C:" stands for the root on POSIX hosts, a relative path is taken against the
+// current directory, and a component that does not exist in its exact case matches the entry
+// that differs only in letter case. Failures throw AppError.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // The host path a program path maps to (after the case-insensitive fallback).
+    virtual std::string host_path(std::string_view path) const = 0;
+    // A host path (command line, chooser) in program form: absolute, with "\" separators.
+    virtual std::string program_path(std::string_view host) const = 0;
+
+    // Whole file as bytes. Missing: AppError 53; otherwise unreadable: AppError 75.
+    virtual std::string read_file(std::string_view path) const = 0;
+    // Create or truncate and write; AppError 75 when it cannot.
+    virtual void write_file(std::string_view path, std::string_view bytes) = 0;
+    // Write beside the target under a temporary name, then replace the target in one step.
+    // The target is untouched when anything fails.
+    virtual void write_file_atomic(std::string_view path, std::string_view bytes) = 0;
+    // Rename `from` over `to` in one step (the target is replaced if present).
+    virtual void replace(std::string_view from, std::string_view to) = 0;
+    virtual bool remove(std::string_view path) = 0;
+    virtual std::unique_ptr<LineSink> create_line_file(std::string_view path) = 0;
+
+    virtual std::optional<FileFacts> facts(std::string_view path) const = 0;
+    // Names (without directory) of the entries that match the last component of `pattern`
+    // ("*" and "?", letter case ignored), sorted without regard to case. With attr_normal
+    // only ordinary files; with attr_directory, directories too (a pattern naming a directory
+    // itself lists it).
+    virtual std::vector<std::string> list(std::string_view pattern, int attributes) const = 0;
+    // True when two paths name the same existing file, or would after the case fallback.
+    virtual bool same_file(std::string_view a, std::string_view b) const = 0;
+
+    virtual std::string current_dir() const = 0;  // program form
+    virtual void set_current_dir(std::string_view path) = 0;  // AppError 76 when it fails
+
+    // A new unique name "QV" + hex digits + ".tmp", reserved in the system temporary directory;
+    // returns the full path in program form.
+    virtual std::string temp_file() = 0;
+};
+
+}  // namespace qv

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+// Rows of one query, in table order. Values are text; a NULL field is nullopt.
+struct QueryResult {
+    std::vector<std::string> columns;
+    std::vector<std::vector<std::optional<std::string>>> rows;
+
+    bool empty() const { return rows.empty(); }
+    // Column index by name without regard to letter case; -1 when there is none.
+    int column(std::string_view name) const;
+    // The field of a row read by name without regard to case. AppError 3265 when the result has
+    // no such field.
+    std::optional<std::string> field(std::size_t row, std::string_view name) const;
+};
+
+// The reference database. Opened for one task and closed after it. Failures (open, query)
+// throw AppError whose number and description the callers show.
+class ReferenceEngine {
+public:
+    virtual ~ReferenceEngine() = default;
+    // host_path: the file as the host names it.
+    virtual void open(const std::string& host_path) = 0;
+    virtual void close() = 0;
+    virtual bool is_open() const = 0;
+    // A query text as the program writes it (Access SQL dialect).
+    virtual QueryResult query(std::string_view sql) = 0;
+};
+
+}  // namespace qv

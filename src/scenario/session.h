@@ -1,0 +1,67 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/fs.h"
+#include "platform/reference_engine.h"
+#include "platform/ui.h"
+#include "scenario/run_log.h"
+#include "scenario/scenario.h"
+
+namespace qv {
+
+struct ShellSettings {
+    std::string app_dir;
+    std::string config_path;
+    std::string model_dir;
+    std::string model_exe;
+    std::string data_dir;
+    std::string access_exe;
+    std::string msgbox_title;
+};
+
+// What the document asks of the main window: its caption and the scenario summary.
+class DocumentView {
+public:
+    virtual ~DocumentView() = default;
+    virtual void set_caption(const std::string& caption) = 0;
+    virtual void show_summary() = 0;
+};
+
+// One scenario with its settings, run log and the platform services it uses. Readers, writers,
+// dialogs and windows all receive the Session.
+class Session {
+public:
+    Session(Ui& ui, FileSystem& fs, ReferenceEngine& reference);
+
+    Ui& ui;
+    FileSystem& fs;
+    ReferenceEngine& reference;
+
+    Scenario sc;
+    ShellSettings settings;
+    RunLog log;
+    StateTable state_table;
+    DocumentView* view = nullptr;
+
+    // The general date-and-time text of "now" (replaceable in tests).
+    std::function<std::string()> now_text;
+
+    // The message box of the program's own title.
+    Button message(const std::string& text, Icon icon = Icon::None,
+                   Buttons buttons = Buttons::Ok);
+    void set_caption_for_current_file();
+    void show_summary();
+    // The orderly exit: "Ending run", 28 asterisks, log closed; then ends the program.
+    [[noreturn]] void fini();
+    // Ends the program at once, without the orderly exit.
+    [[noreturn]] static void end_program();
+
+    std::string option_file_path() const;
+};
+
+// "M/D/YYYY h:mm:ss AM" of the local time.
+std::string general_date_time_now();
+
+}  // namespace qv

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace qv {
+
+// Letter case changes act on ASCII letters only, so other bytes survive unchanged.
+std::string upper(std::string_view s);
+std::string lower(std::string_view s);
+// Blanks (spaces) only, as the file format trims.
+std::string trim(std::string_view s);
+std::string ltrim(std::string_view s);
+std::string rtrim(std::string_view s);
+bool iequals(std::string_view a, std::string_view b);
+bool starts_with_upper(std::string_view line, std::string_view prefix);  // compares upper(line)
+// The first n characters (all when shorter).
+std::string left(std::string_view s, std::size_t n);
+std::string right(std::string_view s, std::size_t n);
+// s cut or blank-padded to exactly n characters.
+std::string fit(std::string_view s, std::size_t n);
+
+// The value of an options-file line: the text after its first ":", upper-cased and trimmed;
+// the whole line when it has no colon.
+std::string line_value(std::string_view line);
+
+// The leading number of a text, 0 when there is none (blanks before it allowed).
+double lenient_number(std::string_view s);
+// The text as a number; AppError 13 when it is not one.
+double strict_number(std::string_view s);
+
+}  // namespace qv
