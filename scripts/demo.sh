@@ -5,5 +5,5 @@ here=$(cd "$(dirname "$0")/.." && pwd)
 cd "$here"
 bash scripts/setup.sh
 bash scripts/build.sh build
-build/qvopt check examples/demo/model/demo.opt --model-dir build/examples/demo/model \
-  --data-dir examples/demo/data
+build/qvopt check build/examples/demo/model/demo.opt --model-dir build/examples/demo/model \
+  --data-dir build/examples/demo/model/data

@@ -1,0 +1,242 @@
+#include "platform/app_error.h"
+#include "platform/program_end.h"
+#include "scenario/packets.h"
+#include "scenario/text.h"
+
+namespace qv {
+
+std::string split_dir(std::string_view path) {
+    std::size_t p = path.rfind('\\');
+    return p == std::string_view::npos ? std::string() : std::string(path.substr(0, p));
+}
+
+std::string split_file_name(std::string_view path) {
+    std::size_t p = path.rfind('\\');
+    return p == std::string_view::npos ? std::string(path) : std::string(path.substr(p + 1));
+}
+
+void copy_file_list(const AllocList& source, AllocList& target) { target.copy_from(source); }
+
+bool is_absolute_dir(std::string_view dir) {
+    return dir.find(':') != std::string_view::npos ||
+           (!dir.empty() && (dir[0] == '\\' || dir[0] == '/'));
+}
+
+namespace {
+
+// Upper-cased first five characters are "/END/" (no trim), as the keyed packets test it.
+bool is_keyed_packet_end(std::string_view line) { return upper(left(line, 5)) == "/END/"; }
+
+void keyed_line(LineWriter& out, int index, const std::string& path) {
+    out.line(std::string(run_file_key_texts[static_cast<std::size_t>(index)]) + "   : " +
+             lower(path));
+}
+
+// Splits a message or output path into directory and name and makes the directory full:
+// the options file's directory when the value has none, under model_dir when it is relative.
+void resolve_run_output(Session& s, const std::string& value, std::string& dir,
+                        std::string& name) {
+    dir = split_dir(value);
+    name = split_file_name(value);
+    if (dir.empty())
+        dir = s.sc.option_file_dir;
+    else if (!is_absolute_dir(dir))
+        dir = s.settings.model_dir + "\\" + dir;
+}
+
+}  // namespace
+
+void read_runfiles_packet(Session& s, LineReader& in) {
+    Scenario& sc = s.sc;
+    for (int i = 0; i < run_file_count; ++i) sc.run_file_keys[i] = run_file_key_texts[i];
+    for (int i = 8; i < run_file_count; ++i) sc.run_files[i].clear();
+    while (!in.eof()) {
+        const std::string& line = in.read();
+        if (is_keyed_packet_end(line)) return;
+        std::string key = upper(left(line, 16));
+        int k = -1;
+        for (int i = 0; i <= rf::retrofit; ++i)
+            if (key == sc.run_file_keys[i]) {
+                k = i;
+                break;
+            }
+        if (k < 0) {
+            s.message("Runfile descriptor not found " + key);
+            Session::end_program();
+        }
+        sc.run_files[k] = line_value(line);
+        if (k == rf::message) {
+            resolve_run_output(s, sc.run_files[k], sc.message_dir, sc.message_file_name);
+            sc.run_files[k] = sc.message_dir + "\\" + sc.message_file_name;
+        } else if (k == rf::output_data) {
+            resolve_run_output(s, sc.run_files[k], sc.output_dir, sc.output_file_name);
+            sc.run_files[k] = sc.output_dir + "\\" + sc.output_file_name;
+        }
+    }
+}
+
+void write_runfiles_packet(Session& s, LineWriter& out) {
+    out.line("/RUNFILES/");
+    for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11}) keyed_line(out, i, s.sc.run_files[i]);
+    out.line("/END/");
+}
+
+void read_modelyear_packet(Session& s, LineReader& in) {
+    Scenario& sc = s.sc;
+    sc.bmy_output_on = false;
+    int index = rf::exhaust_bmy;
+    while (!in.eof()) {
+        const std::string& line = in.read();
+        if (is_keyed_packet_end(line)) break;
+        if (index > rf::daily_temps)
+            throw AppError(err::subscript, "Subscript out of range");
+        sc.run_files[index++] = line_value(line);
+    }
+    sc.bmy_output_on = !sc.run_files[rf::exhaust_bmy].empty() || !sc.run_files[rf::evap_bmy].empty();
+}
+
+void write_modelyear_packet(Session& s, LineWriter& out) {
+    Scenario& sc = s.sc;
+    if (sc.bmy_output_on) {
+        const std::string& output = sc.run_files[rf::output_data];
+        std::size_t dot = output.find('.');
+        std::string base = dot == std::string::npos ? std::string() : output.substr(0, dot + 1);
+        sc.bmy_exhaust_file_name = base + "BMX";
+        sc.bmy_evap_file_name = base + "BMV";
+        sc.run_files[rf::exhaust_bmy] = sc.bmy_exhaust_file_name;
+        sc.run_files[rf::evap_bmy] = sc.bmy_evap_file_name;
+    } else {
+        sc.run_files[rf::exhaust_bmy].clear();
+        sc.run_files[rf::evap_bmy].clear();
+    }
+    out.line("/MODELYEAR OUT/");
+    keyed_line(out, rf::exhaust_bmy, sc.run_files[rf::exhaust_bmy]);
+    keyed_line(out, rf::evap_bmy, sc.run_files[rf::evap_bmy]);
+    out.line("/END/");
+}
+
+void read_daily_packet(Session& s, LineReader& in) {
+    while (!in.eof()) {
+        const std::string& line = in.read();
+        if (is_packet_end(line)) return;
+        s.sc.run_files[rf::daily_temps] = line_value(line);
+    }
+}
+
+void write_daily_packet(Session& s, LineWriter& out) {
+    out.line("/DAILY FILES/");
+    keyed_line(out, rf::daily_temps, s.sc.run_files[rf::daily_temps]);
+    out.line("/END/");
+}
+
+void read_factor_files_packet(Session& s, LineReader& in, bool is_emfac) {
+    auto& files = is_emfac ? s.sc.emfac_files : s.sc.deteriorate_files;
+    for (int i = 0; i < emission_type_count; ++i) files[i].clear();
+    const std::string_view types = emission_type_list;
+    while (!in.eof()) {
+        const std::string& line = in.read();
+        std::string u = upper(trim(line));
+        if (u.rfind("/END/", 0) == 0) return;
+        std::string label = trim(left(u, 19));
+        // A blank line names no type (it must not clear the first one).
+        if (label.empty()) continue;
+        std::size_t pos = types.find(label);
+        if (pos == std::string_view::npos) continue;
+        std::size_t index = 0;
+        for (std::size_t i = 0; i < pos; ++i)
+            if (types[i] == '|') ++index;
+        files[index] = line.size() > 20 ? trim(line.substr(20)) : std::string();
+    }
+}
+
+namespace {
+void write_factor_packet(const char* header, const std::array<std::string, factor_file_count>& files,
+                         LineWriter& out) {
+    static const std::string field = "                   : ";
+    out.line(header);
+    for (int i = 0; i < emission_type_count; ++i) {
+        if (files[i].empty()) continue;
+        std::string label = emission_type_labels[i];
+        out.line(label + right(field, 21 - label.size()) + lower(files[i]));
+    }
+    out.line("/END/");
+}
+}  // namespace
+
+void write_emfac_packet(Session& s, LineWriter& out) {
+    write_factor_packet("/EMFAC FILES/", s.sc.emfac_files, out);
+}
+
+void write_deteriorate_packet(Session& s, LineWriter& out) {
+    if (!s.sc.deteriorate_found) return;
+    write_factor_packet("/DETERIORATE FILES/", s.sc.deteriorate_files, out);
+}
+
+void read_growth_packet(Session& s, LineReader& in) {
+    auto& files = s.sc.growth_files;
+    std::size_t taken = 0;
+    while (!in.eof()) {
+        const std::string& line = in.read();
+        if (is_keyed_packet_end(line)) break;
+        files.resize(taken + 2);
+        files[taken] = line_value(line);
+        files[taken + 1].clear();
+        ++taken;
+    }
+}
+
+void write_growth_packet(Session& s, LineWriter& out) {
+    const auto& files = s.sc.growth_files;
+    out.line("/GROWTH FILES/");
+    for (std::size_t i = 0; i + 1 < files.size(); ++i)
+        out.line("Growth FILE        : " + lower(files[i]));
+    out.line("/END/");
+}
+
+namespace {
+
+void read_file_list(Session& s, LineReader& in, AllocList& list, AllocList& work,
+                    const std::string& message_prefix) {
+    list.clear();
+    try {
+        while (!in.eof()) {
+            const std::string& line = in.read();
+            if (is_packet_end(line)) break;
+            auto item = std::make_shared<AllocCls>();
+            std::size_t colon = line.find(':');
+            item->descriptor = colon == std::string::npos ? std::string() : line.substr(0, colon + 1);
+            item->allocfile = line_value(line);
+            list.add(item, item->allocfile);
+        }
+    } catch (const AppError& e) {
+        s.ui.message(message_prefix + e.description(), std::nullopt);
+    }
+    // Refilled even after a failure, so that the working list never holds another file's list.
+    copy_file_list(list, work);
+}
+
+void write_file_list(const char* header, const AllocList& list, LineWriter& out) {
+    out.line(header);
+    for (const auto& item : list) out.line(item->descriptor + lower(item->allocfile));
+    out.line("/END/");
+}
+
+}  // namespace
+
+void read_alloc_packet(Session& s, LineReader& in) {
+    read_file_list(s, in, s.sc.alloc_files, s.sc.alloc_files_work, "");
+}
+
+void write_alloc_packet(Session& s, LineWriter& out) {
+    write_file_list("/ALLOC FILES/", s.sc.alloc_files, out);
+}
+
+void read_pop_packet(Session& s, LineReader& in) {
+    read_file_list(s, in, s.sc.pop_files, s.sc.pop_files_work, "In GET_POPULATION_OPTIONS ");
+}
+
+void write_pop_packet(Session& s, LineWriter& out) {
+    write_file_list("/POP FILES/", s.sc.pop_files, out);
+}
+
+}  // namespace qv

@@ -1,0 +1,124 @@
+#include "platform/app_error.h"
+#include "scenario/options_file.h"
+#include "scenario/packets.h"
+#include "scenario/text.h"
+
+namespace qv {
+
+Name83 check_83_name(Session& s, const std::string& path) {
+    std::string name = split_file_name(path);
+    std::size_t dot = name.find('.');
+    if (dot == std::string::npos) return Name83::NoPeriod;
+    std::string base = name.substr(0, dot);
+    if (base.size() <= 8) return Name83::Accepted;
+    s.message(base + "\nFilename too long: Must be 8 characters max before period",
+              Icon::Exclamation);
+    return Name83::TooLong;
+}
+
+bool update_default_option_file(Session& s) {
+    Scenario& sc = s.sc;
+    // A unique name from the temporary directory; the file itself is written beside the target.
+    std::string reserved = s.fs.temp_file();
+    s.fs.remove(reserved);
+    sc.save_file_name = split_file_name(reserved);
+    sc.save_file_dir = sc.option_file_dir;
+    bool written;
+    {
+        BusyPointer busy(s.ui);
+        written = write_options_file(s);
+    }
+    if (written) {
+        const std::string temp = sc.save_file_dir + "\\" + sc.save_file_name;
+        try {
+            s.fs.replace(temp, s.option_file_path());
+        } catch (const AppError& e) {
+            s.fs.remove(temp);
+            s.message("file error " + std::to_string(e.number()));
+            written = false;
+        }
+    }
+    s.set_caption_for_current_file();
+    return written;
+}
+
+bool save_options_as(Session& s, const std::string& chosen) {
+    Scenario& sc = s.sc;
+    if (chosen == s.option_file_path() || s.fs.same_file(chosen, s.option_file_path())) {
+        BusyPointer busy(s.ui);
+        return update_default_option_file(s);
+    }
+    sc.save_file_name = split_file_name(chosen);
+    sc.save_file_dir = split_dir(chosen);
+    bool written;
+    {
+        BusyPointer busy(s.ui);
+        std::string results = sc.save_file_dir;
+        auto outputs = s.fs.facts(sc.save_file_dir + "\\outputs");
+        if (outputs && outputs->is_dir) results = sc.save_file_dir + "\\outputs";
+        std::size_t dot = sc.save_file_name.find('.');
+        std::string base = dot == std::string::npos ? std::string() : sc.save_file_name.substr(0, dot + 1);
+        sc.message_dir = sc.output_dir = results;
+        sc.message_file_name = base + "MSG";
+        sc.output_file_name = base + "OUT";
+        sc.run_files[rf::message] = sc.message_dir + "\\" + sc.message_file_name;
+        sc.run_files[rf::output_data] = sc.output_dir + "\\" + sc.output_file_name;
+        if (sc.bmy_output_on) {
+            sc.bmy_exhaust_file_name = base + "BMX";
+            sc.bmy_evap_file_name = base + "BMV";
+            sc.run_files[rf::exhaust_bmy] = sc.output_dir + "\\" + sc.bmy_exhaust_file_name;
+            sc.run_files[rf::evap_bmy] = sc.output_dir + "\\" + sc.bmy_evap_file_name;
+        } else {
+            sc.run_files[rf::exhaust_bmy].clear();
+            sc.run_files[rf::evap_bmy].clear();
+        }
+        written = write_options_file(s);
+    }
+    if (!written) return false;
+    sc.prev_option_file_name = sc.option_file_name;
+    sc.prev_option_file_dir = sc.option_file_dir;
+    sc.option_file_name = sc.save_file_name;
+    sc.option_file_dir = sc.save_file_dir;
+    s.set_caption_for_current_file();
+    s.show_summary();
+    return true;
+}
+
+void file_save(Session& s) {
+    {
+        BusyPointer busy(s.ui);
+        update_default_option_file(s);
+    }
+    s.fs.set_current_dir(s.settings.app_dir);
+}
+
+void file_save_as(Session& s) {
+    try {
+        std::string chosen;
+        for (;;) {
+            ChooserRequest request;
+            request.title = "Save option file as ";
+            request.filter = "Option files (*.opt)|*.opt|All files (*.*)|*.*";
+            request.initial_dir = s.sc.option_file_dir;
+            request.initial_name = s.sc.option_file_name;
+            request.overwrite_prompt = true;
+            auto picked = s.ui.save_file(request);
+            if (!picked) throw cancelled_error();
+            Name83 rule = check_83_name(s, *picked);
+            if (rule == Name83::TooLong) continue;
+            if (rule == Name83::NoPeriod) throw invalid_argument_error();
+            chosen = *picked;
+            break;
+        }
+        save_options_as(s, chosen);
+    } catch (const AppError& e) {
+        s.log.write("Cancelled error  2 ");
+        s.ui.message("Error: Cannot save file: Error " + std::to_string(e.number()), std::nullopt);
+    }
+    try {
+        s.fs.set_current_dir(s.settings.app_dir);
+    } catch (const AppError&) {
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,28 @@
+#include "scenario/line_io.h"
+
+#include "platform/app_error.h"
+
+namespace qv {
+
+const std::string& LineReader::read() {
+    if (eof()) throw past_end_error();
+    std::size_t end = bytes_.find_first_of("\r\n", pos_);
+    if (end == std::string::npos) {
+        line_.assign(bytes_, pos_, std::string::npos);
+        pos_ = bytes_.size();
+        return line_;
+    }
+    line_.assign(bytes_, pos_, end - pos_);
+    pos_ = end + 1;
+    if (bytes_[end] == '\r' && pos_ < bytes_.size() && bytes_[pos_] == '\n') ++pos_;
+    return line_;
+}
+
+std::vector<std::string> split_lines(std::string bytes) {
+    LineReader r(std::move(bytes));
+    std::vector<std::string> lines;
+    while (!r.eof()) lines.push_back(r.read());
+    return lines;
+}
+
+}  // namespace qv

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qv {
+
+// Reads the lines of a file held in memory; CR LF, LF and CR all end a line.
+class LineReader {
+public:
+    explicit LineReader(std::string bytes) : bytes_(std::move(bytes)) {}
+
+    bool eof() const { return pos_ >= bytes_.size(); }
+    // The next line; AppError 62 at the end of the file.
+    const std::string& read();
+    // The line read last (for error reports).
+    const std::string& current() const { return line_; }
+
+private:
+    std::string bytes_;
+    std::size_t pos_ = 0;
+    std::string line_;
+};
+
+// Collects written lines, each ended with CR LF.
+class LineWriter {
+public:
+    void line(std::string_view text) {
+        out_.append(text);
+        out_.append("\r\n");
+        last_ = text;
+    }
+    const std::string& bytes() const { return out_; }
+    std::size_t size() const { return out_.size(); }
+    void truncate(std::size_t n) { out_.resize(n); }
+    const std::string& last_line() const { return last_; }
+
+private:
+    std::string out_;
+    std::string last_;
+};
+
+// Splits bytes into lines the way LineReader reads them.
+std::vector<std::string> split_lines(std::string bytes);
+
+}  // namespace qv

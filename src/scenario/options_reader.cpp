@@ -1,0 +1,158 @@
+#include <array>
+#include <functional>
+
+#include "platform/app_error.h"
+#include "platform/program_end.h"
+#include "scenario/options_file.h"
+#include "scenario/packets.h"
+#include "scenario/text.h"
+
+namespace qv {
+
+namespace {
+
+struct Header {
+    const char* text;
+    bool Scenario::*found;
+    std::function<void(Session&, LineReader&)> read;
+};
+
+const std::array<Header, 13>& headers() {
+    static const std::array<Header, 13> table = {{
+        {"/RUNFILES/", &Scenario::runfiles_found, read_runfiles_packet},
+        {"/POP FILES/", &Scenario::pop_found, read_pop_packet},
+        {"/OPTIONS/", &Scenario::options_found, read_options_packet},
+        {"/PERIOD/", &Scenario::period_found, read_period_packet},
+        {"/EMFAC FILES/", &Scenario::emfac_found,
+         [](Session& s, LineReader& in) { read_factor_files_packet(s, in, true); }},
+        {"/DETERIORATE FILES/", &Scenario::deteriorate_found,
+         [](Session& s, LineReader& in) { read_factor_files_packet(s, in, false); }},
+        {"/REGION/", &Scenario::region_found, read_region_packet},
+        {"/SOURCE CATEGORY/", &Scenario::source_found, get_source_options},
+        {"/ALLOC FILES/", &Scenario::alloc_found, read_alloc_packet},
+        {"/GROWTH FILES/", &Scenario::growth_found, read_growth_packet},
+        {"/STAGE II/", &Scenario::stage2_found, read_stage2_packet},
+        {"/MODELYEAR OUT/", &Scenario::modelyear_found, read_modelyear_packet},
+        {"/DAILY FILES/", &Scenario::daily_found, read_daily_packet},
+    }};
+    return table;
+}
+
+void clear_found_flags(Scenario& sc) {
+    for (const auto& h : headers()) sc.*(h.found) = false;
+    sc.stage2_present = false;
+}
+
+void read_body(Session& s) {
+    Scenario& sc = s.sc;
+    sc.source_list.assign(1, SourceRecord{});
+    clear_found_flags(sc);
+
+    const std::string path = s.option_file_path();
+    LineReader in(s.fs.read_file(path));
+    while (!in.eof()) {
+        std::string u = upper(ltrim(in.read()));
+        for (const auto& h : headers()) {
+            if (u.compare(0, std::string_view(h.text).size(), h.text) == 0) {
+                sc.*(h.found) = true;
+                h.read(s, in);
+                break;
+            }
+        }
+    }
+
+    if (!sc.region_found && !sc.alloc_found && !sc.emfac_found && !sc.growth_found &&
+        !sc.pop_found && !sc.options_found && !sc.period_found && !sc.runfiles_found) {
+        s.message("No packets found in the file: " + path +
+                      "\nIt appears that this file is not a QUARVEL options file.",
+                  Icon::Exclamation);
+        choose_option_file(s);
+        return;
+    }
+
+    static const std::pair<const char*, bool Scenario::*> required[] = {
+        {"/REGION/", &Scenario::region_found},   {"/ALLOC FILES/", &Scenario::alloc_found},
+        {"/EMFAC FILES/", &Scenario::emfac_found}, {"/POP FILES/", &Scenario::pop_found},
+        {"/OPTIONS/", &Scenario::options_found}, {"/PERIOD/", &Scenario::period_found},
+        {"/RUNFILES/", &Scenario::runfiles_found},
+    };
+    for (const auto& [header, found] : required) {
+        if (sc.*found) continue;
+        s.message(std::string("Cannot find the ") + header +
+                      " packet in the options file.\nThe options file is corrupted.",
+                  Icon::Exclamation);
+        choose_option_file(s);
+    }
+
+    if (!sc.deteriorate_found)
+        for (int i = 0; i <= 8; ++i) sc.deteriorate_files[i].clear();
+    if (!sc.source_found) sc.source_subset = false;
+    if (!sc.stage2_found) sc.stage2str = "0.0";
+    if (!sc.modelyear_found) {
+        sc.bmy_output_on = false;
+        sc.run_files[rf::exhaust_bmy].clear();
+        sc.run_files[rf::evap_bmy].clear();
+    }
+    if (!sc.daily_found) sc.run_files[rf::daily_temps].clear();
+
+    s.set_caption_for_current_file();
+    s.show_summary();
+}
+
+void restore_previous_name(Scenario& sc) {
+    sc.option_file_name = sc.prev_option_file_name;
+    sc.option_file_dir = sc.prev_option_file_dir;
+}
+
+// After a cancelled chooser: back to the previous file, or, when there is none, ask until the
+// user picks one (qvopt cannot ask and stops).
+void after_cancel(Session& s) {
+    restore_previous_name(s.sc);
+    while (s.sc.option_file_name.empty()) {
+        if (!s.ui.may_ask_again()) throw ChooserStop{};
+        try {
+            choose_option_file(s);
+        } catch (const AppError& e) {
+            if (e.number() != err::cancelled) throw;
+            restore_previous_name(s.sc);
+            continue;
+        }
+        break;
+    }
+    s.show_summary();
+}
+
+}  // namespace
+
+bool read_options_file(Session& s) {
+    try {
+        read_body(s);
+    } catch (const ReadSuperseded&) {
+    } catch (const AppError& e) {
+        if (e.number() == err::cancelled)
+            after_cancel(s);
+        else if (e.number() == err::file_not_found)
+            s.message("Cannot find options file: " + lower(s.option_file_path()));
+        else
+            s.message("Read options error " + e.description() + std::to_string(e.number()));
+    } catch (const std::exception& e) {
+        s.message("Read options error " + std::string(e.what()) + "0");
+    }
+    return true;
+}
+
+void choose_option_file(Session& s) {
+    ChooserRequest request;
+    request.title = "Select new option file ";
+    request.filter = "Option files (*.opt)|*.opt|All files (*.*)|*.*";
+    request.initial_dir = s.sc.option_file_dir;
+    request.initial_name = s.sc.option_file_name;
+    auto chosen = s.ui.open_file(request);
+    if (!chosen) throw cancelled_error();
+    s.sc.option_file_name = split_file_name(*chosen);
+    s.sc.option_file_dir = split_dir(*chosen);
+    BusyPointer busy(s.ui);
+    read_options_file(s);
+}
+
+}  // namespace qv

@@ -1,0 +1,128 @@
+#include "platform/app_error.h"
+#include "platform/program_end.h"
+#include "scenario/packets.h"
+#include "scenario/query_text.h"
+#include "scenario/text.h"
+
+namespace qv {
+
+void copy_region_list(const RegionList& source, RegionList& target) { target.copy_from(source); }
+
+void read_region_packet(Session& s, LineReader& in) {
+    Scenario& sc = s.sc;
+    sc.region_list.clear();
+    for (int n = 1;; ++n) {
+        std::string v = line_value(in.read());
+        if (v == "/END/") break;
+        if (v == "50STATE")
+            sc.region_level = level::fifty_state;
+        else if (v == "STATE")
+            sc.region_level = level::state;
+        else if (v == "COUNTY")
+            sc.region_level = level::county;
+        else if (v == "SUBCOUNTY" || v == "US TOTAL")
+            sc.region_level = level::us_total;
+        else if (n == 1) {
+            s.message("Region " + v + " is not known. Correct " + sc.option_file_name +
+                      " and retry");
+            Session::end_program();
+        } else {
+            auto entry = std::make_shared<RegionCls>();
+            entry->code = v;
+            sc.region_list.add_if_new(entry, v);
+        }
+    }
+    validate_region(s);
+}
+
+std::string county_query(std::string_view code) {
+    return "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=" +
+           query_literal(code) + ");";
+}
+
+void validate_region(Session& s) {
+    Scenario& sc = s.sc;
+    open_reference_db(s);
+    // A snapshot: entries are removed from the list while it is walked.
+    std::vector<RegionList::Ptr> entries(sc.region_list.begin(), sc.region_list.end());
+    try {
+        for (const auto& entry : entries) {
+            auto state = s.state_table.find(left(entry->code, 2));
+            if (!state) throw invalid_argument_error();
+            QueryResult rows = s.reference.query(county_query(entry->code));
+            if (!rows.empty() && sc.region_level == level::county) {
+                auto county = rows.field(0, "county");
+                if (!county) throw AppError(err::invalid_null, "Invalid use of Null");
+                entry->abbr = state->abbr;
+                entry->statename = state->statename;
+                entry->county = *county;
+                entry->isState = false;
+            } else if (!rows.empty() && right(entry->code, 3) == "000") {
+                entry->isState = true;
+                entry->abbr = state->abbr;
+                entry->statename = state->statename;
+                entry->county = "*****";
+            } else {
+                sc.region_list.remove(entry->code);
+            }
+        }
+    } catch (const AppError& e) {
+        copy_region_list(sc.region_list, sc.selected_regions);
+        s.message("validate_region " + e.description());
+        s.log.write("Exiting abnormally validate_region; ");
+        close_reference_db(s);
+        return;
+    }
+    copy_region_list(sc.region_list, sc.selected_regions);
+    close_reference_db(s);
+}
+
+std::string region_name_field(const RegionCls& entry, int region_level, std::string& previous) {
+    std::string name;
+    if (entry.isState && region_level == level::state)
+        name = entry.statename;
+    else if (entry.isState && region_level == level::county)
+        name = "All " + entry.statename;
+    else if (!entry.isState)
+        name = entry.county + " " + entry.abbr;
+    else
+        name = previous;  // whole states at the national levels: the reader ignores the name
+    previous = name;
+    if (name.size() < 20) return fit(name, 19);
+    return left(name, 16) + " " + right(name, 2);
+}
+
+void write_region_packet(Session& s, LineWriter& out) {
+    const Scenario& sc = s.sc;
+    out.line("/REGION/");
+    int lv = sc.region_level >= 0 && sc.region_level <= 3 ? sc.region_level : level::us_total;
+    out.line(std::string("Region Level       : ") + region_level_words[lv]);
+    std::string previous;
+    for (const auto& entry : sc.region_list)
+        out.line(region_name_field(*entry, sc.region_level, previous) + ": " + entry->code);
+    out.line("/END/");
+}
+
+std::string reference_db_path(const Session& s) { return s.settings.model_dir + "\\reports\\reports.mdb"; }
+
+void open_reference_db(Session& s) {
+    std::string path = reference_db_path(s);
+    try {
+        if (s.reference.is_open()) s.reference.close();
+        s.reference.open(s.fs.host_path(path));
+    } catch (const AppError& e) {
+        s.message(e.description() + path + std::to_string(e.number()));
+        Session::end_program();
+    }
+}
+
+void close_reference_db(Session& s) {
+    try {
+        if (s.reference.is_open()) s.reference.close();
+    } catch (const AppError& e) {
+        s.message(e.description() + reference_db_path(s) + std::to_string(e.number()));
+        Session::end_program();
+    }
+}
+
+}  // namespace qv

@@ -1,0 +1,93 @@
+#include "platform/app_error.h"
+#include "scenario/options_file.h"
+#include "scenario/packets.h"
+#include "scenario/query_text.h"
+#include "scenario/text.h"
+
+namespace qv {
+
+std::string source_query(std::string_view code) {
+    return "SELECT DISTINCTROW  [Equipment Types].SCC, [Equipment Types].EQUIP,[Equipment "
+           "Types].[Engine Type], [Equipment Types].Classification FROM [Equipment Types] WHERE "
+           "(SCC=" +
+           query_literal(code) + ");";
+}
+
+namespace {
+
+std::string text_field(const QueryResult& rows, std::string_view name) {
+    auto v = rows.field(0, name);
+    if (!v) throw AppError(err::invalid_null, "Invalid use of Null");
+    return *v;
+}
+
+}  // namespace
+
+void get_source_options(Session& s, LineReader& in) {
+    Scenario& sc = s.sc;
+    sc.source_list.assign(1, SourceRecord{});
+    std::string query;
+    // Each step is guarded: a failure is logged and the reader goes on with the next step.
+    auto guarded = [&](auto&& step) {
+        try {
+            step();
+        } catch (const std::exception& e) {
+            s.log.write("get_source_options error " + std::string(e.what()));
+            s.log.write(query);
+        }
+    };
+
+    open_reference_db(s);
+    sc.source_subset = true;
+    int taken = 0, refused = 0;
+    while (!in.eof()) {
+        std::string line;
+        guarded([&] { line = in.read(); });
+        if (is_packet_end(line)) break;
+        std::string code = line.size() > 20 ? ltrim(line.substr(20, 20)) : std::string();
+        query = source_query(code);
+        QueryResult rows;
+        guarded([&] { rows = s.reference.query(query); });
+        bool found = false;
+        guarded([&] { found = !rows.empty() && text_field(rows, "SCC") == code; });
+        if (found) {
+            ++taken;
+            guarded([&] { sc.source_list.resize(static_cast<std::size_t>(taken) + 1); });
+            SourceRecord& slot = sc.source_list[static_cast<std::size_t>(taken) - 1];
+            guarded([&] { slot.scc = fit(text_field(rows, "SCC"), 10); });
+            guarded([&] {
+                slot.description = text_field(rows, "EQUIP") + " " +
+                                   text_field(rows, "CLASSIFICATION") + " " +
+                                   text_field(rows, "Engine Type");
+            });
+            continue;
+        }
+        ++refused;
+        if (refused < 6) {
+            s.message("Invalid SCC code found in /SOURCE CATEGORY/ Packet: \n" +
+                          std::string(27, ' ') + code + "\nSkipping this entry.",
+                      Icon::Information);
+            continue;
+        }
+        s.message(
+            "It appears the /SOURCE CATEGORY/ Packet is corrupt.\nPerhaps the /END/ keyword is "
+            "missing.",
+            Icon::Information);
+        close_reference_db(s);
+        choose_option_file(s);
+        // The chosen file has been read in full: nothing more of the old file belongs to it.
+        throw ReadSuperseded{};
+    }
+    close_reference_db(s);
+}
+
+void write_source_packet(Session& s, LineWriter& out) {
+    const Scenario& sc = s.sc;
+    if (!sc.source_subset) return;
+    out.line("/SOURCE CATEGORY/");
+    for (std::size_t i = 0; i + 1 < sc.source_list.size(); ++i)
+        out.line(std::string(19, ' ') + ":" + sc.source_list[i].scc);
+    out.line("/END/");
+}
+
+}  // namespace qv
