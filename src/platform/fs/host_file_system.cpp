@@ -1,0 +1,447 @@
+#include "platform/fs/host_file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <utility>
+
+#include "platform/app_error.h"
+
+namespace qv {
+namespace {
+
+AppError path_not_found_error() {
+    return AppError(err::path_not_found, "Path not found");
+}
+
+bool is_separator(char c) {
+    return c == '\\' || c == '/';
+}
+
+char ascii_lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool equal_ignoring_case(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return ascii_lower(x) == ascii_lower(y);
+           });
+}
+
+bool less_ignoring_case(const std::string& a, const std::string& b) {
+    // Names that differ only in case still get a fixed order.
+    if (equal_ignoring_case(a, b))
+        return a < b;
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return ascii_lower(x) < ascii_lower(y);
+    });
+}
+
+bool has_drive(std::string_view p) {
+    return p.size() >= 2 && p[1] == ':' &&
+           ((p[0] >= 'A' && p[0] <= 'Z') || (p[0] >= 'a' && p[0] <= 'z'));
+}
+
+// An empty path or one holding a NUL byte names no file; passing the latter to the host would
+// silently cut it short at the NUL.
+bool names_nothing(std::string_view p) {
+    return p.empty() || p.find('\0') != p.npos;
+}
+
+std::string working_dir() {
+    std::string buf(256, '\0');
+    while (!::getcwd(buf.data(), buf.size())) {
+        if (errno != ERANGE)
+            throw path_not_found_error();
+        buf.resize(buf.size() * 2);
+    }
+    buf.resize(buf.find('\0'));
+    return buf;
+}
+
+// Appends the components of `path` to `parts`, resolving "." and ".." and skipping the empty
+// components of doubled separators; ".." never climbs above the root.
+void push_components(std::string_view path, std::vector<std::string>& parts) {
+    std::size_t i = 0;
+    while (i <= path.size()) {
+        std::size_t j = i;
+        while (j < path.size() && !is_separator(path[j]))
+            ++j;
+        std::string_view c = path.substr(i, j - i);
+        if (c == "..") {
+            if (!parts.empty())
+                parts.pop_back();
+        } else if (!c.empty() && c != ".") {
+            parts.emplace_back(c);
+        }
+        i = j + 1;
+    }
+}
+
+std::string join(const std::vector<std::string>& parts, char separator) {
+    std::string out;
+    for (const auto& p : parts) {
+        out += separator;
+        out += p;
+    }
+    return out.empty() ? std::string(1, separator) : out;
+}
+
+std::string child(const std::string& dir, std::string_view name) {
+    std::string out = dir;
+    if (out.empty() || out.back() != '/')
+        out += '/';
+    out += name;
+    return out;
+}
+
+std::string parent(const std::string& host) {
+    auto slash = host.rfind('/');
+    return slash == 0 || slash == host.npos ? "/" : host.substr(0, slash);
+}
+
+struct DirCloser {
+    void operator()(DIR* d) const { ::closedir(d); }
+};
+using DirHandle = std::unique_ptr<DIR, DirCloser>;
+
+// The entry of `dir` equal to `name` apart from ASCII letter case; the first in byte order when
+// there are several.
+std::optional<std::string> case_match(const std::string& dir, std::string_view name) {
+    DirHandle d(::opendir(dir.c_str()));
+    if (!d)
+        return std::nullopt;
+    std::optional<std::string> best;
+    while (const dirent* e = ::readdir(d.get())) {
+        std::string_view n = e->d_name;
+        if (equal_ignoring_case(n, name) && (!best || n < *best))
+            best = std::string(n);
+    }
+    return best;
+}
+
+// "*" any run of characters, "?" exactly one, letter case ignored. One backtrack point keeps
+// the cost at most |pattern| * |name| whatever the pattern.
+bool glob_match(std::string_view p, std::string_view n) {
+    std::size_t pi = 0, ni = 0, star = p.npos, resume = 0;
+    while (ni < n.size()) {
+        if (pi < p.size() && p[pi] == '*') {
+            star = pi++;
+            resume = ni;
+        } else if (pi < p.size() && (p[pi] == '?' || ascii_lower(p[pi]) == ascii_lower(n[ni]))) {
+            ++pi;
+            ++ni;
+        } else if (star != p.npos) {
+            pi = star + 1;
+            ni = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == '*')
+        ++pi;
+    return pi == p.size();
+}
+
+// As on Windows, a trailing ".*" also matches a name without that extension, so "*.*" matches
+// every name and "run.*" matches "run".
+bool wildcard_match(std::string_view p, std::string_view n) {
+    return glob_match(p, n) || (p.ends_with(".*") && glob_match(p.substr(0, p.size() - 2), n));
+}
+
+class Fd {
+  public:
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(Fd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { close(); }
+    int get() const { return fd_; }
+    bool close() { return fd_ < 0 || ::close(std::exchange(fd_, -1)) == 0; }
+
+  private:
+    int fd_;
+};
+
+bool write_all(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// Creates a new file `prefix` + 6 random hex digits + `suffix` in `dir`, never taking over an
+// existing name. The file gets the usual permissions (0666 less the umask).
+std::optional<std::pair<Fd, std::string>> create_unique(const std::string& dir,
+                                                        std::string_view prefix,
+                                                        std::string_view suffix) {
+    thread_local std::mt19937 random{std::random_device{}()};
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char hex[8];
+        std::snprintf(hex, sizeof hex, "%06X", static_cast<unsigned>(random() & 0xFFFFFFu));
+        std::string name(prefix);
+        name += hex;
+        name += suffix;
+        std::string path = child(dir, name);
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0)
+            return std::pair{Fd(fd), std::move(path)};
+        if (errno != EEXIST)
+            return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// Makes a rename in `dir` survive a power cut; a failure here leaves the file correct.
+void sync_dir(const std::string& dir) {
+    Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0)
+        ::fsync(fd.get());
+}
+
+// Each line goes to the kernel as it is written, so a crash of the program loses nothing.
+class HostLineSink final : public LineSink {
+  public:
+    explicit HostLineSink(Fd fd) : fd_(std::move(fd)) {}
+    void write_line(std::string_view line) override {
+        std::string buf;
+        buf.reserve(line.size() + 2);
+        buf.append(line);
+        buf.append("\r\n");
+        if (!write_all(fd_.get(), buf))
+            throw path_access_error();
+    }
+
+  private:
+    Fd fd_;
+};
+
+}  // namespace
+
+std::string HostFileSystem::host_path(std::string_view path) const {
+    if (names_nothing(path))
+        return {};
+    std::string_view rest = path;
+    if (has_drive(rest))
+        rest.remove_prefix(2);
+    // "C:" alone is the root; "C:name" is relative, as it is to the current directory of C:.
+    bool absolute = rest.empty() || is_separator(rest[0]);
+    std::vector<std::string> parts;
+    if (!absolute)
+        push_components(working_dir(), parts);
+    push_components(rest, parts);
+
+    std::string out;
+    bool found = true;
+    for (auto& c : parts) {
+        // Once a component is missing the rest cannot exist: keep them as given, so that a new
+        // file is created with the name the program chose.
+        struct stat st {};
+        if (found && ::lstat(child(out, c).c_str(), &st) != 0 && errno == ENOENT) {
+            if (auto m = case_match(out.empty() ? "/" : out, c)) {
+                c = *m;
+            } else {
+                found = false;
+            }
+        }
+        out += '/';
+        out += c;
+    }
+    return out.empty() ? "/" : out;
+}
+
+std::string HostFileSystem::program_path(std::string_view host) const {
+    if (names_nothing(host))
+        return {};
+    std::vector<std::string> parts;
+    if (host[0] != '/')
+        push_components(working_dir(), parts);
+    push_components(host, parts);
+    return join(parts, '\\');
+}
+
+std::string HostFileSystem::read_file(std::string_view path) const {
+    std::string host = host_path(path);
+    if (host.empty())
+        throw file_not_found_error();
+    // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are read.
+    int raw = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (raw < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            throw file_not_found_error();
+        throw path_access_error();
+    }
+    Fd fd(raw);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        throw path_access_error();
+    std::string bytes;
+    bytes.reserve(static_cast<std::size_t>(st.st_size));
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd.get(), buf, sizeof buf);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw path_access_error();
+        }
+        bytes.append(buf, static_cast<std::size_t>(n));
+    }
+    return bytes;
+}
+
+void HostFileSystem::write_file(std::string_view path, std::string_view bytes) {
+    std::string host = host_path(path);
+    Fd fd(host.empty() ? -1 : ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.get() < 0 || !write_all(fd.get(), bytes) || !fd.close())
+        throw path_access_error();
+}
+
+void HostFileSystem::write_file_atomic(std::string_view path, std::string_view bytes) {
+    std::string target = host_path(path);
+    if (target.empty())
+        throw path_access_error();
+    struct stat st {};
+    const bool replacing = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+
+    std::string dir = parent(target);
+    auto temp = create_unique(dir, ".QV", ".tmp");
+    if (!temp)
+        throw path_access_error();
+    auto& [fd, temp_path] = *temp;
+    // Readers of the file keep the access they had; a file system that cannot set the bits
+    // still gets the content.
+    if (replacing)
+        (void)::fchmod(fd.get(), st.st_mode & 07777);
+    bool ok = write_all(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.close() &&
+              ::rename(temp_path.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp_path.c_str());
+        throw path_access_error();
+    }
+    sync_dir(dir);
+}
+
+void HostFileSystem::replace(std::string_view from, std::string_view to) {
+    std::string a = host_path(from), b = host_path(to);
+    if (a.empty() || b.empty() || ::rename(a.c_str(), b.c_str()) != 0)
+        throw path_access_error();
+}
+
+bool HostFileSystem::remove(std::string_view path) {
+    std::string host = host_path(path);
+    return !host.empty() && ::unlink(host.c_str()) == 0;
+}
+
+std::unique_ptr<LineSink> HostFileSystem::create_line_file(std::string_view path) {
+    std::string host = host_path(path);
+    Fd fd(host.empty() ? -1 : ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.get() < 0)
+        throw path_access_error();
+    return std::make_unique<HostLineSink>(std::move(fd));
+}
+
+std::optional<FileFacts> HostFileSystem::facts(std::string_view path) const {
+    std::string host = host_path(path);
+    struct stat st {};
+    if (host.empty() || ::stat(host.c_str(), &st) != 0)
+        return std::nullopt;
+    return FileFacts{S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtime)};
+}
+
+std::vector<std::string> HostFileSystem::list(std::string_view pattern, int attributes) const {
+    std::vector<std::string> names;
+    if (names_nothing(pattern))
+        return names;
+    const bool with_dirs = (attributes & attr_directory) != 0;
+    auto wanted = [&](const std::string& host) {
+        struct stat st {};
+        return ::stat(host.c_str(), &st) == 0 &&
+               (S_ISREG(st.st_mode) || (with_dirs && S_ISDIR(st.st_mode)));
+    };
+
+    std::size_t cut = pattern.size();
+    while (cut > 0 && !is_separator(pattern[cut - 1]))
+        --cut;
+    if (cut == 0 && has_drive(pattern))
+        cut = 2;
+    std::string dir(pattern.substr(0, cut));
+    std::string_view name = pattern.substr(cut);
+
+    if (!name.empty() && name.find_first_of("*?") == name.npos) {
+        std::string host = host_path(pattern);
+        std::string base = host.substr(host.rfind('/') + 1);
+        if (!base.empty() && wanted(host))
+            names.push_back(base);
+        return names;
+    }
+
+    // A pattern ending in a separator lists the whole directory.
+    if (name.empty())
+        name = "*";
+    // "" and "C:" before the name stand for the current directory.
+    if (dir.empty() || !is_separator(dir.back()))
+        dir += '.';
+    std::string host_dir = host_path(dir);
+    DirHandle d(::opendir(host_dir.c_str()));
+    if (!d)
+        return names;
+    while (const dirent* e = ::readdir(d.get())) {
+        std::string_view n = e->d_name;
+        if (n == "." || n == ".." || !wildcard_match(name, n))
+            continue;
+        if (wanted(child(host_dir, n)))
+            names.emplace_back(n);
+    }
+    std::sort(names.begin(), names.end(), less_ignoring_case);
+    return names;
+}
+
+bool HostFileSystem::same_file(std::string_view a, std::string_view b) const {
+    std::string ha = host_path(a), hb = host_path(b);
+    if (ha.empty() || hb.empty())
+        return false;
+    struct stat sa {
+    }, sb{};
+    if (::stat(ha.c_str(), &sa) == 0 && ::stat(hb.c_str(), &sb) == 0) {
+        return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    }
+    return ha == hb;
+}
+
+std::string HostFileSystem::current_dir() const {
+    return program_path(working_dir());
+}
+
+void HostFileSystem::set_current_dir(std::string_view path) {
+    std::string host = host_path(path);
+    if (host.empty() || ::chdir(host.c_str()) != 0)
+        throw path_not_found_error();
+}
+
+std::string HostFileSystem::temp_file() {
+    const char* env = std::getenv("TMPDIR");
+    std::string dir = env && *env ? env : "/tmp";
+    auto created = create_unique(dir, "QV", ".tmp");
+    if (!created)
+        throw path_access_error();
+    return program_path(created->second);
+}
+
+}  // namespace qv

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/fs.h"
+
+namespace qv {
+
+// The file system of a POSIX host, reached with program paths (see FileSystem for the mapping).
+//
+// A path that is empty or holds a NUL byte names no file: host_path() gives "" for it, reads
+// report it missing and writes fail. Files are written with the process's umask, and an atomic
+// save keeps the permission bits of the file it replaces.
+class HostFileSystem final : public FileSystem {
+  public:
+    std::string host_path(std::string_view path) const override;
+    std::string program_path(std::string_view host) const override;
+
+    std::string read_file(std::string_view path) const override;
+    void write_file(std::string_view path, std::string_view bytes) override;
+    void write_file_atomic(std::string_view path, std::string_view bytes) override;
+    void replace(std::string_view from, std::string_view to) override;
+    bool remove(std::string_view path) override;
+    std::unique_ptr<LineSink> create_line_file(std::string_view path) override;
+
+    std::optional<FileFacts> facts(std::string_view path) const override;
+    std::vector<std::string> list(std::string_view pattern, int attributes) const override;
+    bool same_file(std::string_view a, std::string_view b) const override;
+
+    std::string current_dir() const override;
+    void set_current_dir(std::string_view path) override;
+
+    std::string temp_file() override;
+};
+
+}  // namespace qv

@@ -1,0 +1,224 @@
+#include "platform/fs/host_file_system.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+
+#include "platform/app_error.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+int error_number(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const AppError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+// Each test runs inside its own temporary directory; the working directory comes back after.
+class HostFileSystemTest : public ::testing::Test {
+  protected:
+    HostFileSystemTest() { fs::current_path(tmp.path()); }
+    ~HostFileSystemTest() override { fs::current_path(saved_cwd); }
+
+    // How the program would spell a path under the temporary directory: drive, "\", upper case.
+    std::string win(const std::string& rel) const {
+        std::string p = "C:" + tmp.str() + "/" + rel;
+        std::replace(p.begin(), p.end(), '/', '\\');
+        std::transform(p.begin(), p.end(), p.begin(), ::toupper);
+        return p;
+    }
+    std::string host(const std::string& rel) const { return (tmp.path() / rel).string(); }
+    Names dir_names() const {
+        Names n;
+        for (const auto& e : fs::directory_iterator(tmp.path()))
+            n.push_back(e.path().filename());
+        std::sort(n.begin(), n.end());
+        return n;
+    }
+
+    fs::path saved_cwd = fs::current_path();
+    test::TempDir tmp;
+    HostFileSystem fsys;
+};
+
+TEST_F(HostFileSystemTest, MapsSeparatorsDrivesDotsAndRelativePaths) {
+    const std::string r = tmp.str();
+    const std::pair<std::string, std::string> rows[] = {
+        {"C:", "/"},
+        {"c:\\", "/"},
+        {r + "//new\\.\\x\\..\\y.txt", r + "/new/y.txt"},
+        {"\\..\\..\\" + r, r},
+        {"sub\\f.txt", r + "/sub/f.txt"},
+        {"c:sub/f.txt", r + "/sub/f.txt"},
+        {"./a/../../" + fs::path(r).filename().string() + "/b", r + "/b"},
+        {"", ""},
+        {std::string("a\0b", 3), ""},
+    };
+    for (const auto& [program, expected] : rows)
+        EXPECT_EQ(fsys.host_path(program), expected) << program;
+}
+
+TEST_F(HostFileSystemTest, FallsBackToCaseVariantsAtEveryDepth) {
+    tmp.write("Sub/Deeper/file.txt", "deep");
+    tmp.write("Sub/dup.txt", "lower");
+    tmp.write("Sub/DUP.txt", "upper");
+    tmp.write("Sub/Dup.txt", "mixed");
+
+    EXPECT_EQ(fsys.read_file(win("SUB\\DEEPER\\FILE.TXT")), "deep");
+    EXPECT_EQ(fsys.host_path(win("sub\\deeper")), host("Sub/Deeper"));
+    EXPECT_EQ(fsys.read_file(host("Sub/Dup.txt")), "mixed");  // the exact name wins
+    EXPECT_EQ(fsys.read_file(host("Sub/dUP.txt")), "upper");  // else the first in byte order
+
+    // A new file keeps its own name inside the case-corrected directories.
+    fsys.write_file(win("SUB\\DEEPER\\New\\..\\Made.TXT"), "new");
+    EXPECT_EQ(tmp.read("Sub/Deeper/MADE.TXT"), "new");
+    EXPECT_TRUE(fsys.same_file("sub\\deeper\\made.txt", host("Sub/Deeper/MADE.TXT")));
+    EXPECT_FALSE(fsys.same_file("sub\\dup.txt", "sub\\Dup.txt"));
+    EXPECT_TRUE(fsys.same_file("sub\\none.txt", win("SUB") + "\\none.txt"));
+}
+
+TEST_F(HostFileSystemTest, ProgramPathsAreAbsoluteWithBackslashesAndRoundTrip) {
+    tmp.write("d/f.txt", "");
+    EXPECT_EQ(fsys.program_path("/a//b/"), "\\a\\b");
+    EXPECT_EQ(fsys.program_path("/"), "\\");
+    const std::string expected = fsys.program_path(tmp.str()) + "\\d\\f.txt";
+    EXPECT_EQ(fsys.program_path("x/../d/./f.txt"), expected);
+    EXPECT_EQ(fsys.host_path(expected), host("d/f.txt"));
+    EXPECT_EQ(fsys.current_dir(), fsys.program_path(tmp.str()));
+}
+
+TEST_F(HostFileSystemTest, ReadReportsMissingAsNotFoundAndOtherFailuresAsAccess) {
+    tmp.write("dir/f.txt", "x");
+    EXPECT_EQ(error_number([&] { fsys.read_file("nothing.txt"); }), err::file_not_found);
+    EXPECT_EQ(error_number([&] { fsys.read_file("nodir\\f.txt"); }), err::file_not_found);
+    EXPECT_EQ(error_number([&] { fsys.read_file(""); }), err::file_not_found);
+    EXPECT_EQ(error_number([&] { fsys.read_file("dir"); }), err::path_access);
+    EXPECT_EQ(error_number([&] { fsys.write_file("dir", "x"); }), err::path_access);
+    EXPECT_EQ(error_number([&] { fsys.write_file("nodir\\f.txt", "x"); }), err::path_access);
+}
+
+TEST_F(HostFileSystemTest, AtomicWriteReplacesTheTargetKeepingItsPermissions) {
+    tmp.write("run.opt", "old");
+    fs::permissions(host("run.opt"), fs::perms(0640));
+    fsys.write_file_atomic("RUN.OPT", std::string("new\0bytes", 9));
+    EXPECT_EQ(tmp.read("run.opt"), std::string("new\0bytes", 9));
+    EXPECT_EQ(fs::status(host("run.opt")).permissions(), fs::perms(0640));
+    EXPECT_EQ(dir_names(), Names{"run.opt"});  // no temporary left behind
+}
+
+TEST_F(HostFileSystemTest, FailedAtomicWriteLeavesEverythingAsItWas) {
+    tmp.write("busy/inside.txt", "keep");
+    for (const char* target : {"busy", "missing\\run.opt"}) {
+        EXPECT_EQ(error_number([&] { fsys.write_file_atomic(target, "x"); }), err::path_access);
+        EXPECT_EQ(dir_names(), Names{"busy"}) << target;
+        EXPECT_EQ(tmp.read("busy/inside.txt"), "keep");
+    }
+}
+
+TEST_F(HostFileSystemTest, ReplaceRemoveAndFacts) {
+    tmp.write("a.tmp", "fresh");
+    tmp.write("a.opt", "stale!");
+    fsys.replace("A.TMP", "A.OPT");
+    EXPECT_EQ(dir_names(), Names{"a.opt"});
+    EXPECT_EQ(tmp.read("a.opt"), "fresh");
+    EXPECT_EQ(error_number([&] { fsys.replace("a.tmp", "b"); }), err::path_access);
+
+    auto f = fsys.facts("a.opt");
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->size, 5u);
+    EXPECT_FALSE(f->is_dir);
+    struct stat st {};
+    ASSERT_EQ(::stat(host("a.opt").c_str(), &st), 0);
+    EXPECT_EQ(f->mtime, st.st_mtime);
+    EXPECT_TRUE(fsys.facts(win(""))->is_dir);
+    EXPECT_FALSE(fsys.facts("gone"));
+
+    EXPECT_TRUE(fsys.remove("A.opt"));
+    EXPECT_FALSE(fsys.remove("a.opt"));
+}
+
+TEST_F(HostFileSystemTest, ListMatchesWildcardsWithoutRegardToCase) {
+    for (const char* f : {"a.txt", "B.TXT", "c.dat", "noext", "Docs/inner.txt", "Docs2/x"}) {
+        tmp.write(f, "");
+    }
+    struct Row {
+        std::string pattern;
+        int attributes;
+        Names expected;
+    };
+    const Row rows[] = {
+        {"*.*", attr_normal, {"a.txt", "B.TXT", "c.dat", "noext"}},
+        {win("*.TXT"), attr_normal, {"a.txt", "B.TXT"}},
+        {"?.d?t", attr_normal, {"c.dat"}},
+        {"NOEXT.*", attr_normal, {"noext"}},
+        {"C:*", attr_directory, {"a.txt", "B.TXT", "c.dat", "Docs", "Docs2", "noext"}},
+        {"doc*", attr_directory, {"Docs", "Docs2"}},
+        {"doc*", attr_normal, {}},
+        {win("DOCS"), attr_directory, {"Docs"}},
+        {win("DOCS"), attr_normal, {}},
+        {"A.TXT", attr_normal, {"a.txt"}},
+        {"docs\\*.*", attr_normal, {"inner.txt"}},
+        {"docs/", attr_normal, {"inner.txt"}},
+        {"missing\\*.*", attr_directory, {}},
+        {"missing", attr_directory, {}},
+        {"", attr_directory, {}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(fsys.list(row.pattern, row.attributes), row.expected) << row.pattern;
+    }
+}
+
+TEST_F(HostFileSystemTest, SetCurrentDirUsesTheMappedPath) {
+    fs::create_directories(tmp.path() / "Work");
+    fsys.set_current_dir(win("WORK"));
+    EXPECT_EQ(fs::current_path(), tmp.path() / "Work");
+    EXPECT_EQ(error_number([&] { fsys.set_current_dir("nowhere"); }), err::path_not_found);
+}
+
+TEST_F(HostFileSystemTest, TempFileReservesAUniqueNameInTmpdir) {
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    setenv("TMPDIR", tmp.str().c_str(), 1);
+    const std::string a = fsys.temp_file(), b = fsys.temp_file();
+    old ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
+
+    EXPECT_NE(a, b);
+    for (const auto& p : {a, b}) {
+        const std::string name = p.substr(p.rfind('\\') + 1);
+        const std::string digits = name.substr(2, name.size() - 6);
+        EXPECT_EQ(p[0], '\\');
+        EXPECT_TRUE(name.starts_with("QV") && name.ends_with(".tmp")) << p;
+        EXPECT_TRUE(digits.size() >= 4 && digits.size() <= 6 &&
+                    digits.find_first_not_of("0123456789ABCDEF") == digits.npos)
+            << p;
+        EXPECT_EQ(fsys.facts(p)->size, 0u);
+        EXPECT_EQ(fs::path(fsys.host_path(p)).parent_path(), tmp.path());
+    }
+}
+
+TEST_F(HostFileSystemTest, LineFileFlushesEachLineAndTruncates) {
+    tmp.write("region.txt", "previous run\r\n");
+    auto sink = fsys.create_line_file("REGION.TXT");
+    EXPECT_EQ(tmp.read("region.txt"), "");
+    sink->write_line("one");
+    EXPECT_EQ(tmp.read("region.txt"), "one\r\n");
+    sink->write_line("");
+    sink->write_line("three");
+    EXPECT_EQ(tmp.read("region.txt"), "one\r\n\r\nthree\r\n");
+    EXPECT_EQ(error_number([&] { fsys.create_line_file("nodir\\x.txt"); }), err::path_access);
+}
+
+}  // namespace
+}  // namespace qv
