@@ -23,7 +23,7 @@ struct QueryResult {
 // The reference database. Opened for one task and closed after it. Failures (open, query)
 // throw AppError whose number and description the callers show.
 class ReferenceEngine {
-public:
+  public:
     virtual ~ReferenceEngine() = default;
     // host_path: the file as the host names it.
     virtual void open(const std::string& host_path) = 0;
@@ -32,5 +32,20 @@ public:
     // A query text as the program writes it (Access SQL dialect).
     virtual QueryResult query(std::string_view sql) = 0;
 };
+
+// A value written into a query text as one Access text literal: in double quotes, each quote
+// inside it doubled. Every value that reaches a query text from outside (a code read from an
+// options file, a list line) goes through here, so that it reads back as exactly that value and
+// can never end the literal early and add conditions of its own.
+inline std::string access_literal(std::string_view value) {
+    std::string quoted = "\"";
+    for (char c : value) {
+        if (c == '"')
+            quoted += '"';
+        quoted += c;
+    }
+    quoted += '"';
+    return quoted;
+}
 
 }  // namespace qv

@@ -1,0 +1,447 @@
+#include "platform/reference/access_sql.h"
+
+#include <stdexcept>
+
+#include "platform/app_error.h"
+#include "platform/reference/access_text.h"
+
+namespace qv::reference {
+
+namespace {
+
+enum class Tok { name, bracketed, string, number, punct, end };
+
+struct Token {
+    Tok kind;
+    std::string text;  // name without brackets, literal without quotes, or the punctuation
+    std::size_t offset;
+};
+
+bool is_name_start(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+}
+bool is_name_char(unsigned char c) {
+    return is_name_start(c) || (c >= '0' && c <= '9');
+}
+bool is_digit(unsigned char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool same_word(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && compare_folded(a, b) == 0;
+}
+
+class Translator {
+  public:
+    Translator(std::string_view query, const TableLookup& lookup) : query_(query), lookup_(lookup) {
+        tokenize();
+    }
+
+    TranslatedQuery run() {
+        expect_word("SELECT");
+        bool distinct = accept_word("DISTINCTROW") || accept_word("DISTINCT");
+        if (!distinct)
+            accept_word("ALL");
+
+        std::vector<SelectItem> items;
+        do {
+            items.push_back(parse_select_item());
+        } while (accept_punct(","));
+
+        expect_word("FROM");
+        std::string table_word = expect_name("a table name after FROM");
+        table_ = lookup_(table_word);
+        if (!table_)
+            throw AppError(3078,
+                           "The engine cannot find the input table or query '" + table_word +
+                               "'. Make sure it exists and that its name is spelled correctly.");
+        out_.table = table_->name;
+
+        std::string where;
+        if (accept_word("WHERE"))
+            where = parse_or();
+
+        std::vector<std::string> order;
+        if (accept_word("ORDER")) {
+            expect_word("BY");
+            do {
+                std::string col = quote_identifier(parse_field_ref());
+                std::string dir;
+                if (accept_word("DESC"))
+                    dir = " DESC";
+                else
+                    accept_word("ASC");
+                order.push_back(col + " COLLATE " + access_collation + dir);
+            } while (accept_punct(","));
+        }
+        accept_punct(";");
+        if (peek().kind != Tok::end)
+            fail("unexpected text after the end of the query");
+
+        std::vector<std::pair<std::string, std::string>> columns;  // source column, result name
+        for (const SelectItem& item : items) {
+            if (item.star) {
+                if (!item.table.empty())
+                    check_qualifier(item.table);
+                for (const std::string& c : table_->columns)
+                    columns.emplace_back(c, c);
+            } else {
+                std::string column = resolve_column(item.table, item.field, item.offset);
+                columns.emplace_back(column, item.alias.empty() ? column : item.alias);
+            }
+        }
+
+        std::string from = " FROM " + quote_identifier(table_->name);
+        if (!where.empty())
+            from += " WHERE " + where;
+        std::string& sql = out_.sql;
+        if (!distinct) {
+            sql = "SELECT ";
+            for (std::size_t i = 0; i < columns.size(); ++i)
+                sql += (i ? ", " : "") + quote_identifier(columns[i].first) + " AS " +
+                       quote_identifier(columns[i].second);
+            sql += from + " ORDER BY ";
+            for (const std::string& o : order)
+                sql += o + ", ";
+            sql += "rowid";
+        } else {
+            // Duplicates (letter case aside) are dropped; each kept row stands where its first
+            // occurrence stands in the table. With min() as the only aggregate, SQLite takes the
+            // bare columns from the row that holds the minimum.
+            std::string inner = "SELECT ", group, outer = "SELECT ";
+            for (std::size_t i = 0; i < columns.size(); ++i) {
+                std::string c = quote_identifier(columns[i].first);
+                std::string alias = quote_identifier("c" + std::to_string(i));
+                inner += c + " AS " + alias + ", ";
+                group += (i ? ", " : "") + alias + " COLLATE " + access_collation;
+                outer += (i ? ", " : "") + alias + " AS " + quote_identifier(columns[i].second);
+            }
+            inner += "min(rowid) AS qv_first" + from + " GROUP BY " + group;
+            sql = outer + " FROM (" + inner + ") ORDER BY ";
+            for (std::string o : order) {
+                // Order keys name source columns; the outer query sees them under their alias.
+                bool found = false;
+                for (std::size_t i = 0; i < columns.size() && !found; ++i) {
+                    std::string c = quote_identifier(columns[i].first);
+                    if (o.compare(0, c.size() + 1, c + " ") == 0) {
+                        o = quote_identifier("c" + std::to_string(i)) + o.substr(c.size());
+                        found = true;
+                    }
+                }
+                if (!found)
+                    throw AppError(3093,
+                                   "ORDER BY clause conflicts with DISTINCT: every ordering "
+                                   "field must be selected.");
+                sql += o + ", ";
+            }
+            sql += "qv_first";
+        }
+        return std::move(out_);
+    }
+
+  private:
+    struct SelectItem {
+        bool star = false;
+        std::string table, field, alias;
+        std::size_t offset = 0;
+    };
+    struct Operand {
+        bool literal;
+        std::string sql;
+        std::string column;  // the source column when it is a field
+    };
+
+    [[noreturn]] void fail(const std::string& why) const {
+        const Token& t = peek();
+        std::string near =
+            t.kind == Tok::end ? "at the end" : "near position " + std::to_string(t.offset + 1);
+        throw AppError(err::db_syntax, "Syntax error in query expression '" + std::string(query_) +
+                                           "': " + why + " (" + near + ").");
+    }
+
+    void tokenize() {
+        std::size_t i = 0;
+        auto c = [&](std::size_t k) { return static_cast<unsigned char>(query_[k]); };
+        while (i < query_.size()) {
+            unsigned char ch = c(i);
+            std::size_t start = i;
+            if (ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n') {
+                ++i;
+            } else if (ch == '[') {
+                std::size_t close = query_.find(']', i + 1);
+                if (close == std::string_view::npos)
+                    lex_fail(i, "a \"[\" has no closing \"]\"");
+                if (close == i + 1)
+                    lex_fail(i, "an empty name \"[]\"");
+                tokens_.push_back(
+                    {Tok::bracketed, std::string(query_.substr(i + 1, close - i - 1)), start});
+                i = close + 1;
+            } else if (ch == '"' || ch == '\'') {
+                // A quote inside a literal is written twice.
+                std::string text;
+                ++i;
+                for (;;) {
+                    if (i >= query_.size())
+                        lex_fail(start, "a text literal has no closing quote");
+                    if (c(i) == ch) {
+                        if (i + 1 < query_.size() && c(i + 1) == ch) {
+                            text += static_cast<char>(ch);
+                            i += 2;
+                            continue;
+                        }
+                        ++i;
+                        break;
+                    }
+                    text += query_[i++];
+                }
+                tokens_.push_back({Tok::string, std::move(text), start});
+            } else if (is_digit(ch) || (ch == '.' && i + 1 < query_.size() && is_digit(c(i + 1)))) {
+                while (i < query_.size() && is_digit(c(i)))
+                    ++i;
+                if (i < query_.size() && c(i) == '.') {
+                    ++i;
+                    while (i < query_.size() && is_digit(c(i)))
+                        ++i;
+                }
+                if (i < query_.size() && is_name_char(c(i)))
+                    lex_fail(start, "a malformed number");
+                tokens_.push_back(
+                    {Tok::number, std::string(query_.substr(start, i - start)), start});
+            } else if (is_name_start(ch)) {
+                while (i < query_.size() && is_name_char(c(i)))
+                    ++i;
+                tokens_.push_back({Tok::name, std::string(query_.substr(start, i - start)), start});
+            } else {
+                std::string_view two = query_.substr(i, 2);
+                if (two == "<>" || two == "<=" || two == ">=") {
+                    tokens_.push_back({Tok::punct, std::string(two), start});
+                    i += 2;
+                } else if (std::string_view("(),.;*=<>").find(static_cast<char>(ch)) !=
+                           std::string_view::npos) {
+                    tokens_.push_back({Tok::punct, std::string(1, static_cast<char>(ch)), start});
+                    ++i;
+                } else {
+                    lex_fail(i, "an unexpected character '" +
+                                    std::string(1, static_cast<char>(ch)) + "'");
+                }
+            }
+        }
+        tokens_.push_back({Tok::end, "", query_.size()});
+    }
+
+    [[noreturn]] void lex_fail(std::size_t offset, const std::string& why) const {
+        throw AppError(err::db_syntax, "Syntax error in query expression '" + std::string(query_) +
+                                           "': " + why + " (near position " +
+                                           std::to_string(offset + 1) + ").");
+    }
+
+    const Token& peek(std::size_t ahead = 0) const {
+        std::size_t k = pos_ + ahead;
+        return tokens_[k < tokens_.size() ? k : tokens_.size() - 1];
+    }
+    bool is_word(const Token& t, std::string_view w) const {
+        return t.kind == Tok::name && same_word(t.text, w);
+    }
+    bool accept_word(std::string_view w) {
+        if (!is_word(peek(), w))
+            return false;
+        ++pos_;
+        return true;
+    }
+    void expect_word(std::string_view w) {
+        if (!accept_word(w))
+            fail("expected " + std::string(w));
+    }
+    bool accept_punct(std::string_view p) {
+        if (peek().kind != Tok::punct || peek().text != p)
+            return false;
+        ++pos_;
+        return true;
+    }
+    void expect_punct(std::string_view p) {
+        if (!accept_punct(p))
+            fail("expected \"" + std::string(p) + "\"");
+    }
+    bool is_reserved(const Token& t) const {
+        static constexpr std::string_view words[] = {
+            "SELECT", "DISTINCTROW", "DISTINCT", "FROM", "WHERE", "AND", "OR", "NOT",
+            "LIKE",   "ORDER",       "BY",       "IS",   "NULL",  "AS",  "ALL"};
+        if (t.kind != Tok::name)
+            return false;
+        for (std::string_view w : words)
+            if (same_word(t.text, w))
+                return true;
+        return false;
+    }
+    bool at_name() const {
+        return peek().kind == Tok::bracketed || (peek().kind == Tok::name && !is_reserved(peek()));
+    }
+    std::string expect_name(const std::string& what) {
+        if (!at_name())
+            fail("expected " + what);
+        return tokens_[pos_++].text;
+    }
+
+    SelectItem parse_select_item() {
+        SelectItem item;
+        item.offset = peek().offset;
+        if (accept_punct("*")) {
+            item.star = true;
+            return item;
+        }
+        std::string first = expect_name("a field name");
+        if (accept_punct(".")) {
+            item.table = first;
+            if (accept_punct("*")) {
+                item.star = true;
+                return item;
+            }
+            item.field = expect_name("a field name after \".\"");
+        } else {
+            item.field = first;
+        }
+        if (accept_word("AS"))
+            item.alias = expect_name("a name after AS");
+        return item;
+    }
+
+    void check_qualifier(const std::string& qualifier) const {
+        if (!table_ || !same_word(qualifier, table_->name))
+            throw AppError(3075, "Syntax error in query expression '" + std::string(query_) +
+                                     "': the table '" + qualifier +
+                                     "' is not the table of the FROM clause.");
+    }
+
+    // Table qualifiers are checked once the FROM table is known.
+    std::string resolve_column(const std::string& qualifier, const std::string& field,
+                               std::size_t) const {
+        if (!qualifier.empty())
+            check_qualifier(qualifier);
+        for (const std::string& c : table_->columns)
+            if (same_word(c, field))
+                return c;
+        throw AppError(3061, "The table '" + table_->name + "' has no field '" + field + "'.");
+    }
+
+    std::string parse_field_ref() {
+        std::string first = expect_name("a field name");
+        if (accept_punct("."))
+            return resolve_column(first, expect_name("a field name after \".\""), 0);
+        return resolve_column("", first, 0);
+    }
+
+    std::string parse_or() {
+        std::string s = parse_and();
+        while (accept_word("OR"))
+            s = "(" + s + " OR " + parse_and() + ")";
+        return s;
+    }
+    std::string parse_and() {
+        std::string s = parse_not();
+        while (accept_word("AND"))
+            s = "(" + s + " AND " + parse_not() + ")";
+        return s;
+    }
+    std::string parse_not() {
+        if (accept_word("NOT"))
+            return "(NOT " + parse_not() + ")";
+        if (accept_punct("(")) {
+            std::string s = parse_or();
+            expect_punct(")");
+            return s;
+        }
+        return parse_predicate();
+    }
+
+    Operand parse_operand() {
+        const Token& t = peek();
+        if (t.kind == Tok::string || t.kind == Tok::number) {
+            ++pos_;
+            out_.parameters.push_back({t.kind == Tok::number, t.text});
+            return {true, "?" + std::to_string(out_.parameters.size()), ""};
+        }
+        if (at_name()) {
+            std::string column = parse_field_ref();
+            return {false, quote_identifier(column), column};
+        }
+        fail("expected a field or a literal");
+    }
+
+    std::string parse_predicate() {
+        Operand left = parse_operand();
+        if (accept_word("IS")) {
+            bool negated = accept_word("NOT");
+            expect_word("NULL");
+            if (left.literal)
+                fail("IS NULL needs a field");
+            return "(" + left.sql + (negated ? " IS NOT NULL)" : " IS NULL)");
+        }
+        bool negated = accept_word("NOT");
+        if (accept_word("LIKE")) {
+            Operand pattern = parse_operand();
+            no_constant_condition(left, pattern);
+            if (pattern.literal && !out_.parameters.back().is_number) {
+                try {
+                    LikePattern check(out_.parameters.back().text);
+                } catch (const std::invalid_argument& e) {
+                    throw AppError(err::db_syntax, "Invalid pattern string in query expression '" +
+                                                       std::string(query_) + "': " + e.what() +
+                                                       ".");
+                }
+            }
+            std::string call =
+                std::string(access_like_function) + "(" + pattern.sql + ", " + left.sql + ")";
+            return negated ? "(NOT " + call + ")" : call;
+        }
+        if (negated)
+            fail("expected LIKE after NOT");
+        static constexpr std::string_view ops[] = {"=", "<>", "<=", ">=", "<", ">"};
+        for (std::string_view op : ops) {
+            if (!accept_punct(op))
+                continue;
+            Operand right = parse_operand();
+            no_constant_condition(left, right);
+            if (op == "=" && !left.literal && right.literal)
+                out_.lookup_columns.push_back(left.column);
+            if (op == "=" && left.literal && !right.literal)
+                out_.lookup_columns.push_back(right.column);
+            return "(" + left.sql + " " + std::string(op) + " " + right.sql + " COLLATE " +
+                   access_collation + ")";
+        }
+        fail("expected a comparison, LIKE or IS NULL");
+    }
+
+    // The program never compares two literals. Refusing it keeps a value that slipped into the
+    // text unquoted (such as `") OR ("1"="1`) from turning into an always-true condition.
+    void no_constant_condition(const Operand& a, const Operand& b) const {
+        if (a.literal && b.literal)
+            throw AppError(err::db_syntax,
+                           "Syntax error in query expression '" + std::string(query_) +
+                               "': a condition compares two literals and names no field.");
+    }
+
+    std::string_view query_;
+    const TableLookup& lookup_;
+    std::vector<Token> tokens_;
+    std::size_t pos_ = 0;
+    const TableInfo* table_ = nullptr;
+    TranslatedQuery out_;
+};
+
+}  // namespace
+
+std::string quote_identifier(std::string_view name) {
+    std::string q = "\"";
+    for (char ch : name) {
+        if (ch == '"')
+            q += '"';
+        q += ch;
+    }
+    return q + "\"";
+}
+
+TranslatedQuery translate_access_query(std::string_view query, const TableLookup& lookup) {
+    return Translator(query, lookup).run();
+}
+
+}  // namespace qv::reference

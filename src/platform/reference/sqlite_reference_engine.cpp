@@ -1,0 +1,392 @@
+#include "platform/reference/sqlite_reference_engine.h"
+
+#include <sqlite3.h>
+
+#include <array>
+#include <cerrno>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <unordered_map>
+
+#include "platform/app_error.h"
+#include "platform/reference/access_sql.h"
+#include "platform/reference/access_text.h"
+#include "platform/reference/jet_import.h"
+
+namespace qv {
+
+using reference::TableInfo;
+
+namespace {
+
+AppError not_found(const std::string& path) {
+    return AppError(err::db_not_found, "Couldn't find file '" + path + "'.");
+}
+AppError unrecognised(const std::string& path) {
+    return AppError(err::db_unrecognised, "Unrecognized database format '" + path + "'.");
+}
+AppError cannot_open(const std::string& path) {
+    return AppError(err::db_locked, "The engine cannot open the file '" + path +
+                                        "'. It is locked by another user, or you need permission "
+                                        "to read it.");
+}
+
+enum class Format { jet, sqlite };
+
+// Reads the header and decides the format from the content alone.
+Format recognise(const std::string& path) {
+    std::error_code ec;
+    auto status = std::filesystem::status(path, ec);
+    if (ec || !std::filesystem::exists(status))
+        throw not_found(path);
+    if (!std::filesystem::is_regular_file(status))
+        throw unrecognised(path);
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw cannot_open(path);
+    std::array<unsigned char, 100> h{};
+    in.read(reinterpret_cast<char*>(h.data()), h.size());
+    std::size_t got = static_cast<std::size_t>(in.gcount());
+    std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec)
+        throw cannot_open(path);
+
+    auto starts = [&](std::size_t at, std::string_view text) {
+        return got >= at + text.size() &&
+               std::equal(text.begin(), text.end(), h.begin() + static_cast<long>(at));
+    };
+    if (starts(0, std::string_view("SQLite format 3\0", 16))) {
+        // The header names the page size and, when bytes 24..27 equal 92..95, the page count:
+        // a file shorter than that lost its end.
+        std::uint32_t page = (h[16] << 8) | h[17];
+        if (page == 1)
+            page = 65536;
+        auto be32 = [&](std::size_t at) {
+            return (std::uint32_t(h[at]) << 24) | (std::uint32_t(h[at + 1]) << 16) |
+                   (std::uint32_t(h[at + 2]) << 8) | h[at + 3];
+        };
+        if (got < 100 || page < 512 || (page & (page - 1)) != 0 || size % page != 0)
+            throw unrecognised(path);
+        if (be32(24) == be32(92) && size < std::uintmax_t(page) * be32(28))
+            throw unrecognised(path);
+        return Format::sqlite;
+    }
+    if (got >= 0x15 && h[0] == 0 && h[1] == 1 && h[2] == 0 && h[3] == 0 &&
+        (starts(4, std::string_view("Standard Jet DB\0", 16)) ||
+         starts(4, std::string_view("Standard ACE DB\0", 16)))) {
+        std::uintmax_t page = h[0x14] == 0 ? 2048 : 4096;  // Jet 3 pages are 2 KiB
+        if (size < 3 * page || size % page != 0)
+            throw unrecognised(path);
+        return Format::jet;
+    }
+    throw unrecognised(path);
+}
+
+void compare_destroy(void*) {}
+
+int access_collate(void*, int la, const void* a, int lb, const void* b) {
+    return reference::compare_folded(
+        std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(la)),
+        std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(lb)));
+}
+
+void delete_pattern(void* p) {
+    delete static_cast<reference::LikePattern*>(p);
+}
+
+std::string_view value_text(sqlite3_value* v) {
+    const char* t = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    return t ? std::string_view(t, static_cast<std::size_t>(sqlite3_value_bytes(v)))
+             : std::string_view();
+}
+
+// access_like(pattern, value): 1 or 0, NULL when either is NULL. The compiled pattern is kept
+// with the statement while the pattern argument stays the same.
+void access_like(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);
+        return;
+    }
+    auto* pattern = static_cast<reference::LikePattern*>(sqlite3_get_auxdata(ctx, 0));
+    std::unique_ptr<reference::LikePattern> compiled;
+    if (!pattern) {
+        try {
+            compiled = std::make_unique<reference::LikePattern>(value_text(argv[0]));
+        } catch (const std::exception& e) {
+            sqlite3_result_error(ctx, (std::string("Invalid pattern string: ") + e.what()).c_str(),
+                                 -1);
+            return;
+        }
+        pattern = compiled.get();
+    }
+    int match = pattern->matches(value_text(argv[1])) ? 1 : 0;
+    if (compiled)
+        sqlite3_set_auxdata(ctx, 0, compiled.release(), delete_pattern);
+    sqlite3_result_int(ctx, match);
+}
+
+void register_access_rules(sqlite3* db) {
+    sqlite3_create_collation_v2(db, reference::access_collation, SQLITE_UTF8, nullptr,
+                                access_collate, compare_destroy);
+    sqlite3_create_function_v2(db, reference::access_like_function, 2,
+                               SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, access_like, nullptr,
+                               nullptr, nullptr);
+}
+
+std::string column_text(sqlite3_stmt* s, int i) {
+    const unsigned char* t = sqlite3_column_text(s, i);
+    return t ? std::string(reinterpret_cast<const char*>(t),
+                           static_cast<std::size_t>(sqlite3_column_bytes(s, i)))
+             : std::string();
+}
+
+}  // namespace
+
+struct SqliteReferenceEngine::Impl {
+    sqlite3* db = nullptr;
+    std::string path;
+    std::vector<TableInfo> tables;
+    std::unordered_map<std::string, sqlite3_stmt*> statements;
+    std::set<std::pair<std::string, std::string>> indexed;
+
+    ~Impl() { reset(); }
+
+    void reset() {
+        for (auto& [text, stmt] : statements)
+            sqlite3_finalize(stmt);
+        statements.clear();
+        indexed.clear();
+        tables.clear();
+        if (db)
+            sqlite3_close_v2(db);
+        db = nullptr;
+        path.clear();
+    }
+
+    void exec(const std::string& sql) {
+        char* msg = nullptr;
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &msg) != SQLITE_OK) {
+            std::string text = msg ? msg : "unknown failure";
+            sqlite3_free(msg);
+            throw AppError(3000, "Reference database failure: " + text + ".");
+        }
+    }
+
+    void load_catalog() {
+        sqlite3_stmt* s = nullptr;
+        sqlite3_prepare_v2(db,
+                           "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE "
+                           "'sqlite\\_%' ESCAPE '\\' ORDER BY rowid",
+                           -1, &s, nullptr);
+        while (sqlite3_step(s) == SQLITE_ROW)
+            tables.push_back({column_text(s, 0), {}});
+        sqlite3_finalize(s);
+        sqlite3_prepare_v2(db, "SELECT name FROM pragma_table_info(?1) ORDER BY cid", -1, &s,
+                           nullptr);
+        for (TableInfo& t : tables) {
+            sqlite3_bind_text(s, 1, t.name.c_str(), static_cast<int>(t.name.size()),
+                              SQLITE_TRANSIENT);
+            while (sqlite3_step(s) == SQLITE_ROW)
+                t.columns.push_back(column_text(s, 0));
+            sqlite3_reset(s);
+        }
+        sqlite3_finalize(s);
+    }
+
+    const TableInfo* find_table(std::string_view name) const {
+        for (const TableInfo& t : tables)
+            if (t.name.size() == name.size() && reference::compare_folded(t.name, name) == 0)
+                return &t;
+        return nullptr;
+    }
+
+    void ensure_index(const std::string& table, const std::string& column) {
+        if (!indexed.insert({table, column}).second)
+            return;
+        exec("CREATE INDEX " +
+             reference::quote_identifier("qv_lookup_" + std::to_string(indexed.size())) + " ON " +
+             reference::quote_identifier(table) + " (" + reference::quote_identifier(column) +
+             " COLLATE " + reference::access_collation + ")");
+    }
+
+    void copy_sqlite_file(const std::string& file) {
+        sqlite3* src = nullptr;
+        int rc = sqlite3_open_v2(file.c_str(), &src, SQLITE_OPEN_READONLY, nullptr);
+        if (rc != SQLITE_OK) {
+            sqlite3_close_v2(src);
+            throw cannot_open(file);
+        }
+        sqlite3_busy_timeout(src, 2000);
+        sqlite3_backup* b = sqlite3_backup_init(db, "main", src, "main");
+        rc = b ? sqlite3_backup_step(b, -1) : sqlite3_errcode(db);
+        if (b)
+            sqlite3_backup_finish(b);
+        int primary = rc & 0xFF;
+        sqlite3_close_v2(src);
+        if (rc == SQLITE_DONE)
+            return;
+        if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
+            throw unrecognised(file);
+        throw cannot_open(file);
+    }
+};
+
+SqliteReferenceEngine::SqliteReferenceEngine() : impl_(std::make_unique<Impl>()) {}
+SqliteReferenceEngine::~SqliteReferenceEngine() = default;
+
+void SqliteReferenceEngine::open(const std::string& host_path) {
+    impl_->reset();
+    Format format = recognise(host_path);
+    if (sqlite3_open_v2(":memory:", &impl_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        nullptr) != SQLITE_OK) {
+        impl_->reset();
+        throw AppError(7, "Out of memory");
+    }
+    register_access_rules(impl_->db);
+    try {
+        if (format == Format::jet)
+            reference::import_jet_file(host_path, impl_->db);
+        else
+            impl_->copy_sqlite_file(host_path);
+        impl_->load_catalog();
+        // A file with no tables at all is no reference database; for an Access file this is
+        // also what a catalog cut short by truncation looks like.
+        if (impl_->tables.empty())
+            throw unrecognised(host_path);
+    } catch (...) {
+        impl_->reset();
+        throw;
+    }
+    impl_->path = host_path;
+}
+
+void SqliteReferenceEngine::close() {
+    impl_->reset();
+}
+
+bool SqliteReferenceEngine::is_open() const {
+    return impl_->db != nullptr;
+}
+
+QueryResult SqliteReferenceEngine::query(std::string_view sql) {
+    if (!impl_->db)
+        throw AppError(3420, "Object invalid or no longer set.");
+    reference::TranslatedQuery tq = reference::translate_access_query(
+        sql, [this](std::string_view n) { return impl_->find_table(n); });
+    for (const std::string& c : tq.lookup_columns)
+        impl_->ensure_index(tq.table, c);
+
+    sqlite3_stmt*& stmt = impl_->statements[tq.sql];
+    if (!stmt && sqlite3_prepare_v2(impl_->db, tq.sql.c_str(), static_cast<int>(tq.sql.size()),
+                                    &stmt, nullptr) != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(impl_->db);
+        impl_->statements.erase(tq.sql);
+        throw AppError(err::db_syntax, "Cannot run query '" + std::string(sql) + "': " + msg + ".");
+    }
+    for (std::size_t i = 0; i < tq.parameters.size(); ++i) {
+        const reference::Literal& p = tq.parameters[i];
+        int at = static_cast<int>(i + 1);
+        std::int64_t whole = 0;
+        auto [end, ec] = std::from_chars(p.text.data(), p.text.data() + p.text.size(), whole);
+        if (p.is_number && ec == std::errc() && end == p.text.data() + p.text.size())
+            sqlite3_bind_int64(stmt, at, whole);
+        else if (p.is_number)
+            sqlite3_bind_double(stmt, at, std::stod(p.text));
+        else
+            sqlite3_bind_text(stmt, at, p.text.data(), static_cast<int>(p.text.size()),
+                              SQLITE_TRANSIENT);
+    }
+
+    QueryResult result;
+    int n = sqlite3_column_count(stmt);
+    for (int i = 0; i < n; ++i)
+        result.columns.emplace_back(sqlite3_column_name(stmt, i));
+    int rc;
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+        std::vector<std::optional<std::string>> row;
+        row.reserve(static_cast<std::size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            if (sqlite3_column_type(stmt, i) == SQLITE_NULL)
+                row.emplace_back(std::nullopt);
+            else
+                row.emplace_back(column_text(stmt, i));
+        }
+        result.rows.push_back(std::move(row));
+    }
+    std::string failure = rc == SQLITE_DONE ? "" : sqlite3_errmsg(impl_->db);
+    sqlite3_reset(stmt);
+    sqlite3_clear_bindings(stmt);
+    if (!failure.empty())
+        throw AppError(err::db_syntax,
+                       "Cannot run query '" + std::string(sql) + "': " + failure + ".");
+    return result;
+}
+
+std::vector<SqliteReferenceEngine::TableRows> SqliteReferenceEngine::tables() const {
+    if (!impl_->db)
+        throw AppError(3420, "Object invalid or no longer set.");
+    std::vector<TableRows> out;
+    for (const TableInfo& t : impl_->tables) {
+        sqlite3_stmt* s = nullptr;
+        std::string sql = "SELECT count(*) FROM " + reference::quote_identifier(t.name);
+        sqlite3_prepare_v2(impl_->db, sql.c_str(), -1, &s, nullptr);
+        std::int64_t rows = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+        sqlite3_finalize(s);
+        out.push_back({t.name, rows});
+    }
+    return out;
+}
+
+void SqliteReferenceEngine::save_as_sqlite(const std::string& out_path) const {
+    namespace fs = std::filesystem;
+    if (!impl_->db)
+        throw AppError(3420, "Object invalid or no longer set.");
+    std::error_code ec;
+    if (fs::exists(out_path, ec) && fs::equivalent(out_path, impl_->path, ec))
+        throw AppError(err::path_access,
+                       "Refusing to write over the open database '" + out_path + "'.");
+    fs::path target(out_path);
+    fs::path temp = target;
+    temp += ".part";
+    fs::remove(temp, ec);
+
+    sqlite3* out = nullptr;
+    auto fail = [&](const std::string& why) {
+        if (out)
+            sqlite3_close_v2(out);
+        fs::remove(temp, ec);
+        return AppError(err::path_access, "Cannot write '" + out_path + "': " + why + ".");
+    };
+    if (sqlite3_open_v2(temp.c_str(), &out, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+        SQLITE_OK)
+        throw fail(out ? sqlite3_errmsg(out) : "cannot create the file");
+    register_access_rules(out);
+    sqlite3_backup* b = sqlite3_backup_init(out, "main", impl_->db, "main");
+    int rc = b ? sqlite3_backup_step(b, -1) : SQLITE_ERROR;
+    if (b)
+        sqlite3_backup_finish(b);
+    if (rc != SQLITE_DONE)
+        throw fail(sqlite3_errmsg(out));
+    // The lookup indexes use this engine's collation, which other SQLite programs lack.
+    for (std::size_t i = 1; i <= impl_->indexed.size(); ++i) {
+        std::string drop =
+            "DROP INDEX IF EXISTS " + reference::quote_identifier("qv_lookup_" + std::to_string(i));
+        if (sqlite3_exec(out, drop.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw fail(sqlite3_errmsg(out));
+    }
+    if (sqlite3_close(out) != SQLITE_OK)
+        throw fail("cannot finish the file");
+    out = nullptr;
+    fs::rename(temp, target, ec);
+    if (ec)
+        throw fail(ec.message());
+}
+
+std::unique_ptr<ReferenceEngine> make_reference_engine() {
+    return std::make_unique<SqliteReferenceEngine>();
+}
+
+}  // namespace qv

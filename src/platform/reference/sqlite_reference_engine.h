@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/reference_engine.h"
+
+namespace qv {
+
+// The reference engine of this program. open() loads the whole database into an in-memory
+// SQLite database, so the file itself is read once and never written or kept locked:
+// - an Access file (Jet 3, Jet 4, ACE), recognised by its header, is read table by table with
+//   libmdb;
+// - a SQLite file is opened read-only and copied.
+// Queries in the Access dialect are translated to SQLite with every literal bound as a
+// parameter; columns looked up by equality get an index on first use, and translated statements
+// are kept prepared until close(), so a task that runs one query shape for many codes is cheap.
+class SqliteReferenceEngine : public ReferenceEngine {
+  public:
+    SqliteReferenceEngine();
+    ~SqliteReferenceEngine() override;
+    SqliteReferenceEngine(const SqliteReferenceEngine&) = delete;
+    SqliteReferenceEngine& operator=(const SqliteReferenceEngine&) = delete;
+
+    // AppError 3024 (missing), 3051 (unreadable or locked), 3343 (empty, truncated, not a
+    // database, or an Access file libmdb cannot read).
+    void open(const std::string& host_path) override;
+    void close() override;
+    bool is_open() const override;
+    // AppError 3075 (outside the dialect), 3078 (unknown table), 3061 (unknown field),
+    // 3420 (no database open).
+    QueryResult query(std::string_view sql) override;
+
+    struct TableRows {
+        std::string name;
+        std::int64_t rows;
+    };
+    // The user tables in the order the database lists them.
+    std::vector<TableRows> tables() const;
+    // Writes the loaded tables as a new SQLite file (replacing out_path in one step). Refuses
+    // to write over the file that was opened.
+    void save_as_sqlite(const std::string& out_path) const;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+std::unique_ptr<ReferenceEngine> make_reference_engine();
+
+}  // namespace qv

@@ -1,0 +1,481 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/app_error.h"
+#include "platform/reference/sqlite_reference_engine.h"
+#include "support/temp_dir.h"
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string demo_db = QV_BINARY_DIR "/examples/demo/model/reports/reports.mdb";
+const std::string nwind = QV_SHARED_DIR "/testdata/access/nwind.mdb";
+const std::string jet3_db = QV_SHARED_DIR "/testdata/access/DateTestDatabase.mdb";
+
+// Returns the AppError number of `f`, or 0 when it throws nothing.
+template <typename F>
+int error_number(F&& f, std::string* description = nullptr) {
+    try {
+        f();
+    } catch (const AppError& e) {
+        if (description)
+            *description = e.description();
+        return e.number();
+    }
+    return 0;
+}
+
+std::vector<std::string> column(const QueryResult& r, const std::string& name) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < r.rows.size(); ++i)
+        out.push_back(r.field(i, name).value_or("<null>"));
+    return out;
+}
+
+// The query texts exactly as the program writes them, with the value quoted as it must be.
+std::string region_query(const std::string& code) {
+    return "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=" +
+           access_literal(code) + ");";
+}
+std::string source_query(const std::string& code) {
+    return "SELECT DISTINCTROW  [Equipment Types].SCC, [Equipment Types].EQUIP,[Equipment "
+           "Types].[Engine Type], "
+           "[Equipment Types].Classification FROM [Equipment Types] WHERE (SCC=" +
+           access_literal(code) + ");";
+}
+std::string state_counties_query(const std::string& state) {
+    return "SELECT DISTINCTROW Counties.COUNTY, Counties.FIPS FROM Counties WHERE((Counties.FIPS "
+           "like \"" +
+           state + "###\") AND (Counties.COUNTY not like \"The State*\"));";
+}
+std::string sources_query(const std::vector<std::string>& patterns) {
+    std::string q =
+        "SELECT DISTINCTROW SCC,EQUIP,CLASSIFICATION,[Engine Type] from [EQUIPMENT TYPES] WHERE "
+        "SCC LIKE \"";
+    for (std::size_t i = 0; i < patterns.size(); ++i)
+        q += (i ? "\" OR SCC LIKE \"" : "") + patterns[i];
+    return q + "\";";
+}
+const std::string marine_head =
+    "Select DISTINCTROW [Equipment Types].SCC,[Equipment Types].EQUIP,[Equipment "
+    "Types].CLASSIFICATION,"
+    "[Equipment Types].[Engine Type] FROM [Equipment Types] WHERE ";
+const std::string marine_si =
+    "(([Equipment Types].SCC Like \"2282######\" And [Equipment Types].SCC <> \"2282000000\" And "
+    "[Equipment Types].SCC <> \"2282020000\" And [Equipment Types].[Engine Type] <> \"Diesel\"));";
+
+class DemoDatabaseTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(fs::exists(demo_db)) << "the build writes " << demo_db;
+        engine.open(demo_db);
+    }
+    SqliteReferenceEngine engine;
+};
+
+TEST_F(DemoDatabaseTest, RegionValidationFindsCountiesAndWholeStates) {
+    struct Case {
+        std::string code, county;
+    };
+    for (const Case& c : std::vector<Case>{{"06037", "Los Angeles County"},
+                                           {"06000", "The State of California"},
+                                           {"11000", "The State of Washington DC"},
+                                           {"72000", "The State of Puerto Rico"},
+                                           {"99999", ""},
+                                           {"0603", ""},
+                                           {"", ""}}) {
+        QueryResult r = engine.query(region_query(c.code));
+        if (c.county.empty()) {
+            EXPECT_TRUE(r.empty()) << c.code;
+        } else {
+            ASSERT_EQ(r.rows.size(), 1u) << c.code;
+            EXPECT_EQ(r.field(0, "county"), c.county);  // read in another letter case
+        }
+    }
+}
+
+TEST_F(DemoDatabaseTest, EveryStateOfTheProgramHasAWholeStateRow) {
+    QueryResult all =
+        engine.query("SELECT FIPS, COUNTY FROM Counties WHERE COUNTY LIKE \"The State*\"");
+    EXPECT_EQ(all.rows.size(), 53u);
+    for (const std::string& code : column(all, "FIPS"))
+        EXPECT_TRUE(code.ends_with("000")) << code;
+}
+
+TEST_F(DemoDatabaseTest, SourceReaderQueryGivesTheFourFields) {
+    QueryResult r = engine.query(source_query("2270002036"));
+    ASSERT_EQ(r.rows.size(), 1u);
+    EXPECT_EQ(r.field(0, "SCC"), "2270002036");
+    EXPECT_EQ(r.field(0, "EQUIP"), "Excavators");
+    EXPECT_EQ(r.field(0, "CLASSIFICATION"), "Construction and Mining");
+    EXPECT_EQ(r.field(0, "Engine Type"), "Diesel");
+    EXPECT_TRUE(engine.query(source_query("2270002037")).empty());
+    EXPECT_TRUE(
+        engine.query(source_query("2270002036 ")).empty());  // trailing text stays part of the code
+}
+
+TEST_F(DemoDatabaseTest, CountyListOfAStateLeavesOutTheStateRowInTableOrder) {
+    QueryResult r = engine.query(state_counties_query("06"));
+    std::vector<std::string> fips = column(r, "fips");
+    ASSERT_EQ(fips.size(), 58u);
+    EXPECT_EQ(r.field(0, "COUNTY"), "Alameda County");
+    EXPECT_TRUE(std::is_sorted(fips.begin(), fips.end()));  // the source lists them in code order
+    for (const std::string& name : column(r, "county"))
+        EXPECT_FALSE(name.starts_with("The State")) << name;
+    EXPECT_TRUE(engine.query(state_counties_query("98")).empty());
+}
+
+TEST_F(DemoDatabaseTest, SourcesDialogPatterns) {
+    struct Case {
+        const char* what;
+        std::vector<std::string> patterns;
+        std::vector<std::string> expected;  // in table order
+    };
+    const std::vector<Case> cases = {
+        {"all segments, all fuels, add segment",
+         {"##[!8]##00000", "2285000000", "2282000000"},
+         {"2260000000", "2265000000", "2267000000", "2268000000", "2270000000", "2282000000",
+          "2285000000"}},
+        {"construction, diesel, add segment", {"##7##02000"}, {"2270002000"}},
+        {"construction, spark ignition, add segment",
+         {"##[!7-8]##02000"},
+         {"2260002000", "2265002000", "2267002000", "2268002000"}},
+        {"railway, diesel", {"2285002015"}, {"2285002015"}},
+        {"railway, spark ignition", {"228500[3-8]015"}, {"2285004015", "2285006015", "2285008015"}},
+        {"marine, diesel", {"2282020000"}, {"2282020000"}},
+        {"marine, spark ignition, add segment",
+         {"22820[0-1][0-5]0##"},
+         {"2282000000", "2282005010", "2282005015", "2282010005", "2282010010", "2282010015"}},
+        {"oil field, all fuels, add equipment",
+         {"##[!8]##1####"},
+         {"2260010000", "2260010010", "2265010000", "2265010010", "2267010000", "2267010010",
+          "2268010000", "2268010010", "2270010000", "2270010010"}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(column(engine.query(sources_query(c.patterns)), "SCC"), c.expected) << c.what;
+    }
+    QueryResult construction = engine.query(sources_query({"##7##02###"}));
+    EXPECT_EQ(construction.rows.size(), 26u);  // the total and 25 kinds of equipment
+}
+
+TEST_F(DemoDatabaseTest, MarineQueries) {
+    struct Case {
+        std::string condition;
+        std::size_t rows;
+    };
+    const std::string like_not_totals =
+        "(([Equipment Types].SCC Like \"2282######\" And [Equipment Types].SCC <> \"2282000000\" "
+        "And "
+        "[Equipment Types].SCC <> \"2282020000\"";
+    for (const Case& c : std::vector<Case>{
+             {"(([Equipment Types].SCC=\"2282000000\"));", 1},
+             {"(([Equipment Types].SCC=\"2282020000\"));", 1},
+             {marine_si, 5},
+             {like_not_totals + "));", 9},
+             {like_not_totals + " And [Equipment Types].[Engine Type] = \"Diesel\"));", 4},
+         }) {
+        QueryResult r = engine.query(marine_head + c.condition);
+        EXPECT_EQ(r.rows.size(), c.rows) << c.condition;
+        EXPECT_EQ(r.columns,
+                  (std::vector<std::string>{"SCC", "EQUIP", "CLASSIFICATION", "Engine Type"}));
+    }
+    for (const std::string& type : column(engine.query(marine_head + marine_si), "engine type"))
+        EXPECT_NE(type, "Diesel");
+}
+
+TEST_F(DemoDatabaseTest, AValueQuotedWithAccessLiteralCannotWidenTheQuery) {
+    const std::string attacks[] = {"06000\") OR (\"1\"=\"1", "06000\") OR (Counties.FIPS<>\"x",
+                                   "06000\" OR \"\"=\"", "\""};
+    for (const std::string& code : attacks) {
+        EXPECT_TRUE(engine.query(region_query(code)).empty()) << code;
+        EXPECT_TRUE(engine.query(source_query(code)).empty()) << code;
+    }
+    // Pasted without quoting, the classic attack is refused instead of matching every row.
+    std::string pasted =
+        "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=\"06000\") OR "
+        "(\"1\"=\"1\");";
+    EXPECT_EQ(error_number([&] { engine.query(pasted); }), err::db_syntax);
+}
+
+TEST_F(DemoDatabaseTest, OpenIsRepeatableAndNeverWritesTheFile) {
+    auto before = fs::last_write_time(demo_db);
+    auto size = fs::file_size(demo_db);
+    for (int task = 0; task < 2; ++task) {
+        engine.close();
+        EXPECT_FALSE(engine.is_open());
+        EXPECT_EQ(error_number([&] { engine.query(region_query("06037")); }), 3420);
+        engine.open(demo_db);
+        EXPECT_EQ(engine.query(region_query("06037")).rows.size(), 1u);
+    }
+    EXPECT_EQ(fs::last_write_time(demo_db), before);
+    EXPECT_EQ(fs::file_size(demo_db), size);
+}
+
+TEST_F(DemoDatabaseTest, TextOutsideTheDialectFailsWithAClearError) {
+    struct Case {
+        std::string sql;
+        int number;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"", err::db_syntax},
+             {"SELECT", err::db_syntax},
+             {"SELECT * FROM", err::db_syntax},
+             {"DELETE FROM Counties", err::db_syntax},
+             {"SELECT TOP 5 * FROM Counties", err::db_syntax},
+             {"SELECT * FROM Counties WHERE FIPS =", err::db_syntax},
+             {"SELECT * FROM Counties WHERE (FIPS = \"1\"", err::db_syntax},
+             {"SELECT * FROM Counties WHERE FIPS = \"1", err::db_syntax},
+             {"SELECT * FROM Counties; DROP TABLE Counties", err::db_syntax},
+             {"SELECT * FROM Counties WHERE FIPS LIKE \"[0-\"", err::db_syntax},
+             {"SELECT * FROM [Counties", err::db_syntax},
+             {"SELECT Other.FIPS FROM Counties", err::db_syntax},
+             {"SELECT * FROM Counties WHERE FIPS", err::db_syntax},
+             {"SELECT * FROM Nowhere", 3078},
+             {"SELECT Population FROM Counties", 3061},
+             {"SELECT * FROM Counties WHERE Population = \"1\"", 3061},
+         }) {
+        std::string description;
+        EXPECT_EQ(error_number([&] { engine.query(c.sql); }, &description), c.number) << c.sql;
+        EXPECT_FALSE(description.empty());
+    }
+    EXPECT_EQ(engine.query(region_query("06037")).rows.size(), 1u);  // still usable afterwards
+}
+
+// A small SQLite fixture for the row rules: order, duplicates, letter case, NULL, quotes.
+class FixtureDatabaseTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        path = dir.str() + "/fixture.db";
+        sqlite3* db = nullptr;
+        ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+        const char* sql =
+            "CREATE TABLE [Item List] (Code TEXT, Name TEXT, Qty INTEGER);"
+            "INSERT INTO [Item List] VALUES ('b2', 'Beta', 2), ('a1', 'Alpha', 1), ('B2', 'BETA', "
+            "2),"
+            "('c3', 'Gamma \"G\"', 3), ('d4', NULL, 4), ('a1', 'Alpha', 1), ('é5', 'Épée', 5);";
+        ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+        sqlite3_close(db);
+        engine.open(path);
+    }
+    test::TempDir dir;
+    std::string path;
+    SqliteReferenceEngine engine;
+};
+
+TEST_F(FixtureDatabaseTest, RowsComeInTableOrderAndDistinctRowDropsDuplicatesIgnoringCase) {
+    EXPECT_EQ(column(engine.query("SELECT Code FROM [item list]"), "code"),
+              (std::vector<std::string>{"b2", "a1", "B2", "c3", "d4", "a1", "é5"}));
+    EXPECT_EQ(column(engine.query("SELECT DISTINCTROW Code, Qty FROM [Item List];"), "Code"),
+              (std::vector<std::string>{"b2", "a1", "c3", "d4", "é5"}));
+    EXPECT_EQ(column(engine.query("SELECT DISTINCT [Item List].[Name] FROM [Item List]"), "name"),
+              (std::vector<std::string>{"Beta", "Alpha", "Gamma \"G\"", "<null>", "Épée"}));
+    EXPECT_EQ(column(engine.query("SELECT Code FROM [Item List] ORDER BY Qty DESC, Code"), "Code"),
+              (std::vector<std::string>{"é5", "d4", "c3", "b2", "B2", "a1", "a1"}));
+}
+
+TEST_F(FixtureDatabaseTest, ComparisonsIgnoreCaseAndHandleNullAndNumbers) {
+    struct Case {
+        std::string where;
+        std::vector<std::string> codes;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"Code = \"B2\"", {"b2", "B2"}},
+             {"code <> \"a1\" AND NOT (Code LIKE \"[b-c]*\")", {"d4", "é5"}},
+             {"Name = \"ÉPÉE\"", {"é5"}},
+             {"Name IS NULL", {"d4"}},
+             {"Name NOT LIKE \"*\"", {}},
+             {"Qty = 2", {"b2", "B2"}},
+             {"Qty >= 4 OR Code = 'a1'", {"a1", "d4", "a1", "é5"}},
+             {"Name = " + access_literal("Gamma \"G\""), {"c3"}},
+             {"Name LIKE 'gamma \"?\"'", {"c3"}},
+         }) {
+        EXPECT_EQ(column(engine.query("SELECT Code FROM [Item List] WHERE " + c.where), "Code"),
+                  c.codes)
+            << c.where;
+    }
+}
+
+TEST_F(FixtureDatabaseTest, SavesACopyThatPlainSQLiteCanRead) {
+    engine.query("SELECT Code FROM [Item List] WHERE Code = \"a1\"");  // builds a lookup index
+    std::string copy = dir.str() + "/copy.sqlite";
+    engine.save_as_sqlite(copy);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open_v2(copy.c_str(), &db, SQLITE_OPEN_READONLY, nullptr), SQLITE_OK);
+    sqlite3_stmt* s = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db, "SELECT count(*) FROM [Item List] WHERE Code = 'a1'", -1, &s,
+                                 nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(s), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(s, 0), 2);
+    sqlite3_finalize(s);
+    sqlite3_close(db);
+    EXPECT_EQ(error_number([&] { engine.save_as_sqlite(path); }), err::path_access);
+}
+
+TEST(ReferenceOpenTest, EachFailureHasItsNumberAndNamesThePath) {
+    test::TempDir dir;
+    std::string sqlite_bytes = test::read_file(demo_db);
+    struct Case {
+        const char* what;
+        std::string path;
+        int number;
+    };
+    std::vector<Case> cases = {
+        {"missing", dir.str() + "/reports/reports.mdb", err::db_not_found},
+        {"empty", dir.write("empty.mdb", ""), err::db_unrecognised},
+        {"text", dir.write("notes.mdb", "Counties,FIPS\n06037,Los Angeles\n"),
+         err::db_unrecognised},
+        {"directory", dir.str(), err::db_unrecognised},
+        {"truncated SQLite", dir.write("cut.mdb", sqlite_bytes.substr(0, sqlite_bytes.size() / 2)),
+         err::db_unrecognised},
+        {"SQLite header only", dir.write("head.mdb", sqlite_bytes.substr(0, 100)),
+         err::db_unrecognised},
+        {"Jet header only",
+         dir.write("jet.mdb",
+                   std::string("\0\1\0\0Standard Jet DB\0\1", 21) + std::string(4075, '\0')),
+         err::db_unrecognised},
+    };
+    if (fs::exists(nwind)) {
+        std::string jet = test::read_file(nwind);
+        cases.push_back({"truncated Access", dir.write("cut-jet.mdb", jet.substr(0, 1000000)),
+                         err::db_unrecognised});
+        cases.push_back({"Access cut at a page", dir.write("page-jet.mdb", jet.substr(0, 40960)),
+                         err::db_unrecognised});
+    }
+    for (const Case& c : cases) {
+        SqliteReferenceEngine engine;
+        std::string description;
+        EXPECT_EQ(error_number([&] { engine.open(c.path); }, &description), c.number) << c.what;
+        EXPECT_NE(description.find(c.path), std::string::npos) << c.what << ": " << description;
+        EXPECT_FALSE(engine.is_open()) << c.what;
+    }
+}
+
+TEST(ReferenceOpenTest, UnreadableFileCannotBeOpened) {
+    if (geteuid() == 0)
+        GTEST_SKIP() << "permissions do not bind the superuser";
+    test::TempDir dir;
+    std::string path = dir.write("locked.mdb", test::read_file(demo_db));
+    fs::permissions(path, fs::perms::none);
+    SqliteReferenceEngine engine;
+    EXPECT_EQ(error_number([&] { engine.open(path); }), err::db_locked);
+}
+
+TEST(ReferenceOpenTest, FactoryGivesAWorkingEngine) {
+    auto engine = make_reference_engine();
+    engine->open(demo_db);
+    EXPECT_TRUE(engine->is_open());
+    engine->close();
+    EXPECT_FALSE(engine->is_open());
+}
+
+class AccessFileTest : public ::testing::Test {
+  protected:
+    void open(const std::string& path) {
+        if (!fs::exists(path))
+            GTEST_SKIP() << "missing " << path;
+        engine.open(path);
+    }
+    SqliteReferenceEngine engine;
+};
+
+TEST_F(AccessFileTest, Jet4TablesWithBlanksAndNonAsciiNames) {
+    open(nwind);
+    QueryResult shippers = engine.query("SELECT * FROM Shippers");
+    EXPECT_EQ(column(shippers, "companyname"),
+              (std::vector<std::string>{"Speedy Express", "United Package", "Federal Shipping"}));
+    EXPECT_EQ(column(shippers, "ShipperID"), (std::vector<std::string>{"1", "2", "3"}));
+
+    QueryResult alfki =
+        engine.query("SELECT CompanyName, City FROM Customers WHERE CustomerID = \"alfki\"");
+    ASSERT_EQ(alfki.rows.size(), 1u);
+    EXPECT_EQ(alfki.field(0, "CompanyName"), "Alfreds Futterkiste");
+    EXPECT_EQ(alfki.field(0, "city"), "Berlin");
+
+    std::int64_t details = 0, sales = 0;
+    for (const auto& t : engine.tables()) {
+        if (t.name == "Order Details")
+            details = t.rows;
+        if (t.name == "Umsätze")
+            sales = t.rows;
+    }
+    EXPECT_GT(details, 0);
+    EXPECT_GT(sales, 0);
+    EXPECT_EQ(engine.query("SELECT * FROM [order details]").rows.size(),
+              static_cast<std::size_t>(details));
+    EXPECT_EQ(engine.query("SELECT * FROM [UMSÄTZE];").rows.size(),
+              static_cast<std::size_t>(sales));
+    QueryResult one = engine.query(
+        "SELECT [Order Details].OrderID FROM [Order Details] WHERE "
+        "([Order Details].ProductID = 11 AND [Order Details].OrderID = 10248)");
+    EXPECT_EQ(one.rows.size(), 1u);
+}
+
+TEST_F(AccessFileTest, Jet4NonAsciiTextLikeAndDistinctRow) {
+    open(nwind);
+    QueryResult address = engine.query(
+        "SELECT CustomerID FROM Customers WHERE Address = \"AVDA. DE LA CONSTITUCIÓN 2222\"");
+    ASSERT_EQ(address.rows.size(), 1u);
+
+    std::vector<std::string> ids =
+        column(engine.query("SELECT CustomerID FROM Customers"), "CustomerID");
+    ASSERT_EQ(ids.size(), 91u);
+    auto filtered = [&](auto keep) {
+        std::vector<std::string> out;
+        std::copy_if(ids.begin(), ids.end(), std::back_inserter(out), keep);
+        return out;
+    };
+    struct Case {
+        std::string pattern;
+        std::vector<std::string> expected;
+    };
+    for (const Case& c : std::vector<Case>{
+             {"ALFK?", {"ALFKI"}},
+             {"a*", filtered([](const std::string& s) { return s[0] == 'A'; })},
+             {"[!a-y]*", filtered([](const std::string& s) { return s[0] == 'Z' || s[0] < 'A'; })},
+             {"[B-C]?[!N]*", filtered([](const std::string& s) {
+                  return (s[0] == 'B' || s[0] == 'C') && s[2] != 'N';
+              })},
+             {"#*", {}},
+         }) {
+        EXPECT_EQ(column(engine.query("SELECT CustomerID FROM Customers WHERE CustomerID LIKE \"" +
+                                      c.pattern + "\""),
+                         "CustomerID"),
+                  c.expected)
+            << c.pattern;
+    }
+    EXPECT_FALSE(
+        engine.query("SELECT PostalCode FROM Customers WHERE PostalCode LIKE \"#####\"").empty());
+
+    std::vector<std::string> countries =
+        column(engine.query("SELECT Country FROM Customers"), "Country");
+    std::vector<std::string> first_seen;
+    for (const std::string& c : countries)
+        if (std::find(first_seen.begin(), first_seen.end(), c) == first_seen.end())
+            first_seen.push_back(c);
+    EXPECT_EQ(
+        column(engine.query("SELECT DISTINCTROW Customers.Country FROM Customers;"), "country"),
+        first_seen);
+}
+
+TEST_F(AccessFileTest, Jet3TextComparesWithoutCase) {
+    open(jet3_db);
+    QueryResult hello = engine.query("SELECT IDCol FROM DateTest WHERE ShortTextCol = \"HELLO\"");
+    EXPECT_EQ(column(hello, "idcol"), std::vector<std::string>{"1"});
+    EXPECT_EQ(
+        column(engine.query("SELECT IDCol FROM DateTest WHERE LongTextCol LIKE \"pre-#### years\""),
+               "IDCol"),
+        (std::vector<std::string>{"3", "4"}));
+}
+
+}  // namespace
+}  // namespace qv
