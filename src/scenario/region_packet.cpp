@@ -37,7 +37,7 @@ void read_region_packet(Session& s, LineReader& in) {
 
 std::string county_query(std::string_view code) {
     return "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=" +
-           query_literal(code) + ");";
+           access_literal(code) + ");";
 }
 
 void validate_region(Session& s) {

@@ -10,7 +10,7 @@ std::string source_query(std::string_view code) {
     return "SELECT DISTINCTROW  [Equipment Types].SCC, [Equipment Types].EQUIP,[Equipment "
            "Types].[Engine Type], [Equipment Types].Classification FROM [Equipment Types] WHERE "
            "(SCC=" +
-           query_literal(code) + ");";
+           access_literal(code) + ");";
 }
 
 namespace {
