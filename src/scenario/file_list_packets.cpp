@@ -33,15 +33,15 @@ void keyed_line(LineWriter& out, int index, const std::string& path) {
 }
 
 // Splits a message or output path into directory and name and makes the directory full:
-// the options file's directory when the value has none, under model_dir when it is relative.
+// the options file's directory when the value has none; whatever is still relative then
+// (the value's directory, or a relative options-file directory) is taken under model_dir,
+// where the model runs.
 void resolve_run_output(Session& s, const std::string& value, std::string& dir,
                         std::string& name) {
     dir = split_dir(value);
     name = split_file_name(value);
-    if (dir.empty())
-        dir = s.sc.option_file_dir;
-    else if (!is_absolute_dir(dir))
-        dir = s.settings.model_dir + "\\" + dir;
+    if (dir.empty()) dir = s.sc.option_file_dir;
+    if (!is_absolute_dir(dir)) dir = s.settings.model_dir + "\\" + dir;
 }
 
 }  // namespace
@@ -174,13 +174,14 @@ void write_deteriorate_packet(Session& s, LineWriter& out) {
 
 void read_growth_packet(Session& s, LineReader& in) {
     auto& files = s.sc.growth_files;
+    // An empty packet is an empty list: the previous scenario's files must not survive it.
+    files.assign(1, std::string());
     std::size_t taken = 0;
     while (!in.eof()) {
         const std::string& line = in.read();
         if (is_keyed_packet_end(line)) break;
         files.resize(taken + 2);
         files[taken] = line_value(line);
-        files[taken + 1].clear();
         ++taken;
     }
 }
