@@ -1,0 +1,155 @@
+#include "cli/json_text.h"
+
+#include <cstdio>
+
+namespace qv::cli {
+
+namespace {
+
+// Length of the valid UTF-8 sequence starting at bytes[i], or 0 when the byte there does not
+// start one (overlong forms, surrogates and code points past U+10FFFF are not valid).
+std::size_t utf8_sequence(std::string_view bytes, std::size_t i) {
+    auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
+    const unsigned char b = at(i);
+    if (b < 0x80)
+        return 1;
+    std::size_t len = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b >= 0xC2 && b <= 0xDF) {
+        len = 2;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        len = 3;
+        if (b == 0xE0)
+            lo = 0xA0;
+        if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        len = 4;
+        if (b == 0xF0)
+            lo = 0x90;
+        if (b == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + len > bytes.size())
+        return 0;
+    if (at(i + 1) < lo || at(i + 1) > hi)
+        return 0;
+    for (std::size_t k = 2; k < len; ++k)
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF)
+            return 0;
+    return len;
+}
+
+void escape_byte(std::string& s, unsigned char b) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "\\u%04x", b);
+    s += buf;
+}
+
+void write_value(std::ostream& out, const nlohmann::ordered_json& v, int depth) {
+    using json = nlohmann::ordered_json;
+    const std::string pad(static_cast<std::size_t>(depth + 1) * 2, ' ');
+    const std::string close_pad(static_cast<std::size_t>(depth) * 2, ' ');
+    switch (v.type()) {
+        case json::value_t::string:
+            out << json_string(v.get_ref<const std::string&>());
+            return;
+        case json::value_t::array: {
+            if (v.empty()) {
+                out << "[]";
+                return;
+            }
+            out << "[\n";
+            bool first = true;
+            for (const auto& item : v) {
+                if (!first)
+                    out << ",\n";
+                first = false;
+                out << pad;
+                write_value(out, item, depth + 1);
+            }
+            out << '\n' << close_pad << ']';
+            return;
+        }
+        case json::value_t::object: {
+            if (v.empty()) {
+                out << "{}";
+                return;
+            }
+            out << "{\n";
+            bool first = true;
+            for (const auto& [key, item] : v.items()) {
+                if (!first)
+                    out << ",\n";
+                first = false;
+                out << pad << json_string(key) << ": ";
+                write_value(out, item, depth + 1);
+            }
+            out << '\n' << close_pad << '}';
+            return;
+        }
+        default:
+            // Numbers, booleans and null hold no text.
+            out << v.dump();
+            return;
+    }
+}
+
+}  // namespace
+
+std::string json_string(std::string_view bytes) {
+    std::string s = "\"";
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        std::size_t len = utf8_sequence(bytes, i);
+        if (len == 0) {
+            escape_byte(s, b);
+            ++i;
+            continue;
+        }
+        if (len == 1) {
+            switch (b) {
+                case '"':
+                    s += "\\\"";
+                    break;
+                case '\\':
+                    s += "\\\\";
+                    break;
+                case '\n':
+                    s += "\\n";
+                    break;
+                case '\r':
+                    s += "\\r";
+                    break;
+                case '\t':
+                    s += "\\t";
+                    break;
+                case '\b':
+                    s += "\\b";
+                    break;
+                case '\f':
+                    s += "\\f";
+                    break;
+                default:
+                    if (b < 0x20)
+                        escape_byte(s, b);
+                    else
+                        s += static_cast<char>(b);
+            }
+        } else {
+            s.append(bytes.substr(i, len));
+        }
+        i += len;
+    }
+    s += '"';
+    return s;
+}
+
+void write_json(std::ostream& out, const nlohmann::ordered_json& doc) {
+    write_value(out, doc, 0);
+    out << '\n';
+}
+
+}  // namespace qv::cli
