@@ -69,12 +69,20 @@ std::string big_file() {
     return s + "/END/\r\n";
 }
 
-class NoRows : public qv::ReferenceEngine {
+// Knows every code without a database: the reader's own work, without the look-ups.
+class KnowsEverything : public qv::ReferenceEngine {
 public:
     void open(const std::string&) override {}
     void close() override {}
     bool is_open() const override { return false; }
-    qv::QueryResult query(std::string_view) override { return {}; }
+    qv::QueryResult query(std::string_view sql) override {
+        std::size_t a = sql.find('"'), b = sql.find('"', a + 1);
+        std::string code(sql.substr(a + 1, b - a - 1));
+        qv::QueryResult r;
+        r.columns = {"COUNTY", "SCC", "EQUIP", "CLASSIFICATION", "Engine Type"};
+        r.rows.push_back({"County", code, "Equip", "Class", "Diesel"});
+        return r;
+    }
 };
 
 void run(benchmark::State& state, qv::ReferenceEngine& ref) {
@@ -103,7 +111,7 @@ void BM_ValidatedRead(benchmark::State& state) {
 BENCHMARK(BM_ValidatedRead)->Unit(benchmark::kMillisecond);
 
 void BM_ReadWithoutValidation(benchmark::State& state) {
-    NoRows ref;
+    KnowsEverything ref;
     run(state, ref);
 }
 BENCHMARK(BM_ReadWithoutValidation)->Unit(benchmark::kMillisecond);
