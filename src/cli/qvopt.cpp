@@ -160,16 +160,6 @@ int check_command(Run& run, const std::string& file, std::ostream& out) {
     return run.events().empty() ? exit_status::ok : exit_status::messages;
 }
 
-// The read gave up part-way (its own failure message): the scenario holds only what came
-// before the failure, and saving it would replace the file's packets with that.
-bool read_failed(const std::vector<UiEvent>& events) {
-    for (const auto& e : events)
-        if (e.kind == "message" && (e.text.starts_with("Read options error ") ||
-                                    e.text.starts_with("Cannot find options file: ")))
-            return true;
-    return false;
-}
-
 int save_command(Run& run, const std::string& file, const SaveOptions& opt, std::ostream& out,
                  std::ostream& err) {
     std::vector<Assignment> assignments;
@@ -191,7 +181,7 @@ int save_command(Run& run, const std::string& file, const SaveOptions& opt, std:
 
     if (!run.open(file))
         return finish(run.status());
-    if (read_failed(run.events())) {
+    if (run.s.read_incomplete) {
         err << "qvopt save: " << file << " was not read in full; not saved\n";
         return finish(exit_status::save_failed);
     }

@@ -125,10 +125,12 @@ void after_cancel(Session& s) {
 }  // namespace
 
 bool read_options_file(Session& s) {
+    s.read_incomplete = false;
     try {
         read_body(s);
     } catch (const ReadSuperseded&) {
     } catch (const AppError& e) {
+        s.read_incomplete = true;
         if (e.number() == err::cancelled)
             after_cancel(s);
         else if (e.number() == err::file_not_found)
@@ -136,6 +138,7 @@ bool read_options_file(Session& s) {
         else
             s.message("Read options error " + e.description() + std::to_string(e.number()));
     } catch (const std::exception& e) {
+        s.read_incomplete = true;
         s.message("Read options error " + std::string(e.what()) + "0");
     }
     return true;

@@ -45,6 +45,11 @@ public:
     StateTable state_table;
     DocumentView* view = nullptr;
 
+    // Set when the latest read of an options file gave up part-way (a failure, or a cancelled
+    // chooser that went back to the previous file): the scenario then holds only part of a file,
+    // and merging it into a file would replace that file's packets with it.
+    bool read_incomplete = false;
+
     // The general date-and-time text of "now" (replaceable in tests).
     std::function<std::string()> now_text;
 

@@ -222,3 +222,22 @@ TEST_F(OptionsReader, LineEndingsOfEveryKindAreRead) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST(ReadIncomplete, MarksReadsThatGaveUpPartWay) {
+    Workspace w;
+    w.county("06000", "The State of California");
+    w.load("model/a.opt", crlf({"/REGION/", "Region Level       : STATE", "x: 06000"}));
+    EXPECT_TRUE(w.s.read_incomplete);
+    w.s.sc.prev_option_file_name = "a.opt";
+    w.s.sc.prev_option_file_dir = w.program("model");
+    w.ui.cancel_chooser();
+    w.load("model/b.opt", crlf({"/REGION/", "Region Level       : STATE", "/END/"}));
+    EXPECT_TRUE(w.s.read_incomplete);  // went back to a.opt with b.opt's region in the state
+    EXPECT_EQ(w.s.sc.option_file_name, "a.opt");
+}
+
+}  // namespace
+}  // namespace qv::test
