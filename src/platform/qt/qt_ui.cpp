@@ -1,0 +1,101 @@
+#include "platform/qt/qt_ui.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace qv {
+
+QString display_text(const std::string& bytes) {
+    QString utf8 = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    if (!utf8.contains(QChar::ReplacementCharacter)) return utf8;
+    return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+std::string program_text(const QString& text) { return text.toUtf8().toStdString(); }
+
+QString qt_filter(const std::string& filter) {
+    QStringList parts = display_text(filter).split('|');
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString desc = parts[i].trimmed();
+        QString patterns = parts[i + 1].trimmed().replace(';', ' ');
+        // Qt takes the patterns from the last parentheses of an entry: give it the real ones.
+        QString shown = desc;
+        qsizetype open = shown.lastIndexOf('(');
+        if (open >= 0) shown = shown.left(open).trimmed();
+        entries << (shown.isEmpty() ? patterns : shown) + " (" + patterns + ")";
+    }
+    return entries.join(";;");
+}
+
+Button QtUi::message(const std::string& text, const std::optional<std::string>& title, Icon icon,
+                     Buttons buttons) {
+    QMessageBox box(parent_);
+    box.setWindowTitle(title ? display_text(*title) : QStringLiteral("QV-GUI"));
+    box.setText(display_text(text));
+    switch (icon) {
+        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
+        case Icon::Information: box.setIcon(QMessageBox::Information); break;
+        case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
+        case Icon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    if (buttons == Buttons::YesNo) {
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::Yes);
+        return box.exec() == QMessageBox::Yes ? Button::Yes : Button::No;
+    }
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return Button::Ok;
+}
+
+std::optional<std::string> QtUi::choose(const ChooserRequest& request, bool save) {
+    QFileDialog dialog(parent_, display_text(request.title));
+    dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    if (save && !request.overwrite_prompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    QStringList filters = qt_filter(request.filter).split(";;", Qt::SkipEmptyParts);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        int index = std::clamp(request.filter_index, 1, static_cast<int>(filters.size())) - 1;
+        dialog.selectNameFilter(filters[index]);
+    }
+    if (!request.initial_dir.empty()) {
+        std::string dir = fs_.host_path(request.initial_dir);
+        if (!dir.empty()) dialog.setDirectory(QString::fromStdString(dir));
+    }
+    if (!request.initial_name.empty()) dialog.selectFile(display_text(request.initial_name));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return fs_.program_path(program_text(dialog.selectedFiles().first()));
+}
+
+std::optional<std::string> QtUi::open_file(const ChooserRequest& request) {
+    return choose(request, false);
+}
+
+std::optional<std::string> QtUi::save_file(const ChooserRequest& request) {
+    return choose(request, true);
+}
+
+std::optional<std::string> QtUi::choose_directory(const std::string& title,
+                                                  const std::string& initial_dir) {
+    QString start = initial_dir.empty() ? QString() : QString::fromStdString(fs_.host_path(initial_dir));
+    QString dir = QFileDialog::getExistingDirectory(parent_, display_text(title), start);
+    if (dir.isEmpty()) return std::nullopt;
+    return fs_.program_path(program_text(dir));
+}
+
+void QtUi::busy(bool on) {
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+}
+
+void QtUi::beep() { QApplication::beep(); }
+
+void QtUi::process_events() { QCoreApplication::processEvents(); }
+
+}  // namespace qv

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include "platform/fs.h"
+#include "platform/ui.h"
+
+namespace qv {
+
+// The filter "desc|pattern|desc|pattern" in Qt's "desc (pattern);;desc (pattern)" form.
+QString qt_filter(const std::string& filter);
+// The text of program bytes for a widget: UTF-8 when valid, else Latin-1.
+QString display_text(const std::string& bytes);
+// Widget text back to program bytes (UTF-8).
+std::string program_text(const QString& text);
+
+// The Ui of qv-gui: Qt message boxes and file dialogs, the busy pointer, the beep.
+class QtUi : public Ui {
+public:
+    explicit QtUi(FileSystem& fs) : fs_(fs) {}
+
+    // The window that boxes and choosers belong to.
+    void set_parent(QWidget* parent) { parent_ = parent; }
+
+    Button message(const std::string& text, const std::optional<std::string>& title, Icon icon,
+                   Buttons buttons) override;
+    std::optional<std::string> open_file(const ChooserRequest& request) override;
+    std::optional<std::string> save_file(const ChooserRequest& request) override;
+    std::optional<std::string> choose_directory(const std::string& title,
+                                                const std::string& initial_dir) override;
+    void busy(bool on) override;
+    void beep() override;
+    void process_events() override;
+
+private:
+    std::optional<std::string> choose(const ChooserRequest& request, bool save);
+    FileSystem& fs_;
+    QPointer<QWidget> parent_;
+};
+
+}  // namespace qv

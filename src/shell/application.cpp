@@ -1,0 +1,34 @@
+#include "shell/application.h"
+
+#include <cstdio>
+#include <exception>
+
+#include "platform/program_end.h"
+
+namespace qv {
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("qv-gui");
+    setApplicationDisplayName("QV-GUI");
+    setApplicationVersion("2008.1.0");
+}
+
+bool Application::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const ProgramEnd&) {
+        ended_ = true;
+        closeAllWindows();
+        exit(0);
+    } catch (const ChooserStop&) {
+        ended_ = true;
+        exit(0);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "qv-gui: unexpected failure: %s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "qv-gui: unexpected failure\n");
+    }
+    return false;
+}
+
+}  // namespace qv
