@@ -1,0 +1,26 @@
+#include "shell/window_factory.h"
+
+#include <functional>
+#include <map>
+
+namespace qv {
+
+namespace {
+
+using Factory = std::function<QWidget*(Session&, QWidget*)>;
+
+// One line per window: form name and how to make it.
+const std::map<QString, Factory>& factories() {
+    static const std::map<QString, Factory> table = {
+    };
+    return table;
+}
+
+}  // namespace
+
+QWidget* create_window(const QString& form_name, Session& s, QWidget* main) {
+    auto it = factories().find(form_name);
+    return it == factories().end() ? nullptr : it->second(s, main);
+}
+
+}  // namespace qv
