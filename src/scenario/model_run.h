@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+#include "platform/process.h"
+#include "scenario/session.h"
+
+namespace qv {
+
+struct ModelRunOutcome {
+    bool started = false;  // the model was started and has ended
+    int exit_code = 0;     // the model's, once it has ended
+    int error_number = 0;  // the error of the error branch, 0 when it was not taken
+    // model_dir\model_exe, a blank, then option_file_dir\option_file_name: the program started
+    // and its one argument, in program form. The problem message and log line name it.
+    std::string command_line;
+};
+
+// The Model menu's Run: saves the scenario over the current options file, writes quarvel.bat in
+// model_dir, starts the model with model_dir as its current directory and the options file as
+// its argument, and waits for it while the user interface keeps handling events (a poll every
+// 100 ms), then refreshes the summary and goes back to app_dir.
+//
+// This host has no launcher, so the model is started directly; the batch file still records the
+// two steps it would carry out. A failure after the save takes the run's error branch (message
+// and run-log line); the current directory then stays where the failure left it.
+ModelRunOutcome run_model(Session& s, Processes& processes);
+
+}  // namespace qv

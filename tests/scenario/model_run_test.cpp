@@ -1,0 +1,224 @@
+#include "scenario/model_run.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+#include "platform/app_error.h"
+#include "scenario/text.h"
+#include "support/workspace.h"
+
+namespace qv::test {
+namespace {
+
+const std::string options = crlf({"/RUNFILES/",
+                                  "MESSAGE            : outputs\\run.msg",
+                                  "OUTPUT DATA        : outputs\\run.out",
+                                  "/END/",
+                                  "/OPTIONS/",
+                                  "Title 1            : t",
+                                  "Title 2            :",
+                                  "Fuel RVP for gas   : 9",
+                                  "Oxygen Weight %    : 0",
+                                  "/END/",
+                                  "/PERIOD/",
+                                  "Period type        : Annual",
+                                  "Summation type     : Typical day",
+                                  "Year of episode    : 2020",
+                                  "Season of year     :",
+                                  "Month of year      :",
+                                  "Weekday or weekend : Weekday",
+                                  "Year of growth calc: 2020",
+                                  "Year of tech sel   : 2020",
+                                  "/END/",
+                                  "/REGION/",
+                                  "Region Level       : US TOTAL",
+                                  "/END/",
+                                  "/ALLOC FILES/",
+                                  "/END/",
+                                  "/POP FILES/",
+                                  "/END/",
+                                  "/EMFAC FILES/",
+                                  "/END/",
+                                  "/MODELYEAR OUT/",
+                                  "EXHAUST BMY OUT    :",
+                                  "EVAP BMY OUT       :",
+                                  "/END/"});
+
+// Every poll and every turn of the event loop, in order.
+using Trace = std::vector<std::string>;
+
+class TracingUi : public ScriptedUi {
+  public:
+    explicit TracingUi(Trace& t) : trace_(t) {}
+    void process_events() override { trace_.push_back("events"); }
+
+  private:
+    Trace& trace_;
+};
+
+class FakeModel : public ProcessHandle {
+  public:
+    FakeModel(Trace& t, int polls_running, int code)
+        : trace_(t), left_(polls_running), code_(code) {}
+    bool running() override {
+        trace_.push_back("poll");
+        return left_-- > 0;
+    }
+    int exit_code() override { return code_; }
+    void terminate() override {}
+
+  private:
+    Trace& trace_;
+    int left_, code_;
+};
+
+class FakeProcesses : public Processes {
+  public:
+    FakeProcesses(Trace& t, FileSystem& fs) : trace_(t), fs_(fs) {}
+    std::unique_ptr<ProcessHandle> start(const std::string& p, const std::vector<std::string>& a,
+                                         const std::string& dir, WindowStyle s) override {
+        program = p;
+        args = a;
+        working_dir = dir;
+        style = s;
+        current_dir_at_start = fs_.current_dir();
+        if (failure)
+            throw *failure;
+        return std::make_unique<FakeModel>(trace_, polls_running, 7);
+    }
+    void start_detached(const std::string&, const std::vector<std::string>&,
+                        const std::string&) override {}
+
+    int polls_running = 0;
+    std::optional<AppError> failure;
+    std::string program, working_dir, current_dir_at_start;
+    std::vector<std::string> args;
+    WindowStyle style = WindowStyle::Hidden;
+
+  private:
+    Trace& trace_;
+    FileSystem& fs_;
+};
+
+class ModelRun : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        w.ui.may_ask_again_ = false;
+        w.load("model/run.opt", options);
+        ASSERT_TRUE(w.ui.messages().empty()) << w.ui.messages()[0];
+        s.sc = w.s.sc;
+        s.settings = w.s.settings;
+        s.settings.model_exe = "QV.EXE";
+        s.state_table = w.s.state_table;
+        s.log.open_in_memory();
+        s.now_text = w.s.now_text;
+        s.view = &w.view;
+        w.view.summaries = 0;
+    }
+    void TearDown() override { std::filesystem::current_path(start_dir); }
+
+    std::string host(const std::string& relative) const {
+        return (w.dir.path() / relative).string();
+    }
+
+    const std::filesystem::path start_dir = std::filesystem::current_path();
+    Workspace w;
+    Trace trace;
+    TracingUi ui{trace};
+    Session s{ui, w.fs, w.ref};
+    FakeProcesses processes{trace, w.fs};
+};
+
+TEST_F(ModelRun, SavesWritesTheBatchFileRunsInModelDirAndComesBack) {
+    s.sc.title1str = "Saved before the run";
+    s.sc.options_changed = true;
+    processes.polls_running = 2;
+    ModelRunOutcome r = run_model(s, processes);
+
+    const std::string model_dir = s.settings.model_dir;
+    EXPECT_EQ(w.read("model/quarvel.bat"),
+              "CD " + model_dir + "\r\nQV.EXE " + model_dir + "\\run.opt\r\n");
+    EXPECT_NE(w.read("model/run.opt").find("Saved before the run"), std::string::npos);
+
+    EXPECT_EQ(processes.program, host("model/QV.EXE"));
+    EXPECT_EQ(processes.args, std::vector<std::string>{host("model/run.opt")});
+    EXPECT_EQ(processes.working_dir, host("model"));
+    EXPECT_EQ(processes.style, WindowStyle::Maximized);
+    EXPECT_EQ(processes.current_dir_at_start, model_dir);
+
+    EXPECT_EQ(trace, (Trace{"poll", "events", "poll", "events", "poll", "events"}));
+    EXPECT_TRUE(r.started);
+    EXPECT_EQ(r.exit_code, 7);
+    EXPECT_EQ(r.error_number, 0);
+    EXPECT_EQ(r.command_line, model_dir + "\\QV.EXE " + model_dir + "\\run.opt");
+    EXPECT_EQ(w.view.summaries, 1);
+    EXPECT_EQ(w.fs.current_dir(), s.settings.app_dir);
+    EXPECT_EQ(ui.busy_depth(), 0);
+    EXPECT_TRUE(ui.messages().empty());
+}
+
+TEST_F(ModelRun, AModelThatEndsAtOnceStillGetsOneWait) {
+    const auto begin = std::chrono::steady_clock::now();
+    run_model(s, processes);
+    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(100));
+    EXPECT_EQ(trace, (Trace{"poll", "events"}));
+    EXPECT_EQ(w.view.summaries, 1);
+}
+
+TEST_F(ModelRun, ErrorBranchShowsTheProblemAndLogsItButPassesOverflowInSilence) {
+    const struct {
+        std::optional<AppError> failure;
+        bool missing_model_dir;
+        int number;
+        bool message;
+    } rows[] = {
+        {file_not_found_error(), false, err::file_not_found, true},
+        {AppError(err::overflow, "Overflow"), false, err::overflow, false},
+        {std::nullopt, true, err::path_not_found, true},
+    };
+    for (const auto& row : rows) {
+        ui.clear();
+        s.log = RunLog();
+        s.log.open_in_memory();
+        w.view.summaries = 0;
+        processes.failure = row.failure;
+        if (row.missing_model_dir)
+            s.settings.model_dir = w.program("model\\absent");
+        w.fs.set_current_dir(w.program("model"));
+
+        ModelRunOutcome r = run_model(s, processes);
+
+        const std::string command =
+            s.settings.model_dir + "\\QV.EXE " + s.sc.option_file_dir + "\\run.opt";
+        EXPECT_FALSE(r.started);
+        EXPECT_EQ(r.error_number, row.number);
+        EXPECT_EQ(r.command_line, command);
+        ASSERT_FALSE(s.log.lines().empty());
+        EXPECT_EQ(s.log.lines().back(), "Problem running file error number " +
+                                            std::to_string(row.number) + " command string " +
+                                            command);
+        std::vector<UiCall> boxes;
+        for (const auto& c : ui.calls())
+            if (c.kind == "message")
+                boxes.push_back(c);
+        ASSERT_EQ(boxes.size(), row.message ? 1u : 0u) << row.number;
+        if (row.message) {
+            EXPECT_EQ(boxes[0].text,
+                      "Problem starting Core Model\n\nCommand string: " + lower(command) +
+                          "\n\nMake sure the Core model executable exists and is "
+                          "in the correct path.");
+            EXPECT_EQ(boxes[0].title, std::optional<std::string>("US KQT QUARVEL MODEL"));
+            EXPECT_EQ(boxes[0].icon, Icon::Exclamation);
+        }
+        EXPECT_EQ(w.view.summaries, 0);
+        EXPECT_EQ(ui.busy_depth(), 0);
+        // The current directory stays where the failure left it.
+        EXPECT_EQ(w.fs.current_dir(),
+                  row.missing_model_dir ? w.program("model") : s.settings.model_dir);
+    }
+}
+
+}  // namespace
+}  // namespace qv::test
