@@ -13,9 +13,11 @@
 #include "platform/app_error.h"
 #include "platform/console/console_ui.h"
 #include "platform/fs/host_file_system.h"
+#include "platform/process/posix_processes.h"
 #include "platform/program_end.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "scenario/config.h"
+#include "scenario/model_run.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/session.h"
@@ -28,8 +30,12 @@ namespace {
 struct CommonOptions {
     std::string config;  // host path; empty: qv-gui.ini beside the executable, when present
     std::string model_dir;
+    std::string model_exe;
     std::string data_dir;
 };
+
+// run: some file was not run, or its model did not end with status 0.
+constexpr int run_failed = 6;
 
 struct SaveOptions {
     std::vector<std::string> sets;
@@ -120,6 +126,8 @@ class Run {
         }
         if (!common_.model_dir.empty())
             s.settings.model_dir = fs.program_path(common_.model_dir);
+        if (!common_.model_exe.empty())
+            s.settings.model_exe = common_.model_exe;
         if (!common_.data_dir.empty())
             s.settings.data_dir = fs.program_path(common_.data_dir);
     }
@@ -232,6 +240,77 @@ int save_command(Run& run, const std::string& file, const SaveOptions& opt, std:
     return exit_status::ok;
 }
 
+// A result file of the run: a relative name was taken against model_dir, where the model ran.
+void report_result(Run& run, const char* what, const std::string& dir, const std::string& name,
+                   std::ostream& out) {
+    std::string path = dir.empty() ? name : dir + "\\" + name;
+    const bool absolute =
+        !path.empty() && (path[0] == '\\' || path[0] == '/' || (path.size() > 1 && path[1] == ':'));
+    if (!absolute)
+        path = run.s.settings.model_dir + "\\" + path;
+    const std::string host = run.fs.host_path(path);
+    out << what << ' ' << host << ": ";
+    auto facts = name.empty() ? std::nullopt : run.fs.facts(path);
+    if (facts && !facts->is_dir)
+        out << facts->size << " bytes\n";
+    else
+        out << "missing\n";
+}
+
+// Reads FILE, saves it and runs the model on it, its output passed on line by line. False when
+// the model did not run to an exit status of 0.
+bool run_one(Run& run, const std::string& file, std::ostream& out, std::ostream& err) {
+    out << "== " << file << std::endl;
+    auto report_events = [&] { write_event_lines(out, run.events(), run.outcome()); };
+    if (!run.open(file)) {
+        report_events();
+        err << "qvopt run: " << file << ": not run\n";
+        return false;
+    }
+    if (run.s.read_incomplete) {
+        report_events();
+        err << "qvopt run: " << file << " was not read in full; not saved and not run\n";
+        return false;
+    }
+    if (run.s.settings.model_dir.empty() || run.s.settings.model_exe.empty()) {
+        err << "qvopt run: the model is not known: give --config, or --model-dir and "
+               "--model-exe\n";
+        return false;
+    }
+
+    PosixProcesses processes;
+    processes.on_output = [&out](const std::string& line) { out << line << std::endl; };
+    ModelRunOutcome result;
+    const bool ended_normally = run.step([&] { result = run_model(run.s, processes); });
+    report_events();
+    if (!ended_normally) {
+        err << "qvopt run: " << file << ": not run\n";
+        return false;
+    }
+    if (!result.started) {
+        err << "qvopt run: " << file << ": " << result.command_line << " was not run (error "
+            << result.error_number << ")\n";
+        return false;
+    }
+    out << "exit status " << result.exit_code << '\n';
+    const Scenario& sc = run.s.sc;
+    report_result(run, "message file", sc.message_dir, sc.message_file_name, out);
+    report_result(run, "output file", sc.output_dir, sc.output_file_name, out);
+    return result.exit_code == 0;
+}
+
+int run_command(const CommonOptions& common, const char* argv0,
+                const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
+    bool failed = false;
+    for (const auto& file : files) {
+        // Each file gets the session a fresh start of the program would give it.
+        Run run(common, argv0);
+        if (!run_one(run, file, out, err))
+            failed = true;
+    }
+    return failed ? run_failed : exit_status::ok;
+}
+
 }  // namespace
 
 int run_qvopt(int argc, char** argv) {
@@ -255,6 +334,8 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
         ->check(CLI::ExistingFile);
     app.add_option("--model-dir", common.model_dir,
                    "model directory (replaces the configured one)");
+    app.add_option("--model-exe", common.model_exe,
+                   "model executable in the model directory (replaces the configured one)");
     app.add_option("--data-dir", common.data_dir, "data directory (replaces the configured one)");
 
     std::string file;
@@ -281,7 +362,12 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     refdb->add_option("QUERY", query, "query text to run");
     refdb->add_option("--to-sqlite", to_sqlite, "write a SQLite copy to OUT");
 
-    for (auto* sub : {show, check, save, refdb})
+    std::vector<std::string> run_files;
+    auto* run_sub = app.add_subcommand(
+        "run", "save each FILE and run the model on it; exit status 6 when any run failed");
+    run_sub->add_option("FILE", run_files, "options files")->required();
+
+    for (auto* sub : {show, check, save, refdb, run_sub})
         sub->fallthrough();
 
     try {
@@ -293,8 +379,11 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (refdb->parsed())
         return run_refdb(db, tables, query, to_sqlite, out, err);
 
-    Run run(common, argc > 0 ? argv[0] : nullptr);
+    const char* argv0 = argc > 0 ? argv[0] : nullptr;
     try {
+        if (run_sub->parsed())
+            return run_command(common, argv0, run_files, out, err);
+        Run run(common, argv0);
         if (show->parsed())
             return show_command(run, file, out);
         if (check->parsed())
@@ -303,6 +392,8 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     } catch (const std::exception& e) {
         // Nothing the program's logic lets through ends up here; say so rather than crash.
         err << "qvopt: unexpected failure: " << e.what() << '\n';
+        if (run_sub->parsed())
+            return run_failed;
         return save->parsed() ? exit_status::save_failed : exit_status::messages;
     }
 }
