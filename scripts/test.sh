@@ -7,7 +7,9 @@ cd "$here"
 bash scripts/setup.sh
 bash scripts/build.sh build
 (cd build && ctest --output-on-failure -j 2)
+# The test programs run at build time too (test discovery): the options hold for both.
+export LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS=print_stacktrace=1
 bash scripts/build.sh build-asan -DQV_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-(cd build-asan && LSAN_OPTIONS="suppressions=$here/tests/lsan.supp:print_suppressions=0" \
-  UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j 2)
+(cd build-asan && ctest --output-on-failure -j 2)
 bash scripts/fuzz.sh "${QV_FUZZ_SECONDS:-60}"
