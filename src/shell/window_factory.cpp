@@ -1,5 +1,8 @@
 #include "shell/window_factory.h"
 
+#include "dialogs/scenario/options_dialog.h"
+#include "dialogs/scenario/period_dialog.h"
+
 #include <functional>
 #include <map>
 
@@ -12,6 +15,8 @@ using Factory = std::function<QWidget*(Session&, QWidget*)>;
 // One line per window: form name and how to make it.
 const std::map<QString, Factory>& factories() {
     static const std::map<QString, Factory> table = {
+        {"Options", [](Session& s, QWidget* m) { return new OptionsDialog(s, m); }},
+        {"Periodfrm", [](Session& s, QWidget* m) { return new PeriodDialog(s, m); }},
     };
     return table;
 }

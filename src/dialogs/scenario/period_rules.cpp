@@ -1,0 +1,57 @@
+#include "dialogs/scenario/period_rules.h"
+
+#include <cmath>
+
+#include "dialogs/scenario/options_rules.h"
+#include "platform/app_error.h"
+#include "scenario/text.h"
+
+namespace qv {
+
+PeriodValues period_values(const Scenario& sc) {
+    return {sc.period_type,        sc.summation_type, sc.season_of_year,   sc.month_of_year,
+            sc.weekday_or_weekend, sc.episode_year,   sc.growth_calc_year, sc.tech_sel_year};
+}
+
+void update_globals(const PeriodValues& v, Scenario& sc) {
+    sc.period_type = v.periodindex;
+    sc.summation_type = v.ptypeindex;
+    sc.season_of_year = v.seasonindex;
+    sc.month_of_year = v.monthindex;
+    sc.weekday_or_weekend = v.weekindex;
+    sc.episode_year = v.yearstr;
+    sc.growth_calc_year = v.growthyearstr;
+    sc.tech_sel_year = v.techyearstr;
+}
+
+PeriodEnable periodenable(int periodindex, int ptypeindex) {
+    if (periodindex < 0 || periodindex > 2)
+        return {};
+    return {periodindex == 1, periodindex == 2, ptypeindex == 0};
+}
+
+bool yearok(Session& s, std::string_view year, const std::string& year_name, bool allow_blank) {
+    const std::string text = trim(year);
+    if (text.empty() && allow_blank)
+        return true;
+    const std::string range = std::to_string(first_year) + "-" + std::to_string(last_year) + ".";
+    double value = 0;
+    try {
+        value = strict_number(text);
+    } catch (const AppError&) {
+        s.ui.message(year_name + " year must be numeric and in the range " + range, std::nullopt);
+        return false;
+    }
+    // nearbyint rounds a half to the even neighbour; a year beyond any 16-bit number is simply
+    // outside the range.
+    double y = std::nearbyint(value);
+    if (!(y >= first_year && y <= last_year)) {
+        s.ui.message(
+            year_name + " year " + general_number(y) + " is outside allowed range " + range,
+            std::nullopt);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace qv
