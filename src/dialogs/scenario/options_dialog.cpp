@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "dialogs/scenario/program_ending.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 #include "scenario/text.h"
@@ -196,6 +197,10 @@ void OptionsDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void OptionsDialog::closeEvent(QCloseEvent* event) {
+    if (program_ending()) {
+        event->accept();
+        return;
+    }
     // Closing by the frame stores what the boxes hold, so it must pass the checks of OK first.
     if (!closing_) {
         errobj_ = check_all(s_, boxes());

@@ -13,6 +13,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "dialogs/scenario/program_ending.h"
 #include "platform/app_error.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
@@ -233,6 +234,10 @@ void PeriodDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void PeriodDialog::closeEvent(QCloseEvent* event) {
+    if (program_ending()) {
+        event->accept();
+        return;
+    }
     // Closing by the frame stores the values too, so the years must pass as on OK.
     if (!cancelled_ && !checked_) {
         if (!years_ok()) {
