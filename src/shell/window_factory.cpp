@@ -1,5 +1,7 @@
 #include "shell/window_factory.h"
 
+#include "shell/viewer_windows.h"
+
 #include "dialogs/scenario/options_dialog.h"
 #include "dialogs/scenario/period_dialog.h"
 
@@ -15,6 +17,10 @@ using Factory = std::function<QWidget*(Session&, QWidget*)>;
 // One line per window: form name and how to make it.
 const std::map<QString, Factory>& factories() {
     static const std::map<QString, Factory> table = {
+        {"Current", [](Session& s, QWidget* m) { return new CurrentWindow(s, m); }},
+        {"about", [](Session& s, QWidget* m) { return new AboutWindow(s, m); }},
+        {"frmdiag", [](Session& s, QWidget* m) { return new DiagWindow(s, m); }},
+        {"Batch", [](Session& s, QWidget* m) { return new BatchWindow(s, m); }},
         {"Options", [](Session& s, QWidget* m) { return new OptionsDialog(s, m); }},
         {"Periodfrm", [](Session& s, QWidget* m) { return new PeriodDialog(s, m); }},
     };

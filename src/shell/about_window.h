@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QWidget>
+
+#include "scenario/session.h"
+
+class QLabel;
+
+namespace qv {
+
+// The about window: the program's version, and its executable with its date (or the command
+// line's arguments when it was started with some). F1 shows and hides that last line.
+class AboutWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit AboutWindow(Session& s, QWidget* parent = nullptr);
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    QLabel* date_ = nullptr;
+};
+
+}  // namespace qv

@@ -1,0 +1,147 @@
+#include "shell/model_run_window.h"
+
+#include <QCloseEvent>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "platform/qt/window_util.h"
+
+namespace qv {
+
+namespace {
+
+// The system's fixed font, and failing that any monospaced one, so that columns line up.
+QFont fixed_pitch_font() {
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setFamilies({font.family(), "DejaVu Sans Mono", "Monospace"});
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    return font;
+}
+
+}  // namespace
+
+QString elapsed_text(qint64 milliseconds) {
+    const qint64 seconds = milliseconds / 1000;
+    return QString("Elapsed time: %1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
+}
+
+QString exit_status_text(int exit_code, bool stopped) {
+    return QString(stopped ? "Stopped by the user, exit status %1" : "Finished, exit status %1")
+        .arg(exit_code);
+}
+
+ModelRunWindow::ModelRunWindow(Session& s, QWidget* parent) : QWidget(parent, Qt::Window), s_(s) {
+    setObjectName("ModelRun");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle("Model run");
+
+    command_ = new QLabel(this);
+    command_->setObjectName("lblCommand");
+    directory_ = new QLabel(this);
+    directory_->setObjectName("lblDirectory");
+    for (QLabel* label : {command_, directory_}) {
+        label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setWordWrap(true);
+    }
+    output_ = new QPlainTextEdit(this);
+    output_->setObjectName("txtOutput");
+    output_->setReadOnly(true);
+    output_->setFont(fixed_pitch_font());
+    output_->setMaximumBlockCount(20000);
+    elapsed_ = new QLabel(elapsed_text(0), this);
+    elapsed_->setObjectName("lblElapsed");
+    status_ = new QLabel(this);
+    status_->setObjectName("lblStatus");
+    stop_ = new QPushButton("&Stop", this);
+    stop_->setObjectName("cmdStop");
+    stop_->setEnabled(false);
+    auto* close_button = new QPushButton("&Close", this);
+    close_button->setObjectName("cmdClose");
+
+    connect(stop_, &QPushButton::clicked, this, [this] {
+        if (running_ && confirm_stop())
+            emit stopConfirmed();
+    });
+    connect(close_button, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(command_);
+    layout->addWidget(directory_);
+    layout->addWidget(output_, 1);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(elapsed_);
+    bottom->addSpacing(16);
+    bottom->addWidget(status_, 1);
+    bottom->addWidget(stop_);
+    bottom->addWidget(close_button);
+    layout->addLayout(bottom);
+
+    resize(720, 420);
+    center_form(this);
+}
+
+void ModelRunWindow::begin(const QString& command, const QString& directory) {
+    command_->setText("Command: " + command);
+    directory_->setText("Directory: " + directory);
+    output_->clear();
+    status_->setText("Running");
+    clock_.start();
+    elapsed_->setText(elapsed_text(0));
+    running_ = true;
+    stop_->setEnabled(true);
+}
+
+void ModelRunWindow::append_output(const QString& line) {
+    output_->appendPlainText(line);
+    output_->verticalScrollBar()->setValue(output_->verticalScrollBar()->maximum());
+}
+
+void ModelRunWindow::tick() {
+    if (running_)
+        elapsed_->setText(elapsed_text(clock_.elapsed()));
+}
+
+void ModelRunWindow::finish(const QString& status) {
+    tick();
+    running_ = false;
+    stop_->setEnabled(false);
+    status_->setText(status);
+}
+
+bool ModelRunWindow::confirm_stop() {
+    return s_.message(
+               "Stop the model run?\n\nThe model and every program it started will be "
+               "ended; its message and output files may be incomplete.",
+               Icon::Question, Buttons::YesNo) == Button::Yes;
+}
+
+void ModelRunWindow::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape)
+        close();
+    else
+        QWidget::keyPressEvent(event);
+}
+
+// Closing the window while the model runs is a Stop: the window is the only way to see or end
+// the run.
+void ModelRunWindow::closeEvent(QCloseEvent* event) {
+    if (!running_) {
+        event->accept();
+        return;
+    }
+    if (confirm_stop()) {
+        emit stopConfirmed();
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+}  // namespace qv

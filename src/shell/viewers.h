@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/process.h"
+#include "scenario/session.h"
+
+namespace qv {
+
+// The plain-text viewer of this platform: the desktop's handler for the file, started
+// detached with the file's host path as its one argument.
+inline constexpr const char* text_viewer_program = "xdg-open";
+
+// access_exe, the reference database and its settings file in model_dir\reports, as one
+// command line (program form).
+std::string reports_command_line(const ShellSettings& settings);
+
+// The Model menu's Re&ports: makes model_dir\reports the current directory (it stays so) and
+// starts the reporting tool on the reference database, not waited for. An empty access_exe
+// means this installation has no reporting tool: nothing is started.
+void start_reporting_utility(Session& s, Processes& processes);
+
+// message_dir\message_file_name, or message_file_name alone when it carries a directory.
+std::string message_file_path(const Scenario& sc);
+
+// "&View Message File": the message file in the text viewer.
+void view_message_file(Session& s, Processes& processes);
+
+// F12 in the main window: the current options file in the text viewer. The file is taken from
+// option_file_dir, where the scenario was read, so that the viewer shows that very file also
+// when it lies outside model_dir.
+void view_options_file(Session& s, Processes& processes);
+
+// The eight lines of the "File Status" window, top to bottom, values lower-cased.
+std::vector<std::string> file_status_lines(const Session& s);
+
+// "Version " + major.minor.revision of this program.
+std::string version_text();
+
+// What the about window shows under the version: with no command-line arguments, the
+// executable's path, two blanks and its modification time; otherwise the arguments as given.
+std::string about_detail_text(const std::string& executable, const std::string& modified,
+                              const std::string& arguments);
+
+// The lines the diagnostic window lists for an options file: its first line, then every
+// packet whose header line is exactly one of the listed headers, header and body, without the
+// "/END/" line that closes it. Other packets and lines outside packets are left out.
+std::vector<std::string> diag_packet_lines(const std::string& bytes);
+
+}  // namespace qv

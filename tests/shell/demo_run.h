@@ -1,0 +1,78 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QWidget>
+
+#include <filesystem>
+#include <functional>
+
+#include "platform/process/posix_processes.h"
+#include "platform/reference/sqlite_reference_engine.h"
+#include "scenario/options_file.h"
+#include "scenario/state_table.h"
+#include "shell/model_runner.h"
+#include "support/workspace.h"
+
+namespace qv::test {
+
+namespace fs = std::filesystem;
+
+// A scripted Ui whose event processing, which the run's wait does between polls, can act as the
+// user would meanwhile.
+class PollingUi : public ScriptedUi {
+  public:
+    std::function<void(int poll)> on_events;
+    void process_events() override {
+        ++polls;
+        if (on_events)
+            on_events(polls);
+    }
+    int polls = 0;
+};
+
+// A copy of the demo workspace with the stand-in model beside the options file, read against
+// the demo reference database.
+struct DemoRun : ::testing::Test {
+    const fs::path start_dir = fs::current_path();
+    TempDir dir;
+    fs::path model = dir.path() / "model";
+    HostFileSystem hfs;
+    PollingUi ui;
+    std::unique_ptr<ReferenceEngine> ref = make_reference_engine();
+    test::RecordingView view;
+    Session s{ui, hfs, *ref};
+    PosixProcesses processes;
+    QWidget main;
+
+    void SetUp() override {
+        fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model,
+                 fs::copy_options::recursive);
+        fs::create_directories(model / "outputs");
+        fs::remove(model / "outputs/demo.msg");
+        fs::remove(model / "outputs/demo.out");
+        fs::copy_file(fs::path(QV_BINARY_DIR) / "tools/demo-model/qv-demo-model",
+                      model / "qv-demo-model");
+        s.settings.msgbox_title = "US KQT QUARVEL MODEL";
+        s.settings.app_dir = hfs.program_path(dir.path().string());
+        s.settings.model_dir = hfs.program_path(model.string());
+        s.settings.model_exe = "qv-demo-model";
+        s.view = &view;
+        s.log.open_in_memory();
+        s.now_text = [] { return std::string("12/9/2026 1:02:03 PM"); };
+        build_state_table(s.state_table);
+        s.sc.option_file_dir = s.settings.model_dir;
+        s.sc.option_file_name = "demo.opt";
+        read_options_file(s);
+        ASSERT_TRUE(ui.messages().empty());
+    }
+    void TearDown() override { fs::current_path(start_dir); }
+
+    template <class T>
+    T* child(ModelRunner& runner, const char* name) {
+        EXPECT_NE(runner.window(), nullptr);
+        return runner.window() ? runner.window()->findChild<T*>(name) : nullptr;
+    }
+};
+
+}  // namespace qv::test
