@@ -132,8 +132,8 @@ TEST_F(PeriodWindow, OkTestsTheYearsInOrderAndStaysOpenOnTheFirstFailure) {
         {"2020", "1970", "123456", "Tech year 123456 is outside allowed range 1970-2050."},
     };
     for (const auto& r : rows) {
-        w = std::make_unique<Workspace>();
         delete window.data();
+        w = std::make_unique<Workspace>();
         open();
         box("Year")->setText(r.episode);
         box("growthYear")->setText(r.growth);
@@ -171,8 +171,8 @@ TEST_F(PeriodWindow, OkStoresTheValuesAsTyped) {
 
 TEST_F(PeriodWindow, CancelAndEscLeaveTheScenarioValues) {
     for (int way = 0; way < 3; ++way) {
-        w = std::make_unique<Workspace>();
         delete window.data();
+        w = std::make_unique<Workspace>();
         open();
         ASSERT_TRUE(show_active(window));
         choose("thePeriod", 0);
