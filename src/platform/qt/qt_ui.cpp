@@ -30,9 +30,18 @@ QString qt_filter(const std::string& filter) {
     return entries.join(";;");
 }
 
+namespace {
+// Boxes and choosers belong to the window the user is working in, so that the focus goes back
+// there when they close.
+QWidget* owner(QWidget* fallback) {
+    QWidget* active = QApplication::activeWindow();
+    return active ? active : fallback;
+}
+}  // namespace
+
 Button QtUi::message(const std::string& text, const std::optional<std::string>& title, Icon icon,
                      Buttons buttons) {
-    QMessageBox box(parent_);
+    QMessageBox box(owner(parent_));
     box.setWindowTitle(title ? display_text(*title) : QStringLiteral("QV-GUI"));
     box.setText(display_text(text));
     switch (icon) {
@@ -52,7 +61,7 @@ Button QtUi::message(const std::string& text, const std::optional<std::string>& 
 }
 
 std::optional<std::string> QtUi::choose(const ChooserRequest& request, bool save) {
-    QFileDialog dialog(parent_, display_text(request.title));
+    QFileDialog dialog(owner(parent_), display_text(request.title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     if (save && !request.overwrite_prompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -82,7 +91,7 @@ std::optional<std::string> QtUi::save_file(const ChooserRequest& request) {
 std::optional<std::string> QtUi::choose_directory(const std::string& title,
                                                   const std::string& initial_dir) {
     QString start = initial_dir.empty() ? QString() : QString::fromStdString(fs_.host_path(initial_dir));
-    QString dir = QFileDialog::getExistingDirectory(parent_, display_text(title), start);
+    QString dir = QFileDialog::getExistingDirectory(owner(parent_), display_text(title), start);
     if (dir.isEmpty()) return std::nullopt;
     return fs_.program_path(program_text(dir));
 }
