@@ -1,0 +1,37 @@
+// qv-gui: the desktop front end. Builds the platform services and the session, then hands over
+// to the main window's start-up sequence and the event loop.
+#include <QCoreApplication>
+
+#include "platform/fs/host_file_system.h"
+#include "platform/program_end.h"
+#include "platform/qt/qt_ui.h"
+#include "platform/reference/sqlite_reference_engine.h"
+#include "shell/application.h"
+#include "shell/qv_gui.h"
+
+int main(int argc, char** argv) {
+    qv::Application app(argc, argv);
+    app.setWindowIcon(QIcon(":/qv-gui/qv-gui.png"));
+
+    qv::HostFileSystem fs;
+    qv::QtUi ui(fs);
+    auto reference = qv::make_reference_engine();
+    qv::Session session(ui, fs, *reference);
+    session.settings.app_dir =
+        fs.program_path(QCoreApplication::applicationDirPath().toStdString());
+
+    qv::QVGui gui(session, {qv::default_lock_path()});
+    ui.set_parent(&gui);
+
+    // Model run and viewers: connected here, once the main window exists.
+
+    try {
+        gui.load();
+    } catch (const qv::ProgramEnd&) {
+        return 0;
+    }
+    // A box of the start-up sequence may have ended the program from its own event loop.
+    if (app.ended())
+        return 0;
+    return app.exec();
+}

@@ -1,0 +1,318 @@
+#include "shell/qv_gui.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QVBoxLayout>
+
+#include "platform/app_error.h"
+#include "platform/program_end.h"
+#include "platform/qt/qt_ui.h"
+#include "platform/qt/window_util.h"
+#include "scenario/config.h"
+#include "scenario/options_file.h"
+#include "scenario/state_table.h"
+#include "shell/application.h"
+#include "shell/file_menu.h"
+#include "shell/startup.h"
+#include "shell/summary.h"
+#include "shell/window_factory.h"
+
+// Resources of a static library are registered by name, outside any namespace.
+static void init_shell_resources() {
+    Q_INIT_RESOURCE(qv_gui);
+}
+
+namespace qv {
+
+namespace {
+
+struct FormItem {
+    const char* caption;
+    const char* form;
+};
+
+const FormItem scenario_items[] = {{"&Options", "Options"},
+                                   {"&Period", "Periodfrm"},
+                                   {"&Region", "Region"},
+                                   {"&Sources", "sorces"}};
+
+const FormItem advanced_items[] = {{"Geographic &Allocation", "geoalloc"},
+                                   {"&Temporal Allocation", "frmtemporal"},
+                                   {"&Growth", "frmgrow"},
+                                   {"&Equip. Population", "frmEquip"},
+                                   {"&Phase In", "frmTech"},
+                                   {"Emission &Factors", "Emiss"},
+                                   {"&Deterioration Factors", "Deterior"},
+                                   {"A&ctivity", "frmActiv"},
+                                   {"&U.S. Counties FIPS", "frmUSCountiesFIPS"},
+                                   {"&Retrofit", "frmRetrofit"},
+                                   {"&Daily Temp/RVP", "frmDaily"},
+                                   {"&Optional Output", "frmoptout"}};
+
+QAction* item(QMenu* menu, const QString& name, const QString& caption) {
+    QAction* a = menu->addAction(caption);
+    a->setObjectName(name);
+    return a;
+}
+
+}  // namespace
+
+QString default_lock_path() {
+    QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (dir.isEmpty())
+        dir = QDir::tempPath();
+    return dir + "/qv-gui.lock";
+}
+
+QVGui::QVGui(Session& s, QVGuiOptions options, QWidget* parent)
+    : QMainWindow(parent), s_(s), options_(std::move(options)) {
+    init_shell_resources();
+    setObjectName("QVGui");
+    setWindowIcon(QIcon(":/qv-gui/qv-gui.png"));
+    s_.view = this;
+
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+
+    picture_ = new QLabel(central);
+    picture_->setObjectName("Picture1");
+    picture_->setPixmap(QPixmap(":/qv-gui/qv-gui.png")
+                            .scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    layout->addWidget(picture_, 0, Qt::AlignHCenter);
+
+    summary_ = new QLabel(central);
+    summary_->setObjectName("VerLbl");
+    QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    fixed.setBold(true);
+    summary_->setFont(fixed);
+    summary_->setTextFormat(Qt::PlainText);
+    summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(summary_);
+
+    view_msg_ = new QPushButton("&View Message File", central);
+    view_msg_->setObjectName("View_Msg");
+    view_msg_->setEnabled(false);
+    view_msg_->setVisible(false);
+    connect(view_msg_, &QPushButton::clicked, this, &QVGui::viewMessageRequested);
+    layout->addWidget(view_msg_, 0, Qt::AlignHCenter);
+
+    // Diagnostics, shown with F11.
+    auto* diag = new QHBoxLayout;
+    region_list_ = new QListWidget(central);
+    region_list_->setObjectName("LstRegionB");
+    diag_list_ = new QListWidget(central);
+    diag_list_->setObjectName("LstDiag");
+    diag_button_ = new QPushButton("Diag", central);
+    diag_button_->setObjectName("CmdDiag");
+    for (QWidget* w : {static_cast<QWidget*>(region_list_), static_cast<QWidget*>(diag_list_),
+                       static_cast<QWidget*>(diag_button_)}) {
+        w->setVisible(false);
+        diag->addWidget(w);
+    }
+    connect(diag_button_, &QPushButton::clicked, this, &QVGui::fill_diagnostics);
+    layout->addLayout(diag);
+    layout->addStretch();
+    setCentralWidget(central);
+
+    build_menus();
+    // The window sees every key before its controls do.
+    qApp->installEventFilter(this);
+    resize(760, 280);
+}
+
+QVGui::~QVGui() {
+    if (qApp)
+        qApp->removeEventFilter(this);
+    if (s_.view == this)
+        s_.view = nullptr;
+}
+
+void QVGui::build_menus() {
+    QMenu* files = menuBar()->addMenu("&File");
+    files->setObjectName("MenuFiles");
+    const char* file_captions[] = {"&Open...", "&Save", "Save &as..."};
+    for (int i = 0; i < 3; ++i)
+        connect(item(files, QString("MnuFiles%1").arg(i), file_captions[i]), &QAction::triggered,
+                this, [this, i] { file_menu(s_, i); });
+    files->addSeparator()->setObjectName("MnuFiles3");
+    connect(item(files, "MnuExit", "E&xit"), &QAction::triggered, this, [this] { fini(); });
+
+    QMenu* scen = menuBar()->addMenu("&Scenario");
+    scen->setObjectName("MenuScen");
+    for (int i = 0; i < 4; ++i) {
+        QString form = scenario_items[i].form;
+        connect(item(scen, QString("MnuScen%1").arg(i), scenario_items[i].caption),
+                &QAction::triggered, this, [this, i, form] {
+                    if (i == 1)
+                        s_.log.write("Period selected");
+                    open_form(form);
+                });
+    }
+
+    QMenu* model = menuBar()->addMenu("&Model");
+    model->setObjectName("MenuModel");
+    run_ = item(model, "MnuRun", "&Run with filename.ext");
+    reports_ = item(model, "MnuAcc", "Re&ports");
+    connect(run_, &QAction::triggered, this, &QVGui::runRequested);
+    connect(reports_, &QAction::triggered, this, &QVGui::reportsRequested);
+    connect(model, &QMenu::aboutToShow, this,
+            [this] { run_->setText(display_text(run_caption(s_.sc.option_file_name))); });
+
+    QMenu* adv = menuBar()->addMenu("&Advanced options");
+    adv->setObjectName("MenuAdvopt");
+    for (int i = 0; i < 12; ++i) {
+        QString form = advanced_items[i].form;
+        connect(item(adv, QString("mnuadvopt%1").arg(i), advanced_items[i].caption),
+                &QAction::triggered, this, [this, form] { open_form(form); });
+    }
+
+    // Batch runs are not offered from the window (qvopt runs files in batch): shown greyed.
+    QMenu* batch = menuBar()->addMenu("&Batch");
+    batch->setObjectName("MenuBatch");
+    for (int i = 0; i < 2; ++i)
+        connect(item(batch, QString("MnuBatch%1").arg(i),
+                     i == 0 ? "&Select option files" : "&Run Batch"),
+                &QAction::triggered, this, [this] { open_form("Batch"); });
+    batch->menuAction()->setEnabled(false);
+    for (QAction* a : batch->actions())
+        a->setEnabled(false);
+
+    QMenu* help = menuBar()->addMenu("&Help");
+    help->setObjectName("MenuHelp");
+    item(help, "MnuHelp", "&Help")->setEnabled(false);
+    connect(item(help, "MnuAbout", "&About"), &QAction::triggered, this,
+            [this] { open_form("about"); });
+    connect(item(help, "MnuCur", "&Current"), &QAction::triggered, this,
+            [this] { open_form("Current"); });
+    QAction* diag = item(help, "MnuDiag", "&Diag");
+    diag->setEnabled(false);
+    connect(diag, &QAction::triggered, this, [this] { open_form("frmdiag"); });
+}
+
+void QVGui::load() {
+    ShellSettings& cfg = s_.settings;
+    cfg.msgbox_title = "US KQT QUARVEL MODEL";
+    if (!lock_ && !options_.lock_path.isEmpty()) {
+        lock_ = std::make_unique<QLockFile>(options_.lock_path);
+        if (!lock_->tryLock(0) &&
+            s_.message(already_running_text(), Icon::None, Buttons::YesNo) == Button::No)
+            Session::end_program();
+    }
+    s_.state_table.clear();
+    build_state_table(s_.state_table);
+    if (load_count_ != 0)
+        return;
+
+    try {
+        s_.log.open(s_.fs, cfg.app_dir + "\\region.txt");
+        s_.log.write("Starting new run");
+        ++load_count_;
+        center_form(this);
+        s_.sc.pop_files_changed = false;
+        s_.sc.save_file_name.clear();
+
+        const std::string ini = cfg.app_dir + "\\qv-gui.ini";
+        if (!file_exists(s_.fs, ini, attr_normal)) {
+            first_run_setup(s_);
+            reports_->setEnabled(!cfg.access_exe.empty());
+        } else {
+            cfg.config_path = ini;
+            ConfigOutcome outcome = read_config_file(s_);
+            reports_->setEnabled(outcome.reports_enabled);
+            run_->setEnabled(outcome.run_enabled);
+        }
+
+        show();
+        BusyPointer busy(s_.ui);
+        s_.set_caption_for_current_file();
+        s_.sc.option_file_dir = cfg.model_dir;
+        read_options_file(s_);
+    } catch (const AppError& e) {
+        s_.log.write(std::to_string(e.number()) + " Main error ");
+        s_.log.close();
+    }
+}
+
+void QVGui::fini() {
+    ending_ = true;
+    s_.fini();
+}
+
+QWidget* QVGui::open_form(const QString& form_name) {
+    QPointer<QWidget>& open = windows_[form_name];
+    if (!open)
+        open = create_window(form_name, s_, this);
+    if (open)
+        show_to_front(open);
+    return open;
+}
+
+void QVGui::set_caption(const std::string& caption) {
+    setWindowTitle(display_text(caption));
+}
+
+void QVGui::show_summary() {
+    SummaryLines lines = summary_lines(s_);
+    view_msg_->setEnabled(lines.message_found);
+    view_msg_->setVisible(lines.message_found);
+    summary_->setText(display_text(lines.text()));
+    // Shown at once, also while a run keeps the event loop busy.
+    centralWidget()->layout()->activate();
+    summary_->repaint();
+}
+
+bool QVGui::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return false;
+    auto* widget = qobject_cast<QWidget*>(watched);
+    if (!widget || widget->window() != this)
+        return false;
+    switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_F11:
+            toggle_diagnostics();
+            return true;
+        case Qt::Key_F12:
+            emit viewOptionsRequested();
+            return true;
+        default:
+            return false;
+    }
+}
+
+void QVGui::toggle_diagnostics() {
+    for (QWidget* w : {static_cast<QWidget*>(region_list_), static_cast<QWidget*>(diag_list_),
+                       static_cast<QWidget*>(diag_button_)})
+        w->setVisible(w->isHidden());
+}
+
+void QVGui::fill_diagnostics() {
+    DiagLists lists = diag_lists(s_.sc);
+    diag_list_->clear();
+    for (const auto& t : lists.states)
+        diag_list_->addItem(display_text(t));
+    region_list_->clear();
+    for (const auto& t : lists.regions)
+        region_list_->addItem(display_text(t));
+}
+
+void QVGui::closeEvent(QCloseEvent* event) {
+    auto* app = dynamic_cast<Application*>(QCoreApplication::instance());
+    // The program is already ending (its windows are being closed): nothing more to log.
+    if (ending_ || (app && app->ended())) {
+        event->accept();
+        return;
+    }
+    fini();
+}
+
+}  // namespace qv

@@ -1,0 +1,83 @@
+#pragma once
+
+#include <QLockFile>
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+#include "scenario/session.h"
+
+class QAction;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QPushButton;
+
+namespace qv {
+
+struct QVGuiOptions {
+    // The lock that tells a second running copy apart; empty: no check.
+    QString lock_path;
+};
+
+// The per-user lock file of qv-gui (runtime directory, else the temporary directory).
+QString default_lock_path();
+
+// The main window. Menu entries keep their form names as objectNames; the entries of a menu
+// array carry their index after the name: MnuFiles0..MnuFiles3 (3 is the separator),
+// MnuScen0..MnuScen3, mnuadvopt0..mnuadvopt11, MnuBatch0..MnuBatch1.
+class QVGui : public QMainWindow, public DocumentView {
+    Q_OBJECT
+  public:
+    explicit QVGui(Session& s, QVGuiOptions options = {}, QWidget* parent = nullptr);
+    ~QVGui() override;
+
+    // The start-up sequence: instance check, state table, run log, configuration (or the
+    // first-run prompts), then the window shown and the default options file read.
+    // Throws ProgramEnd where the program ends.
+    void load();
+
+    // The orderly exit (never returns).
+    [[noreturn]] void fini();
+
+    // Opens the window of a form name modeless, or brings it to the front when open.
+    QWidget* open_form(const QString& form_name);
+
+    void set_caption(const std::string& caption) override;
+    void show_summary() override;
+
+  signals:
+    void runRequested();
+    void reportsRequested();
+    void viewMessageRequested();
+    void viewOptionsRequested();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void build_menus();
+    void toggle_diagnostics();
+    void fill_diagnostics();
+
+    Session& s_;
+    QVGuiOptions options_;
+    std::unique_ptr<QLockFile> lock_;
+    int load_count_ = 0;
+    bool ending_ = false;
+    QMap<QString, QPointer<QWidget>> windows_;
+
+    QLabel* picture_ = nullptr;
+    QLabel* summary_ = nullptr;
+    QPushButton* view_msg_ = nullptr;
+    QListWidget* region_list_ = nullptr;
+    QListWidget* diag_list_ = nullptr;
+    QPushButton* diag_button_ = nullptr;
+    QAction* run_ = nullptr;
+    QAction* reports_ = nullptr;
+};
+
+}  // namespace qv

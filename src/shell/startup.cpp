@@ -1,0 +1,118 @@
+#include "shell/startup.h"
+
+#include "scenario/config.h"
+#include "scenario/options_file.h"
+#include "scenario/packets.h"
+
+namespace qv {
+
+namespace {
+
+const char* const option_filter =
+    "option (*.opt)|*.opt|text files (*.txt)|*.txt|All files (*.*)|*.*";
+// Programs on this host rarely end in .exe: the described filter stays first and selected,
+// with a second entry that shows every file.
+const char* const any_file = "|All files (*)|*";
+
+[[noreturn]] void must_have(Session& s, const std::string& text, bool own_title) {
+    if (own_title)
+        s.message(text);
+    else
+        s.ui.message(text, std::nullopt);
+    Session::end_program();
+}
+
+void back_to_app_dir(Session& s) {
+    s.fs.set_current_dir(s.settings.app_dir);
+}
+
+}  // namespace
+
+std::string already_running_text() {
+    return "It appears the application is already running. Running mulitiple \n"
+           "instances of this program could lead to problems.  If you are\n"
+           "sure the application is not running, you can continue.\n\n"
+           "                     Would you like to continue anyway?";
+}
+
+void select_model(Session& s) {
+    ChooserRequest r;
+    r.title = "Select Model";
+    r.filter = std::string("model (*.exe)|*.exe") + any_file;
+    auto chosen = s.ui.open_file(r);
+    if (!chosen)
+        must_have(s, "Must select Model", false);
+    s.settings.model_exe = split_file_name(*chosen);
+    s.settings.model_dir = split_dir(*chosen);
+    back_to_app_dir(s);
+}
+
+void select_option_template(Session& s) {
+    ChooserRequest r;
+    r.title = "Select Option template";
+    r.filter = option_filter;
+    r.initial_dir = s.settings.model_dir;
+    auto chosen = s.ui.open_file(r);
+    if (!chosen)
+        must_have(s, "Must have default option file", true);
+    s.sc.option_file_name = split_file_name(*chosen);
+    s.sc.option_file_dir = split_dir(*chosen);
+    back_to_app_dir(s);
+}
+
+void name_new_option_file(Session& s) {
+    ChooserRequest r;
+    r.title = "Name new option file";
+    r.filter = option_filter;
+    r.initial_dir = s.settings.model_dir;
+    for (;;) {
+        auto chosen = s.ui.save_file(r);
+        Name83 rule = chosen ? check_83_name(s, *chosen) : Name83::NoPeriod;
+        if (rule == Name83::TooLong)
+            continue;
+        if (rule == Name83::NoPeriod)
+            must_have(s, "Must have new option file", false);
+        s.sc.save_file_name = split_file_name(*chosen);
+        s.sc.save_file_dir = split_dir(*chosen);
+        back_to_app_dir(s);
+        return;
+    }
+}
+
+void select_data_dir(Session& s) {
+    auto chosen = s.ui.choose_directory("Navigate to Data files and select", "\\");
+    if (!chosen)
+        must_have(s, "Must Define Data Path", false);
+    std::string dir = *chosen;
+    while (dir.size() > 1 && dir.back() == '\\' && dir[dir.size() - 2] != ':')
+        dir.pop_back();
+    s.settings.data_dir = dir;
+    back_to_app_dir(s);
+}
+
+void select_access(Session& s) {
+    ChooserRequest r;
+    r.title = "Select MSACCESS.EXE";
+    r.filter = std::string("option (*.exe)|*.exe") + any_file;
+    r.initial_dir = "c:\\program files\\microsoft office\\office";
+    auto chosen = s.ui.open_file(r);
+    if (!chosen) {
+        s.message("Will not transfer to ACCESS");
+        s.settings.access_exe.clear();
+        return;
+    }
+    s.settings.access_exe = *chosen;
+    back_to_app_dir(s);
+}
+
+void first_run_setup(Session& s) {
+    select_model(s);
+    select_option_template(s);
+    name_new_option_file(s);
+    select_data_dir(s);
+    select_access(s);
+    write_config_file(s);
+    s.settings.config_path = s.settings.app_dir + "\\qv-gui.ini";
+}
+
+}  // namespace qv

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+
+#include "scenario/session.h"
+
+namespace qv {
+
+// The question asked when another copy of the program already holds the instance lock.
+std::string already_running_text();
+
+// First-run prompts: each sets its values, or shows its message and ends the program (without
+// the orderly exit). After a choice the current directory is app_dir again.
+void select_model(Session& s);
+void select_option_template(Session& s);
+void name_new_option_file(Session& s);
+void select_data_dir(Session& s);
+// There may be no reporting tool on this platform: a cancel leaves access_exe empty after its
+// message, and reports stay off, instead of ending the program.
+void select_access(Session& s);
+
+// The five prompts in order, then qv-gui.ini written in app_dir.
+void first_run_setup(Session& s);
+
+}  // namespace qv

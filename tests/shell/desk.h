@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QAction>
+#include <QLabel>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/fs/host_file_system.h"
+#include "platform/program_end.h"
+#include "platform/reference/sqlite_reference_engine.h"
+#include "shell/qv_gui.h"
+#include "support/scripted_ui.h"
+#include "support/temp_dir.h"
+
+namespace qv::test {
+
+// A program directory beside a copy of the demo model directory, with the real reference
+// database, a scripted Ui and the main window over them.
+struct Desk {
+    Desk() {
+        std::filesystem::copy(std::filesystem::path(QV_BINARY_DIR) / "examples/demo/model",
+                              dir.path() / "model", std::filesystem::copy_options::recursive);
+        dir.write("model/qv-demo-model", "");
+        s.settings.app_dir = program("app");
+        std::filesystem::create_directories(dir.path() / "app");
+    }
+    // Start-up leaves the process in the model directory; the next test must not start in a
+    // removed directory.
+    ~Desk() { std::filesystem::current_path(cwd); }
+    std::string program(const std::string& rel) const {
+        return host.program_path((dir.path() / rel).lexically_normal().string());
+    }
+    // qv-gui.ini pointing at the model copy; `lines` replaces the default six lines.
+    void ini(std::vector<std::string> lines = {}) {
+        if (lines.empty())
+            lines = {program("model") + "\t:model directory", "qv-demo-model\t:model executable",
+                     "demo.opt\t:input option file",          "demo.opt\t:output option file",
+                     program("model/data") + "\t:Data dir",   "\t:ACCESS executable"};
+        std::string bytes;
+        for (const auto& l : lines)
+            bytes += l + "\r\n";
+        dir.write("app/qv-gui.ini", bytes);
+    }
+    std::string log() const { return dir.read("app/region.txt"); }
+    // The last n lines of region.txt, joined with CR LF as written.
+    std::string log_tail(std::size_t n) const {
+        std::string all = log();
+        std::size_t at = all.size();
+        for (std::size_t i = 0; i <= n && at != std::string::npos; ++i)
+            at = at == 0 ? std::string::npos : all.rfind("\r\n", at - 1);
+        return at == std::string::npos ? all : all.substr(at + 2);
+    }
+    std::string summary() const { return gui.findChild<QLabel*>("VerLbl")->text().toStdString(); }
+    QAction* action(const char* name) const { return gui.findChild<QAction*>(name); }
+    // Runs the start-up sequence; the fini flag of the end, or nullopt when it did not end.
+    std::optional<bool> start() {
+        try {
+            gui.load();
+        } catch (const ProgramEnd& e) {
+            return e.fini;
+        }
+        return std::nullopt;
+    }
+
+    std::filesystem::path cwd = std::filesystem::current_path();
+    test::TempDir dir;
+    HostFileSystem host;
+    test::ScriptedUi ui;
+    std::unique_ptr<ReferenceEngine> ref = make_reference_engine();
+    Session s{ui, host, *ref};
+    QString lock_path = QString::fromStdString((dir.path() / "qv-gui.lock").string());
+    QVGui gui{s, {lock_path}};
+};
+
+}  // namespace qv::test
