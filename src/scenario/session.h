@@ -21,6 +21,18 @@ struct ShellSettings {
     std::string msgbox_title;
 };
 
+// What the list dialogs of the advanced menu keep from one visit to the next: each one's
+// `cancelled` outlives its window, so that a later close with the close box drops or commits
+// according to the last Cancel; and the growth entry last clicked.
+struct ListDialogMemory {
+    bool geoalloc_cancelled = false;
+    bool growth_cancelled = false;
+    bool equip_cancelled = false;
+    bool emiss_cancelled = false;
+    bool deterior_cancelled = false;
+    int growth_sel_index = 0;
+};
+
 // What the document asks of the main window: its caption and the scenario summary.
 class DocumentView {
 public:
@@ -44,6 +56,7 @@ public:
     RunLog log;
     StateTable state_table;
     DocumentView* view = nullptr;
+    ListDialogMemory list_dialogs;
 
     // Set when the latest read of an options file gave up part-way (a failure, or a cancelled
     // chooser that went back to the previous file): the scenario then holds only part of a file,
