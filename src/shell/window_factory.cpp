@@ -4,6 +4,8 @@
 
 #include "dialogs/scenario/options_dialog.h"
 #include "dialogs/scenario/period_dialog.h"
+#include "dialogs/scenario/region_dialog.h"
+#include "dialogs/scenario/sources_dialog.h"
 
 #include <functional>
 #include <map>
@@ -23,6 +25,8 @@ const std::map<QString, Factory>& factories() {
         {"Batch", [](Session& s, QWidget* m) { return new BatchWindow(s, m); }},
         {"Options", [](Session& s, QWidget* m) { return new OptionsDialog(s, m); }},
         {"Periodfrm", [](Session& s, QWidget* m) { return new PeriodDialog(s, m); }},
+        {"Region", [](Session& s, QWidget* m) { return new RegionDialog(s, m); }},
+        {"sorces", [](Session& s, QWidget* m) { return new SourcesDialog(s, m); }},
     };
     return table;
 }
