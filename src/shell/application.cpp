@@ -9,7 +9,7 @@ namespace qv {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("qv-gui");
-    setApplicationDisplayName("QV-GUI");
+    // No display name: the window system would append it to every window's caption.
     setApplicationVersion("2008.1.0");
 }
 

@@ -3,11 +3,13 @@
 #include <QCoreApplication>
 
 #include "platform/fs/host_file_system.h"
+#include "platform/process/posix_processes.h"
 #include "platform/program_end.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "shell/application.h"
 #include "shell/qv_gui.h"
+#include "shell/run_and_viewers.h"
 
 int main(int argc, char** argv) {
     qv::Application app(argc, argv);
@@ -20,10 +22,12 @@ int main(int argc, char** argv) {
     session.settings.app_dir =
         fs.program_path(QCoreApplication::applicationDirPath().toStdString());
 
+    qv::PosixProcesses processes;
     qv::QVGui gui(session, {qv::default_lock_path()});
     ui.set_parent(&gui);
 
     // Model run and viewers: connected here, once the main window exists.
+    qv::connect_run_and_viewers(gui, session, processes);
 
     try {
         gui.load();

@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# End-to-end: the real qv-gui under Xvfb on a copy of the demo workspace. Checks the main
+# window's title, runs the model from the Model menu by keyboard and waits for the message and
+# output files. Every wait is bounded; the copy is removed at the end.
+#
+# Usage: model_run_e2e.sh QV_GUI QV_DEMO_MODEL DEMO_MODEL_DIR
+# Exit status 77 (skipped) when xvfb-run or xdotool is missing.
+set -euo pipefail
+
+if [ "${1:-}" = "--inner" ]; then
+  shift
+  work=$1 gui=$2
+  # No window manager under Xvfb: the program is started here so that its own process id is
+  # known and ended, and nothing else.
+  "$gui" >"$work/qv-gui.log" 2>&1 &
+  gui_pid=$!
+  trap 'kill "$gui_pid" 2>/dev/null || true; wait "$gui_pid" 2>/dev/null || true' EXIT
+
+  title="US KQT QUARVEL MODEL (demo.opt)"
+  window="" shown=""
+  for _ in $(seq 1 150); do
+    window=$(xdotool search --pid "$gui_pid" --name "QUARVEL MODEL" 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && shown=$(xdotool getwindowname "$window" 2>/dev/null || true)
+    [ "$shown" = "$title" ] && break
+    kill -0 "$gui_pid" 2>/dev/null || { echo "qv-gui ended early"; cat "$work/qv-gui.log"; exit 1; }
+    sleep 0.2
+  done
+  if [ "$shown" != "$title" ]; then
+    echo "no window titled \"$title\" within 30 s (last seen: \"$shown\")"
+    xwininfo -root -tree || true
+    exit 1
+  fi
+  echo "window title: $shown"
+
+  xdotool windowfocus --sync "$window"
+  sleep 0.5
+  # Model menu, then its Run item.
+  xdotool key --clearmodifiers alt+m
+  sleep 0.5
+  xdotool key --clearmodifiers r
+
+  for _ in $(seq 1 150); do
+    if [ -s "$work/model/outputs/demo.msg" ] && [ -s "$work/model/outputs/demo.out" ]; then
+      echo "message and output files written"
+      # The run window appears while the model runs.
+      xdotool search --pid "$gui_pid" --name "^Model run$" >/dev/null && echo "Model run window shown"
+      exit 0
+    fi
+    sleep 0.2
+  done
+  echo "the model's files did not appear within 30 s"
+  ls -l "$work/model" "$work/model/outputs" || true
+  cat "$work/qv-gui.log"
+  exit 1
+fi
+
+gui=$1 model=$2 demo=$3
+for tool in xvfb-run xdotool; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "skipped: $tool is not installed (bash scripts/setup.sh installs it)"
+    exit 77
+  fi
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cp -r "$demo" "$work/model"
+mkdir -p "$work/model/outputs" "$work/bin" "$work/run"
+chmod 700 "$work/run"
+rm -f "$work/model/outputs/demo.msg" "$work/model/outputs/demo.out"
+cp "$model" "$work/model/qv-demo-model"
+cp "$gui" "$work/bin/qv-gui"
+# qv-gui.ini beside the executable: model directory, model, options file, new-file name, data
+# directory, and no reporting tool.
+printf '%s\t:model directory\r\n%s\t:model executable\r\n%s\t:input option file\r\n%s\t:output option file\r\n%s\t:Data dir\r\n\t:ACCESS executable\r\n' \
+  "$work/model" qv-demo-model demo.opt demo.opt "$work/model/data" >"$work/bin/qv-gui.ini"
+
+# A private runtime directory keeps the single-instance lock apart from any other qv-gui.
+XDG_RUNTIME_DIR="$work/run" QT_QPA_PLATFORM=xcb \
+  timeout 90 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --inner "$work" "$work/bin/qv-gui"
