@@ -2,6 +2,7 @@
 
 #include "shell/viewer_windows.h"
 
+#include "dialogs/advanced/file_dialog.h"
 #include "dialogs/scenario/options_dialog.h"
 #include "dialogs/scenario/period_dialog.h"
 #include "dialogs/scenario/region_dialog.h"
@@ -25,6 +26,13 @@ const std::map<QString, Factory>& factories() {
         {"Batch", [](Session& s, QWidget* m) { return new BatchWindow(s, m); }},
         {"Options", [](Session& s, QWidget* m) { return new OptionsDialog(s, m); }},
         {"Periodfrm", [](Session& s, QWidget* m) { return new PeriodDialog(s, m); }},
+        {"frmActiv", file_dialog_factory("frmActiv")},
+        {"frmUSCountiesFIPS", file_dialog_factory("frmUSCountiesFIPS")},
+        {"frmDaily", file_dialog_factory("frmDaily")},
+        {"frmRetrofit", file_dialog_factory("frmRetrofit")},
+        {"frmTech", file_dialog_factory("frmTech")},
+        {"frmtemporal", file_dialog_factory("frmtemporal")},
+        {"frmoptout", file_dialog_factory("frmoptout")},
         {"Region", [](Session& s, QWidget* m) { return new RegionDialog(s, m); }},
         {"sorces", [](Session& s, QWidget* m) { return new SourcesDialog(s, m); }},
     };

@@ -1,0 +1,35 @@
+#include "dialogs/advanced/pick_file.h"
+
+#include "scenario/options_file.h"
+
+namespace qv {
+
+std::optional<std::string> pick_file(Session& s, ChooserRequest request, bool check_83) {
+    for (;;) {
+        std::optional<std::string> path = s.ui.open_file(request);
+        if (!path)
+            return std::nullopt;
+        if (check_83) {
+            Name83 rule = check_83_name(s, *path);
+            if (rule == Name83::NoPeriod)
+                return std::nullopt;
+            if (rule == Name83::TooLong) {
+                // The chooser offers the refused name again, as it remembers its last choice.
+                request.initial_name = *path;
+                continue;
+            }
+        }
+        s.fs.set_current_dir(s.settings.app_dir);
+        return path;
+    }
+}
+
+bool named_file_exists(const FileSystem& fs, const std::string& text) {
+    return text.empty() || !fs.list(text, attr_normal).empty();
+}
+
+void report_missing_file(Session& s, const std::string& text) {
+    s.ui.message(text + " does not exist", std::nullopt);
+}
+
+}  // namespace qv

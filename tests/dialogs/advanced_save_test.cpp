@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <functional>
+
+#include "advanced_fixture.h"
+#include "scenario/line_io.h"
+#include "scenario/options_file.h"
+
+namespace qv::test {
+namespace {
+
+std::string options_file(bool with_run_file_packets) {
+    std::string text = crlf({
+        "/RUNFILES/",
+        "ACTIVITY           : old\\activity.dat",
+        "MESSAGE            : c:\\qv\\out\\run.msg",
+        "OUTPUT DATA        : c:\\qv\\out\\run.out",
+        "/END/",
+        "/OPTIONS/",
+        "Title 1            : Saving advanced files",
+        "Title 2            : two",
+        "Fuel RVP for gas   : 9.0",
+        "Oxygen Weight %    : 0.0",
+        "Gas sulfur %       : 0.0339",
+        "Diesel sulfur %    : 0.2484",
+        "Marine Dsl sulfur %: 0.2484",
+        "CNG/LPG sulfur %   : 0.003",
+        "Minimum temper. (F): 60.0",
+        "Maximum temper. (F): 84.0",
+        "Average temper. (F): 75.0",
+        "Altitude of region : LOW",
+        "EtOH Blend % Mkt   : 0.0",
+        "EtOH Vol %         : 0.0",
+        "/END/",
+        "/PERIOD/",
+        "Period type        : Annual",
+        "Summation type     : Typical day",
+        "Year of episode    : 2020",
+        "Season of year     :",
+        "Month of year      :",
+        "Weekday or weekend : Weekday",
+        "Year of growth calc: 2020",
+        "Year of tech sel   : 2020",
+        "/END/",
+        "/REGION/",
+        "Region Level       : US TOTAL",
+        "/END/",
+        "/ALLOC FILES/",
+        "/END/",
+        "/POP FILES/",
+        "/END/",
+        "/EMFAC FILES/",
+        "/END/",
+    });
+    if (with_run_file_packets)
+        text += crlf({"/MODELYEAR OUT/", "EXHAUST BMY OUT    : ", "EVAP BMY OUT       : ", "/END/",
+                      "/DAILY FILES/", "DAILY TEMPS/RVP    : ", "/END/"});
+    return text;
+}
+
+class SaveAfterOk : public AdvancedDialogTest {
+  protected:
+    // Loads the file, lets `edit` work the dialog, presses OK and saves over the file.
+    std::vector<std::string> save_after(bool with_packets, const char* form,
+                                        const std::function<void()>& edit) {
+        w.load("model/run.opt", options_file(with_packets));
+        EXPECT_TRUE(w.ui.messages().empty()) << w.ui.messages()[0];
+        w.fs.set_current_dir(w.s.settings.app_dir);
+        open(form);
+        edit();
+        click("CmdLeave1");
+        EXPECT_FALSE(is_open()) << form;
+        EXPECT_TRUE(update_default_option_file(w.s));
+        return split_lines(w.read("model/run.opt"));
+    }
+    static bool has(const std::vector<std::string>& lines, const std::string& line) {
+        return std::find(lines.begin(), lines.end(), line) != lines.end();
+    }
+};
+
+TEST_F(SaveAfterOk, EachDialogsPathReachesItsPacketInLowerCase) {
+    for (const char* f : {"In/Activ.DAT", "In/Fips.DAT", "In/Daily.DAT", "In/Retro.DAT",
+                          "In/Exh.DAT", "In/Evp.DAT", "In/Season.DAT", "In/Region.DAT"})
+        touch(f);
+    struct Case {
+        const char* form;
+        std::vector<std::pair<const char*, const char*>> typed;
+        std::vector<const char*> lines;
+    } cases[] = {
+        {"frmActiv", {{"txtActivity", "In\\Activ.DAT"}}, {"ACTIVITY           : in\\activ.dat"}},
+        {"frmUSCountiesFIPS",
+         {{"txtUSCountiesFIPS", "In\\Fips.DAT"}},
+         {"US COUNTIES FIPS   : in\\fips.dat"}},
+        {"frmDaily", {{"txtDaily", "In\\Daily.DAT"}}, {"DAILY TEMPS/RVP    : in\\daily.dat"}},
+        {"frmRetrofit", {{"txtRetrofit", "In\\Retro.DAT"}}, {"RETROFIT           : in\\retro.dat"}},
+        {"frmTech",
+         {{"txtExhaustTech", "In\\Exh.DAT"}, {"txtEvaporativeTech", "In\\Evp.DAT"}},
+         {"EXH TECHNOLOGY     : in\\exh.dat", "EVP TECHNOLOGY     : in\\evp.dat"}},
+        {"frmtemporal",
+         {{"txtSeason", "In\\Season.DAT"}, {"txtRegion", "In\\Region.DAT"}},
+         {"SEASONALITY        : in\\season.dat", "REGIONS            : in\\region.dat"}},
+        {"frmoptout", {{"txtkpz", "Out\\Run.KPZ"}}, {"KPZ2 RDL           : out\\run.kpz"}},
+    };
+    for (const auto& c : cases) {
+        auto lines = save_after(true, c.form, [&] {
+            for (const auto& [name, value] : c.typed)
+                type(name, value);
+        });
+        for (const char* line : c.lines)
+            EXPECT_TRUE(has(lines, line)) << c.form << ": " << line;
+    }
+}
+
+TEST_F(SaveAfterOk, ByModelYearNamesFollowTheOutputFile) {
+    auto lines = save_after(true, "frmoptout", [&] {
+        QTest::mouseClick(window->findChild<QCheckBox*>("chkbmy"), Qt::LeftButton);
+    });
+    EXPECT_TRUE(has(lines, "EXHAUST BMY OUT    : c:\\qv\\out\\run.bmx"));
+    EXPECT_TRUE(has(lines, "EVAP BMY OUT       : c:\\qv\\out\\run.bmv"));
+}
+
+TEST_F(SaveAfterOk, PacketTheFileLacksStaysAbsent) {
+    touch("In/Daily.DAT");
+    auto lines = save_after(false, "frmDaily", [&] { type("txtDaily", "In\\Daily.DAT"); });
+    EXPECT_FALSE(has(lines, "/DAILY FILES/"));
+    EXPECT_FALSE(has(lines, "DAILY TEMPS/RVP    : in\\daily.dat"));
+
+    lines = save_after(false, "frmoptout", [&] {
+        QTest::mouseClick(window->findChild<QCheckBox*>("chkbmy"), Qt::LeftButton);
+    });
+    EXPECT_FALSE(has(lines, "/MODELYEAR OUT/"));
+    EXPECT_TRUE(has(lines, "/RUNFILES/"));
+}
+
+}  // namespace
+}  // namespace qv::test
