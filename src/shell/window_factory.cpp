@@ -2,7 +2,11 @@
 
 #include "shell/viewer_windows.h"
 
+#include "dialogs/advanced/equip_dialog.h"
+#include "dialogs/advanced/factor_dialog.h"
 #include "dialogs/advanced/file_dialog.h"
+#include "dialogs/advanced/geoalloc_dialog.h"
+#include "dialogs/advanced/growth_dialog.h"
 #include "dialogs/scenario/options_dialog.h"
 #include "dialogs/scenario/period_dialog.h"
 #include "dialogs/scenario/region_dialog.h"
@@ -33,6 +37,15 @@ const std::map<QString, Factory>& factories() {
         {"frmTech", file_dialog_factory("frmTech")},
         {"frmtemporal", file_dialog_factory("frmtemporal")},
         {"frmoptout", file_dialog_factory("frmoptout")},
+        {"geoalloc", [](Session& s, QWidget* m) { return new GeoallocDialog(s, m); }},
+        {"frmgrow", [](Session& s, QWidget* m) { return new GrowthDialog(s, m); }},
+        {"frmEquip", [](Session& s, QWidget* m) { return new EquipDialog(s, m); }},
+        {"Emiss",
+         [](Session& s, QWidget* m) { return new FactorDialog(s, emission_factor_traits(), m); }},
+        {"Deterior",
+         [](Session& s, QWidget* m) {
+             return new FactorDialog(s, deterioration_factor_traits(), m);
+         }},
         {"Region", [](Session& s, QWidget* m) { return new RegionDialog(s, m); }},
         {"sorces", [](Session& s, QWidget* m) { return new SourcesDialog(s, m); }},
     };

@@ -1,0 +1,77 @@
+#include "dialogs/advanced/growth_dialog.h"
+
+#include "dialogs/advanced/list_rules.h"
+#include "dialogs/advanced/pick_file.h"
+#include "platform/qt/qt_ui.h"
+#include "platform/qt/window_util.h"
+
+namespace qv {
+
+namespace {
+
+const ListWindowLayout growth_layout = {
+    .form = "frmgrow",
+    .caption = "Growth",
+    .list = "lstGrow",
+    .edit_label = "Current Selection",
+    .edit_label_name = "current_label",
+    .edit = "txtgrow",
+    .replace = "Replace",
+    .add = "CmdAdd",
+    .add_caption = "Add...",
+    .del = "CmdDel",
+    .ok = "CmdLeave1",
+    .cancel = "CmdLeave0",
+};
+
+}  // namespace
+
+GrowthDialog::GrowthDialog(Session& s, QWidget* parent)
+    : FileListWindow(s, growth_layout, s.list_dialogs.growth_cancelled, parent) {
+    connect(list_, &QListWidget::itemDoubleClicked, this, [this] { entry_clicked(); });
+    adjustSize();
+    center_form(this);
+    // All slots but the spare last one; a list never sized has none.
+    const auto& files = s.sc.growth_files;
+    fill(std::vector<std::string>(files.begin(), files.empty() ? files.end() : files.end() - 1));
+    edit_->clear();
+}
+
+void GrowthDialog::entry_clicked() {
+    for (int row : selected_rows()) {
+        // Replace may have hidden the box; a new choice brings it back.
+        edit_label_->show();
+        edit_->show();
+        edit_->setFocus();
+        edit_->setText(list_->item(row)->text());
+        s_.list_dialogs.growth_sel_index = row;
+    }
+}
+
+void GrowthDialog::add_file() {
+    append_picked(
+        open_request("Select Growth file", "Growth Files (*.grw)|*.grw|All files (*.*)|*.*", 1,
+                     s_.settings.data_dir + "\\growth"),
+        true);
+}
+
+void GrowthDialog::replace() {
+    const std::string text = edit_text();
+    if (text.empty())
+        return;
+    if (!named_file_exists(s_.fs, text)) {
+        s_.ui.message(text + " does not exist.", std::nullopt);
+        return;
+    }
+    edit_->hide();
+    edit_label_->hide();
+    if (QListWidgetItem* item = list_->item(s_.list_dialogs.growth_sel_index))
+        item->setText(edit_->text());
+}
+
+void GrowthDialog::closing_step() {
+    if (!cancelled_)
+        commit_growth_files(s_.sc, entries());
+}
+
+}  // namespace qv
