@@ -63,7 +63,8 @@ Button QtUi::message(const std::string& text, const std::optional<std::string>& 
 std::optional<std::string> QtUi::choose(const ChooserRequest& request, bool save) {
     QFileDialog dialog(owner(parent_), display_text(request.title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    // The program checks what was chosen itself; a chooser may also name a file still to be made.
+    dialog.setFileMode(QFileDialog::AnyFile);
     if (save && !request.overwrite_prompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
     QStringList filters = qt_filter(request.filter).split(";;", Qt::SkipEmptyParts);
     if (!filters.isEmpty()) {
