@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "advanced_fixture.h"
-#include "dialogs/advanced/file_dialog_specs.h"
+#include "dialogs/advanced/file_dialog_forms.h"
 #include "dialogs/advanced/pick_file.h"
 
 namespace qv::test {

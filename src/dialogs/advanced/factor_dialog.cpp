@@ -9,7 +9,7 @@
 #include <QPushButton>
 #include <vector>
 
-#include "dialogs/advanced/file_dialog_specs.h"
+#include "dialogs/advanced/file_dialog_forms.h"
 #include "dialogs/advanced/list_rules.h"
 #include "dialogs/advanced/pick_file.h"
 #include "platform/qt/qt_ui.h"

@@ -15,24 +15,24 @@ namespace qv {
 
 namespace {
 
-const FileDialogSpec& spec_of(const std::string& form) {
-    const FileDialogSpec* spec = file_dialog_spec(form);
-    Q_ASSERT(spec);
-    return *spec;
+const FileDialogForm& form_of(const std::string& form) {
+    const FileDialogForm* form_data = file_dialog_form(form);
+    Q_ASSERT(form_data);
+    return *form_data;
 }
 
 }  // namespace
 
-FileDialog::FileDialog(Session& s, const FileDialogSpec& spec, QWidget* parent)
-    : QWidget(parent, Qt::Window), s_(s), spec_(spec) {
-    setObjectName(QString::fromStdString(spec.form));
+FileDialog::FileDialog(Session& s, const FileDialogForm& form_data, QWidget* parent)
+    : QWidget(parent, Qt::Window), s_(s), form_data_(form_data) {
+    setObjectName(QString::fromStdString(form_data.form));
     setAttribute(Qt::WA_DeleteOnClose);
-    setWindowTitle(QString::fromStdString(spec.caption));
+    setWindowTitle(QString::fromStdString(form_data.caption));
 
     body_ = new QVBoxLayout(this);
-    if (!spec.note_name.empty()) {
-        auto* note = new QLabel(QString::fromStdString(spec.note), this);
-        note->setObjectName(QString::fromStdString(spec.note_name));
+    if (!form_data.note_name.empty()) {
+        auto* note = new QLabel(QString::fromStdString(form_data.note), this);
+        note->setObjectName(QString::fromStdString(form_data.note_name));
         note->setWordWrap(true);
         body_->addWidget(note);
     }
@@ -40,8 +40,8 @@ FileDialog::FileDialog(Session& s, const FileDialogSpec& spec, QWidget* parent)
     auto* grid = new QGridLayout;
     grid->setColumnMinimumWidth(1, 320);
     grid->setColumnStretch(1, 1);
-    for (std::size_t i = 0; i < spec.rows.size(); ++i) {
-        const FileRowSpec& row = spec.rows[i];
+    for (std::size_t i = 0; i < form_data.rows.size(); ++i) {
+        const FileRowForm& row = form_data.rows[i];
         const int line = static_cast<int>(i);
         std::vector<QWidget*> widgets;
         if (!row.label_name.empty()) {
@@ -83,7 +83,7 @@ FileDialog::FileDialog(Session& s, const FileDialogSpec& spec, QWidget* parent)
     connect(ok_button, &QPushButton::clicked, this, &FileDialog::ok);
     connect(cancel_button, &QPushButton::clicked, this, &FileDialog::cancel);
 
-    if (spec.centred) {
+    if (form_data.centred) {
         adjustSize();
         center_form(this);
     }
@@ -99,35 +99,35 @@ std::string FileDialog::box_text(std::size_t row) const {
 
 void FileDialog::change(std::size_t row) {
     ChooserRequest request;
-    request.title = spec_.chooser_title;
-    request.filter = spec_.rows[row].filter;
+    request.title = form_data_.chooser_title;
+    request.filter = form_data_.rows[row].filter;
     request.filter_index = 1;
-    request.initial_dir = chooser_initial_dir(s_, spec_);
-    if (spec_.remember_name)
+    request.initial_dir = chooser_initial_dir(s_, form_data_);
+    if (form_data_.remember_name)
         request.initial_name = chooser_name_;
-    std::optional<std::string> path = pick_file(s_, request, spec_.check_83);
+    std::optional<std::string> path = pick_file(s_, request, form_data_.check_83);
     if (!path)
         return;
-    if (spec_.remember_name)
+    if (form_data_.remember_name)
         chooser_name_ = *path;
     boxes_[row]->setText(display_text(*path));
     changed_ = true;
 }
 
 void FileDialog::ok() {
-    if (spec_.ok != OkRule::Close) {
+    if (form_data_.ok != OkRule::Close) {
         std::vector<std::string> texts;
         for (std::size_t i = 0; i < boxes_.size(); ++i)
             texts.push_back(box_text(i));
         if (auto missing = first_missing_file(s_.fs, texts)) {
             report_missing_file(s_, texts[*missing]);
-            const FileRowSpec& row = spec_.rows[*missing];
-            if (spec_.ok == OkRule::TestResetStore && row.entry >= 0)
+            const FileRowForm& row = form_data_.rows[*missing];
+            if (form_data_.ok == OkRule::TestResetStore && row.entry >= 0)
                 boxes_[*missing]->setText(display_text(s_.sc.run_files[row.entry]));
             return;
         }
     }
-    if (!spec_.store_on_close)
+    if (!form_data_.store_on_close)
         store_rows();
     close();
 }
@@ -138,8 +138,8 @@ void FileDialog::cancel() {
 }
 
 void FileDialog::store_rows() {
-    for (std::size_t i = 0; i < spec_.rows.size(); ++i) {
-        const FileRowSpec& row = spec_.rows[i];
+    for (std::size_t i = 0; i < form_data_.rows.size(); ++i) {
+        const FileRowForm& row = form_data_.rows[i];
         if (row.entry >= 0)
             s_.sc.run_files[row.entry] = stored_text(row, box_text(i));
     }
@@ -147,8 +147,8 @@ void FileDialog::store_rows() {
 
 void FileDialog::closing_step() {
     store_rows();
-    if (changed_ && !spec_.pick_warning.empty())
-        s_.message(spec_.pick_warning, Icon::Exclamation);
+    if (changed_ && !form_data_.pick_warning.empty())
+        s_.message(form_data_.pick_warning, Icon::Exclamation);
 }
 
 void FileDialog::keyPressEvent(QKeyEvent* event) {
@@ -159,13 +159,13 @@ void FileDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void FileDialog::closeEvent(QCloseEvent* event) {
-    if (spec_.store_on_close && !cancelled_)
+    if (form_data_.store_on_close && !cancelled_)
         closing_step();
     event->accept();
 }
 
 OptionalOutputDialog::OptionalOutputDialog(Session& s, QWidget* parent)
-    : FileDialog(s, spec_of("frmoptout"), parent) {
+    : FileDialog(s, form_of("frmoptout"), parent) {
     auto* section = new QWidget(this);
     auto* layout = new QVBoxLayout(section);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -191,8 +191,8 @@ void OptionalOutputDialog::closing_step() {
 QWidget* create_file_dialog(const std::string& form, Session& s, QWidget* parent) {
     if (form == "frmoptout")
         return new OptionalOutputDialog(s, parent);
-    const FileDialogSpec* spec = file_dialog_spec(form);
-    return spec ? new FileDialog(s, *spec, parent) : nullptr;
+    const FileDialogForm* form_data = file_dialog_form(form);
+    return form_data ? new FileDialog(s, *form_data, parent) : nullptr;
 }
 
 std::function<QWidget*(Session&, QWidget*)> file_dialog_factory(const std::string& form) {

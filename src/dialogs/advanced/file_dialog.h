@@ -8,19 +8,19 @@
 #include <string>
 #include <vector>
 
-#include "dialogs/advanced/file_dialog_specs.h"
+#include "dialogs/advanced/file_dialog_forms.h"
 #include "scenario/session.h"
 
 namespace qv {
 
 // The family of advanced dialogs that name one or two files: per row a text box and a button
-// that runs the chooser, then OK and Cancel. The spec tells the members apart; Optional Output
+// that runs the chooser, then OK and Cancel. The form data tells the members apart; Optional Output
 // adds its check box.
 class FileDialog : public QWidget {
     Q_OBJECT
 
   public:
-    FileDialog(Session& s, const FileDialogSpec& spec, QWidget* parent = nullptr);
+    FileDialog(Session& s, const FileDialogForm& form_data, QWidget* parent = nullptr);
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -40,7 +40,7 @@ class FileDialog : public QWidget {
     void store_rows();
     std::string box_text(std::size_t row) const;
 
-    const FileDialogSpec& spec_;
+    const FileDialogForm& form_data_;
     std::vector<QLineEdit*> boxes_;
     QVBoxLayout* body_;
     std::string chooser_name_;  // the chooser's remembered file name

@@ -1,4 +1,4 @@
-#include "dialogs/advanced/file_dialog_specs.h"
+#include "dialogs/advanced/file_dialog_forms.h"
 
 #include "dialogs/advanced/pick_file.h"
 
@@ -9,8 +9,8 @@ namespace {
 constexpr const char* change = "Change...";
 constexpr const char* change_left = "<<Change";
 
-FileRowSpec input_row(const char* box, int entry, const char* filter) {
-    FileRowSpec r;
+FileRowForm input_row(const char* box, int entry, const char* filter) {
+    FileRowForm r;
     r.box = box;
     r.button = "changeCommand";
     r.button_caption = change;
@@ -19,9 +19,9 @@ FileRowSpec input_row(const char* box, int entry, const char* filter) {
     return r;
 }
 
-FileRowSpec labelled_row(const char* label_name, const char* label, const char* box,
+FileRowForm labelled_row(const char* label_name, const char* label, const char* box,
                          const char* button, const char* caption, int entry, const char* filter) {
-    FileRowSpec r;
+    FileRowForm r;
     r.label_name = label_name;
     r.label = label;
     r.box = box;
@@ -32,9 +32,9 @@ FileRowSpec labelled_row(const char* label_name, const char* label, const char* 
     return r;
 }
 
-FileDialogSpec single(const char* form, const char* caption, FileRowSpec row, const char* title,
+FileDialogForm single(const char* form, const char* caption, FileRowForm row, const char* title,
                       const char* subdir) {
-    FileDialogSpec d;
+    FileDialogForm d;
     d.form = form;
     d.caption = caption;
     d.rows = {std::move(row)};
@@ -43,10 +43,10 @@ FileDialogSpec single(const char* form, const char* caption, FileRowSpec row, co
     return d;
 }
 
-std::vector<FileDialogSpec> build_specs() {
-    std::vector<FileDialogSpec> all;
+std::vector<FileDialogForm> build_forms() {
+    std::vector<FileDialogForm> all;
 
-    FileRowSpec activity =
+    FileRowForm activity =
         input_row("txtActivity", rf::activity, "ACTIVITY (*.DAT)|*.DAT|All files (*.*)|*.*");
     activity.empty_default = "data\\activity\\ACTIVITY.DAT";
     all.push_back(single("frmActiv", "Activity", activity, "Select Activity file", "\\ACTIVITY"));
@@ -56,7 +56,7 @@ std::vector<FileDialogSpec> build_specs() {
                                    "County FIPS (*.DAT)|*.DAT|All files (*.*)|*.*"),
                          "Select U.S. Counties FIPS file", "\\ALLOCATE"));
 
-    FileDialogSpec daily =
+    FileDialogForm daily =
         single("frmDaily", "Daily Temp/RVP",
                input_row("txtDaily", rf::daily_temps, "DAYTMPRV (*.DAT)|*.DAT|All files (*.*)|*.*"),
                "Select Daily Temp/RVP file", "\\DAILY");
@@ -66,7 +66,7 @@ std::vector<FileDialogSpec> build_specs() {
         "overrides the single values in Options.";
     all.push_back(daily);
 
-    FileDialogSpec retrofit =
+    FileDialogForm retrofit =
         single("frmRetrofit", "Retrofit",
                input_row("txtRetrofit", rf::retrofit, "RETROFIT (*.DAT)|*.DAT|All files (*.*)|*.*"),
                "Select Retrofit file", "\\RETROFIT");
@@ -74,7 +74,7 @@ std::vector<FileDialogSpec> build_specs() {
     all.push_back(retrofit);
 
     const char* tech = "TECH (*.DAT)|*.DAT|All files (*.*)|*.*";
-    FileDialogSpec phase;
+    FileDialogForm phase;
     phase.form = "frmTech";
     phase.caption = "Phase In";
     phase.rows = {labelled_row("lblExhaustTech", "Exhaust Tech File", "txtExhaustTech",
@@ -86,7 +86,7 @@ std::vector<FileDialogSpec> build_specs() {
     all.push_back(phase);
 
     const char* season = "Season (*.dat)|*.dat|All files (*.*)|*.*";
-    FileDialogSpec temporal;
+    FileDialogForm temporal;
     temporal.form = "frmtemporal";
     temporal.caption = "Temporal Allocation";
     temporal.rows = {labelled_row("lblseason", "Seasonal File", "txtSeason", "cmdChange0",
@@ -102,13 +102,13 @@ std::vector<FileDialogSpec> build_specs() {
     temporal.pick_warning = "Calling Region will negate any changes";
     all.push_back(temporal);
 
-    FileDialogSpec out;
+    FileDialogForm out;
     out.form = "frmoptout";
     out.caption = "Optional Output";
-    FileRowSpec lnv = labelled_row("lbllnv", "LNV File", "txtlnv", "cmdChange1", change_left,
+    FileRowForm lnv = labelled_row("lbllnv", "LNV File", "txtlnv", "cmdChange1", change_left,
                                    rf::lnv, "LNV (*.lnv)|*.lnv|All files (*.*)|*.*");
     lnv.shown = false;
-    FileRowSpec bmy = labelled_row("", "", "txtbmy", "cmdChange2", change_left, -1,
+    FileRowForm bmy = labelled_row("", "", "txtbmy", "cmdChange2", change_left, -1,
                                    "BMY (*.bm?)|*.bm?|All files (*.*)|*.*");
     bmy.initial_text = "Textbmy";
     bmy.shown = false;
@@ -127,20 +127,21 @@ std::vector<FileDialogSpec> build_specs() {
 
 }  // namespace
 
-const std::vector<FileDialogSpec>& file_dialog_specs() {
-    static const std::vector<FileDialogSpec> specs = build_specs();
-    return specs;
+const std::vector<FileDialogForm>& file_dialog_forms() {
+    static const std::vector<FileDialogForm> forms = build_forms();
+    return forms;
 }
 
-const FileDialogSpec* file_dialog_spec(const std::string& form) {
-    for (const auto& spec : file_dialog_specs())
-        if (spec.form == form)
-            return &spec;
+const FileDialogForm* file_dialog_form(const std::string& form) {
+    for (const auto& form_data : file_dialog_forms())
+        if (form_data.form == form)
+            return &form_data;
     return nullptr;
 }
 
-std::string chooser_initial_dir(const Session& s, const FileDialogSpec& spec) {
-    return spec.data_subdir.empty() ? s.sc.output_dir : s.settings.data_dir + spec.data_subdir;
+std::string chooser_initial_dir(const Session& s, const FileDialogForm& form_data) {
+    return form_data.data_subdir.empty() ? s.sc.output_dir
+                                         : s.settings.data_dir + form_data.data_subdir;
 }
 
 std::optional<std::size_t> first_missing_file(const FileSystem& fs,
@@ -151,7 +152,7 @@ std::optional<std::size_t> first_missing_file(const FileSystem& fs,
     return std::nullopt;
 }
 
-std::string stored_text(const FileRowSpec& row, const std::string& text) {
+std::string stored_text(const FileRowForm& row, const std::string& text) {
     return text.empty() && !row.empty_default.empty() ? row.empty_default : text;
 }
 

@@ -10,7 +10,7 @@
 namespace qv {
 
 // One text box of a file dialog, with its label and the button that runs the chooser.
-struct FileRowSpec {
+struct FileRowForm {
     std::string box;         // objectName of the text box
     std::string label_name;  // empty: the box has no label
     std::string label;
@@ -31,12 +31,12 @@ enum class OkRule {
 };
 
 // The data that tells the single-file dialogs apart.
-struct FileDialogSpec {
+struct FileDialogForm {
     std::string form;
     std::string caption;
     std::string note_name;  // empty: no explanation label
     std::string note;
-    std::vector<FileRowSpec> rows;
+    std::vector<FileRowForm> rows;
     std::string chooser_title;
     std::string data_subdir;  // chooser starts in data_dir + this; empty: in output_dir
     bool check_83 = true;
@@ -48,18 +48,18 @@ struct FileDialogSpec {
 };
 
 // The seven dialogs, by form name; nullptr for any other name.
-const FileDialogSpec* file_dialog_spec(const std::string& form);
-const std::vector<FileDialogSpec>& file_dialog_specs();
+const FileDialogForm* file_dialog_form(const std::string& form);
+const std::vector<FileDialogForm>& file_dialog_forms();
 
 // The directory the dialog's chooser opens in.
-std::string chooser_initial_dir(const Session& s, const FileDialogSpec& spec);
+std::string chooser_initial_dir(const Session& s, const FileDialogForm& form_data);
 
 // The index of the first text whose file is missing; nullopt when all pass.
 std::optional<std::size_t> first_missing_file(const FileSystem& fs,
                                               const std::vector<std::string>& texts);
 
 // What a box stores: its text, or the row's default when it is empty.
-std::string stored_text(const FileRowSpec& row, const std::string& text);
+std::string stored_text(const FileRowForm& row, const std::string& text);
 
 // The by-model-year request of the Optional Output dialog: turning it off forgets both names.
 void store_by_model_year(Scenario& sc, bool generate);
