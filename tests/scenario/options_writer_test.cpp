@@ -196,3 +196,28 @@ TEST_F(OptionsWriter, FailedWriteLeavesTheOldFileAndSaysWhy) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+// A file with LF line ends comes back with CR LF ends and otherwise the same lines.
+TEST(OptionsWriterLineEnds, LfOnlyInputIsWrittenWithCrLf) {
+    Workspace w;
+    w.county("06037", "Los Angeles");
+    std::string lf;
+    for (char c : original)
+        if (c != '\r') lf += c;
+    w.load("model/lf.opt", lf);
+    ASSERT_TRUE(w.ui.messages().empty());
+    ASSERT_TRUE(update_default_option_file(w.s));
+    std::string saved = w.read("model/lf.opt");
+    std::size_t lone_lf = 0;
+    for (std::size_t i = 0; i < saved.size(); ++i)
+        if (saved[i] == '\n' && (i == 0 || saved[i - 1] != '\r')) ++lone_lf;
+    EXPECT_EQ(lone_lf, 0u);
+    for (const char* kept : {"/OPTIONS/", "/MY OWN PACKET/", "/REGION/", "/EMFAC FILES/"})
+        EXPECT_EQ(packet(saved, kept), packet(original, kept)) << kept;
+}
+
+}  // namespace
+}  // namespace qv::test
