@@ -302,7 +302,12 @@ bool run_one(Run& run, const std::string& file, std::ostream& out, std::ostream&
 int run_command(const CommonOptions& common, const char* argv0,
                 const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
     bool failed = false;
+    // A run leaves the current directory elsewhere; relative names on the command line stay
+    // relative to where qvopt was started.
+    const std::filesystem::path start_dir = std::filesystem::current_path();
     for (const auto& file : files) {
+        std::error_code ec;
+        std::filesystem::current_path(start_dir, ec);
         // Each file gets the session a fresh start of the program would give it.
         Run run(common, argv0);
         if (!run_one(run, file, out, err))

@@ -1,5 +1,7 @@
 #include "shell/model_run_window.h"
 
+#include "dialogs/scenario/program_ending.h"
+
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QHBoxLayout>
@@ -132,7 +134,7 @@ void ModelRunWindow::keyPressEvent(QKeyEvent* event) {
 // Closing the window while the model runs is a Stop: the window is the only way to see or end
 // the run.
 void ModelRunWindow::closeEvent(QCloseEvent* event) {
-    if (!running_) {
+    if (!running_ || program_ending()) {
         event->accept();
         return;
     }

@@ -143,7 +143,11 @@ void QVGui::build_menus() {
     const char* file_captions[] = {"&Open...", "&Save", "Save &as..."};
     for (int i = 0; i < 3; ++i)
         connect(item(files, QString("MnuFiles%1").arg(i), file_captions[i]), &QAction::triggered,
-                this, [this, i] { file_menu(s_, i); });
+                this, [this, i] {
+                    if (i == 0 && !confirm_no_open_windows())
+                        return;
+                    file_menu(s_, i);
+                });
     files->addSeparator()->setObjectName("MnuFiles3");
     connect(item(files, "MnuExit", "E&xit"), &QAction::triggered, this, [this] { fini(); });
 
@@ -240,7 +244,26 @@ void QVGui::load() {
     } catch (const AppError& e) {
         s_.log.write(std::to_string(e.number()) + " Main error ");
         s_.log.close();
+        // The window stays up with whatever state was reached, also when the failure came
+        // before it was shown: a hidden program could never be ended by the user.
+        if (!isVisible())
+            show();
     }
+}
+
+bool QVGui::confirm_no_open_windows() {
+    // A window that is open holds values of the current scenario and would write them into the
+    // next one when it closes.
+    static const QStringList viewers = {"about", "Current", "frmdiag", "Batch"};
+    for (auto it = windows_.cbegin(); it != windows_.cend(); ++it) {
+        if (!viewers.contains(it.key()) && it.value() && it.value()->isVisible()) {
+            s_.message("Close the open windows before opening another options file.",
+                       Icon::Exclamation);
+            show_to_front(it.value());
+            return false;
+        }
+    }
+    return true;
 }
 
 void QVGui::fini() {

@@ -69,6 +69,7 @@ class QVGui : public QMainWindow, public DocumentView {
     int load_count_ = 0;
     bool ending_ = false;
     QMap<QString, QPointer<QWidget>> windows_;
+    bool confirm_no_open_windows();
 
     QLabel* picture_ = nullptr;
     QLabel* summary_ = nullptr;

@@ -1,5 +1,7 @@
 #include "shell/summary.h"
 
+#include "dialogs/scenario/region_rules.h"
+
 #include <QDateTime>
 #include <QLocale>
 #include <algorithm>
@@ -110,9 +112,8 @@ DiagLists diag_lists(const Scenario& sc) {
     for (const auto& region : sc.selected_regions) {
         const RegionCls& r = *region;
         d.regions.push_back(r.county + r.statename);
-        if (r.isState)
-            d.states.push_back(r.abbr);
     }
+    d.states = regsel(sc.selected_regions, sc.region_level).states;
     return d;
 }
 

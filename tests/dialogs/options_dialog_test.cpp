@@ -223,6 +223,20 @@ TEST_F(OptionsWindow, CancelAndEscLeaveTheScenarioAndClearTheFlags) {
     }
 }
 
+TEST_F(OptionsWindow, CancelKeepsChangesAcceptedInAnEarlierVisit) {
+    open();
+    set("fulrvp", "10");
+    click("Command1");
+    QTRY_VERIFY(window.isNull());
+    ASSERT_TRUE(w->s.sc.options_changed);
+    window = new OptionsDialog(w->s);
+    window->show();
+    click("Command2");
+    QTRY_VERIFY(window.isNull());
+    EXPECT_EQ(w->s.sc.fulrvpstr, "10");
+    EXPECT_TRUE(w->s.sc.options_changed);  // the next save still writes the accepted value
+}
+
 TEST_F(OptionsWindow, CloseBoxChecksLikeOk) {
     open();
     ASSERT_TRUE(show_active(window));

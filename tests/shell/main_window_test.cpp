@@ -333,3 +333,26 @@ TEST(FileMenu, ExitEndsThroughFini) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(FileMenu, OpenWaitsUntilTheEditingWindowsAreClosed) {
+    Desk d;
+    d.ini();
+    ASSERT_EQ(d.start(), std::nullopt);
+    QWidget* options = d.gui.open_form("Options");
+    ASSERT_NE(options, nullptr);
+    d.action("MnuFiles0")->trigger();  // no chooser may open while Options holds values
+    EXPECT_EQ(d.ui.messages(),
+              std::vector<std::string>{"Close the open windows before opening another options "
+                                       "file."});
+    options->close();
+    QCoreApplication::processEvents();
+    d.ui.cancel_chooser();
+    d.action("MnuFiles0")->trigger();
+    EXPECT_TRUE(d.ui.all_answers_used());
+}
+
+}  // namespace
+}  // namespace qv

@@ -33,7 +33,7 @@ EquipDialog::EquipDialog(Session& s, QWidget* parent)
 
 void EquipDialog::entry_clicked() {
     if (QListWidgetItem* item = list_->currentItem())
-        edit_->setText(item->text());
+        set_program_text(edit_, program_text(item));
 }
 
 void EquipDialog::add_file() {

@@ -127,7 +127,7 @@ FactorDialog::FactorDialog(Session& s, const FactorDialogTraits& traits, QWidget
     center_form(this);
     const auto& files = s.sc.*traits.files;
     for (std::size_t i = 0; i < boxes_.size(); ++i)
-        boxes_[i]->setText(display_text(files[i]));
+        set_program_text(boxes_[i], files[i]);
     // Opening counts as a change of the boxes, even where the text stays empty.
     if (traits.marks_emfac)
         s.sc.emfac_changed = true;
@@ -142,15 +142,15 @@ void FactorDialog::pick(int type) {
                                s_.settings.data_dir + traits_.subdir),
                   true);
     if (path)
-        boxes_[at]->setText(display_text(*path));
+        set_program_text(boxes_[at], *path);
     else
-        s_.fs.set_current_dir(s_.settings.app_dir);
+        back_to_app_dir(s_);
 }
 
 void FactorDialog::test_exist() {
     std::vector<std::string> texts;
     for (QLineEdit* box : boxes_)
-        texts.push_back(program_text(box->text()));
+        texts.push_back(program_text(box));
     if (auto missing = first_missing_file(s_.fs, texts)) {
         report_missing_file(s_, texts[*missing]);
         return;
@@ -175,7 +175,7 @@ void FactorDialog::closeEvent(QCloseEvent* event) {
     if (!cancelled_) {
         auto& files = s_.sc.*traits_.files;
         for (std::size_t i = 0; i < boxes_.size(); ++i)
-            files[i] = program_text(boxes_[i]->text());
+            files[i] = program_text(boxes_[i]);
     }
     event->accept();
 }

@@ -52,7 +52,7 @@ FileDialog::FileDialog(Session& s, const FileDialogForm& form_data, QWidget* par
         }
         auto* box = new QLineEdit(this);
         box->setObjectName(QString::fromStdString(row.box));
-        box->setText(display_text(row.entry >= 0 ? s.sc.run_files[row.entry] : row.initial_text));
+        set_program_text(box, row.entry >= 0 ? s.sc.run_files[row.entry] : row.initial_text);
         grid->addWidget(box, line, 1);
         boxes_.push_back(box);
         widgets.push_back(box);
@@ -94,7 +94,7 @@ void FileDialog::add_section(QWidget* section) {
 }
 
 std::string FileDialog::box_text(std::size_t row) const {
-    return program_text(boxes_[row]->text());
+    return program_text(boxes_[row]);
 }
 
 void FileDialog::change(std::size_t row) {
@@ -110,7 +110,7 @@ void FileDialog::change(std::size_t row) {
         return;
     if (form_data_.remember_name)
         chooser_name_ = *path;
-    boxes_[row]->setText(display_text(*path));
+    set_program_text(boxes_[row], *path);
     changed_ = true;
 }
 
@@ -123,7 +123,7 @@ void FileDialog::ok() {
             report_missing_file(s_, texts[*missing]);
             const FileRowForm& row = form_data_.rows[*missing];
             if (form_data_.ok == OkRule::TestResetStore && row.entry >= 0)
-                boxes_[*missing]->setText(display_text(s_.sc.run_files[row.entry]));
+                set_program_text(boxes_[*missing], s_.sc.run_files[row.entry]);
             return;
         }
     }

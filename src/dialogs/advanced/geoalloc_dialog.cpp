@@ -50,7 +50,7 @@ GeoallocDialog::GeoallocDialog(Session& s, QWidget* parent)
 
     adjustSize();
     center_form(this);
-    txtalloc_->setText(display_text(s.sc.run_files[rf::alloc_xref]));
+    set_program_text(txtalloc_, s.sc.run_files[rf::alloc_xref]);
     refill();
 }
 
@@ -61,15 +61,14 @@ void GeoallocDialog::refill() {
 void GeoallocDialog::entry_clicked() {
     const int row = list_->currentRow();
     if (row >= 0 && static_cast<std::size_t>(row) < s_.sc.alloc_files_work.size())
-        edit_->setText(
-            display_text(s_.sc.alloc_files_work[static_cast<std::size_t>(row)]->allocfile));
+        set_program_text(edit_, s_.sc.alloc_files_work[static_cast<std::size_t>(row)]->allocfile);
 }
 
 void GeoallocDialog::change_lookup() {
     std::optional<std::string> path = pick_file(
         s_, open_request(alloc_title, alloc_filter, 2, s_.settings.data_dir + "\\allocate"), true);
     if (path)
-        txtalloc_->setText(display_text(*path));
+        set_program_text(txtalloc_, *path);
 }
 
 void GeoallocDialog::add_file() {
@@ -103,7 +102,7 @@ void GeoallocDialog::replace() {
 }
 
 bool GeoallocDialog::ok_step() {
-    const std::string lookup = program_text(txtalloc_->text());
+    const std::string lookup = program_text(txtalloc_);
     if (!named_file_exists(s_.fs, lookup)) {
         report_missing_file(s_, lookup);
         return false;

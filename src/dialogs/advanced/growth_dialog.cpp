@@ -43,7 +43,7 @@ void GrowthDialog::entry_clicked() {
         edit_label_->show();
         edit_->show();
         edit_->setFocus();
-        edit_->setText(list_->item(row)->text());
+        set_program_text(edit_, program_text(list_->item(row)));
         s_.list_dialogs.growth_sel_index = row;
     }
 }
@@ -65,8 +65,10 @@ void GrowthDialog::replace() {
     }
     edit_->hide();
     edit_label_->hide();
-    if (QListWidgetItem* item = list_->item(s_.list_dialogs.growth_sel_index))
-        item->setText(edit_->text());
+    if (list_->item(s_.list_dialogs.growth_sel_index)) {
+        delete list_->takeItem(s_.list_dialogs.growth_sel_index);
+        list_->insertItem(s_.list_dialogs.growth_sel_index, program_item(text));
+    }
 }
 
 void GrowthDialog::closing_step() {

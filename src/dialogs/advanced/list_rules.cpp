@@ -42,7 +42,7 @@ bool accept_added_file(Session& s, const std::string& path) {
         s.ui.message(path + " does not exist.", std::nullopt);
         return false;
     }
-    s.fs.set_current_dir(s.settings.app_dir);
+    back_to_app_dir(s);
     return true;
 }
 

@@ -84,6 +84,12 @@ FileListWindow::FileListWindow(Session& s, const ListWindowLayout& layout, bool&
     connect(del, &QPushButton::clicked, this, [this] { delete_selected(); });
     connect(replace_button, &QPushButton::clicked, this, [this] { replace(); });
     connect(list_, &QListWidget::itemClicked, this, [this] { entry_clicked(); });
+    // Moving through the list with the keyboard chooses the entry as a click does, so that
+    // Replace never acts on another entry than the one the box shows.
+    connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (row >= 0 && list_->hasFocus())
+            entry_clicked();
+    });
     connect(ok_button, &QPushButton::clicked, this, &FileListWindow::ok);
     connect(cancel_button, &QPushButton::clicked, this, &FileListWindow::cancel);
 }
@@ -91,13 +97,13 @@ FileListWindow::FileListWindow(Session& s, const ListWindowLayout& layout, bool&
 void FileListWindow::fill(const std::vector<std::string>& entries) {
     list_->clear();
     for (const std::string& e : entries)
-        list_->addItem(display_text(e));
+        list_->addItem(program_item(e));
 }
 
 std::vector<std::string> FileListWindow::entries() const {
     std::vector<std::string> texts;
     for (int i = 0; i < list_->count(); ++i)
-        texts.push_back(program_text(list_->item(i)->text()));
+        texts.push_back(program_text(list_->item(i)));
     return texts;
 }
 
@@ -110,7 +116,7 @@ std::vector<int> FileListWindow::selected_rows() const {
 }
 
 std::string FileListWindow::edit_text() const {
-    return program_text(edit_->text());
+    return program_text(edit_);
 }
 
 void FileListWindow::delete_selected() {
@@ -122,7 +128,7 @@ void FileListWindow::delete_selected() {
 void FileListWindow::append_picked(const ChooserRequest& request, bool check_83) {
     std::optional<std::string> path = pick_file(s_, request, check_83);
     if (path && accept_added_file(s_, *path))
-        list_->addItem(display_text(*path));
+        list_->addItem(program_item(*path));
 }
 
 void FileListWindow::ok() {

@@ -1,5 +1,7 @@
 #include "dialogs/advanced/pick_file.h"
 
+#include "platform/app_error.h"
+
 #include "scenario/options_file.h"
 
 namespace qv {
@@ -19,7 +21,7 @@ std::optional<std::string> pick_file(Session& s, ChooserRequest request, bool ch
                 continue;
             }
         }
-        s.fs.set_current_dir(s.settings.app_dir);
+        back_to_app_dir(s);
         return path;
     }
 }
@@ -30,6 +32,13 @@ bool named_file_exists(const FileSystem& fs, const std::string& text) {
 
 void report_missing_file(Session& s, const std::string& text) {
     s.ui.message(text + " does not exist", std::nullopt);
+}
+
+void back_to_app_dir(Session& s) {
+    try {
+        s.fs.set_current_dir(s.settings.app_dir);
+    } catch (const AppError&) {
+    }
 }
 
 }  // namespace qv

@@ -49,7 +49,11 @@ std::string box_bytes(const QLineEdit* box, const std::string& shown_from) {
 
 }  // namespace
 
-OptionsDialog::OptionsDialog(Session& s, QWidget* parent) : QWidget(parent, Qt::Window), s_(s) {
+OptionsDialog::OptionsDialog(Session& s, QWidget* parent)
+    : QWidget(parent, Qt::Window),
+      s_(s),
+      options_changed_before_(s.sc.options_changed),
+      stage2_changed_before_(s.sc.stage2_changed) {
     setObjectName("Options");
     setWindowTitle("Options");
     setAttribute(Qt::WA_DeleteOnClose);
@@ -168,8 +172,10 @@ void OptionsDialog::recheck() {
 }
 
 void OptionsDialog::cancel() {
-    s_.sc.options_changed = false;
-    s_.sc.stage2_changed = false;
+    // This visit's changes are dropped; changes accepted in an earlier visit and not yet saved
+    // must still be written by the next save.
+    s_.sc.options_changed = options_changed_before_;
+    s_.sc.stage2_changed = stage2_changed_before_;
     closing_ = true;
     close();
 }

@@ -36,6 +36,9 @@ class OptionsDialog : public QWidget {
     OptionsBoxes boxes();
 
     Session& s_;
+    // The changed flags as the window found them (Cancel goes back to these).
+    bool options_changed_before_;
+    bool stage2_changed_before_;
     std::map<std::string, QLineEdit*> box_;
     QRadioButton* high_ = nullptr;
     QRadioButton* low_ = nullptr;

@@ -12,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "dialogs/scenario/program_ending.h"
 #include "dialogs/scenario/region_rules.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
@@ -253,7 +254,7 @@ void RegionDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void RegionDialog::closeEvent(QCloseEvent* event) {
-    if (!escaped_ && s_.sc.region_changed)
+    if (!escaped_ && s_.sc.region_changed && !program_ending())
         region_commit(s_, reglevel_);
     event->accept();
 }

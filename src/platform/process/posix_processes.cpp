@@ -219,7 +219,8 @@ class PosixProcessHandle final : public ProcessHandle {
     void terminate() override {
         if (reaped_)
             return;
-        ::kill(-pid_, SIGTERM);
+        if (::kill(-pid_, SIGTERM) != 0)
+            ::kill(pid_, SIGTERM);
         // The leader stays unreaped (a zombie at worst) until the SIGKILL below, so its group id
         // cannot have passed to another process when that is sent.
         const auto deadline = std::chrono::steady_clock::now() + terminate_grace;
@@ -230,8 +231,10 @@ class PosixProcessHandle final : public ProcessHandle {
                 break;
             std::this_thread::sleep_for(20ms);
         }
-        // Whatever the model started and did not end with it goes now.
-        ::kill(-pid_, SIGKILL);
+        // Whatever the model started and did not end with it goes now. Should the model not lead
+        // a group of its own, it is ended alone, so the wait below always comes back.
+        if (::kill(-pid_, SIGKILL) != 0)
+            ::kill(pid_, SIGKILL);
         int status = 0;
         wait_for(pid_, &status);
         finish(status);

@@ -9,11 +9,49 @@ namespace qv {
 
 QString display_text(const std::string& bytes) {
     QString utf8 = QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
-    if (!utf8.contains(QChar::ReplacementCharacter)) return utf8;
+    if (!utf8.contains(QChar::ReplacementCharacter))
+        return utf8;
     return QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
 }
 
-std::string program_text(const QString& text) { return text.toUtf8().toStdString(); }
+std::string program_text(const QString& text) {
+    return text.toUtf8().toStdString();
+}
+
+namespace {
+constexpr const char* bytes_property = "qvProgramBytes";
+constexpr int bytes_role = Qt::UserRole + 77;
+
+std::string remembered_or_typed(const QVariant& remembered, const QString& shown) {
+    if (remembered.isValid()) {
+        QByteArray bytes = remembered.toByteArray();
+        std::string original(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+        if (display_text(original) == shown)
+            return original;
+    }
+    return program_text(shown);
+}
+}  // namespace
+
+void set_program_text(QLineEdit* box, const std::string& bytes) {
+    box->setProperty(bytes_property,
+                     QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    box->setText(display_text(bytes));
+}
+
+std::string program_text(const QLineEdit* box) {
+    return remembered_or_typed(box->property(bytes_property), box->text());
+}
+
+QListWidgetItem* program_item(const std::string& bytes) {
+    auto* item = new QListWidgetItem(display_text(bytes));
+    item->setData(bytes_role, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    return item;
+}
+
+std::string program_text(const QListWidgetItem* item) {
+    return remembered_or_typed(item->data(bytes_role), item->text());
+}
 
 QString qt_filter(const std::string& filter) {
     QStringList parts = display_text(filter).split('|');
@@ -24,7 +62,8 @@ QString qt_filter(const std::string& filter) {
         // Qt takes the patterns from the last parentheses of an entry: give it the real ones.
         QString shown = desc;
         qsizetype open = shown.lastIndexOf('(');
-        if (open >= 0) shown = shown.left(open).trimmed();
+        if (open >= 0)
+            shown = shown.left(open).trimmed();
         entries << (shown.isEmpty() ? patterns : shown) + " (" + patterns + ")";
     }
     return entries.join(";;");
@@ -45,10 +84,18 @@ Button QtUi::message(const std::string& text, const std::optional<std::string>& 
     box.setWindowTitle(title ? display_text(*title) : QStringLiteral("QV-GUI"));
     box.setText(display_text(text));
     switch (icon) {
-        case Icon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case Icon::Information: box.setIcon(QMessageBox::Information); break;
-        case Icon::Exclamation: box.setIcon(QMessageBox::Warning); break;
-        case Icon::Question: box.setIcon(QMessageBox::Question); break;
+        case Icon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case Icon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case Icon::Exclamation:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case Icon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
     }
     if (buttons == Buttons::YesNo) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
@@ -65,7 +112,8 @@ std::optional<std::string> QtUi::choose(const ChooserRequest& request, bool save
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     // The program checks what was chosen itself; a chooser may also name a file still to be made.
     dialog.setFileMode(QFileDialog::AnyFile);
-    if (save && !request.overwrite_prompt) dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    if (save && !request.overwrite_prompt)
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
     QStringList filters = qt_filter(request.filter).split(";;", Qt::SkipEmptyParts);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);
@@ -74,10 +122,13 @@ std::optional<std::string> QtUi::choose(const ChooserRequest& request, bool save
     }
     if (!request.initial_dir.empty()) {
         std::string dir = fs_.host_path(request.initial_dir);
-        if (!dir.empty()) dialog.setDirectory(QString::fromStdString(dir));
+        if (!dir.empty())
+            dialog.setDirectory(QString::fromStdString(dir));
     }
-    if (!request.initial_name.empty()) dialog.selectFile(display_text(request.initial_name));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    if (!request.initial_name.empty())
+        dialog.selectFile(display_text(request.initial_name));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
     return fs_.program_path(program_text(dialog.selectedFiles().first()));
 }
 
@@ -91,9 +142,11 @@ std::optional<std::string> QtUi::save_file(const ChooserRequest& request) {
 
 std::optional<std::string> QtUi::choose_directory(const std::string& title,
                                                   const std::string& initial_dir) {
-    QString start = initial_dir.empty() ? QString() : QString::fromStdString(fs_.host_path(initial_dir));
+    QString start =
+        initial_dir.empty() ? QString() : QString::fromStdString(fs_.host_path(initial_dir));
     QString dir = QFileDialog::getExistingDirectory(owner(parent_), display_text(title), start);
-    if (dir.isEmpty()) return std::nullopt;
+    if (dir.isEmpty())
+        return std::nullopt;
     return fs_.program_path(program_text(dir));
 }
 
@@ -104,8 +157,12 @@ void QtUi::busy(bool on) {
         QApplication::restoreOverrideCursor();
 }
 
-void QtUi::beep() { QApplication::beep(); }
+void QtUi::beep() {
+    QApplication::beep();
+}
 
-void QtUi::process_events() { QCoreApplication::processEvents(); }
+void QtUi::process_events() {
+    QCoreApplication::processEvents();
+}
 
 }  // namespace qv

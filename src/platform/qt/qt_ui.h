@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QLineEdit>
+#include <QListWidgetItem>
 #include <QPointer>
 #include <QString>
 #include <QWidget>
@@ -16,9 +18,16 @@ QString display_text(const std::string& bytes);
 // Widget text back to program bytes (UTF-8).
 std::string program_text(const QString& text);
 
+// Shows program bytes in a box or list line and remembers them, so that text the user left as it
+// was gives the very same bytes back (a Windows-1252 path shown as Latin-1 stays Windows-1252).
+void set_program_text(QLineEdit* box, const std::string& bytes);
+std::string program_text(const QLineEdit* box);
+QListWidgetItem* program_item(const std::string& bytes);
+std::string program_text(const QListWidgetItem* item);
+
 // The Ui of qv-gui: Qt message boxes and file dialogs, the busy pointer, the beep.
 class QtUi : public Ui {
-public:
+  public:
     explicit QtUi(FileSystem& fs) : fs_(fs) {}
 
     // The window that boxes and choosers belong to.
@@ -34,7 +43,7 @@ public:
     void beep() override;
     void process_events() override;
 
-private:
+  private:
     std::optional<std::string> choose(const ChooserRequest& request, bool save);
     FileSystem& fs_;
     QPointer<QWidget> parent_;
