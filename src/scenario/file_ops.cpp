@@ -8,9 +8,11 @@ namespace qv {
 Name83 check_83_name(Session& s, const std::string& path) {
     std::string name = split_file_name(path);
     std::size_t dot = name.find('.');
-    if (dot == std::string::npos) return Name83::NoPeriod;
+    if (dot == std::string::npos)
+        return Name83::NoPeriod;
     std::string base = name.substr(0, dot);
-    if (base.size() <= 8) return Name83::Accepted;
+    if (base.size() <= 8)
+        return Name83::Accepted;
     s.message(base + "\nFilename too long: Must be 8 characters max before period",
               Icon::Exclamation);
     return Name83::TooLong;
@@ -55,9 +57,11 @@ bool save_options_as(Session& s, const std::string& chosen) {
         BusyPointer busy(s.ui);
         std::string results = sc.save_file_dir;
         auto outputs = s.fs.facts(sc.save_file_dir + "\\outputs");
-        if (outputs && outputs->is_dir) results = sc.save_file_dir + "\\outputs";
+        if (outputs && outputs->is_dir)
+            results = sc.save_file_dir + "\\outputs";
         std::size_t dot = sc.save_file_name.find('.');
-        std::string base = dot == std::string::npos ? std::string() : sc.save_file_name.substr(0, dot + 1);
+        std::string base =
+            dot == std::string::npos ? std::string() : sc.save_file_name.substr(0, dot + 1);
         sc.message_dir = sc.output_dir = results;
         sc.message_file_name = base + "MSG";
         sc.output_file_name = base + "OUT";
@@ -74,7 +78,8 @@ bool save_options_as(Session& s, const std::string& chosen) {
         }
         written = write_options_file(s);
     }
-    if (!written) return false;
+    if (!written)
+        return false;
     sc.prev_option_file_name = sc.option_file_name;
     sc.prev_option_file_dir = sc.option_file_dir;
     sc.option_file_name = sc.save_file_name;
@@ -103,10 +108,13 @@ void file_save_as(Session& s) {
             request.initial_name = s.sc.option_file_name;
             request.overwrite_prompt = true;
             auto picked = s.ui.save_file(request);
-            if (!picked) throw cancelled_error();
+            if (!picked)
+                throw cancelled_error();
             Name83 rule = check_83_name(s, *picked);
-            if (rule == Name83::TooLong) continue;
-            if (rule == Name83::NoPeriod) throw invalid_argument_error();
+            if (rule == Name83::TooLong)
+                continue;
+            if (rule == Name83::NoPeriod)
+                throw invalid_argument_error();
             chosen = *picked;
             break;
         }
@@ -115,10 +123,7 @@ void file_save_as(Session& s) {
         s.log.write("Cancelled error  2 ");
         s.ui.message("Error: Cannot save file: Error " + std::to_string(e.number()), std::nullopt);
     }
-    try {
-        s.fs.set_current_dir(s.settings.app_dir);
-    } catch (const AppError&) {
-    }
+    s.back_to_app_dir();
 }
 
 }  // namespace qv

@@ -2,6 +2,7 @@
 
 #include <ctime>
 
+#include "platform/app_error.h"
 #include "platform/program_end.h"
 #include "scenario/text.h"
 
@@ -15,11 +16,20 @@ Button Session::message(const std::string& text, Icon icon, Buttons buttons) {
 }
 
 void Session::set_caption_for_current_file() {
-    if (view) view->set_caption("US KQT QUARVEL MODEL (" + lower(sc.option_file_name) + ")");
+    if (view)
+        view->set_caption("US KQT QUARVEL MODEL (" + lower(sc.option_file_name) + ")");
+}
+
+void Session::back_to_app_dir() {
+    try {
+        fs.set_current_dir(settings.app_dir);
+    } catch (const AppError&) {
+    }
 }
 
 void Session::show_summary() {
-    if (view) view->show_summary();
+    if (view)
+        view->show_summary();
 }
 
 void Session::fini() {
@@ -29,7 +39,9 @@ void Session::fini() {
     throw ProgramEnd{true};
 }
 
-void Session::end_program() { throw ProgramEnd{false}; }
+void Session::end_program() {
+    throw ProgramEnd{false};
+}
 
 std::string Session::option_file_path() const {
     return sc.option_file_dir + "\\" + sc.option_file_name;

@@ -35,7 +35,7 @@ struct ListDialogMemory {
 
 // What the document asks of the main window: its caption and the scenario summary.
 class DocumentView {
-public:
+  public:
     virtual ~DocumentView() = default;
     virtual void set_caption(const std::string& caption) = 0;
     virtual void show_summary() = 0;
@@ -44,7 +44,7 @@ public:
 // One scenario with its settings, run log and the platform services it uses. Readers, writers,
 // dialogs and windows all receive the Session.
 class Session {
-public:
+  public:
     Session(Ui& ui, FileSystem& fs, ReferenceEngine& reference);
 
     Ui& ui;
@@ -67,9 +67,11 @@ public:
     std::function<std::string()> now_text;
 
     // The message box of the program's own title.
-    Button message(const std::string& text, Icon icon = Icon::None,
-                   Buttons buttons = Buttons::Ok);
+    Button message(const std::string& text, Icon icon = Icon::None, Buttons buttons = Buttons::Ok);
     void set_caption_for_current_file();
+    // Makes app_dir the current directory again, as the end of a click does; a directory that
+    // has gone away leaves the current one as it is (nothing to report at that point).
+    void back_to_app_dir();
     void show_summary();
     // The orderly exit: "Ending run", 28 asterisks, log closed; then ends the program.
     [[noreturn]] void fini();

@@ -20,10 +20,7 @@ void file_menu(Session& s, int index) {
         s.log.write("Cancelled error  0 ");
         s.ui.message("Error: Cannot save file: Error " + std::to_string(e.number()), std::nullopt);
     }
-    try {
-        s.fs.set_current_dir(s.settings.app_dir);
-    } catch (const AppError&) {
-    }
+    s.back_to_app_dir();
 }
 
 }  // namespace qv

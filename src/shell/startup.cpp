@@ -22,7 +22,8 @@ const char* const any_file = "|All files (*)|*";
     Session::end_program();
 }
 
-void back_to_app_dir(Session& s) {
+// Failures here belong to the start-up error branch, so they are not swallowed.
+void enter_app_dir(Session& s) {
     s.fs.set_current_dir(s.settings.app_dir);
 }
 
@@ -44,7 +45,7 @@ void select_model(Session& s) {
         must_have(s, "Must select Model", false);
     s.settings.model_exe = split_file_name(*chosen);
     s.settings.model_dir = split_dir(*chosen);
-    back_to_app_dir(s);
+    enter_app_dir(s);
 }
 
 void select_option_template(Session& s) {
@@ -57,7 +58,7 @@ void select_option_template(Session& s) {
         must_have(s, "Must have default option file", true);
     s.sc.option_file_name = split_file_name(*chosen);
     s.sc.option_file_dir = split_dir(*chosen);
-    back_to_app_dir(s);
+    enter_app_dir(s);
 }
 
 void name_new_option_file(Session& s) {
@@ -74,7 +75,7 @@ void name_new_option_file(Session& s) {
             must_have(s, "Must have new option file", false);
         s.sc.save_file_name = split_file_name(*chosen);
         s.sc.save_file_dir = split_dir(*chosen);
-        back_to_app_dir(s);
+        enter_app_dir(s);
         return;
     }
 }
@@ -87,7 +88,7 @@ void select_data_dir(Session& s) {
     while (dir.size() > 1 && dir.back() == '\\' && dir[dir.size() - 2] != ':')
         dir.pop_back();
     s.settings.data_dir = dir;
-    back_to_app_dir(s);
+    enter_app_dir(s);
 }
 
 void select_access(Session& s) {
@@ -102,7 +103,7 @@ void select_access(Session& s) {
         return;
     }
     s.settings.access_exe = *chosen;
-    back_to_app_dir(s);
+    enter_app_dir(s);
 }
 
 void first_run_setup(Session& s) {

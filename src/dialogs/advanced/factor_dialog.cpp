@@ -144,7 +144,7 @@ void FactorDialog::pick(int type) {
     if (path)
         set_program_text(boxes_[at], *path);
     else
-        back_to_app_dir(s_);
+        s_.back_to_app_dir();
 }
 
 void FactorDialog::test_exist() {

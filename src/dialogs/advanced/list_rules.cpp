@@ -42,7 +42,7 @@ bool accept_added_file(Session& s, const std::string& path) {
         s.ui.message(path + " does not exist.", std::nullopt);
         return false;
     }
-    back_to_app_dir(s);
+    s.back_to_app_dir();
     return true;
 }
 

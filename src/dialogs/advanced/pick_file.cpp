@@ -1,7 +1,5 @@
 #include "dialogs/advanced/pick_file.h"
 
-#include "platform/app_error.h"
-
 #include "scenario/options_file.h"
 
 namespace qv {
@@ -21,7 +19,7 @@ std::optional<std::string> pick_file(Session& s, ChooserRequest request, bool ch
                 continue;
             }
         }
-        back_to_app_dir(s);
+        s.back_to_app_dir();
         return path;
     }
 }
@@ -32,13 +30,6 @@ bool named_file_exists(const FileSystem& fs, const std::string& text) {
 
 void report_missing_file(Session& s, const std::string& text) {
     s.ui.message(text + " does not exist", std::nullopt);
-}
-
-void back_to_app_dir(Session& s) {
-    try {
-        s.fs.set_current_dir(s.settings.app_dir);
-    } catch (const AppError&) {
-    }
 }
 
 }  // namespace qv

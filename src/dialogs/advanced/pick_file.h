@@ -21,8 +21,4 @@ bool named_file_exists(const FileSystem& fs, const std::string& text);
 // The box shown when a named file is missing: the text followed by " does not exist".
 void report_missing_file(Session& s, const std::string& text);
 
-// Makes app_dir the current directory again; a directory that has gone away leaves the current
-// one as it is (nothing to report from inside a click).
-void back_to_app_dir(Session& s);
-
 }  // namespace qv
