@@ -1,140 +1,26 @@
 #include "cli/qvopt.h"
 
 #include <CLI/CLI.hpp>
-#include <filesystem>
 #include <iostream>
-#include <memory>
 #include <optional>
 
 #include "cli/event_report.h"
+#include "cli/headless.h"
 #include "cli/json_text.h"
 #include "cli/refdb_command.h"
+#include "cli/run_command.h"
 #include "cli/scenario_fields.h"
-#include "platform/app_error.h"
-#include "platform/console/console_ui.h"
-#include "platform/fs/host_file_system.h"
-#include "platform/process/posix_processes.h"
-#include "platform/program_end.h"
-#include "platform/reference/sqlite_reference_engine.h"
-#include "scenario/config.h"
-#include "scenario/model_run.h"
 #include "scenario/options_file.h"
-#include "scenario/packets.h"
 #include "scenario/session.h"
-#include "scenario/state_table.h"
 
 namespace qv::cli {
 
 namespace {
 
-struct CommonOptions {
-    std::string config;  // host path; empty: qv-gui.ini beside the executable, when present
-    std::string model_dir;
-    std::string model_exe;
-    std::string data_dir;
-};
-
-// run: some file was not run, or its model did not end with status 0.
-constexpr int run_failed = 6;
-
 struct SaveOptions {
     std::vector<std::string> sets;
     std::vector<std::string> changed;
     std::string as;
-};
-
-std::string executable_dir(const char* argv0) {
-    std::error_code ec;
-    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec && argv0)
-        self = std::filesystem::absolute(argv0, ec);
-    return self.parent_path().string();
-}
-
-// One run of the program's logic over one options file, headless.
-class Run {
-  public:
-    Run(const CommonOptions& common, const char* argv0) : common_(common), argv0_(argv0) {}
-
-    // Sets up the session as the program's start does, then reads FILE. False when the program
-    // would have ended or would ask for another file (see outcome()).
-    bool open(const std::string& file) {
-        s.settings.msgbox_title = "US KQT QUARVEL MODEL";
-        build_state_table(s.state_table);
-        s.log.open_in_memory();
-        s.settings.app_dir = fs.program_path(executable_dir(argv0_));
-        // The file name comes from the command line before anything can change the current
-        // directory.
-        const std::string path = fs.program_path(file);
-        if (!step([&] { configure(); }))
-            return false;
-        s.sc.option_file_name = split_file_name(path);
-        s.sc.option_file_dir = split_dir(path);
-        return step([&] { read_options_file(s); });
-    }
-
-    // Runs a piece of the program's logic, noting how it ends.
-    template <typename F>
-    bool step(F&& f) {
-        try {
-            f();
-            return true;
-        } catch (const ProgramEnd& end) {
-            outcome_.exit = Outcome::Exit::Ended;
-            outcome_.fini = end.fini;
-        } catch (const ChooserStop&) {
-            outcome_.exit = Outcome::Exit::Chooser;
-        }
-        return false;
-    }
-
-    int status() const {
-        switch (outcome_.exit) {
-            case Outcome::Exit::Ended:
-                return exit_status::ended;
-            case Outcome::Exit::Chooser:
-                return exit_status::chooser;
-            case Outcome::Exit::Normal:
-                break;
-        }
-        return exit_status::ok;
-    }
-    const Outcome& outcome() const { return outcome_; }
-    const std::vector<UiEvent>& events() const { return ui.events(); }
-
-    HostFileSystem fs;
-    ConsoleUi ui;
-    std::unique_ptr<ReferenceEngine> reference = make_reference_engine();
-    Session s{ui, fs, *reference};
-
-  private:
-    // The configuration's path checks may end the program, as at the program's start; the
-    // command-line directories then replace the configured ones.
-    void configure() {
-        std::string config;
-        if (!common_.config.empty()) {
-            config = fs.program_path(common_.config);
-        } else {
-            std::string beside = s.settings.app_dir + "\\qv-gui.ini";
-            auto facts = fs.facts(beside);
-            if (facts && !facts->is_dir)
-                config = beside;
-        }
-        if (!config.empty()) {
-            s.settings.config_path = config;
-            read_config_file(s);
-        }
-        if (!common_.model_dir.empty())
-            s.settings.model_dir = fs.program_path(common_.model_dir);
-        if (!common_.model_exe.empty())
-            s.settings.model_exe = common_.model_exe;
-        if (!common_.data_dir.empty())
-            s.settings.data_dir = fs.program_path(common_.data_dir);
-    }
-
-    const CommonOptions& common_;
-    const char* argv0_;
-    Outcome outcome_;
 };
 
 const char* exit_name(Outcome::Exit e) {
@@ -149,7 +35,7 @@ const char* exit_name(Outcome::Exit e) {
     return "normal";
 }
 
-int show_command(Run& run, const std::string& file, std::ostream& out) {
+int show_command(HeadlessSession& run, const std::string& file, std::ostream& out) {
     run.open(file);
     nlohmann::ordered_json doc;
     doc["messages"] = events_json(run.events(), run.outcome());
@@ -160,7 +46,7 @@ int show_command(Run& run, const std::string& file, std::ostream& out) {
     return run.status();
 }
 
-int check_command(Run& run, const std::string& file, std::ostream& out) {
+int check_command(HeadlessSession& run, const std::string& file, std::ostream& out) {
     run.open(file);
     write_event_lines(out, run.events(), run.outcome());
     if (run.status() != exit_status::ok)
@@ -168,7 +54,7 @@ int check_command(Run& run, const std::string& file, std::ostream& out) {
     return run.events().empty() ? exit_status::ok : exit_status::messages;
 }
 
-int save_command(Run& run, const std::string& file, const SaveOptions& opt, std::ostream& out,
+int save_command(HeadlessSession& run, const std::string& file, const SaveOptions& opt, std::ostream& out,
                  std::ostream& err) {
     std::vector<Assignment> assignments;
     try {
@@ -238,82 +124,6 @@ int save_command(Run& run, const std::string& file, const SaveOptions& opt, std:
     finish(exit_status::ok);
     out << "saved " << run.fs.host_path(run.s.option_file_path()) << '\n';
     return exit_status::ok;
-}
-
-// A result file of the run: a relative name was taken against model_dir, where the model ran.
-void report_result(Run& run, const char* what, const std::string& dir, const std::string& name,
-                   std::ostream& out) {
-    std::string path = dir.empty() ? name : dir + "\\" + name;
-    const bool absolute =
-        !path.empty() && (path[0] == '\\' || path[0] == '/' || (path.size() > 1 && path[1] == ':'));
-    if (!absolute)
-        path = run.s.settings.model_dir + "\\" + path;
-    const std::string host = run.fs.host_path(path);
-    out << what << ' ' << host << ": ";
-    auto facts = name.empty() ? std::nullopt : run.fs.facts(path);
-    if (facts && !facts->is_dir)
-        out << facts->size << " bytes\n";
-    else
-        out << "missing\n";
-}
-
-// Reads FILE, saves it and runs the model on it, its output passed on line by line. False when
-// the model did not run to an exit status of 0.
-bool run_one(Run& run, const std::string& file, std::ostream& out, std::ostream& err) {
-    out << "== " << file << std::endl;
-    auto report_events = [&] { write_event_lines(out, run.events(), run.outcome()); };
-    if (!run.open(file)) {
-        report_events();
-        err << "qvopt run: " << file << ": not run\n";
-        return false;
-    }
-    if (run.s.read_incomplete) {
-        report_events();
-        err << "qvopt run: " << file << " was not read in full; not saved and not run\n";
-        return false;
-    }
-    if (run.s.settings.model_dir.empty() || run.s.settings.model_exe.empty()) {
-        err << "qvopt run: the model is not known: give --config, or --model-dir and "
-               "--model-exe\n";
-        return false;
-    }
-
-    PosixProcesses processes;
-    processes.on_output = [&out](const std::string& line) { out << line << std::endl; };
-    ModelRunOutcome result;
-    const bool ended_normally = run.step([&] { result = run_model(run.s, processes); });
-    report_events();
-    if (!ended_normally) {
-        err << "qvopt run: " << file << ": not run\n";
-        return false;
-    }
-    if (!result.started) {
-        err << "qvopt run: " << file << ": " << result.command_line << " was not run (error "
-            << result.error_number << ")\n";
-        return false;
-    }
-    out << "exit status " << result.exit_code << '\n';
-    const Scenario& sc = run.s.sc;
-    report_result(run, "message file", sc.message_dir, sc.message_file_name, out);
-    report_result(run, "output file", sc.output_dir, sc.output_file_name, out);
-    return result.exit_code == 0;
-}
-
-int run_command(const CommonOptions& common, const char* argv0,
-                const std::vector<std::string>& files, std::ostream& out, std::ostream& err) {
-    bool failed = false;
-    // A run leaves the current directory elsewhere; relative names on the command line stay
-    // relative to where qvopt was started.
-    const std::filesystem::path start_dir = std::filesystem::current_path();
-    for (const auto& file : files) {
-        std::error_code ec;
-        std::filesystem::current_path(start_dir, ec);
-        // Each file gets the session a fresh start of the program would give it.
-        Run run(common, argv0);
-        if (!run_one(run, file, out, err))
-            failed = true;
-    }
-    return failed ? run_failed : exit_status::ok;
 }
 
 }  // namespace
@@ -388,7 +198,7 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         if (run_sub->parsed())
             return run_command(common, argv0, run_files, out, err);
-        Run run(common, argv0);
+        HeadlessSession run(common, argv0);
         if (show->parsed())
             return show_command(run, file, out);
         if (check->parsed())
@@ -398,7 +208,7 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
         // Nothing the program's logic lets through ends up here; say so rather than crash.
         err << "qvopt: unexpected failure: " << e.what() << '\n';
         if (run_sub->parsed())
-            return run_failed;
+            return exit_status::run_failed;
         return save->parsed() ? exit_status::save_failed : exit_status::messages;
     }
 }

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/event_report.h"
+#include "platform/console/console_ui.h"
+#include "platform/fs/host_file_system.h"
+#include "platform/program_end.h"
+#include "platform/reference_engine.h"
+#include "scenario/session.h"
+
+namespace qv::cli {
+
+// The options every qvopt command shares: where the configuration and the model are.
+struct CommonOptions {
+    std::string config;  // host path; empty: qv-gui.ini beside the executable, when present
+    std::string model_dir;
+    std::string model_exe;
+    std::string data_dir;
+};
+
+// The directory of the running executable (qvopt's app_dir), as a host path.
+std::string executable_dir(const char* argv0);
+
+// One pass of the program's logic over one options file, headless: a session set up as the
+// program's start sets it up, with the console user interface.
+class HeadlessSession {
+  public:
+    HeadlessSession(const CommonOptions& common, const char* argv0);
+    ~HeadlessSession();
+
+    // Sets up the session as the program's start does, then reads FILE. False when the program
+    // would have ended or would ask for another file (see outcome()).
+    bool open(const std::string& file);
+
+    // Runs a piece of the program's logic, noting how it ends. False when it ended the program
+    // or asked for another options file.
+    template <typename F>
+    bool step(F&& f) {
+        try {
+            f();
+            return true;
+        } catch (const ProgramEnd& end) {
+            outcome_.exit = Outcome::Exit::Ended;
+            outcome_.fini = end.fini;
+        } catch (const ChooserStop&) {
+            outcome_.exit = Outcome::Exit::Chooser;
+        }
+        return false;
+    }
+
+    // The exit status that the outcome so far stands for.
+    int status() const;
+    const Outcome& outcome() const { return outcome_; }
+    const std::vector<UiEvent>& events() const { return ui.events(); }
+
+    HostFileSystem fs;
+    ConsoleUi ui;
+    std::unique_ptr<ReferenceEngine> reference;
+    Session s;
+
+  private:
+    void configure();
+
+    const CommonOptions& common_;
+    const char* argv0_;
+    Outcome outcome_;
+};
+
+}  // namespace qv::cli
