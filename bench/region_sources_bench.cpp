@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "dialogs/scenario/region_rules.h"
+#include "scenario/region_rules.h"
 #include "dialogs/scenario/sources_rules.h"
 #include "platform/fs/host_file_system.h"
 #include "platform/reference/sqlite_reference_engine.h"

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/batch_command.h"
 #include "cli/event_report.h"
 #include "cli/headless.h"
 #include "cli/json_text.h"
@@ -182,7 +183,11 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
         "run", "save each FILE and run the model on it; exit status 6 when any run failed");
     run_sub->add_option("FILE", run_files, "options files")->required();
 
-    for (auto* sub : {show, check, save, refdb, run_sub})
+    auto* batch = app.add_subcommand("batch", "run campaigns: lists of options files");
+    batch->require_subcommand(1);
+    const BatchCommands batch_local(*batch);
+
+    for (auto* sub : {show, check, save, refdb, run_sub, batch})
         sub->fallthrough();
 
     try {
@@ -196,6 +201,8 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     const char* argv0 = argc > 0 ? argv[0] : nullptr;
     try {
+        if (batch_local.parsed())
+            return batch_local.run(common, argv0, out, err);
         if (run_sub->parsed())
             return run_command(common, argv0, run_files, out, err);
         HeadlessSession run(common, argv0);

@@ -27,11 +27,11 @@ struct RunFacts {
     std::chrono::system_clock::time_point started{};
     std::chrono::system_clock::time_point ended{};
 
-    bool was_started = false;         // the model process was started
-    std::optional<int> exit_status;   // set when the model exited
-    std::optional<int> signal;        // set when a signal ended it
-    std::string stopped;              // "", "user" or "time limit"
-    std::string failure;              // why the run failed beyond its exit, "" when it did not
+    bool was_started = false;        // the model process was started
+    std::optional<int> exit_status;  // set when the model exited
+    std::optional<int> signal;       // set when a signal ended it
+    std::string stopped;             // "", "user" or "time limit"
+    std::string failure;             // why the run failed beyond its exit, "" when it did not
     std::vector<std::string> console_tail;  // the last lines of the model's output
     std::vector<ResultFile> results;
 

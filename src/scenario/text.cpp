@@ -1,5 +1,6 @@
 #include "scenario/text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -114,6 +115,13 @@ double strict_number(std::string_view s) {
     if (n == 0 || n != t.size()) throw type_mismatch_error();
     double v = to_double(t);
     return v;
+}
+
+std::string general_number(double v) {
+    v += 0.0;  // no "-0"
+    char buf[32];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    return ec == std::errc() ? std::string(buf, end) : std::string();
 }
 
 }  // namespace qv

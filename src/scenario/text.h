@@ -28,5 +28,7 @@ std::string line_value(std::string_view line);
 double lenient_number(std::string_view s);
 // The text as a number; AppError 13 when it is not one.
 double strict_number(std::string_view s);
+// A number in its shortest general form: 6, 0.5, -40, 0.35.
+std::string general_number(double v);
 
 }  // namespace qv

@@ -1,6 +1,6 @@
 #include "shell/summary.h"
 
-#include "dialogs/scenario/region_rules.h"
+#include "scenario/region_rules.h"
 
 #include <QDateTime>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "dialogs/scenario/period_rules.h"
+#include "scenario/period_rules.h"
 #include "support/workspace.h"
 
 namespace qv::test {

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <set>
 
-#include "dialogs/scenario/region_rules.h"
+#include "scenario/region_rules.h"
 #include "region_sources_fixture.h"
 #include "scenario/alloc_names.h"
 

@@ -1,6 +1,5 @@
 #include "dialogs/scenario/options_rules.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -82,13 +81,6 @@ std::optional<Range> box_range(std::string_view control) {
         if (control == r.control)
             return r.range;
     return std::nullopt;
-}
-
-std::string general_number(double v) {
-    v += 0.0;  // no "-0"
-    char buf[32];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    return ec == std::errc() ? std::string(buf, end) : std::string();
 }
 
 std::string invalid_range_message(Range r) {

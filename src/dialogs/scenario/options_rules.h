@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "scenario/session.h"
+#include "scenario/text.h"
 
 namespace qv {
 
@@ -25,9 +26,6 @@ double box_value(std::string_view text);
 
 // The allowed range of a box by its control name; none for boxes without one (the titles).
 std::optional<Range> box_range(std::string_view control);
-
-// A number in its shortest general form: 6, 0.5, -40, 0.35.
-std::string general_number(double v);
 
 // "Invalid <min> to <max>".
 std::string invalid_range_message(Range r);

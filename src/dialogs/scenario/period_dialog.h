@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "dialogs/scenario/period_rules.h"
+#include "scenario/period_rules.h"
 #include "scenario/session.h"
 
 class QButtonGroup;

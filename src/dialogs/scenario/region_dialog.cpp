@@ -13,7 +13,7 @@
 #include <QVBoxLayout>
 
 #include "dialogs/scenario/program_ending.h"
-#include "dialogs/scenario/region_rules.h"
+#include "scenario/region_rules.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 #include "scenario/packets.h"

@@ -1,4 +1,4 @@
-#include "dialogs/scenario/region_rules.h"
+#include "scenario/region_rules.h"
 
 #include <algorithm>
 #include <memory>

@@ -1,8 +1,7 @@
-#include "dialogs/scenario/period_rules.h"
+#include "scenario/period_rules.h"
 
 #include <cmath>
 
-#include "dialogs/scenario/options_rules.h"
 #include "platform/app_error.h"
 #include "scenario/text.h"
 

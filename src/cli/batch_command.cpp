@@ -1,0 +1,350 @@
+#include "cli/batch_command.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iomanip>
+#include <iostream>
+#include <thread>
+
+#include "cli/batch_runner.h"
+#include "cli/event_report.h"
+#include "cli/qvopt.h"
+#include "cli/scenario_fields.h"
+#include "runs/campaign.h"
+#include "runs/variants.h"
+#include "scenario/text.h"
+
+namespace qv::cli {
+
+struct BatchCommands::Options {
+    CLI::App* make = nullptr;
+    CLI::App* run = nullptr;
+
+    std::string template_file, out_dir;
+    bool each_state = false;
+    std::vector<std::string> each_county, states, years, sets;
+    bool make_force = false;
+
+    std::string list;
+    unsigned jobs = 0;
+    bool run_force = false;
+    std::optional<long> timeout;
+};
+
+namespace {
+
+constexpr int refused = 1;
+
+std::vector<std::string> split_commas(const std::vector<std::string>& args) {
+    std::vector<std::string> out;
+    for (const std::string& arg : args) {
+        std::size_t from = 0;
+        for (;;) {
+            const std::size_t comma = arg.find(',', from);
+            const std::string part = trim(arg.substr(from, comma - from));
+            if (!part.empty())
+                out.push_back(part);
+            if (comma == std::string::npos)
+                break;
+            from = comma + 1;
+        }
+    }
+    return out;
+}
+
+// One choice per value of a --set FIELD=V1,V2,... argument.
+runs::Dimension set_choices(const std::string& argument, const Scenario& original) {
+    const std::size_t eq = argument.find('=');
+    if (eq == std::string::npos)
+        throw UsageError("--set " + argument + ": expected FIELD=V1,V2,...");
+    const std::string field = argument.substr(0, eq);
+    runs::Dimension d;
+    for (const std::string& value : split_commas({argument.substr(eq + 1)})) {
+        Assignment a = parse_assignment(field + "=" + value);
+        Scenario scratch = original;
+        apply_assignment(scratch, a);  // an index outside the template's list is refused here
+        const std::string short_tag = value.substr(0, 3);
+        d.push_back({value, short_tag, field + " = " + value, [a](Session& s) {
+                         apply_assignment(s.sc, a);
+                         const char* flag = a.field->packet_flag;
+                         if (flag && *flag)
+                             set_changed_flag(s.sc, flag);
+                     }});
+    }
+    if (d.empty())
+        throw UsageError("--set " + argument + ": no values");
+    return d;
+}
+
+std::string extension_of(const std::string& file) {
+    const std::string name = std::filesystem::path(file).filename().string();
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? ".opt" : name.substr(dot);
+}
+
+int make_command(const BatchCommands::Options& opt, const CommonOptions& common, const char* argv0,
+                 std::ostream& out, std::ostream& err) {
+    HeadlessSession run(common, argv0);
+    auto shown = [&] { write_event_lines(out, run.events(), run.outcome()); };
+    if (!run.open(opt.template_file)) {
+        shown();
+        return run.status();
+    }
+    if (run.s.read_incomplete) {
+        shown();
+        err << "qvopt batch make: " << opt.template_file << " was not read in full\n";
+        return refused;
+    }
+    const std::size_t read_events = run.events().size();
+
+    std::vector<runs::Dimension> dimensions;
+    try {
+        const bool ran = run.step([&] {
+            if (opt.each_state)
+                dimensions.push_back(runs::state_choices(run.s, runs::region_states(run.s)));
+            if (!opt.states.empty())
+                dimensions.push_back(runs::state_choices(run.s, split_commas(opt.states)));
+            if (!opt.each_county.empty())
+                dimensions.push_back(runs::county_choices(run.s, split_commas(opt.each_county)));
+            if (!opt.years.empty())
+                dimensions.push_back(runs::year_choices(run.s, split_commas(opt.years)));
+            for (const std::string& set : opt.sets)
+                dimensions.push_back(set_choices(set, run.s.sc));
+        });
+        if (!ran) {
+            shown();
+            return run.status();
+        }
+    } catch (const runs::VariantRefused&) {
+        std::vector<UiEvent> since(run.events().begin() + static_cast<std::ptrdiff_t>(read_events),
+                                   run.events().end());
+        write_event_lines(err, since, {});
+        err << "qvopt batch make: refused; no file was written\n";
+        return refused;
+    } catch (const UsageError& e) {
+        err << "qvopt batch make: " << e.what() << '\n';
+        return exit_status::usage;
+    }
+    if (dimensions.empty()) {
+        err << "qvopt batch make: nothing to vary: give --each-state, --each-county, --states, "
+               "--years or --set\n";
+        return exit_status::usage;
+    }
+    const auto variants = runs::combine(dimensions);
+    if (variants.empty()) {
+        err << "qvopt batch make: no variants: a state listed has no counties\n";
+        return refused;
+    }
+    runs::MakeResult made;
+    if (!run.step([&] {
+            made = runs::write_variants(run.s, opt.out_dir, extension_of(opt.template_file),
+                                        variants, opt.make_force);
+        })) {
+        shown();
+        return run.status();
+    }
+    if (!made.refusal.empty()) {
+        err << "qvopt batch make: " << made.refusal << '\n';
+        return refused;
+    }
+    out << "wrote " << variants.size() << " options files and " << made.written.back() << '\n';
+    return exit_status::ok;
+}
+
+volatile sig_atomic_t caught_signal = 0;
+
+extern "C" void note_signal(int sig) {
+    if (caught_signal == 0)
+        caught_signal = sig;
+}
+
+// Catches the signals that stop a batch for as long as it lives.
+class StopSignals {
+  public:
+    StopSignals() {
+        caught_signal = 0;
+        struct sigaction sa {};
+        sa.sa_handler = note_signal;
+        sigemptyset(&sa.sa_mask);
+        for (std::size_t i = 0; i < std::size(signals_); ++i)
+            sigaction(signals_[i], &sa, &old_[i]);
+    }
+    ~StopSignals() {
+        for (std::size_t i = 0; i < std::size(signals_); ++i)
+            sigaction(signals_[i], &old_[i], nullptr);
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+  private:
+    static constexpr int signals_[] = {SIGINT, SIGTERM, SIGHUP};
+    struct sigaction old_[3]{};
+};
+
+std::string seconds_text(std::chrono::duration<double> d) {
+    std::ostringstream s;
+    s << std::fixed << std::setprecision(1) << d.count() << " s";
+    return s.str();
+}
+
+std::string clock_text(std::chrono::duration<double> d) {
+    const long total = static_cast<long>(d.count() + 0.5);
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
+    return buf;
+}
+
+std::string status_line(const runs::PoolProgress& p) {
+    std::string line =
+        "done " + std::to_string(p.done) + "/" + std::to_string(p.total - p.skipped) +
+        ", running " + std::to_string(p.running) + ", failed " + std::to_string(p.failed) +
+        ", skipped " + std::to_string(p.skipped) + ", elapsed " + clock_text(p.elapsed) + ", left ";
+    line += p.left ? clock_text(*p.left) : std::string("?");
+    return line;
+}
+
+std::string exit_text(const runs::JobOutcome& o) {
+    if (o.result == runs::JobResult::up_to_date || o.result == runs::JobResult::not_run)
+        return "-";
+    if (!o.facts.was_started)
+        return o.facts.failure.empty() ? "not started" : o.facts.failure;
+    return runs::exit_description(o.facts);
+}
+
+void write_table(std::ostream& out, const std::vector<runs::BatchJob>& jobs,
+                 const runs::PoolResult& result) {
+    std::size_t width = 4;
+    for (const auto& j : jobs)
+        width = std::max(width, j.entry.written.size());
+    auto row = [&](const std::string& file, const std::string& res, const std::string& dur,
+                   const std::string& exit) {
+        out << std::left << std::setw(static_cast<int>(width)) << file << "  " << std::setw(10)
+            << res << "  " << std::setw(9) << dur << "  " << exit << '\n';
+    };
+    row("file", "result", "duration", "exit status");
+    for (std::size_t i = 0; i < jobs.size(); ++i) {
+        const auto& o = result.outcomes[i];
+        const bool ran =
+            o.result != runs::JobResult::up_to_date && o.result != runs::JobResult::not_run;
+        row(jobs[i].entry.written, runs::result_text(o.result),
+            ran ? seconds_text(o.duration) : "-", exit_text(o));
+    }
+}
+
+int run_batch(const BatchCommands::Options& opt, const CommonOptions& common, const char* argv0,
+              std::ostream& out, std::ostream& err, const runs::BatchRunner& given) {
+    std::vector<runs::BatchJob> jobs;
+    try {
+        const runs::Campaign campaign = runs::read_campaign(opt.list);
+        const auto outputs = runs::check_distinct_outputs(
+            campaign,
+            [&](const runs::CampaignEntry& e) { return read_scenario_outputs(common, argv0, e); });
+        for (std::size_t i = 0; i < campaign.entries.size(); ++i)
+            jobs.push_back({campaign.entries[i], outputs[i]});
+    } catch (const runs::CampaignError& e) {
+        err << "qvopt batch run: " << e.what() << '\n';
+        return refused;
+    }
+
+    LocalRunSetup setup;
+    setup.common = common;
+    setup.argv0 = argv0;
+    if (opt.timeout)
+        setup.time_limit = std::chrono::seconds(*opt.timeout);
+    runs::BatchRunner runner = given;
+    if (!runner.run)
+        runner.run = [&setup](const runs::BatchJob& job, const std::atomic<bool>& stop) {
+            return run_scenario(setup, job, stop);
+        };
+
+    runs::PoolOptions options;
+    options.jobs = opt.jobs > 0 ? opt.jobs : std::max(1u, std::thread::hardware_concurrency());
+    options.force = opt.run_force;
+    options.stop_signal = [] { return static_cast<int>(caught_signal); };
+
+    const bool terminal = &out == &std::cout && isatty(STDOUT_FILENO);
+    std::string last_status;
+    runs::PoolEvents events;
+    events.finished = [&](std::size_t i, const runs::JobOutcome& o) {
+        if (terminal)
+            out << "\r\033[K";
+        out << jobs[i].entry.written << ": " << runs::result_text(o.result);
+        if (o.result != runs::JobResult::up_to_date && o.result != runs::JobResult::not_run)
+            out << " (" << seconds_text(o.duration) << ", " << exit_text(o) << ")";
+        out << '\n';
+        if (terminal)
+            out << last_status;
+        out.flush();
+    };
+    if (terminal)
+        events.progress = [&](const runs::PoolProgress& p) {
+            last_status = status_line(p);
+            out << "\r\033[K" << last_status << std::flush;
+        };
+
+    runs::PoolResult result;
+    {
+        StopSignals signals;
+        result = runs::run_pool(jobs, runner, options, events);
+    }
+    if (terminal)
+        out << "\r\033[K";
+    out << '\n';
+    write_table(out, jobs, result);
+    if (result.signal != 0)
+        err << "qvopt batch run: stopped by signal " << result.signal << " ("
+            << runs::signal_name(result.signal) << ")\n";
+    return runs::batch_exit_status(result);
+}
+
+}  // namespace
+
+BatchCommands::BatchCommands(CLI::App& batch) : opt_(std::make_unique<Options>()) {
+    Options& o = *opt_;
+    o.make = batch.add_subcommand(
+        "make", "write one options file per variant of TEMPLATE into DIR, and DIR/campaign.txt");
+    o.make->add_option("TEMPLATE", o.template_file, "options file to vary")->required();
+    o.make->add_option("--out", o.out_dir, "directory of the new files (created when missing)")
+        ->required();
+    auto* each_state =
+        o.make->add_flag("--each-state", o.each_state, "one file per state of the region");
+    auto* each_county = o.make
+                            ->add_option("--each-county", o.each_county,
+                                         "one file per county of each STATE (abbreviations)")
+                            ->delimiter(',');
+    auto* states =
+        o.make->add_option("--states", o.states, "one file per state: AB,CD,...")->delimiter(',');
+    each_state->excludes(each_county, states);
+    each_county->excludes(states);
+    o.make->add_option("--years", o.years, "one file per episode year: Y1,Y2,...")->delimiter(',');
+    o.make->add_option("--set", o.sets, "one file per value: FIELD=V1,V2,... (repeatable)")
+        ->allow_extra_args(false);
+    o.make->add_flag("--force", o.make_force, "overwrite files that exist");
+
+    o.run = batch.add_subcommand(
+        "run", "run the scenarios of LIST, N at a time; exit status 6 when any run failed");
+    o.run->add_option("LIST", o.list, "campaign: a list of options files")->required();
+    o.run->add_option("-j,--jobs", o.jobs, "runs at a time (default: the number of cores)")
+        ->check(CLI::PositiveNumber);
+    o.run->add_flag("--force", o.run_force, "run the scenarios that are up to date too");
+    o.run->add_option("--timeout", o.timeout, "stop a run after SECONDS")
+        ->check(CLI::PositiveNumber);
+}
+
+BatchCommands::~BatchCommands() = default;
+
+bool BatchCommands::parsed() const {
+    return opt_->make->parsed() || opt_->run->parsed();
+}
+
+int BatchCommands::run(const CommonOptions& common, const char* argv0, std::ostream& out,
+                       std::ostream& err, const runs::BatchRunner& runner) const {
+    if (opt_->make->parsed())
+        return make_command(*opt_, common, argv0, out, err);
+    return run_batch(*opt_, common, argv0, out, err, runner);
+}
+
+}  // namespace qv::cli

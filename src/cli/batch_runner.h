@@ -1,0 +1,33 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+#include "cli/headless.h"
+#include "runs/worker_pool.h"
+
+namespace qv::cli {
+
+// What the batch's runs share.
+struct LocalRunSetup {
+    CommonOptions common;
+    const char* argv0 = nullptr;
+    std::optional<std::chrono::seconds> time_limit;
+    // Follow every run, such as the run record.
+    std::vector<runs::RunObserver*> observers;
+};
+
+// Runs one scenario as `qvopt run` does, but with no batch file in the model directory (runs in
+// parallel would overwrite it): reads the options file, saves it, starts the model in a process
+// group of its own with the model directory as its current directory and the file as its
+// argument, writes its console output to "<output data file>.log", and ends the whole group when
+// stopped or past the time limit (SIGTERM, then SIGKILL two seconds later).
+runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& job,
+                            const std::atomic<bool>& stop);
+
+// The files a scenario's run writes, read from its options file as qvopt reads it.
+runs::ScenarioOutputs read_scenario_outputs(const CommonOptions& common, const char* argv0,
+                                            const runs::CampaignEntry& entry);
+
+}  // namespace qv::cli

@@ -1,0 +1,348 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "cli/qvopt.h"
+#include "support/temp_dir.h"
+
+extern char** environ;
+
+namespace qv::cli {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// A stand-in model: notes when it starts and ends, fails for a scenario titled FAIL, and writes
+// the message and output files that a Save as into the batch directory names.
+constexpr const char* stand_in = R"SH(#!/bin/sh
+base="$(dirname "$1")/$(basename "$1" .opt | tr A-Z a-z)"
+echo $$ > "$base.pid"
+date +%s.%N > "$base.start"
+echo "model started on $1"
+if grep -q "FAIL" "$1"; then echo "bad scenario"; exit 3; fi
+sleep "${QV_STAND_IN_SECONDS:-1}" &
+echo $! > "$base.child"
+wait $!
+echo msg > "$base.msg"
+echo out > "$base.out"
+date +%s.%N > "$base.end"
+echo "Run completed"
+)SH";
+
+std::vector<std::string> lines_of(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        // The writer pads an empty value with a blank where the template may not.
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The lines of one packet, from its name to its "/END/".
+std::vector<std::string> packet(const std::string& text, const std::string& name) {
+    std::vector<std::string> out;
+    bool in = false;
+    for (const auto& line : lines_of(text)) {
+        if (line == name)
+            in = true;
+        if (in)
+            out.push_back(line);
+        if (in && line == "/END/")
+            break;
+    }
+    return out;
+}
+
+class QvoptBatch : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        start_dir_ = fs::current_path();
+        model_ = dir_.path() / "model";
+        fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model_,
+                 fs::copy_options::recursive);
+        std::ofstream(model_ / "stand-in.sh") << stand_in;
+        fs::permissions(model_ / "stand-in.sh", fs::perms::owner_all);
+        batch_ = dir_.path() / "batch";
+    }
+    void TearDown() override { fs::current_path(start_dir_); }
+
+    std::vector<std::string> common() const {
+        return {
+            "qvopt",       "--model-dir", model_.string(), "--data-dir", (model_ / "data").string(),
+            "--model-exe", "stand-in.sh"};
+    }
+    int qvopt(std::vector<std::string> args) {
+        std::vector<std::string> all = common();
+        all.insert(all.end(), args.begin(), args.end());
+        out_.str("");
+        err_.str("");
+        const int status = run_qvopt(all, out_, err_);
+        fs::current_path(start_dir_);
+        return status;
+    }
+    std::string read(const fs::path& p) const { return test::read_file(p); }
+    // A file of the batch directory by its name in any letter case.
+    std::string read_any_case(const std::string& name) const {
+        for (const auto& e : fs::directory_iterator(batch_)) {
+            std::string n = e.path().filename().string();
+            for (char& c : n)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            if (n == name)
+                return test::read_file(e.path());
+        }
+        return "(" + name + " missing)";
+    }
+
+    fs::path start_dir_;
+    test::TempDir dir_;
+    fs::path model_, batch_;
+    std::ostringstream out_, err_;
+};
+
+TEST_F(QvoptBatch, MakeWritesOneSaveAsPerCombinationAndTheCampaign) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "nv,OR", "--years", "2020,2030"}),
+              0)
+        << out_.str() << err_.str();
+    EXPECT_EQ(read(batch_ / "campaign.txt"),
+              "# made by qvopt batch make from " + (model_ / "demo.opt").string() +
+                  "\n"
+                  "# state NV (Nevada), episode year 2020\nNV2020.opt\n"
+                  "# state NV (Nevada), episode year 2030\nNV2030.opt\n"
+                  "# state OR (Oregon), episode year 2020\nOR2020.opt\n"
+                  "# state OR (Oregon), episode year 2030\nOR2030.opt\n");
+
+    const std::string tmpl = read(model_ / "demo.opt");
+    const std::string nv = read(batch_ / "NV2030.opt");
+    // Lines outside packets and the packets not varied stay as the template has them.
+    EXPECT_NE(nv.find("* Lines outside packets, like these, are kept"), std::string::npos);
+    for (const char* same : {"/OPTIONS/", "/SOURCE CATEGORY/", "/GROWTH FILES/", "/EMFAC FILES/"})
+        EXPECT_EQ(packet(nv, same), packet(tmpl, same)) << same;
+    auto period = packet(tmpl, "/PERIOD/");
+    for (auto& line : period)
+        if (line.rfind("Year of episode", 0) == 0)
+            line = "Year of episode    : 2030";
+    EXPECT_EQ(packet(nv, "/PERIOD/"), period);
+    EXPECT_EQ(packet(nv, "/REGION/"),
+              (std::vector<std::string>{"/REGION/", "Region Level       : STATE",
+                                        "Nevada             : 32000", "/END/"}));
+    const auto alloc = packet(nv, "/ALLOC FILES/");
+    ASSERT_EQ(alloc.size(), 3u);
+    EXPECT_NE(alloc[1].find("nv_pop.alo"), std::string::npos) << alloc[1];
+    const auto pop = packet(nv, "/POP FILES/");
+    ASSERT_EQ(pop.size(), 3u);
+    EXPECT_NE(pop[1].find("nv.pop"), std::string::npos) << pop[1];
+    // The Save as rule names the message and output files after the new file.
+    bool message = false, output = false;
+    for (const auto& line : packet(nv, "/RUNFILES/")) {
+        message |= line.rfind("MESSAGE", 0) == 0 && line.find("nv2030.msg") != std::string::npos;
+        output |= line.rfind("OUTPUT DATA", 0) == 0 && line.find("nv2030.out") != std::string::npos;
+    }
+    EXPECT_TRUE(message && output) << nv;
+}
+
+TEST_F(QvoptBatch, MakeGivesOneCountyLevelFilePerCountyOfTheReferenceDatabase) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--each-county", "NV"}),
+              0)
+        << out_.str() << err_.str();
+    const std::string list = read(batch_ / "campaign.txt");
+    EXPECT_NE(list.find("# county Clark County NV (32003)\n32003.opt\n"), std::string::npos)
+        << list;
+    EXPECT_NE(list.find("# county Carson City NV (32510)\n32510.opt\n"), std::string::npos);
+    std::size_t files = 0;
+    for (const auto& e : fs::directory_iterator(batch_))
+        files += e.path().extension() == ".opt";
+    EXPECT_EQ(files, 17u);
+    EXPECT_EQ(packet(read(batch_ / "32003.opt"), "/REGION/"),
+              (std::vector<std::string>{"/REGION/", "Region Level       : COUNTY",
+                                        "Clark County NV    : 32003", "/END/"}));
+}
+
+TEST_F(QvoptBatch, MakeRefusesBadValuesBeforeWritingAnything) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"--years", "2020,1969"}, 1, "Episode year 1969 is outside allowed range 1970-2050."},
+        {{"--years", "20x"}, 1, "Episode year must be numeric and in the range 1970-2050."},
+        {{"--states", "NV,XX"}, 1, "XX is not a state abbreviation"},
+        {{"--states", "NV,nv"}, 1, "Nevada already selected"},
+        {{"--each-county", "ZZ"}, 1, "ZZ is not a state abbreviation"},
+        {{"--set", "no_such_field=1"}, 2, "no_such_field"},
+        {{}, 2, "nothing to vary"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.message);
+        std::vector<std::string> args{"batch", "make", (model_ / "demo.opt").string(), "--out",
+                                      batch_.string()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        EXPECT_EQ(qvopt(args), c.status);
+        EXPECT_NE(err_.str().find(c.message), std::string::npos) << err_.str();
+        EXPECT_FALSE(fs::exists(batch_));
+    }
+}
+
+TEST_F(QvoptBatch, MakeOverwritesOnlyWithForce) {
+    fs::create_directories(batch_);
+    std::ofstream(batch_ / "NV2020.opt") << "mine";
+    const std::vector<std::string> args{"batch", "make",          (model_ / "demo.opt").string(),
+                                        "--out", batch_.string(), "--states",
+                                        "NV",    "--years",       "2020"};
+    EXPECT_EQ(qvopt(args), 1);
+    EXPECT_NE(err_.str().find("NV2020.opt exists; give --force"), std::string::npos) << err_.str();
+    EXPECT_EQ(read(batch_ / "NV2020.opt"), "mine");
+    EXPECT_FALSE(fs::exists(batch_ / "campaign.txt"));
+    auto forced = args;
+    forced.push_back("--force");
+    EXPECT_EQ(qvopt(forced), 0) << err_.str();
+    EXPECT_NE(read(batch_ / "NV2020.opt").find("/REGION/"), std::string::npos);
+}
+
+// Start and end times of each run the stand-in noted.
+std::vector<std::pair<double, double>> run_times(const fs::path& dir) {
+    std::vector<std::pair<double, double>> out;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().extension() == ".start") {
+            auto end = e.path();
+            end.replace_extension(".end");
+            if (!fs::exists(end))
+                continue;  // a run that failed at once
+            out.emplace_back(std::stod(test::read_file(e.path())), std::stod(test::read_file(end)));
+        }
+    return out;
+}
+
+TEST_F(QvoptBatch, RunRunsTwoAtATimeAndAFailedRunLeavesTheOthersAlone) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV,OR", "--set", "title1str=OK,FAIL,GOOD"}),
+              0)
+        << err_.str();
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(qvopt({"batch", "run", (batch_ / "campaign.txt").string(), "-j", "2"}), 6)
+        << out_.str() << err_.str();
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
+
+    // Four one-second runs, two at a time: about two seconds, and never more than two at once.
+    const auto times = run_times(batch_);
+    ASSERT_EQ(times.size(), 4u);
+    int most = 0;
+    for (const auto& [start, end] : times) {
+        int at_once = 0;
+        for (const auto& [s, e] : times)
+            at_once += s <= start && start < e;
+        most = std::max(most, at_once);
+    }
+    EXPECT_EQ(most, 2);
+    EXPECT_LT(took.count(), 3.9);
+
+    const std::string table = out_.str();
+    for (const char* row : {"NVOK.opt ", "NVGOOD.opt", "OROK.opt", "ORGOOD.opt"})
+        EXPECT_NE(table.find(std::string(row)), std::string::npos) << row;
+    EXPECT_NE(table.find("NVFAIL.opt: failed"), std::string::npos) << table;
+    EXPECT_NE(table.find("ORGOOD.opt: succeeded"), std::string::npos) << table;
+    EXPECT_NE(table.find("exit status 3"), std::string::npos) << table;
+    // Each run's console output is kept beside its output data file.
+    EXPECT_NE(read_any_case("nvfail.out.log").find("bad scenario"), std::string::npos);
+    EXPECT_NE(read_any_case("orok.out.log").find("Run completed"), std::string::npos);
+    EXPECT_FALSE(fs::exists(model_ / "quarvel.bat"));
+}
+
+TEST_F(QvoptBatch, RunRefusesACampaignWhoseEntriesShareAnOutput) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV"}),
+              0);
+    std::ofstream(batch_ / "twice.txt") << "NV.opt\n\n" << (batch_ / "NV.opt").string() << "\n";
+    EXPECT_EQ(qvopt({"batch", "run", (batch_ / "twice.txt").string()}), 1);
+    EXPECT_NE(err_.str().find("line 1 (" + (batch_ / "NV.opt").string() + ") and line 3"),
+              std::string::npos)
+        << err_.str();
+    EXPECT_FALSE(fs::exists(batch_ / "nv.pid"));
+}
+
+bool ended(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    std::getline(stat, text);
+    const auto paren = text.rfind(')');
+    return !stat || paren == std::string::npos || text.substr(paren + 2, 1) == "Z";
+}
+
+TEST_F(QvoptBatch, SigintStopsEveryModelAndTheirChildren) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV,OR,CA"}),
+              0);
+    std::vector<std::string> args = common();
+    args[0] = QV_BINARY_DIR "/qvopt";
+    for (const char* a : {"batch", "run", "-j", "2"})
+        args.push_back(a);
+    args.push_back((batch_ / "campaign.txt").string());
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env_text{"QV_STAND_IN_SECONDS=60", "PATH=/usr/bin:/bin"};
+    std::vector<char*> env;
+    for (auto& e : env_text)
+        env.push_back(e.data());
+    env.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    const std::string log = (dir_.path() / "qvopt.log").string();
+    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0600);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+    pid_t qv = 0;
+    ASSERT_EQ(posix_spawn(&qv, argv[0], &actions, nullptr, argv.data(), env.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // Both running models have started their own child (bounded wait).
+    std::vector<pid_t> pids;
+    for (int i = 0; i < 300 && pids.size() < 4; ++i) {
+        std::this_thread::sleep_for(50ms);
+        pids.clear();
+        for (const auto& e : fs::directory_iterator(batch_))
+            if (e.path().extension() == ".child" && fs::file_size(e.path()) > 0) {
+                pids.push_back(std::stoi(test::read_file(e.path())));
+                auto model = e.path();
+                model.replace_extension(".pid");
+                pids.push_back(std::stoi(test::read_file(model)));
+            }
+    }
+    ASSERT_EQ(pids.size(), 4u) << test::read_file(log);
+    kill(qv, SIGINT);
+    int status = 0;
+    pid_t done = 0;
+    for (int i = 0; i < 200 && done == 0; ++i) {
+        std::this_thread::sleep_for(50ms);
+        done = waitpid(qv, &status, WNOHANG);
+    }
+    if (done == 0) {
+        kill(qv, SIGKILL);
+        waitpid(qv, &status, 0);
+        FAIL() << "qvopt did not end after SIGINT\n" << test::read_file(log);
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130) << test::read_file(log);
+    for (pid_t pid : pids)
+        EXPECT_TRUE(ended(pid)) << pid;
+    const std::string out = test::read_file(log);
+    EXPECT_NE(out.find("stopped"), std::string::npos) << out;
+    EXPECT_NE(out.find("not run"), std::string::npos) << out;
+}
+
+}  // namespace
+}  // namespace qv::cli
