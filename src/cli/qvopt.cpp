@@ -11,6 +11,7 @@
 #include "cli/refdb_command.h"
 #include "cli/run_command.h"
 #include "cli/scenario_fields.h"
+#include "cli/status_command.h"
 #include "scenario/options_file.h"
 #include "scenario/session.h"
 
@@ -183,11 +184,22 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
         "run", "save each FILE and run the model on it; exit status 6 when any run failed");
     run_sub->add_option("FILE", run_files, "options files")->required();
 
+    std::vector<std::string> status_files;
+    bool status_json = false;
+    auto* status_sub = app.add_subcommand(
+        "status", "tell whether the results of each FILE's latest run are up to date");
+    status_sub->add_option("FILE", status_files, "options files")->required();
+    status_sub->add_flag("--json", status_json, "report as JSON");
+    std::string record;
+    auto* verify_sub =
+        app.add_subcommand("verify", "hash every file of a run record again and compare");
+    verify_sub->add_option("RECORD", record, "run record (.run.json)")->required();
+
     auto* batch = app.add_subcommand("batch", "run campaigns: lists of options files");
     batch->require_subcommand(1);
     const BatchCommands batch_local(*batch);
 
-    for (auto* sub : {show, check, save, refdb, run_sub, batch})
+    for (auto* sub : {show, check, save, refdb, run_sub, status_sub, verify_sub, batch})
         sub->fallthrough();
 
     try {
@@ -198,6 +210,8 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     if (refdb->parsed())
         return run_refdb(db, tables, query, to_sqlite, out, err);
+    if (verify_sub->parsed())
+        return verify_command(record, out);
 
     const char* argv0 = argc > 0 ? argv[0] : nullptr;
     try {
@@ -205,6 +219,8 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
             return batch_local.run(common, argv0, out, err);
         if (run_sub->parsed())
             return run_command(common, argv0, run_files, out, err);
+        if (status_sub->parsed())
+            return status_command(common, argv0, status_files, status_json, out);
         HeadlessSession run(common, argv0);
         if (show->parsed())
             return show_command(run, file, out);

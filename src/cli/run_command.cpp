@@ -4,7 +4,9 @@
 #include <optional>
 
 #include "cli/qvopt.h"
+#include "platform/hash/openssl_hasher.h"
 #include "platform/process/posix_processes.h"
+#include "runs/recorded_run.h"
 #include "scenario/model_run.h"
 
 namespace qv::cli {
@@ -28,6 +30,33 @@ void report_result(HeadlessSession& run, const char* what, const std::string& di
         out << "missing\n";
 }
 
+// The processes run_model starts, telling the run record when the model has started (after the
+// scenario was saved).
+class NoticedStart final : public Processes {
+  public:
+    NoticedStart(Processes& inner, runs::RecordedRun& record) : inner_(inner), record_(record) {}
+
+    std::unique_ptr<ProcessHandle> start(const std::string& program,
+                                         const std::vector<std::string>& args,
+                                         const std::string& working_dir,
+                                         WindowStyle style) override {
+        auto handle = inner_.start(program, args, working_dir, style);
+        std::string command = program;
+        for (const auto& a : args)
+            command += ' ' + a;
+        record_.started(command, working_dir);
+        return handle;
+    }
+    void start_detached(const std::string& program, const std::vector<std::string>& args,
+                        const std::string& working_dir) override {
+        inner_.start_detached(program, args, working_dir);
+    }
+
+  private:
+    Processes& inner_;
+    runs::RecordedRun& record_;
+};
+
 // Reads FILE, saves it and runs the model on it, its output passed on line by line. False when
 // the model did not run to an exit status of 0.
 bool run_one(HeadlessSession& run, const std::string& file, std::ostream& out, std::ostream& err) {
@@ -49,15 +78,28 @@ bool run_one(HeadlessSession& run, const std::string& file, std::ostream& out, s
         return false;
     }
 
+    OpensslHasher hasher;
+    runs::RecordedRun record(run.s, hasher, "qvopt");
     PosixProcesses processes;
-    processes.on_output = [&out](const std::string& line) { out << line << std::endl; };
+    processes.on_output = [&out, &record](const std::string& line) {
+        out << line << std::endl;
+        record.output(line);
+    };
+    NoticedStart noticed(processes, record);
     ModelRunOutcome result;
-    const bool ended_normally = run.step([&] { result = run_model(run.s, processes); });
+    const bool ended_normally = run.step([&] { result = run_model(run.s, noticed); });
     report_events();
     if (!ended_normally) {
         err << "qvopt run: " << file << ": not run\n";
         return false;
     }
+    const std::string record_error = record.ended(
+        result.started ? std::optional<int>(result.exit_code) : std::nullopt, "",
+        result.started
+            ? ""
+            : "the model could not be started (error " + std::to_string(result.error_number) + ")");
+    if (!record_error.empty())
+        err << "qvopt run: " << file << ": " << record_error << '\n';
     if (!result.started) {
         err << "qvopt run: " << file << ": " << result.command_line << " was not run (error "
             << result.error_number << ")\n";

@@ -1,9 +1,11 @@
 #include "shell/model_runner.h"
 
 #include "platform/app_error.h"
+#include "platform/hash/openssl_hasher.h"
 #include "platform/process/posix_processes.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
+#include "runs/recorded_run.h"
 #include "scenario/model_run.h"
 #include "shell/application.h"
 
@@ -33,8 +35,9 @@ bool program_ending() {
 // Stop can reach the process.
 class ModelRunner::WatchedHandle final : public ProcessHandle {
   public:
-    WatchedHandle(ModelRunner& runner, std::unique_ptr<ProcessHandle> inner)
-        : runner_(runner), inner_(std::move(inner)) {
+    WatchedHandle(ModelRunner& runner, std::unique_ptr<ProcessHandle> inner,
+                  runs::RecordedRun& record, std::string& record_error)
+        : runner_(runner), inner_(std::move(inner)), record_(record), record_error_(record_error) {
         runner_.active_ = inner_.get();
     }
     ~WatchedHandle() override { runner_.active_ = nullptr; }
@@ -46,6 +49,11 @@ class ModelRunner::WatchedHandle final : public ProcessHandle {
         const bool still = inner_->running();
         if (runner_.window_)
             runner_.window_->tick();
+        // The record is written before run_model refreshes the summary, which shows it.
+        if (!still && !recorded_) {
+            recorded_ = true;
+            record_error_ = record_.ended(inner_->exit_code(), runner_.stopped_ ? "user" : "", "");
+        }
         return still;
     }
     int exit_code() override { return inner_->exit_code(); }
@@ -54,13 +62,20 @@ class ModelRunner::WatchedHandle final : public ProcessHandle {
   private:
     ModelRunner& runner_;
     std::unique_ptr<ProcessHandle> inner_;
+    runs::RecordedRun& record_;
+    std::string& record_error_;
+    bool recorded_ = false;
 };
 
 // The processes run_model starts: the model's own start opens the Model run window and routes
 // its output there.
 class ModelRunner::Watched final : public Processes {
   public:
-    explicit Watched(ModelRunner& runner) : runner_(runner) {}
+    explicit Watched(ModelRunner& runner)
+        : runner_(runner), record_(runner.s_, hasher_, "qv-gui") {}
+
+    // Why the run record was not written, or "".
+    std::string record_error;
 
     std::unique_ptr<ProcessHandle> start(const std::string& program,
                                          const std::vector<std::string>& args,
@@ -69,7 +84,10 @@ class ModelRunner::Watched final : public Processes {
         runner_.started(program, args, working_dir);
         auto* posix = dynamic_cast<PosixProcesses*>(&runner_.processes_);
         if (posix)
-            posix->on_output = [this](const std::string& line) { runner_.output(line); };
+            posix->on_output = [this](const std::string& line) {
+                record_.output(line);
+                runner_.output(line);
+            };
         std::unique_ptr<ProcessHandle> handle;
         try {
             handle = runner_.processes_.start(program, args, working_dir, style);
@@ -79,11 +97,18 @@ class ModelRunner::Watched final : public Processes {
             if (runner_.window_)
                 runner_.window_->finish(
                     QString("The model could not be started (error %1)").arg(e.number()));
+            record_error = record_.ended(
+                std::nullopt, "",
+                "the model could not be started (error " + std::to_string(e.number()) + ")");
             throw;
         }
         if (posix)
             posix->on_output = nullptr;
-        return std::make_unique<WatchedHandle>(runner_, std::move(handle));
+        std::string command = program;
+        for (const auto& a : args)
+            command += ' ' + a;
+        record_.started(command, working_dir);
+        return std::make_unique<WatchedHandle>(runner_, std::move(handle), record_, record_error);
     }
 
     void start_detached(const std::string& program, const std::vector<std::string>& args,
@@ -93,6 +118,8 @@ class ModelRunner::Watched final : public Processes {
 
   private:
     ModelRunner& runner_;
+    OpensslHasher hasher_;
+    runs::RecordedRun record_;
 };
 
 ModelRunner::ModelRunner(Session& s, Processes& processes, QWidget* main)
@@ -123,6 +150,8 @@ void ModelRunner::run() {
     running_ = false;
     if (window_ && outcome.started)
         window_->finish(exit_status_text(outcome.exit_code, stopped_));
+    if (!watched.record_error.empty())
+        s_.message(watched.record_error, Icon::Exclamation);
 }
 
 void ModelRunner::started(const std::string& program, const std::vector<std::string>& args,

@@ -361,8 +361,10 @@ std::optional<FileFacts> HostFileSystem::facts(std::string_view path) const {
     struct stat st {};
     if (host.empty() || ::stat(host.c_str(), &st) != 0)
         return std::nullopt;
-    return FileFacts{S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size),
-                     static_cast<std::int64_t>(st.st_mtime)};
+    return FileFacts{
+        S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size),
+        static_cast<std::int64_t>(st.st_mtime),
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 std::vector<std::string> HostFileSystem::list(std::string_view pattern, int attributes) const {
