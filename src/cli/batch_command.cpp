@@ -13,6 +13,7 @@
 #include "cli/event_report.h"
 #include "cli/qvopt.h"
 #include "cli/scenario_fields.h"
+#include "platform/hash/openssl_hasher.h"
 #include "runs/campaign.h"
 #include "runs/variants.h"
 #include "scenario/text.h"
@@ -211,6 +212,8 @@ std::string exit_text(const runs::JobOutcome& o) {
         return "-";
     if (!o.facts.was_started)
         return o.facts.failure.empty() ? "not started" : o.facts.failure;
+    if (o.facts.stopped == "time limit")
+        return runs::exit_description(o.facts) + " at the time limit";
     return runs::exit_description(o.facts);
 }
 
@@ -249,7 +252,9 @@ int run_batch(const BatchCommands::Options& opt, const CommonOptions& common, co
         return refused;
     }
 
+    OpensslHasher hasher;
     LocalRunSetup setup;
+    setup.hasher = &hasher;
     setup.common = common;
     setup.argv0 = argv0;
     if (opt.timeout)
@@ -258,6 +263,10 @@ int run_batch(const BatchCommands::Options& opt, const CommonOptions& common, co
     if (!runner.run)
         runner.run = [&setup](const runs::BatchJob& job, const std::atomic<bool>& stop) {
             return run_scenario(setup, job, stop);
+        };
+    if (!runner.up_to_date)
+        runner.up_to_date = [&hasher](const runs::BatchJob& job) {
+            return record_up_to_date(hasher, job);
         };
 
     runs::PoolOptions options;

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <thread>
 
+#include "runs/run_record.h"
 #include "scenario/options_file.h"
 
 extern char** environ;
@@ -30,6 +31,7 @@ std::mutex session_mutex;
 
 struct Prepared {
     std::string model, options_file, working_dir;
+    std::optional<runs::RecordPlan> record;
     std::string failure;
 };
 
@@ -62,6 +64,8 @@ Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
         p.model = run.fs.host_path(cfg.model_dir + "\\" + cfg.model_exe);
         p.options_file = run.fs.host_path(run.s.option_file_path());
         p.working_dir = run.fs.host_path(cfg.model_dir);
+        if (setup.hasher)
+            p.record = runs::plan_record(run.s, "qvopt");
     }
     std::filesystem::current_path(start_dir, ec);
     return p;
@@ -99,9 +103,9 @@ std::vector<std::string> last_lines(const std::string& path, std::size_t count) 
     return lines;
 }
 
-void ended(const LocalRunSetup& setup, runs::RunFacts& facts) {
+void ended(const std::vector<runs::RunObserver*>& observers, runs::RunFacts& facts) {
     facts.ended = std::chrono::system_clock::now();
-    for (runs::RunObserver* o : setup.observers)
+    for (runs::RunObserver* o : observers)
         o->run_ended(facts);
 }
 
@@ -113,10 +117,17 @@ runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& jo
     facts.options_file = job.entry.path;
     facts.started = std::chrono::system_clock::now();
     const Prepared p = prepare(setup, job.entry.path);
+    std::vector<runs::RunObserver*> observers = setup.observers;
     if (!p.failure.empty()) {
         facts.failure = p.failure;
-        ended(setup, facts);
+        ended(observers, facts);
         return facts;
+    }
+    HostFileSystem fs;
+    std::unique_ptr<runs::RunRecorder> recorder;
+    if (p.record) {
+        recorder = std::make_unique<runs::RunRecorder>(fs, *setup.hasher, *p.record);
+        observers.push_back(recorder.get());
     }
     facts.options_file = p.options_file;
     facts.model_path = p.model;
@@ -155,11 +166,11 @@ runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& jo
     posix_spawnattr_destroy(&attr);
     if (error != 0) {
         facts.failure = "the model could not be started: " + std::string(std::strerror(error));
-        ended(setup, facts);
+        ended(observers, facts);
         return facts;
     }
     facts.was_started = true;
-    for (runs::RunObserver* o : setup.observers)
+    for (runs::RunObserver* o : observers)
         o->run_started(facts);
 
     const auto t0 = std::chrono::steady_clock::now();
@@ -200,8 +211,16 @@ runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& jo
         r.written_by_this_run = r.exists && not_before(st.st_mtim, start);
     }
     facts.console_tail = last_lines(log, 20);
-    ended(setup, facts);
+    ended(observers, facts);
     return facts;
+}
+
+bool record_up_to_date(const Hasher& hasher, const runs::BatchJob& job) {
+    if (job.outputs.output_data.empty())
+        return false;
+    HostFileSystem fs;
+    const std::string record = runs::record_path_for(fs, fs.program_path(job.outputs.output_data));
+    return runs::check_record(record, fs, hasher).state == runs::RecordState::up_to_date;
 }
 
 runs::ScenarioOutputs read_scenario_outputs(const CommonOptions& common, const char* argv0,

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/headless.h"
+#include "platform/hash.h"
 #include "runs/worker_pool.h"
 
 namespace qv::cli {
@@ -14,11 +15,14 @@ struct LocalRunSetup {
     CommonOptions common;
     const char* argv0 = nullptr;
     std::optional<std::chrono::seconds> time_limit;
-    // Follow every run, such as the run record.
+    // Hashes the files of each run's record; none: no record is written.
+    const Hasher* hasher = nullptr;
+    // Follow every run, besides its record.
     std::vector<runs::RunObserver*> observers;
 };
 
-// Runs one scenario as `qvopt run` does, but with no batch file in the model directory (runs in
+// Runs one scenario as `qvopt run` does (its run record written beside its output data file),
+// but with no batch file in the model directory (runs in
 // parallel would overwrite it): reads the options file, saves it, starts the model in a process
 // group of its own with the model directory as its current directory and the file as its
 // argument, writes its console output to "<output data file>.log", and ends the whole group when
@@ -27,6 +31,9 @@ runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& jo
                             const std::atomic<bool>& stop);
 
 // The files a scenario's run writes, read from its options file as qvopt reads it.
+// Whether the record of a scenario's latest run shows it up to date with its inputs.
+bool record_up_to_date(const Hasher& hasher, const runs::BatchJob& job);
+
 runs::ScenarioOutputs read_scenario_outputs(const CommonOptions& common, const char* argv0,
                                             const runs::CampaignEntry& entry);
 

@@ -262,6 +262,44 @@ TEST_F(QvoptBatch, RunRunsTwoAtATimeAndAFailedRunLeavesTheOthersAlone) {
     EXPECT_FALSE(fs::exists(model_ / "quarvel.bat"));
 }
 
+TEST_F(QvoptBatch, RunSkipsScenariosWhoseRecordIsUpToDateUnlessForced) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV,OR"}),
+              0);
+    setenv("QV_STAND_IN_SECONDS", "0", 1);
+    const std::string list = (batch_ / "campaign.txt").string();
+    EXPECT_EQ(qvopt({"batch", "run", list}), 0) << out_.str() << err_.str();
+    EXPECT_NE(out_.str().find("NV.opt: succeeded"), std::string::npos) << out_.str();
+
+    EXPECT_EQ(qvopt({"batch", "run", list}), 0) << out_.str() << err_.str();
+    EXPECT_NE(out_.str().find("NV.opt: up to date"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("OR.opt: up to date"), std::string::npos) << out_.str();
+
+    // A changed options file makes its scenario out of date.
+    std::ofstream(batch_ / "OR.opt", std::ios::app) << "* changed\r\n";
+    EXPECT_EQ(qvopt({"batch", "run", list}), 0) << out_.str() << err_.str();
+    EXPECT_NE(out_.str().find("NV.opt: up to date"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("OR.opt: succeeded"), std::string::npos) << out_.str();
+
+    EXPECT_EQ(qvopt({"batch", "run", list, "--force"}), 0) << out_.str() << err_.str();
+    EXPECT_NE(out_.str().find("NV.opt: succeeded"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("OR.opt: succeeded"), std::string::npos) << out_.str();
+    unsetenv("QV_STAND_IN_SECONDS");
+}
+
+TEST_F(QvoptBatch, RunStopsARunPastItsTimeLimit) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV"}),
+              0);
+    setenv("QV_STAND_IN_SECONDS", "60", 1);
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(qvopt({"batch", "run", (batch_ / "campaign.txt").string(), "--timeout", "1"}), 6);
+    unsetenv("QV_STAND_IN_SECONDS");
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, 30s);
+    EXPECT_NE(out_.str().find("NV.opt: failed"), std::string::npos) << out_.str();
+    EXPECT_NE(out_.str().find("at the time limit"), std::string::npos) << out_.str();
+}
+
 TEST_F(QvoptBatch, RunRefusesACampaignWhoseEntriesShareAnOutput) {
     ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
                      "--states", "NV"}),
