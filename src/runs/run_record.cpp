@@ -1,5 +1,6 @@
 #include "runs/run_record.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -48,7 +49,13 @@ std::string user_name() {
     for (const char* var : {"USER", "LOGNAME"})
         if (const char* v = std::getenv(var); v && *v)
             return v;
-    return {};
+    // Services and batch systems often start programs without those variables.
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return found->pw_name;
+    return std::to_string(getuid());
 }
 
 bool has_wildcards(std::string_view name) {
