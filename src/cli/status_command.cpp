@@ -4,8 +4,12 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/json_text.h"
+#include "platform/app_error.h"
 #include "platform/hash/openssl_hasher.h"
 #include "runs/run_record.h"
+#include "scenario/line_io.h"
+#include "scenario/packets.h"
+#include "scenario/text.h"
 
 namespace qv::cli {
 
@@ -13,6 +17,26 @@ namespace {
 
 using runs::RecordState;
 using runs::RecordStatus;
+
+// Reads the "/RUNFILES/" packet of the session's options file, which names the output data file
+// and so the record; the rest of the file (and its checks against the reference database) has
+// no bearing on where the record is. False when the file cannot be read or the packet ends
+// the program.
+bool read_run_files(HeadlessSession& run) {
+    try {
+        return run.step([&] {
+            LineReader in(run.fs.read_file(run.s.option_file_path()));
+            while (!in.eof()) {
+                if (upper(ltrim(in.read())).rfind("/RUNFILES/", 0) == 0) {
+                    read_runfiles_packet(run.s, in);
+                    return;
+                }
+            }
+        });
+    } catch (const AppError&) {
+        return false;
+    }
+}
 
 const char* state_name(RecordState state) {
     switch (state) {
@@ -53,9 +77,9 @@ int status_command(const CommonOptions& common, const char* argv0,
         HeadlessSession run(common, argv0);
         RecordStatus status;
         std::string record;
-        if (!run.open(file) || run.s.read_incomplete) {
+        if (!run.prepare(file) || !read_run_files(run)) {
             status.state = RecordState::unreadable;
-            status.why = "the options file could not be read in full";
+            status.why = "the options file could not be read";
         } else {
             record = runs::record_path_of(run.s);
             if (!record.empty())

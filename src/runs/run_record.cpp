@@ -1,5 +1,6 @@
 #include "runs/run_record.h"
 
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -48,7 +49,13 @@ std::string user_name() {
     for (const char* var : {"USER", "LOGNAME"})
         if (const char* v = std::getenv(var); v && *v)
             return v;
-    return {};
+    // Services and batch systems often start programs without those variables.
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return found->pw_name;
+    return std::to_string(getuid());
 }
 
 bool has_wildcards(std::string_view name) {
@@ -322,8 +329,11 @@ RunRecord parse_record(std::string_view text) {
 }
 
 std::string record_path_for(const FileSystem& fs, const std::string& output_file) {
-    if (auto facts = fs.facts(output_file); facts && !facts->is_dir)
-        return fs.host_path(output_file) + ".run.json";
+    // One mapping of the name: in a directory of thousands of outputs each case-blind look-up
+    // reads the whole directory.
+    const std::string on_disk = fs.host_path(output_file);
+    if (auto facts = fs.facts(on_disk); facts && !facts->is_dir)
+        return on_disk + ".run.json";
     return fs.host_path(output_file + ".run.json");
 }
 
@@ -420,10 +430,9 @@ void RunRecorder::run_started(const RunFacts&) {
 }
 
 void RunRecorder::run_ended(const RunFacts& facts) {
-    if (plan_.output_file.empty()) {
-        write_error_ = "the scenario names no output data file";
+    // No output data file, no place for a record: nothing to report either.
+    if (plan_.output_file.empty())
         return;
-    }
     // A run that never started has hashed nothing yet.
     run_started(facts);
     try {

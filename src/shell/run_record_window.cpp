@@ -82,7 +82,9 @@ RunRecordWindow::RunRecordWindow(Session& s, QWidget* parent) : QWidget(parent, 
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->verticalHeader()->setVisible(false);
-    table_->horizontalHeader()->setSectionResizeMode(file_col, QHeaderView::Stretch);
+    // One line per file; a long path loses its start rather than its name.
+    table_->setWordWrap(false);
+    table_->setTextElideMode(Qt::ElideLeft);
     layout->addWidget(table_, 1);
 
     auto* buttons = new QHBoxLayout;
@@ -98,7 +100,7 @@ RunRecordWindow::RunRecordWindow(Session& s, QWidget* parent) : QWidget(parent, 
     buttons->addWidget(close_button);
     layout->addLayout(buttons);
 
-    resize(900, 480);
+    resize(1000, 520);
     refresh();
     center_form(this);
 }
@@ -138,6 +140,8 @@ void RunRecordWindow::refresh() {
             auto* item = new QTableWidgetItem(display_text(cells[col]));
             if (col == size_col)
                 item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            if (col == file_col)
+                item->setToolTip(display_text(f.path));
             if (col == hash_col)
                 item->setToolTip(display_text(f.sha256));
             if (is_changed) {
@@ -151,6 +155,7 @@ void RunRecordWindow::refresh() {
         }
     }
     table_->resizeColumnsToContents();
+    table_->resizeRowsToContents();
     table_->horizontalHeader()->setSectionResizeMode(file_col, QHeaderView::Stretch);
 }
 

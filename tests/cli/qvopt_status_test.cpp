@@ -112,9 +112,11 @@ TEST_F(QvoptStatus, AnUnreadableRecordNeverStopsTheOtherFiles) {
     const std::string other = dir.write("model/other.opt", text);
     dir.write("model/outputs/other.out.run.json", "{\"format\": \"qv-run-record/9\"}");
 
-    EXPECT_EQ(qvopt({"status", other, opt}, &out), 1);
+    const std::string missing = (model / "missing.opt").string();
+    EXPECT_EQ(qvopt({"status", other, missing, opt}, &out), 1);
     EXPECT_EQ(out, other + ": record unreadable: format qv-run-record/9, not qv-run-record/1\n" +
-                       opt + ": up to date\n");
+                       missing + ": record unreadable: the options file could not be read\n" + opt +
+                       ": up to date\n");
     EXPECT_EQ(qvopt({"status", "--json", other, opt}, &out), 1);
     const auto doc = nlohmann::json::parse(out);
     ASSERT_EQ(doc.size(), 2u);

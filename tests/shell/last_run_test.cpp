@@ -65,7 +65,8 @@ TEST_F(LastRun, TheSummaryShowsTheLastRunAndWarnsWhenAnInputChanges) {
               "Inputs changed since this run: " + (model / "demo.opt").string() + " (and 1 more)");
 
     // The Run Record window: one row per file, the changed ones marked.
-    auto* window = gui.open_form("RunRecord");
+    gui.findChild<QAction*>("MnuRunRecord")->trigger();
+    auto* window = gui.findChild<QWidget*>("RunRecord");
     ASSERT_NE(window, nullptr);
     auto* table = window->findChild<QTableWidget*>("RecordTable");
     ASSERT_NE(table, nullptr);

@@ -2,8 +2,10 @@
 
 #include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
 #include <vector>
@@ -48,8 +50,13 @@ std::optional<std::string> OpensslHasher::sha256_file(const std::string& host_pa
     Context ctx = new_context();
     std::optional<std::string> result;
     if (ctx) {
-        // Large reads keep the system calls few on files of hundreds of megabytes.
-        std::vector<unsigned char> buffer(1 << 20);
+        // Large reads keep the system calls few on files of hundreds of megabytes; a small file
+        // gets a buffer of its own size.
+        struct stat st {};
+        const std::size_t wanted =
+            ::fstat(fd, &st) == 0 ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 20;
+        std::vector<unsigned char> buffer(
+            std::clamp(wanted, std::size_t{4096}, std::size_t{1} << 20));
         bool ok = true;
         for (;;) {
             const ssize_t n = ::read(fd, buffer.data(), buffer.size());
