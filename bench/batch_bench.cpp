@@ -41,8 +41,9 @@ struct Workspace {
         fs::remove_all(root, ec);
     }
     int qvopt(std::vector<std::string> args) const {
-        std::vector<std::string> all{"qvopt", "--model-dir", model.string(), "--data-dir",
-                                     (model / "data").string(), "--model-exe", "quick.sh"};
+        std::vector<std::string> all{
+            "qvopt",       "--model-dir", model.string(), "--data-dir", (model / "data").string(),
+            "--model-exe", "quick.sh"};
         all.insert(all.end(), args.begin(), args.end());
         std::ostringstream out, err;
         const fs::path here = fs::current_path();
@@ -103,8 +104,13 @@ BENCHMARK(BM_BatchRunAddedPerRun)->Arg(1)->Arg(2)->Iterations(1)->Unit(benchmark
 
 void BM_BatchMake(benchmark::State& state) {
     Workspace w;
-    std::vector<std::string> args{"batch", "make", (w.model / "demo.opt").string(), "--out",
-                                  (w.root / "made").string(), "--force", "--each-county"};
+    std::vector<std::string> args{"batch",
+                                  "make",
+                                  (w.model / "demo.opt").string(),
+                                  "--out",
+                                  (w.root / "made").string(),
+                                  "--force",
+                                  "--each-county"};
     if (state.range(0) == 0) {
         args.push_back("TX");  // the state with the most counties
     } else {
