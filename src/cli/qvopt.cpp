@@ -177,10 +177,13 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     refdb->add_option("QUERY", query, "query text to run");
     refdb->add_option("--to-sqlite", to_sqlite, "write a SQLite copy to OUT");
 
-    std::vector<std::string> run_files;
+    RunOptions run_opt;
+    std::optional<int> timeout;
     auto* run_sub = app.add_subcommand(
         "run", "save each FILE and run the model on it; exit status 6 when any run failed");
-    run_sub->add_option("FILE", run_files, "options files")->required();
+    run_sub->add_option("FILE", run_opt.files, "options files")->required();
+    run_sub->add_option("--timeout", timeout, "stop a model still running after SECONDS")
+        ->check(CLI::PositiveNumber);
 
     for (auto* sub : {show, check, save, refdb, run_sub})
         sub->fallthrough();
@@ -196,8 +199,11 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     const char* argv0 = argc > 0 ? argv[0] : nullptr;
     try {
-        if (run_sub->parsed())
-            return run_command(common, argv0, run_files, out, err);
+        if (run_sub->parsed()) {
+            if (timeout)
+                run_opt.timeout = std::chrono::seconds(*timeout);
+            return run_command(common, argv0, run_opt, out, err);
+        }
         HeadlessSession run(common, argv0);
         if (show->parsed())
             return show_command(run, file, out);

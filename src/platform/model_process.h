@@ -37,8 +37,8 @@ class ModelLauncher {
   public:
     virtual ~ModelLauncher() = default;
     // Starts `program` with `args` in `working_dir`. Throws AppError when it cannot: 53 no such
-    // program, 76 the working directory cannot be entered, 75 otherwise; the description then
-    // ends with the system's reason (": Permission denied").
+    // program, 76 the working directory cannot be entered, 75 otherwise; its description is
+    // the system's reason ("Permission denied").
     virtual std::unique_ptr<ModelProcess> launch(const std::string& program,
                                                  const std::vector<std::string>& args,
                                                  const std::string& working_dir) = 0;

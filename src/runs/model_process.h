@@ -33,7 +33,12 @@ struct RunRequest {
     // The files the model is expected to write (role and host path); the "message" and "output"
     // ones decide whether the run succeeded.
     std::vector<ResultFile> results;
-    // Receives the model's whole output; "" for none. By convention `<output data file>.log`.
+    // Finds a result file on the host from its path in `results`, as it is at the moment (a
+    // name may match a file whose letter case differs, which the model may create only during
+    // the run); the path is taken as it is when unset.
+    std::function<std::string(const std::string&)> locate;
+    // Receives the model's whole output; "" for none. By convention `<output data file>.log`
+    // (in the form of `results`); that log takes the output file's name as the model wrote it.
     std::string log_path;
     std::optional<std::chrono::seconds> time_limit;
 };
@@ -67,8 +72,12 @@ struct RunHooks {
     // Each line of output as it arrives, without its line end; a line longer than max_line_bytes
     // comes as several.
     std::function<void(std::string_view line)> on_line;
+    // After each portion of output was passed on (a moment to flush).
+    std::function<void()> after_output;
     // Every poll_interval while the model runs, after its state was read: the window handles
-    // its events here and may call RunControl::stop().
+    // its events here and may call RunControl::stop(). With it the run keeps the window's pace
+    // (one more interval after the state read that finds the model ended); without it the run
+    // ends as soon as the model does.
     std::function<void()> on_poll;
 };
 

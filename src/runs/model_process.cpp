@@ -1,0 +1,267 @@
+#include "runs/model_process.h"
+
+#include <algorithm>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/app_error.h"
+
+namespace qv::runs {
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Splits output into lines as it arrives, cutting a line at max_line_bytes.
+class LineSplitter {
+  public:
+    explicit LineSplitter(std::function<void(std::string_view)> emit) : emit_(std::move(emit)) {}
+
+    void feed(std::string_view data) {
+        while (!data.empty()) {
+            const std::size_t room = max_line_bytes - pending_.size();
+            const std::size_t nl = data.substr(0, room).find('\n');
+            if (nl != std::string_view::npos) {
+                line(data.substr(0, nl));
+                data.remove_prefix(nl + 1);
+            } else if (data.size() >= room) {
+                line(data.substr(0, room));
+                data.remove_prefix(room);
+            } else {
+                pending_.append(data);
+                return;
+            }
+        }
+    }
+
+    // The last line, when the output did not end with a line end.
+    void finish() {
+        if (!pending_.empty())
+            line({});
+    }
+
+  private:
+    void line(std::string_view tail) {
+        std::string_view text = tail;
+        if (!pending_.empty()) {
+            pending_.append(tail);
+            text = pending_;
+        }
+        if (!text.empty() && text.back() == '\r')
+            text.remove_suffix(1);
+        emit_(text);
+        pending_.clear();
+    }
+
+    std::function<void(std::string_view)> emit_;
+    std::string pending_;
+};
+
+// What a result file was before the run, so that a file left by an earlier run is not taken
+// for this run's.
+struct FileState {
+    bool exists = false;
+    fs::file_time_type modified{};
+    std::uintmax_t size = 0;
+};
+
+FileState file_state(const std::string& path) {
+    FileState st;
+    std::error_code ec;
+    if (path.empty() || !fs::is_regular_file(path, ec))
+        return st;
+    st.modified = fs::last_write_time(path, ec);
+    if (ec)
+        return st;
+    st.size = fs::file_size(path, ec);
+    st.exists = !ec;
+    return st;
+}
+
+std::string missing_results(const RunFacts& facts) {
+    std::vector<std::string> missing;
+    for (const auto& r : facts.results)
+        if ((r.role == "message" || r.role == "output") && !r.written_by_this_run)
+            missing.push_back("its " + r.role + " file " + r.path +
+                              (r.exists ? " (the file there is older than the run)" : ""));
+    if (missing.empty())
+        return {};
+    std::string text = "the model ended with exit status 0 but did not write " + missing[0];
+    for (std::size_t i = 1; i < missing.size(); ++i)
+        text += " nor " + missing[i];
+    return text;
+}
+
+}  // namespace
+
+RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
+                            const RunHooks& hooks, const std::vector<RunObserver*>& observers,
+                            RunControl* control) {
+    RunResult result;
+    RunFacts& facts = result.facts;
+    facts.options_file = request.options_file;
+    facts.model_path = request.model_path;
+    facts.command_line = request.command_line;
+    facts.working_dir = request.working_dir;
+    facts.results = request.results;
+    auto locate = [&](const std::string& path) {
+        return request.locate && !path.empty() ? request.locate(path) : path;
+    };
+    std::vector<FileState> before;
+    for (const auto& r : request.results)
+        before.push_back(file_state(locate(r.path)));
+
+    std::deque<std::string> tail;
+    auto pass_on = [&](std::string_view line) {
+        if (tail.size() == console_tail_lines)
+            tail.pop_front();
+        tail.emplace_back(line);
+        if (hooks.on_line)
+            hooks.on_line(line);
+    };
+    LineSplitter splitter(pass_on);
+
+    std::ofstream log;
+    std::string log_path = locate(request.log_path);
+    if (!log_path.empty()) {
+        log.open(log_path, std::ios::binary | std::ios::trunc);
+        if (!log)
+            pass_on("The model's output could not be written to " + log_path);
+    }
+
+    auto end_run = [&] {
+        facts.ended = std::chrono::system_clock::now();
+        facts.console_tail.assign(tail.begin(), tail.end());
+        for (RunObserver* o : observers)
+            o->run_ended(facts);
+    };
+
+    facts.started = std::chrono::system_clock::now();
+    std::unique_ptr<ModelProcess> model;
+    try {
+        model = launcher.launch(request.model_path, request.args, request.working_dir);
+    } catch (const AppError& e) {
+        result.start_error = e.number();
+        facts.failure = "the model could not be started (error " + std::to_string(e.number()) +
+                        ": " + e.description() + ")";
+        end_run();
+        return result;
+    }
+    facts.was_started = true;
+    for (RunObserver* o : observers)
+        o->run_started(facts);
+
+    const Clock::time_point start = Clock::now();
+    std::optional<Clock::time_point> limit_at;
+    if (request.time_limit)
+        limit_at = start + *request.time_limit;
+    // Set once the model's group was asked to end; SIGKILL follows at this time.
+    std::optional<Clock::time_point> kill_at;
+
+    std::string chunk;
+    auto take_output = [&] {
+        if (chunk.empty())
+            return;
+        if (log)
+            log.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        splitter.feed(chunk);
+        chunk.clear();
+        if (hooks.after_output)
+            hooks.after_output();
+    };
+    auto begin_stop = [&](const char* why) {
+        if (kill_at)
+            return;
+        facts.stopped = why;
+        model->terminate_group();
+        kill_at = Clock::now() + stop_grace;
+    };
+    auto check_stop = [&] {
+        if (control && control->stop_requested())
+            begin_stop("user");
+        else if (limit_at && Clock::now() >= *limit_at)
+            begin_stop("time limit");
+        if (kill_at && Clock::now() >= *kill_at)
+            model->kill_group();
+    };
+
+    // The window's pace: read the model's state, let the window handle its events, wait one
+    // poll interval (passing output on meanwhile), until the state read showed the model ended.
+    // Without a poll hook the run ends as soon as the model does.
+    const bool paced = static_cast<bool>(hooks.on_poll);
+    bool ended = false;
+    do {
+        ended = model->wait(std::chrono::milliseconds(0), -1, chunk);
+        take_output();
+        if (paced)
+            hooks.on_poll();
+        check_stop();
+        const Clock::time_point next_poll = Clock::now() + poll_interval;
+        for (;;) {
+            Clock::time_point until = next_poll;
+            if (kill_at)
+                until = std::min(until, *kill_at);
+            if (limit_at && !kill_at)
+                until = std::min(until, *limit_at);
+            const Clock::time_point now = Clock::now();
+            if (now >= until)
+                break;
+            // Once a stop is under way the wake-up has done its work.
+            const int wake = control && !kill_at ? control->wake_fd : -1;
+            const bool gone =
+                model->wait(std::chrono::ceil<std::chrono::milliseconds>(until - now), wake, chunk);
+            take_output();
+            if (gone && !paced) {
+                ended = true;
+                break;
+            }
+            if (gone) {
+                std::this_thread::sleep_until(until);
+                break;
+            }
+            if (control && control->stop_requested() && !kill_at)
+                break;
+        }
+        check_stop();
+    } while (!ended);
+
+    // Whatever a stopped model started goes with it.
+    if (kill_at)
+        model->kill_group();
+    const ModelProcess::Exit exit = model->reap();
+    facts.exit_status = exit.status;
+    facts.signal = exit.signal;
+    splitter.finish();
+    log.close();
+
+    for (std::size_t i = 0; i < facts.results.size(); ++i) {
+        facts.results[i].path = locate(facts.results[i].path);
+        const FileState after = file_state(facts.results[i].path);
+        facts.results[i].exists = after.exists;
+        facts.results[i].written_by_this_run =
+            after.exists && (!before[i].exists || after.modified != before[i].modified ||
+                             after.size != before[i].size);
+    }
+    // The model may have written its output file in another letter case than its name had;
+    // the log follows it.
+    for (std::size_t i = 0; i < facts.results.size(); ++i) {
+        const ResultFile& r = facts.results[i];
+        if (r.role == "output" && r.exists && !log_path.empty() &&
+            request.log_path == request.results[i].path + ".log" && r.path + ".log" != log_path) {
+            std::error_code ec;
+            fs::rename(log_path, r.path + ".log", ec);
+        }
+    }
+    if (facts.stopped == "time limit")
+        facts.failure = "the model ran past the time limit of " +
+                        std::to_string(request.time_limit->count()) + " s and was stopped";
+    else if (facts.stopped.empty() && facts.exit_status == 0)
+        facts.failure = missing_results(facts);
+    end_run();
+    return result;
+}
+
+}  // namespace qv::runs
