@@ -111,8 +111,10 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
         return request.locate && !path.empty() ? request.locate(path) : path;
     };
     std::vector<FileState> before;
-    for (const auto& r : request.results)
-        before.push_back(file_state(locate(r.path)));
+    for (auto& r : facts.results) {
+        r.path = locate(r.path);
+        before.push_back(file_state(r.path));
+    }
 
     std::deque<std::string> tail;
     auto pass_on = [&](std::string_view line) {
@@ -238,7 +240,7 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     log.close();
 
     for (std::size_t i = 0; i < facts.results.size(); ++i) {
-        facts.results[i].path = locate(facts.results[i].path);
+        facts.results[i].path = locate(request.results[i].path);
         const FileState after = file_state(facts.results[i].path);
         facts.results[i].exists = after.exists;
         facts.results[i].written_by_this_run =

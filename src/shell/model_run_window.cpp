@@ -85,6 +85,9 @@ ModelRunWindow::ModelRunWindow(Session& s, QWidget* parent) : QWidget(parent, Qt
     elapsed_->setObjectName("lblElapsed");
     status_ = new QLabel(this);
     status_->setObjectName("lblStatus");
+    // A failure names files and paths: it wraps rather than being cut off.
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     stop_ = new QPushButton("&Stop", this);
     stop_->setObjectName("cmdStop");
     stop_->setEnabled(false);
@@ -102,10 +105,10 @@ ModelRunWindow::ModelRunWindow(Session& s, QWidget* parent) : QWidget(parent, Qt
     layout->addWidget(directory_);
     layout->addWidget(dropped_);
     layout->addWidget(output_, 1);
+    layout->addWidget(status_);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(elapsed_);
-    bottom->addSpacing(16);
-    bottom->addWidget(status_, 1);
+    bottom->addStretch(1);
     bottom->addWidget(stop_);
     bottom->addWidget(close_button);
     layout->addLayout(bottom);

@@ -123,6 +123,54 @@ TEST_F(DemoRun, AModelThatCannotStartGivesTheProblemMessageAndLogLine) {
     EXPECT_FALSE(runner.running());
 }
 
+// Faulty stand-in models: the window's status line says what went wrong, and a flood of output
+// leaves a bounded tail with a note that points to the whole output's log.
+TEST_F(DemoRun, TheWindowSaysHowAFaultyModelEnded) {
+    const std::string log = (model / "outputs/DEMO.OUT.log").string();
+    const struct {
+        const char* script;
+        fs::perms perms;
+        const char* status;
+        const char* last_line;
+        bool dropped;
+    } rows[] = {
+        {"kill -SEGV $$", fs::perms(0755), "Finished, ended by signal 11 (Segmentation fault)",
+         "", false},
+        {"exit 0", fs::perms(0644), "The model could not be started (error 75: Permission denied)",
+         "", false},
+        {"echo nothing written", fs::perms(0755),
+         "Failed: the model ended with exit status 0 but did not write its message file ",
+         "nothing written", false},
+        {"seq 1 25000", fs::perms(0755), "Failed: ", "25000", true},
+    };
+    for (const auto& row : rows) {
+        dir.write("model/model.sh", std::string("#!/bin/sh\n") + row.script + "\n");
+        fs::permissions(model / "model.sh", row.perms);
+        s.settings.model_exe = "model.sh";
+        ui.clear();
+        ModelRunner runner(s, &main);
+        runner.run();
+        ASSERT_NE(runner.window(), nullptr) << row.script;
+        const QString status = child<QLabel>(runner, "lblStatus")->text();
+        EXPECT_TRUE(status.startsWith(row.status)) << status.toStdString();
+        const QString output = child<QPlainTextEdit>(runner, "txtOutput")->toPlainText();
+        EXPECT_TRUE(output.endsWith(row.last_line)) << row.script;
+        auto* dropped = child<QLabel>(runner, "lblDropped");
+        EXPECT_EQ(dropped->isVisibleTo(runner.window()), row.dropped) << row.script;
+        if (row.dropped) {
+            EXPECT_EQ(output.count('\n') + 1, ModelRunWindow::max_lines);
+            EXPECT_TRUE(output.startsWith("15001\n"));
+            EXPECT_EQ(dropped->text(), dropped_lines_text(15000, QString::fromStdString(log)));
+            const QString shots = qEnvironmentVariable("QV_SCREENSHOT_DIR");
+            if (!shots.isEmpty()) {
+                QCoreApplication::processEvents();
+                EXPECT_TRUE(runner.window()->grab().save(shots + "/model-run-flood.png"));
+            }
+        }
+        runner.window()->close();
+    }
+}
+
 // With QV_SCREENSHOT_DIR set: the Model run window after a demo run, and the viewer windows.
 TEST_F(DemoRun, Screenshots) {
     const QString out = qEnvironmentVariable("QV_SCREENSHOT_DIR");
