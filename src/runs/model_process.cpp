@@ -1,7 +1,6 @@
 #include "runs/model_process.h"
 
 #include <algorithm>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -116,11 +115,12 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
         before.push_back(file_state(r.path));
     }
 
-    std::deque<std::string> tail;
+    // The last lines, in a ring whose strings keep their storage: a flood of output costs no
+    // allocation per line.
+    std::vector<std::string> tail(console_tail_lines);
+    std::size_t tail_count = 0;
     auto pass_on = [&](std::string_view line) {
-        if (tail.size() == console_tail_lines)
-            tail.pop_front();
-        tail.emplace_back(line);
+        tail[tail_count++ % console_tail_lines].assign(line);
         if (hooks.on_line)
             hooks.on_line(line);
     };
@@ -136,7 +136,9 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
 
     auto end_run = [&] {
         facts.ended = std::chrono::system_clock::now();
-        facts.console_tail.assign(tail.begin(), tail.end());
+        const std::size_t kept = std::min(tail_count, console_tail_lines);
+        for (std::size_t i = tail_count - kept; i < tail_count; ++i)
+            facts.console_tail.push_back(tail[i % console_tail_lines]);
         for (RunObserver* o : observers)
             o->run_ended(facts);
     };

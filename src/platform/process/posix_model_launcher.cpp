@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "platform/app_error.h"
 
@@ -27,6 +28,7 @@ constexpr int watcher_grace_ms = 2000;
 constexpr int fallback_poll_ms = 10;
 // One wait() reads at most this much, so output is passed on in steady portions.
 constexpr std::size_t read_limit = 1 << 20;
+constexpr int pipe_size = 1 << 20;
 
 class Fd {
   public:
@@ -230,6 +232,10 @@ class PosixModelProcess final : public ModelProcess {
           watcher_(watcher),
           guard_(std::move(guard)) {
         ::fcntl(output_.get(), F_SETFL, ::fcntl(output_.get(), F_GETFL) | O_NONBLOCK);
+        // A larger pipe lets a model that floods its output write on while a portion is
+        // passed on, instead of waiting every 64 KiB; where the system refuses, the pipe
+        // keeps its size.
+        ::fcntl(output_.get(), F_SETPIPE_SZ, pipe_size);
     }
 
     // A run given up while its model runs ends the model rather than leave it behind.
@@ -315,11 +321,10 @@ class PosixModelProcess final : public ModelProcess {
     void drain(std::string& output, bool ended) {
         if (output_.get() < 0)
             return;
-        char buf[65536];
         std::size_t got = 0;
         const std::size_t limit = ended ? 16 * read_limit : read_limit;
         while (got < limit) {
-            ssize_t n = ::read(output_.get(), buf, sizeof buf);
+            ssize_t n = ::read(output_.get(), buffer_.data(), buffer_.size());
             if (n < 0 && errno == EINTR)
                 continue;
             if (n == 0) {
@@ -329,7 +334,7 @@ class PosixModelProcess final : public ModelProcess {
             }
             if (n < 0)
                 return;
-            output.append(buf, static_cast<std::size_t>(n));
+            output.append(buffer_.data(), static_cast<std::size_t>(n));
             got += static_cast<std::size_t>(n);
         }
     }
@@ -341,6 +346,7 @@ class PosixModelProcess final : public ModelProcess {
     Fd guard_;
     bool reaped_ = false;
     int status_ = 0;
+    std::vector<char> buffer_ = std::vector<char>(pipe_size);
 };
 
 struct Command {
