@@ -100,7 +100,13 @@ std::vector<MdbCatalogEntry> read_catalog(MdbHandle* mdb, const std::string& pat
 
     std::vector<MdbCatalogEntry> tables;
     unsigned rows = 0;
-    while (mdb_fetch_row(table.get())) {
+    // No field of one entry may stand in for a missing field of the next.
+    auto clear = [&] {
+        for (auto& f : fields)
+            f[0] = '\0';
+        return true;
+    };
+    while (clear() && mdb_fetch_row(table.get())) {
         ++rows;
         // The same reading of the fields as libmdb's own catalog.
         int type = static_cast<int>(std::strtol(fields[2].data(), nullptr, 10)) & 0x7F;
