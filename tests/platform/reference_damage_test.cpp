@@ -136,8 +136,11 @@ TEST_F(DamagedSqliteTest, AZeroedPageIsAnOpenErrorWithTheChecksFirstLine) {
     std::string path = dir.write("zero.mdb", with_page(bytes, page, 4, std::string(page, '\0')));
     AppError e = error_of([&] { engine.open(path); });
     EXPECT_EQ(e.number(), err::db_unrecognised);
-    EXPECT_EQ(e.description(), "Unrecognized database format '" + path +
-                                   "' (Page 5: btreeInitPage() returns error code 11).");
+    // The check's first finding, without the line that only names the schema checked.
+    EXPECT_TRUE(
+        e.description().starts_with("Unrecognized database format '" + path + "' (Page 5: "))
+        << e.description();
+    EXPECT_EQ(e.description().find('\n'), std::string::npos) << e.description();
     EXPECT_FALSE(engine.is_open());
 }
 
