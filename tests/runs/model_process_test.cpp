@@ -142,6 +142,15 @@ TEST_F(ScriptRun, OutputComesLineByLineCutAtTheLimitAndWholeInTheLog) {
     EXPECT_EQ(log.substr(0, 4), "1\n2\n");
 }
 
+TEST_F(ScriptRun, ALogThatCannotBeWrittenIsNotedAndTheRunGoesOn) {
+    RunRequest req = request("echo m > out.msg; echo o > out.dat; echo hello");
+    req.log_path = dir.str() + "/no-such-dir/out.dat.log";
+    const RunResult r = run(req);
+    EXPECT_TRUE(r.facts.succeeded()) << r.facts.failure;
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "The model's output could not be written to " + req.log_path, "hello"}));
+}
+
 TEST_F(ScriptRun, StartFailuresSayTheSystemsReason) {
     const struct {
         mode_t mode;
