@@ -202,10 +202,10 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
 
     // The last lines, in a ring whose strings keep their storage: a flood of output costs no
     // allocation per line.
-    std::vector<std::string> tail(console_tail_lines);
+    std::vector<std::string> tail(tail_lines_kept);
     std::size_t tail_count = 0;
     auto pass_on = [&](std::string_view line) {
-        tail[tail_count++ % console_tail_lines].assign(line);
+        tail[tail_count++ % tail_lines_kept].assign(line);
         if (hooks.on_line)
             hooks.on_line(line);
     };
@@ -218,9 +218,9 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
 
     auto end_run = [&] {
         facts.ended = std::chrono::system_clock::now();
-        const std::size_t kept = std::min(tail_count, console_tail_lines);
+        const std::size_t kept = std::min(tail_count, tail_lines_kept);
         for (std::size_t i = tail_count - kept; i < tail_count; ++i)
-            facts.console_tail.push_back(tail[i % console_tail_lines]);
+            facts.console_tail.push_back(tail[i % tail_lines_kept]);
         for (RunObserver* o : observers)
             o->run_ended(facts);
     };

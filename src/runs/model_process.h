@@ -21,7 +21,7 @@ constexpr std::chrono::milliseconds poll_interval{100};
 // How long a stopped model's process group gets to end after SIGTERM before SIGKILL.
 constexpr std::chrono::seconds stop_grace{2};
 // How many of the last output lines RunFacts::console_tail keeps.
-constexpr std::size_t console_tail_lines = 20;
+constexpr std::size_t tail_lines_kept = 50;
 
 // One model run to make.
 struct RunRequest {

@@ -134,7 +134,7 @@ TEST_F(ScriptRun, OutputComesLineByLineCutAtTheLimitAndWholeInTheLog) {
     }
     EXPECT_EQ(long_bytes, 1000000u);
     EXPECT_EQ(lines.size(), 200001u + (1000000 + max_line_bytes - 1) / max_line_bytes);
-    EXPECT_EQ(r.facts.console_tail.size(), console_tail_lines);
+    EXPECT_EQ(r.facts.console_tail.size(), tail_lines_kept);
     EXPECT_EQ(r.facts.console_tail.back(), lines.back());
 
     const std::string log = dir.read("out.dat.log");
