@@ -183,20 +183,26 @@ TEST_F(ScriptRun, ASignalEndingTheModelIsNamed) {
     EXPECT_FALSE(r.facts.succeeded());
 }
 
-// The model ignores SIGTERM and starts a child that ignores it too: a stop (by the user or by
-// the time limit) ends both after the grace period.
+// The model ignores SIGTERM and starts a child that ignores it too: a stop (by the user, by a
+// batch's shared flag or by the time limit) ends both after the grace period.
 TEST_F(ScriptRun, StopAndTimeLimitEndTheWholeGroup) {
     const char* stubborn =
         "trap '' TERM; (trap '' TERM; exec sleep 60) & echo $! > child.pid; "
         "echo $$ > model.pid; echo ready; while :; do sleep 1; done";
-    for (const bool by_limit : {false, true}) {
+    enum { user, flag, limit };
+    for (const int by : {user, flag, limit}) {
+        const bool by_limit = by == limit;
         RunControl control;
+        std::atomic<bool> batch_stop{false};
+        control.follow(batch_stop);
         RunRequest req = request(stubborn);
         if (by_limit)
             req.time_limit = 1s;
         hooks.on_line = [&](std::string_view l) {
-            if (l == "ready" && !by_limit)
+            if (l == "ready" && by == user)
                 control.stop();
+            if (l == "ready" && by == flag)
+                batch_stop = true;
         };
         const auto begin = std::chrono::steady_clock::now();
         const RunResult r = run(req, &control);
