@@ -49,17 +49,26 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
 
     PosixModelLauncher launcher;
     runs::SessionRunOptions run_options;
-    run_options.hooks.on_line = [&out](std::string_view line) {
-        out.write(line.data(), static_cast<std::streamsize>(line.size()));
-        out.put('\n');
+    // Lines are gathered and written once per portion read: a flood of output then costs a
+    // write per portion rather than per line.
+    std::string lines;
+    auto write_lines = [&] {
+        out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
+        out.flush();
+        lines.clear();
     };
-    run_options.hooks.after_output = [&out] { out.flush(); };
+    run_options.hooks.on_line = [&lines](std::string_view line) {
+        lines.append(line);
+        lines.push_back('\n');
+    };
+    run_options.hooks.after_output = write_lines;
     run_options.control = &control;
     run_options.time_limit = options.timeout;
     run_options.paced = false;
     runs::SessionModelRun model(run.s, launcher, run_options);
     ModelRunOutcome result;
     const bool ended_normally = run.step([&] { result = run_model(run.s, model); });
+    write_lines();
     report_events();
     if (!ended_normally) {
         err << "qvopt run: " << file << ": not run\n";

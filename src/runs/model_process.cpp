@@ -1,8 +1,11 @@
 #include "runs/model_process.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "platform/app_error.h"
@@ -57,6 +60,88 @@ class LineSplitter {
 
     std::function<void(std::string_view)> emit_;
     std::string pending_;
+};
+
+// Writes the run's output to its log on a thread of its own, so that copying a flood of output
+// into the file goes on while the next portion is read. At most log_queue_limit bytes wait;
+// beyond that the reader waits for the writer.
+class LogWriter {
+  public:
+    static constexpr std::size_t log_queue_limit = 16 << 20;
+
+    // False when the file cannot be written.
+    bool open(const std::string& path) {
+        file_.open(path, std::ios::binary | std::ios::trunc);
+        if (!file_)
+            return false;
+        thread_ = std::thread([this] { write_queued(); });
+        return true;
+    }
+    ~LogWriter() { close(); }
+
+    // Takes `data` and leaves an empty buffer (one already written, with its storage) in its
+    // place, so that a flood of output does not allocate a buffer for every portion.
+    void write(std::string& data) {
+        if (!thread_.joinable() || data.empty())
+            return;
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [&] { return queued_ < log_queue_limit; });
+        queued_ += data.size();
+        queue_.push_back(std::move(data));
+        data.clear();
+        if (!spare_.empty()) {
+            data.swap(spare_.back());
+            spare_.pop_back();
+        }
+        work_.notify_one();
+    }
+
+    // Waits until everything is written; false when some of it could not be.
+    bool close() {
+        if (thread_.joinable()) {
+            {
+                std::lock_guard lock(mutex_);
+                closing_ = true;
+            }
+            work_.notify_one();
+            thread_.join();
+            file_.close();
+            if (file_.fail())
+                failed_ = true;
+        }
+        return !failed_;
+    }
+
+  private:
+    void write_queued() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            work_.wait(lock, [&] { return closing_ || !queue_.empty(); });
+            if (queue_.empty())
+                return;
+            std::string data = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            file_.write(data.data(), static_cast<std::streamsize>(data.size()));
+            if (!file_)
+                failed_ = true;
+            lock.lock();
+            queued_ -= data.size();
+            data.clear();
+            spare_.push_back(std::move(data));
+            room_.notify_one();
+        }
+    }
+
+    std::ofstream file_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable work_, room_;
+    std::deque<std::string> queue_;
+    std::vector<std::string> spare_;
+    std::size_t queued_ = 0;
+    bool closing_ = false;
+    bool failed_ = false;  // written by the writer thread, read after it was joined
 };
 
 // What a result file was before the run, so that a file left by an earlier run is not taken
@@ -117,28 +202,25 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
 
     // The last lines, in a ring whose strings keep their storage: a flood of output costs no
     // allocation per line.
-    std::vector<std::string> tail(console_tail_lines);
+    std::vector<std::string> tail(tail_lines_kept);
     std::size_t tail_count = 0;
     auto pass_on = [&](std::string_view line) {
-        tail[tail_count++ % console_tail_lines].assign(line);
+        tail[tail_count++ % tail_lines_kept].assign(line);
         if (hooks.on_line)
             hooks.on_line(line);
     };
     LineSplitter splitter(pass_on);
 
-    std::ofstream log;
-    std::string log_path = locate(request.log_path);
-    if (!log_path.empty()) {
-        log.open(log_path, std::ios::binary | std::ios::trunc);
-        if (!log)
-            pass_on("The model's output could not be written to " + log_path);
-    }
+    LogWriter log;
+    const std::string log_path = locate(request.log_path);
+    if (!log_path.empty() && !log.open(log_path))
+        pass_on("The model's output could not be written to " + log_path);
 
     auto end_run = [&] {
         facts.ended = std::chrono::system_clock::now();
-        const std::size_t kept = std::min(tail_count, console_tail_lines);
+        const std::size_t kept = std::min(tail_count, tail_lines_kept);
         for (std::size_t i = tail_count - kept; i < tail_count; ++i)
-            facts.console_tail.push_back(tail[i % console_tail_lines]);
+            facts.console_tail.push_back(tail[i % tail_lines_kept]);
         for (RunObserver* o : observers)
             o->run_ended(facts);
     };
@@ -169,9 +251,8 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     auto take_output = [&] {
         if (chunk.empty())
             return;
-        if (log)
-            log.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
         splitter.feed(chunk);
+        log.write(chunk);
         chunk.clear();
         if (hooks.after_output)
             hooks.after_output();
@@ -239,7 +320,8 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     facts.exit_status = exit.status;
     facts.signal = exit.signal;
     splitter.finish();
-    log.close();
+    if (!log.close())
+        pass_on("The model's output could not all be written to " + log_path);
 
     for (std::size_t i = 0; i < facts.results.size(); ++i) {
         facts.results[i].path = locate(request.results[i].path);

@@ -21,7 +21,7 @@ constexpr std::chrono::milliseconds poll_interval{100};
 // How long a stopped model's process group gets to end after SIGTERM before SIGKILL.
 constexpr std::chrono::seconds stop_grace{2};
 // How many of the last output lines RunFacts::console_tail keeps.
-constexpr std::size_t console_tail_lines = 20;
+constexpr std::size_t tail_lines_kept = 50;
 
 // One model run to make.
 struct RunRequest {
@@ -53,7 +53,12 @@ class RunControl {
         signal_.store(signal);
         stop_requested_.store(true);
     }
-    bool stop_requested() const noexcept { return stop_requested_.load(); }
+    // Also stops when `flag` becomes true (a batch's stop, shared by all its runs); noticed
+    // within a poll interval. The flag must outlive the run.
+    void follow(const std::atomic<bool>& flag) noexcept { followed_ = &flag; }
+    bool stop_requested() const noexcept {
+        return stop_requested_.load() || (followed_ && followed_->load());
+    }
     // The signal given to stop_on_signal, 0 when none.
     int signal() const noexcept { return signal_.load(); }
 
@@ -63,6 +68,7 @@ class RunControl {
 
   private:
     std::atomic<bool> stop_requested_{false};
+    const std::atomic<bool>* followed_ = nullptr;
     std::atomic<int> signal_{0};
     static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free);
 };

@@ -134,12 +134,21 @@ TEST_F(ScriptRun, OutputComesLineByLineCutAtTheLimitAndWholeInTheLog) {
     }
     EXPECT_EQ(long_bytes, 1000000u);
     EXPECT_EQ(lines.size(), 200001u + (1000000 + max_line_bytes - 1) / max_line_bytes);
-    EXPECT_EQ(r.facts.console_tail.size(), console_tail_lines);
+    EXPECT_EQ(r.facts.console_tail.size(), tail_lines_kept);
     EXPECT_EQ(r.facts.console_tail.back(), lines.back());
 
     const std::string log = dir.read("out.dat.log");
     EXPECT_EQ(log.size(), 1288895u + 6 + 1000000u);  // seq's bytes, "crlf\r\n", the long line
     EXPECT_EQ(log.substr(0, 4), "1\n2\n");
+}
+
+TEST_F(ScriptRun, ALogThatCannotBeWrittenIsNotedAndTheRunGoesOn) {
+    RunRequest req = request("echo m > out.msg; echo o > out.dat; echo hello");
+    req.log_path = dir.str() + "/no-such-dir/out.dat.log";
+    const RunResult r = run(req);
+    EXPECT_TRUE(r.facts.succeeded()) << r.facts.failure;
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "The model's output could not be written to " + req.log_path, "hello"}));
 }
 
 TEST_F(ScriptRun, StartFailuresSayTheSystemsReason) {
@@ -174,20 +183,26 @@ TEST_F(ScriptRun, ASignalEndingTheModelIsNamed) {
     EXPECT_FALSE(r.facts.succeeded());
 }
 
-// The model ignores SIGTERM and starts a child that ignores it too: a stop (by the user or by
-// the time limit) ends both after the grace period.
+// The model ignores SIGTERM and starts a child that ignores it too: a stop (by the user, by a
+// batch's shared flag or by the time limit) ends both after the grace period.
 TEST_F(ScriptRun, StopAndTimeLimitEndTheWholeGroup) {
     const char* stubborn =
         "trap '' TERM; (trap '' TERM; exec sleep 60) & echo $! > child.pid; "
         "echo $$ > model.pid; echo ready; while :; do sleep 1; done";
-    for (const bool by_limit : {false, true}) {
+    enum { user, flag, limit };
+    for (const int by : {user, flag, limit}) {
+        const bool by_limit = by == limit;
         RunControl control;
+        std::atomic<bool> batch_stop{false};
+        control.follow(batch_stop);
         RunRequest req = request(stubborn);
         if (by_limit)
             req.time_limit = 1s;
         hooks.on_line = [&](std::string_view l) {
-            if (l == "ready" && !by_limit)
+            if (l == "ready" && by == user)
                 control.stop();
+            if (l == "ready" && by == flag)
+                batch_stop = true;
         };
         const auto begin = std::chrono::steady_clock::now();
         const RunResult r = run(req, &control);

@@ -134,8 +134,8 @@ TEST_F(DemoRun, TheWindowSaysHowAFaultyModelEnded) {
         const char* last_line;
         bool dropped;
     } rows[] = {
-        {"kill -SEGV $$", fs::perms(0755), "Finished, ended by signal 11 (Segmentation fault)",
-         "", false},
+        {"kill -SEGV $$", fs::perms(0755), "Finished, ended by signal 11 (Segmentation fault)", "",
+         false},
         {"exit 0", fs::perms(0644), "The model could not be started (error 75: Permission denied)",
          "", false},
         {"echo nothing written", fs::perms(0755),
@@ -219,7 +219,8 @@ TEST(ModelRunWindowTexts, HowTheRunEnded) {
         {facts(2, {}, "", ""), "Finished, exit status 2"},
         {facts({}, 11, "", ""), "Finished, ended by signal 11 (Segmentation fault)"},
         {facts({}, 15, "user", ""), "Stopped by the user, ended by signal 15 (Terminated)"},
-        {facts(0, {}, "", "the model ended with exit status 0 but did not write its message file m"),
+        {facts(0, {}, "",
+               "the model ended with exit status 0 but did not write its message file m"),
          "Failed: the model ended with exit status 0 but did not write its message file m"},
         {not_started, "The model could not be started (error 75: Permission denied)"},
     };
