@@ -60,7 +60,7 @@ void GrowthDialog::replace() {
     if (text.empty())
         return;
     if (!named_file_exists(s_.fs, text)) {
-        s_.ui.message(text + " does not exist.", std::nullopt);
+        s_.untitled_message(text + " does not exist.");
         return;
     }
     edit_->hide();

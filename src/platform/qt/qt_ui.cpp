@@ -81,7 +81,7 @@ QWidget* owner(QWidget* fallback) {
 Button QtUi::message(const std::string& text, const std::optional<std::string>& title, Icon icon,
                      Buttons buttons) {
     QMessageBox box(owner(parent_));
-    box.setWindowTitle(title ? display_text(*title) : QStringLiteral("QV-GUI"));
+    box.setWindowTitle(display_text(title ? *title : application_title));
     box.setText(display_text(text));
     switch (icon) {
         case Icon::None:
