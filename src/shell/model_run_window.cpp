@@ -1,6 +1,6 @@
 #include "shell/model_run_window.h"
 
-#include "dialogs/scenario/program_ending.h"
+#include "platform/qt/program_ending.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>

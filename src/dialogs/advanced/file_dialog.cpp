@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "dialogs/advanced/pick_file.h"
+#include "platform/qt/program_ending.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 
@@ -159,7 +160,7 @@ void FileDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void FileDialog::closeEvent(QCloseEvent* event) {
-    if (form_data_.store_on_close && !cancelled_)
+    if (form_data_.store_on_close && !cancelled_ && !program_ending())
         closing_step();
     event->accept();
 }
