@@ -86,7 +86,8 @@ ModelRunWindow::ModelRunWindow(Session& s, QWidget* parent) : QWidget(parent, Qt
     layout->addLayout(bottom);
 
     resize(720, 420);
-    center_form(this);
+    // Beside the main window, so that the summary it refreshes at the end stays in sight.
+    place_beside(this, parentWidget());
 }
 
 void ModelRunWindow::begin(const QString& command, const QString& directory) {

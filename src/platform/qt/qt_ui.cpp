@@ -82,10 +82,13 @@ QString chooser_start_name(const FileSystem& fs, const std::string& name) {
 
 namespace {
 // Boxes and choosers belong to the window the user is working in, so that the focus goes back
-// there when they close.
+// there when they close. A main window not yet shown owns none: a box would be placed on where
+// it will be, not on the screen (the second-copy question comes before it is shown).
 QWidget* owner(QWidget* fallback) {
     QWidget* active = QApplication::activeWindow();
-    return active ? active : fallback;
+    if (active)
+        return active;
+    return fallback && fallback->isVisible() ? fallback : nullptr;
 }
 }  // namespace
 
