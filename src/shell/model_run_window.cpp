@@ -1,6 +1,6 @@
 #include "shell/model_run_window.h"
 
-#include "dialogs/scenario/program_ending.h"
+#include "platform/qt/program_ending.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -114,7 +114,8 @@ ModelRunWindow::ModelRunWindow(Session& s, QWidget* parent) : QWidget(parent, Qt
     layout->addLayout(bottom);
 
     resize(720, 420);
-    center_form(this);
+    // Beside the main window, so that the summary it refreshes at the end stays in sight.
+    place_beside(this, parentWidget());
 }
 
 void ModelRunWindow::begin(const QString& command, const QString& directory, const QString& log) {
