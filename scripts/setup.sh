@@ -5,7 +5,7 @@ packages=(
   cmake ninja-build g++ pkg-config ccache
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
-  libsqlite3-dev mdbtools-dev
+  libsqlite3-dev mdbtools-dev libssl-dev
   clang libclang-rt-14-dev
   qt6-base-dev libqt6test6 libxcb1-dev fonts-dejavu-core xvfb xauth xdotool x11-utils
 )

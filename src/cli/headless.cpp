@@ -25,6 +25,10 @@ HeadlessSession::HeadlessSession(const CommonOptions& common, const char* argv0)
 HeadlessSession::~HeadlessSession() = default;
 
 bool HeadlessSession::open(const std::string& file) {
+    return prepare(file) && step([&] { read_options_file(s); });
+}
+
+bool HeadlessSession::prepare(const std::string& file) {
     s.settings.msgbox_title = "US KQT QUARVEL MODEL";
     build_state_table(s.state_table);
     s.log.open_in_memory();
@@ -36,7 +40,7 @@ bool HeadlessSession::open(const std::string& file) {
         return false;
     s.sc.option_file_name = split_file_name(path);
     s.sc.option_file_dir = split_dir(path);
-    return step([&] { read_options_file(s); });
+    return true;
 }
 
 int HeadlessSession::status() const {

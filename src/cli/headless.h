@@ -34,6 +34,9 @@ class HeadlessSession {
     // Sets up the session as the program's start does, then reads FILE. False when the program
     // would have ended or would ask for another file (see outcome()).
     bool open(const std::string& file);
+    // The first half of open(): the session set up and FILE made the current options file,
+    // not yet read.
+    bool prepare(const std::string& file);
 
     // Runs a piece of the program's logic, noting how it ends. False when it ended the program
     // or asked for another options file.

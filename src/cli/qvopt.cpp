@@ -10,6 +10,7 @@
 #include "cli/refdb_command.h"
 #include "cli/run_command.h"
 #include "cli/scenario_fields.h"
+#include "cli/status_command.h"
 #include "scenario/options_file.h"
 #include "scenario/session.h"
 
@@ -185,7 +186,18 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     run_sub->add_option("--timeout", timeout, "stop a model still running after SECONDS")
         ->check(CLI::PositiveNumber);
 
-    for (auto* sub : {show, check, save, refdb, run_sub})
+    std::vector<std::string> status_files;
+    bool status_json = false;
+    auto* status_sub = app.add_subcommand(
+        "status", "tell whether the results of each FILE's latest run are up to date");
+    status_sub->add_option("FILE", status_files, "options files")->required();
+    status_sub->add_flag("--json", status_json, "report as JSON");
+    std::string record;
+    auto* verify_sub =
+        app.add_subcommand("verify", "hash every file of a run record again and compare");
+    verify_sub->add_option("RECORD", record, "run record (.run.json)")->required();
+
+    for (auto* sub : {show, check, save, refdb, run_sub, status_sub, verify_sub})
         sub->fallthrough();
 
     try {
@@ -196,6 +208,8 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     if (refdb->parsed())
         return run_refdb(db, tables, query, to_sqlite, out, err);
+    if (verify_sub->parsed())
+        return verify_command(record, out);
 
     const char* argv0 = argc > 0 ? argv[0] : nullptr;
     try {
@@ -204,6 +218,8 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 run_opt.timeout = std::chrono::seconds(*timeout);
             return run_command(common, argv0, run_opt, out, err);
         }
+        if (status_sub->parsed())
+            return status_command(common, argv0, status_files, status_json, out);
         HeadlessSession run(common, argv0);
         if (show->parsed())
             return show_command(run, file, out);

@@ -5,7 +5,9 @@
 
 #include "cli/qvopt.h"
 #include "cli/run_signals.h"
+#include "platform/hash/openssl_hasher.h"
 #include "platform/process/posix_model_launcher.h"
+#include "runs/run_record.h"
 #include "runs/session_run.h"
 #include "scenario/model_run.h"
 
@@ -65,11 +67,17 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
     run_options.control = &control;
     run_options.time_limit = options.timeout;
     run_options.paced = false;
+    OpensslHasher hasher;
+    runs::RunRecorder recorder(run.s.fs, hasher, runs::plan_record(run.s, "qvopt"));
+    run_options.observers.push_back(&recorder);
     runs::SessionModelRun model(run.s, launcher, run_options);
     ModelRunOutcome result;
     const bool ended_normally = run.step([&] { result = run_model(run.s, model); });
     write_lines();
     report_events();
+    if (!recorder.write_error().empty())
+        err << "qvopt run: " << file << ": " << recorder.write_error() << '
+';
     if (!ended_normally) {
         err << "qvopt run: " << file << ": not run\n";
         return false;

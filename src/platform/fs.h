@@ -17,6 +17,7 @@ struct FileFacts {
     bool is_dir = false;
     std::uint64_t size = 0;
     std::int64_t mtime = 0;  // seconds since the epoch
+    std::int64_t mtime_ns = 0;  // nanoseconds since the epoch, where the host keeps them
 };
 
 // A text file written line by line, each line flushed at once (the run log).

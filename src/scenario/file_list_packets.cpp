@@ -22,6 +22,12 @@ bool is_absolute_dir(std::string_view dir) {
            (!dir.empty() && (dir[0] == '\\' || dir[0] == '/'));
 }
 
+std::string resolve_model_name(const Session& s, std::string_view name) {
+    if (is_absolute_dir(name))
+        return std::string(name);
+    return s.settings.model_dir + "\\" + std::string(name);
+}
+
 namespace {
 
 // Upper-cased first five characters are "/END/" (no trim), as the keyed packets test it.
@@ -41,7 +47,7 @@ void resolve_run_output(Session& s, const std::string& value, std::string& dir,
     dir = split_dir(value);
     name = split_file_name(value);
     if (dir.empty()) dir = s.sc.option_file_dir;
-    if (!is_absolute_dir(dir)) dir = s.settings.model_dir + "\\" + dir;
+    dir = resolve_model_name(s, dir);
 }
 
 }  // namespace

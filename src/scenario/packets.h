@@ -56,6 +56,8 @@ void copy_file_list(const AllocList& source, AllocList& target);
 void copy_region_list(const RegionList& source, RegionList& target);
 // A directory held in the file is absolute when it names a drive or starts at a root.
 bool is_absolute_dir(std::string_view dir);
+// A name as the model takes it: the model runs in model_dir, so a relative name lies under it.
+std::string resolve_model_name(const Session& s, std::string_view name);
 
 // The reference database, opened for one task. A failure shows its message and ends the program.
 void open_reference_db(Session& s);

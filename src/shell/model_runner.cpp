@@ -1,8 +1,10 @@
 #include "shell/model_runner.h"
 
 #include "platform/app_error.h"
+#include "platform/hash/openssl_hasher.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
+#include "runs/run_record.h"
 #include "runs/session_run.h"
 #include "scenario/model_run.h"
 #include "shell/application.h"
@@ -56,8 +58,12 @@ void ModelRunner::run() {
     runs::RunControl control;
     control_ = &control;
     WindowObserver window_observer(*this);
+    // The record is written when the model ends, before run_model refreshes the summary that
+    // shows it.
+    OpensslHasher hasher;
+    runs::RunRecorder recorder(s_.fs, hasher, runs::plan_record(s_, "qv-gui"));
     runs::SessionRunOptions options;
-    options.observers = {&window_observer};
+    options.observers = {&window_observer, &recorder};
     options.observers.insert(options.observers.end(), observers_.begin(), observers_.end());
     options.control = &control;
     options.hooks.on_line = [this](std::string_view line) {
@@ -77,6 +83,8 @@ void ModelRunner::run() {
     control_ = nullptr;
     if (window_ && model.result() && model.result()->facts.was_started)
         window_->finish(run_status_text(model.result()->facts));
+    if (!recorder.write_error().empty())
+        s_.message(recorder.write_error(), Icon::Exclamation);
 }
 
 void ModelRunner::started(const runs::RunFacts& facts) {

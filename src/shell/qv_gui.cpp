@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "platform/app_error.h"
+#include "platform/hash/openssl_hasher.h"
 #include "platform/program_end.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
@@ -23,6 +24,7 @@
 #include "scenario/state_table.h"
 #include "shell/application.h"
 #include "shell/file_menu.h"
+#include "shell/last_run.h"
 #include "shell/startup.h"
 #include "shell/summary.h"
 #include "shell/window_factory.h"
@@ -98,6 +100,22 @@ QVGui::QVGui(Session& s, QVGuiOptions options, QWidget* parent)
     summary_->setTextFormat(Qt::PlainText);
     summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     layout->addWidget(summary_);
+
+    // The latest run's record, under the output line.
+    last_run_ = new QLabel(central);
+    last_run_->setObjectName("LastRunLbl");
+    run_warning_ = new QLabel(central);
+    run_warning_->setObjectName("RunWarningLbl");
+    QPalette warn = run_warning_->palette();
+    warn.setColor(QPalette::WindowText, warning_colour());
+    run_warning_->setPalette(warn);
+    for (QLabel* l : {last_run_, run_warning_}) {
+        l->setFont(fixed);
+        l->setTextFormat(Qt::PlainText);
+        l->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        l->setVisible(false);
+        layout->addWidget(l);
+    }
 
     view_msg_ = new QPushButton("&View Message File", central);
     view_msg_->setObjectName("View_Msg");
@@ -201,6 +219,8 @@ void QVGui::build_menus() {
             [this] { open_form("about"); });
     connect(item(help, "MnuCur", "&Current"), &QAction::triggered, this,
             [this] { open_form("Current"); });
+    connect(item(help, "MnuRunRecord", "Run Record"), &QAction::triggered, this,
+            [this] { open_form("RunRecord"); });
     QAction* diag = item(help, "MnuDiag", "&Diag");
     diag->setEnabled(false);
     connect(diag, &QAction::triggered, this, [this] { open_form("frmdiag"); });
@@ -257,7 +277,7 @@ void QVGui::load() {
 bool QVGui::confirm_no_open_windows() {
     // A window that is open holds values of the current scenario and would write them into the
     // next one when it closes.
-    static const QStringList viewers = {"about", "Current", "frmdiag", "Batch"};
+    static const QStringList viewers = {"about", "Current", "frmdiag", "Batch", "RunRecord"};
     for (auto it = windows_.cbegin(); it != windows_.cend(); ++it) {
         if (!viewers.contains(it.key()) && it.value() && it.value()->isVisible()) {
             s_.message("Close the open windows before opening another options file.",
@@ -292,12 +312,25 @@ void QVGui::show_summary() {
     view_msg_->setEnabled(lines.message_found);
     view_msg_->setVisible(lines.message_found);
     summary_->setText(display_text(lines.text()));
+    show_last_run();
     // Shown at once, also while a run keeps the event loop busy.
     centralWidget()->layout()->activate();
     summary_->repaint();
 }
 
+void QVGui::show_last_run() {
+    static const OpensslHasher hasher;
+    const LastRunLines lines = last_run_lines(s_, hasher);
+    last_run_->setText(display_text(lines.last_run));
+    last_run_->setVisible(!lines.last_run.empty());
+    run_warning_->setText(display_text(lines.warning));
+    run_warning_->setVisible(!lines.warning.empty());
+}
+
 bool QVGui::eventFilter(QObject* watched, QEvent* event) {
+    // Back in the window after work elsewhere: the inputs may have changed meanwhile.
+    if (event->type() == QEvent::WindowActivate && watched == this)
+        show_last_run();
     if (event->type() != QEvent::KeyPress)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);

@@ -62,6 +62,7 @@ class QVGui : public QMainWindow, public DocumentView {
     void build_menus();
     void toggle_diagnostics();
     void fill_diagnostics();
+    void show_last_run();
 
     Session& s_;
     QVGuiOptions options_;
@@ -73,6 +74,8 @@ class QVGui : public QMainWindow, public DocumentView {
 
     QLabel* picture_ = nullptr;
     QLabel* summary_ = nullptr;
+    QLabel* last_run_ = nullptr;
+    QLabel* run_warning_ = nullptr;
     QPushButton* view_msg_ = nullptr;
     QListWidget* region_list_ = nullptr;
     QListWidget* diag_list_ = nullptr;

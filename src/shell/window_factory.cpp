@@ -1,5 +1,6 @@
 #include "shell/window_factory.h"
 
+#include "shell/run_record_window.h"
 #include "shell/viewer_windows.h"
 
 #include "dialogs/advanced/equip_dialog.h"
@@ -26,6 +27,7 @@ const std::map<QString, Factory>& factories() {
     static const std::map<QString, Factory> table = {
         {"Current", [](Session& s, QWidget* m) { return new CurrentWindow(s, m); }},
         {"about", [](Session& s, QWidget* m) { return new AboutWindow(s, m); }},
+        {"RunRecord", [](Session& s, QWidget* m) { return new RunRecordWindow(s, m); }},
         {"frmdiag", [](Session& s, QWidget* m) { return new DiagWindow(s, m); }},
         {"Batch", [](Session& s, QWidget* m) { return new BatchWindow(s, m); }},
         {"Options", [](Session& s, QWidget* m) { return new OptionsDialog(s, m); }},

@@ -89,6 +89,22 @@ TEST_F(HostFileSystemTest, FallsBackToCaseVariantsAtEveryDepth) {
     EXPECT_TRUE(fsys.same_file("sub\\none.txt", win("SUB") + "\\none.txt"));
 }
 
+TEST_F(HostFileSystemTest, ExistingHostPathsMapToTheirCleanForm) {
+    tmp.write("Sub/f.txt", "");
+    const std::string r = tmp.str();
+    const std::pair<std::string, std::string> rows[] = {
+        {r + "/Sub/f.txt", r + "/Sub/f.txt"},
+        {r + "/Sub/./f.txt", r + "/Sub/f.txt"},
+        {r + "//Sub/f.txt", r + "/Sub/f.txt"},
+        {r + "/Sub/f.txt/", r + "/Sub/f.txt"},
+        {r + "/x/../Sub/f.txt", r + "/Sub/f.txt"},
+        {r + "/SUB/F.TXT", r + "/Sub/f.txt"},
+        {r + "/Sub", r + "/Sub"},
+    };
+    for (const auto& [given, expected] : rows)
+        EXPECT_EQ(fsys.host_path(given), expected) << given;
+}
+
 TEST_F(HostFileSystemTest, ProgramPathsAreAbsoluteWithBackslashesAndRoundTrip) {
     tmp.write("d/f.txt", "");
     EXPECT_EQ(fsys.program_path("/a//b/"), "\\a\\b");

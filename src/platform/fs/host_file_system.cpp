@@ -85,6 +85,24 @@ void push_components(std::string_view path, std::vector<std::string>& parts) {
     }
 }
 
+// Starts at the root, separated by "/" only, with no empty, "." or ".." component and no
+// trailing separator: the form host_path gives back for an existing file.
+bool is_clean_host_path(std::string_view path) {
+    if (path.size() < 2 || path[0] != '/' || path.back() == '/' ||
+        path.find('\\') != std::string_view::npos)
+        return false;
+    for (std::size_t i = 0; i < path.size();) {
+        std::size_t j = path.find('/', i + 1);
+        if (j == std::string_view::npos)
+            j = path.size();
+        const std::string_view c = path.substr(i + 1, j - i - 1);
+        if (c.empty() || c == "." || c == "..")
+            return false;
+        i = j;
+    }
+    return true;
+}
+
 std::string join(const std::vector<std::string>& parts, char separator) {
     std::string out;
     for (const auto& p : parts) {
@@ -234,6 +252,13 @@ class HostLineSink final : public LineSink {
 std::string HostFileSystem::host_path(std::string_view path) const {
     if (names_nothing(path))
         return {};
+    // A clean absolute host path that exists as given maps to itself: one look-up instead of
+    // one per component (status checks stat thousands of recorded paths).
+    if (is_clean_host_path(path)) {
+        struct stat st {};
+        if (::lstat(std::string(path).c_str(), &st) == 0)
+            return std::string(path);
+    }
     std::string_view rest = path;
     if (has_drive(rest))
         rest.remove_prefix(2);
@@ -361,8 +386,10 @@ std::optional<FileFacts> HostFileSystem::facts(std::string_view path) const {
     struct stat st {};
     if (host.empty() || ::stat(host.c_str(), &st) != 0)
         return std::nullopt;
-    return FileFacts{S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size),
-                     static_cast<std::int64_t>(st.st_mtime)};
+    return FileFacts{
+        S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size),
+        static_cast<std::int64_t>(st.st_mtime),
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 std::vector<std::string> HostFileSystem::list(std::string_view pattern, int attributes) const {

@@ -1,0 +1,550 @@
+#include "runs/run_record.h"
+
+#include <pwd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <nlohmann/json.hpp>
+
+#include "platform/app_error.h"
+#include "scenario/packets.h"
+#include "scenario/text.h"
+
+namespace qv::runs {
+
+using nlohmann::ordered_json;
+
+namespace {
+
+constexpr const char* program_version = "2008.1.0";
+
+std::int64_t to_ms(std::chrono::system_clock::time_point t) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
+}
+
+// "2026-12-09T08:15:02.123Z" back to milliseconds; nullopt when it is not of that form.
+std::optional<std::int64_t> parse_iso_utc(const std::string& text) {
+    std::tm tm{};
+    int ms = 0;
+    char z = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c", &tm.tm_year, &tm.tm_mon,
+                    &tm.tm_mday, &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &ms, &z) != 8 ||
+        z != 'Z')
+        return std::nullopt;
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    return static_cast<std::int64_t>(timegm(&tm)) * 1000 + ms;
+}
+
+std::string host_name() {
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) != 0)
+        return {};
+    return name;
+}
+
+std::string user_name() {
+    for (const char* var : {"USER", "LOGNAME"})
+        if (const char* v = std::getenv(var); v && *v)
+            return v;
+    // Services and batch systems often start programs without those variables.
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[4096];
+    if (getpwuid_r(getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found)
+        return found->pw_name;
+    return std::to_string(getuid());
+}
+
+bool has_wildcards(std::string_view name) {
+    return name.find_first_of("*?") != std::string_view::npos;
+}
+
+ordered_json file_json(const RecordedFile& f, bool as_input, bool as_result) {
+    ordered_json j;
+    if (as_input) {
+        j["packet"] = f.packet;
+        j["key"] = f.key;
+        j["written"] = f.written;
+    }
+    if (as_result)
+        j["role"] = f.role;
+    j["path"] = f.path;
+    if (f.kind != "file")
+        j["kind"] = f.kind;
+    j["exists"] = f.exists;
+    if (f.exists && f.kind != "pattern") {
+        j["size"] = f.size;
+        j["mtime"] = iso_utc(f.mtime_ns / 1'000'000);
+        j["mtime_ns"] = f.mtime_ns;
+    }
+    if (!f.sha256.empty())
+        j["sha256"] = f.sha256;
+    if (as_result)
+        j["written_by_this_run"] = f.written_by_this_run;
+    return j;
+}
+
+RecordedFile file_from_json(const ordered_json& j, const std::string& role) {
+    if (!j.is_object())
+        throw RecordError("a file entry is not an object");
+    RecordedFile f;
+    f.role = j.value("role", role);
+    f.packet = j.value("packet", "");
+    f.key = j.value("key", "");
+    f.written = j.value("written", "");
+    f.path = j.at("path").get<std::string>();
+    f.kind = j.value("kind", "file");
+    f.exists = j.value("exists", false);
+    f.size = j.value("size", std::uint64_t{0});
+    if (j.contains("mtime_ns")) {
+        f.mtime_ns = j["mtime_ns"].get<std::int64_t>();
+    } else if (j.contains("mtime")) {
+        auto ms = parse_iso_utc(j["mtime"].get<std::string>());
+        if (!ms)
+            throw RecordError("a time is not of the form YYYY-MM-DDThh:mm:ss.mmmZ");
+        f.mtime_ns = *ms * 1'000'000;
+    }
+    f.sha256 = j.value("sha256", "");
+    f.written_by_this_run = j.value("written_by_this_run", false);
+    return f;
+}
+
+RecordedFile named_file(const FileSystem& fs, std::string role, const std::string& program_path) {
+    RecordedFile f;
+    f.role = std::move(role);
+    f.path = fs.host_path(program_path);
+    return f;
+}
+
+// "Allocation File    :" gives "Allocation File".
+std::string label_of(std::string_view descriptor) {
+    std::string label = trim(descriptor);
+    if (!label.empty() && label.back() == ':')
+        label.pop_back();
+    return trim(label);
+}
+
+void add_input(RecordPlan& plan, const Session& s, const std::string& packet,
+               const std::string& key, const std::string& written) {
+    if (trim(written).empty())
+        return;
+    RecordedFile f = named_file(s.fs, "input", resolve_model_name(s, written));
+    f.packet = packet;
+    f.key = key;
+    f.written = written;
+    if (has_wildcards(written))
+        f.kind = "pattern";
+    plan.inputs.push_back(std::move(f));
+}
+
+// The change, if any, of one recorded file against the disk.
+std::optional<std::string> change_of(const RecordedFile& was, const FileSystem& fs,
+                                     const Hasher& hasher, bool rehash) {
+    if (was.kind != "file")
+        return std::nullopt;
+    RecordedFile now = was;
+    examine(fs, hasher, now, false);
+    if (!was.exists)
+        return now.exists ? std::optional<std::string>("created") : std::nullopt;
+    if (!now.exists)
+        return "deleted";
+    if (now.kind != "file" || now.size != was.size)
+        return "changed";
+    if (!rehash && now.mtime_ns == was.mtime_ns)
+        return std::nullopt;
+    // The time moved (or every file is checked): only the content tells.
+    if (was.sha256.empty())
+        return "changed";
+    auto sum = hasher.sha256_file(now.path);
+    if (!sum || *sum != was.sha256)
+        return "changed";
+    return std::nullopt;
+}
+
+RecordStatus compare(const std::string& record_path, const FileSystem& fs, const Hasher& hasher,
+                     bool rehash) {
+    RecordStatus status;
+    auto facts = fs.facts(record_path);
+    if (!facts) {
+        status.state = RecordState::never_run;
+        return status;
+    }
+    try {
+        status.record = parse_record(fs.read_file(record_path));
+    } catch (const RecordError& e) {
+        status.state = RecordState::unreadable;
+        status.why = e.what();
+        return status;
+    } catch (const AppError& e) {
+        status.state = RecordState::unreadable;
+        status.why = "cannot be read (error " + std::to_string(e.number()) + ")";
+        return status;
+    }
+    const RunRecord& r = *status.record;
+    for (const RecordedFile* f : r.files())
+        if (auto change = change_of(*f, fs, hasher, rehash))
+            status.changed.push_back({f->role, f->path, *change});
+    if (!r.succeeded()) {
+        status.state = RecordState::failed;
+        if (!r.failure.empty())
+            status.why = r.failure;
+        else if (!r.stopped.empty())
+            status.why = "stopped (" + r.stopped + ")";
+        else if (r.signal)
+            status.why = "ended by signal " + std::to_string(*r.signal);
+        else if (r.exit_status)
+            status.why = "exit status " + std::to_string(*r.exit_status);
+        else
+            status.why = "not started";
+    } else {
+        status.state = status.changed.empty() ? RecordState::up_to_date : RecordState::out_of_date;
+    }
+    return status;
+}
+
+}  // namespace
+
+bool RunRecord::succeeded() const {
+    return exit_status && *exit_status == 0 && !signal && stopped.empty() && failure.empty();
+}
+
+std::vector<const RecordedFile*> RunRecord::files() const {
+    std::vector<const RecordedFile*> all{&options_file, &model, &reference_db};
+    for (const auto& f : inputs)
+        all.push_back(&f);
+    for (const auto& f : results)
+        all.push_back(&f);
+    return all;
+}
+
+std::string iso_utc(std::int64_t ms) {
+    std::int64_t secs = ms / 1000;
+    std::int64_t rest = ms % 1000;
+    if (rest < 0) {
+        rest += 1000;
+        --secs;
+    }
+    const std::time_t t = static_cast<std::time_t>(secs);
+    std::tm tm{};
+    gmtime_r(&t, &tm);
+    char text[80];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", tm.tm_year + 1900,
+                  tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
+                  static_cast<int>(rest));
+    return text;
+}
+
+std::string record_json(const RunRecord& r) {
+    ordered_json j;
+    j["format"] = record_format;
+    j["program"] = {{"name", r.program_name}, {"version", r.program_version}};
+    j["host"] = r.host;
+    j["user"] = r.user;
+    j["title"] = r.title;
+    j["options_file"] = file_json(r.options_file, false, false);
+    ordered_json model = file_json(r.model, false, false);
+    model["command_line"] = r.command_line;
+    model["working_dir"] = r.working_dir;
+    j["model"] = model;
+    j["reference_db"] = file_json(r.reference_db, false, false);
+    j["inputs"] = ordered_json::array();
+    for (const auto& f : r.inputs)
+        j["inputs"].push_back(file_json(f, true, false));
+    j["started"] = iso_utc(r.started_ms);
+    j["ended"] = iso_utc(r.ended_ms);
+    j["duration_s"] = static_cast<double>(r.ended_ms - r.started_ms) / 1000.0;
+    if (r.signal)
+        j["exit"] = {{"signal", *r.signal}, {"signal_name", signal_name(*r.signal)}};
+    else if (r.exit_status)
+        j["exit"] = {{"status", *r.exit_status}};
+    else
+        j["exit"] = nullptr;
+    j["stopped"] = r.stopped.empty() ? ordered_json(nullptr) : ordered_json(r.stopped);
+    if (!r.failure.empty())
+        j["failure"] = r.failure;
+    j["results"] = ordered_json::array();
+    for (const auto& f : r.results)
+        j["results"].push_back(file_json(f, false, true));
+    j["console_tail"] = r.console_tail;
+    // Invalid UTF-8 in a path or a console line is replaced rather than refused: the record
+    // must be written whatever the model printed.
+    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+}
+
+RunRecord parse_record(std::string_view text) {
+    ordered_json j;
+    try {
+        j = ordered_json::parse(text);
+    } catch (const nlohmann::json::exception& e) {
+        throw RecordError(std::string("not JSON: ") + e.what());
+    }
+    if (!j.is_object())
+        throw RecordError("not a JSON object");
+    const std::string format = j.value("format", "");
+    if (format != record_format)
+        throw RecordError(format.empty() ? "no format named"
+                                         : "format " + format + ", not " + record_format);
+    try {
+        RunRecord r;
+        const auto& program = j.at("program");
+        r.program_name = program.value("name", "");
+        r.program_version = program.value("version", "");
+        r.host = j.value("host", "");
+        r.user = j.value("user", "");
+        r.title = j.value("title", "");
+        r.options_file = file_from_json(j.at("options_file"), "options file");
+        r.model = file_from_json(j.at("model"), "model");
+        r.command_line = j["model"].value("command_line", "");
+        r.working_dir = j["model"].value("working_dir", "");
+        r.reference_db = file_from_json(j.at("reference_db"), "reference database");
+        for (const auto& f : j.at("inputs"))
+            r.inputs.push_back(file_from_json(f, "input"));
+        for (const auto& f : j.at("results"))
+            r.results.push_back(file_from_json(f, ""));
+        auto started = parse_iso_utc(j.at("started").get<std::string>());
+        auto ended = parse_iso_utc(j.at("ended").get<std::string>());
+        if (!started || !ended)
+            throw RecordError("a time is not of the form YYYY-MM-DDThh:mm:ss.mmmZ");
+        r.started_ms = *started;
+        r.ended_ms = *ended;
+        const auto& exit = j.at("exit");
+        if (exit.is_object()) {
+            if (exit.contains("signal"))
+                r.signal = exit["signal"].get<int>();
+            if (exit.contains("status"))
+                r.exit_status = exit["status"].get<int>();
+        }
+        if (j.contains("stopped") && j["stopped"].is_string())
+            r.stopped = j["stopped"].get<std::string>();
+        r.failure = j.value("failure", "");
+        if (j.contains("console_tail"))
+            r.console_tail = j["console_tail"].get<std::vector<std::string>>();
+        return r;
+    } catch (const nlohmann::json::exception& e) {
+        throw RecordError(std::string("a field is missing or of the wrong type: ") + e.what());
+    }
+}
+
+std::string record_path_for(const FileSystem& fs, const std::string& output_file) {
+    // One mapping of the name: in a directory of thousands of outputs each case-blind look-up
+    // reads the whole directory.
+    const std::string on_disk = fs.host_path(output_file);
+    if (auto facts = fs.facts(on_disk); facts && !facts->is_dir)
+        return on_disk + ".run.json";
+    return fs.host_path(output_file + ".run.json");
+}
+
+std::string record_path_of(const Session& s) {
+    if (s.sc.output_file_name.empty())
+        return {};
+    return record_path_for(s.fs, s.sc.output_dir + "\\" + s.sc.output_file_name);
+}
+
+RecordPlan plan_record(const Session& s, std::string program_name) {
+    const Scenario& sc = s.sc;
+    RecordPlan plan;
+    plan.program_name = std::move(program_name);
+    plan.title = sc.title1str;
+    if (!sc.output_file_name.empty())
+        plan.output_file = sc.output_dir + "\\" + sc.output_file_name;
+    plan.options_file = named_file(s.fs, "options file", s.option_file_path());
+    plan.model = named_file(s.fs, "model", s.settings.model_dir + "\\" + s.settings.model_exe);
+    plan.reference_db = named_file(s.fs, "reference database", reference_db_path(s));
+
+    for (int k : {rf::alloc_xref, rf::activity, rf::exh_technology, rf::evp_technology,
+                  rf::seasonality, rf::regions, rf::us_counties_fips, rf::retrofit})
+        add_input(plan, s, "/RUNFILES/", trim(run_file_key_texts[k]), sc.run_files[k]);
+    add_input(plan, s, "/DAILY FILES/", trim(run_file_key_texts[rf::daily_temps]),
+              sc.run_files[rf::daily_temps]);
+    for (const auto& item : sc.pop_files)
+        add_input(plan, s, "/POP FILES/", label_of(item->descriptor), item->allocfile);
+    for (const auto& item : sc.alloc_files)
+        add_input(plan, s, "/ALLOC FILES/", label_of(item->descriptor), item->allocfile);
+    for (const auto& name : sc.growth_files)
+        add_input(plan, s, "/GROWTH FILES/", "Growth FILE", name);
+    for (int i = 0; i < emission_type_count; ++i)
+        add_input(plan, s, "/EMFAC FILES/", emission_type_labels[i], sc.emfac_files[i]);
+    for (int i = 0; i < emission_type_count; ++i)
+        add_input(plan, s, "/DETERIORATE FILES/", emission_type_labels[i], sc.deteriorate_files[i]);
+
+    auto result = [&](const char* role, const std::string& program_path) {
+        plan.results.push_back(named_file(s.fs, role, program_path));
+    };
+    if (!sc.message_file_name.empty())
+        result("message", sc.message_dir + "\\" + sc.message_file_name);
+    if (!sc.output_file_name.empty())
+        result("output", sc.output_dir + "\\" + sc.output_file_name);
+    for (int k : {rf::exhaust_bmy, rf::evap_bmy})
+        if (!trim(sc.run_files[k]).empty())
+            result("by model year", resolve_model_name(s, sc.run_files[k]));
+    return plan;
+}
+
+void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash) {
+    f.exists = false;
+    f.size = 0;
+    f.mtime_ns = 0;
+    f.sha256.clear();
+    if (f.kind == "pattern")
+        return;
+    auto facts = fs.facts(f.path);
+    if (!facts) {
+        if (f.kind == "directory")
+            f.kind = "file";
+        return;
+    }
+    f.exists = true;
+    // The name as it is on disk, where it differs in letter case from the scenario's.
+    f.path = fs.host_path(f.path);
+    f.kind = facts->is_dir ? "directory" : "file";
+    if (facts->is_dir)
+        return;
+    f.size = facts->size;
+    f.mtime_ns = facts->mtime_ns ? facts->mtime_ns : facts->mtime * 1'000'000'000;
+    if (hash)
+        f.sha256 = hasher.sha256_file(f.path).value_or(std::string{});
+}
+
+RunRecorder::RunRecorder(FileSystem& fs, const Hasher& hasher, RecordPlan plan)
+    : fs_(fs), hasher_(hasher), plan_(std::move(plan)) {}
+
+RunRecorder::~RunRecorder() {
+    if (inputs_hashed_.valid())
+        inputs_hashed_.wait();
+}
+
+void RunRecorder::run_started(const RunFacts&) {
+    if (inputs_hashed_.valid())
+        return;
+    // The worker touches only plan_'s inputs and fixed files until run_ended waits for it.
+    inputs_hashed_ = std::async(std::launch::async, [this] {
+        examine(fs_, hasher_, plan_.options_file);
+        examine(fs_, hasher_, plan_.model);
+        examine(fs_, hasher_, plan_.reference_db);
+        for (auto& f : plan_.inputs)
+            examine(fs_, hasher_, f);
+    });
+}
+
+void RunRecorder::run_ended(const RunFacts& facts) {
+    // No output data file, no place for a record: nothing to report either.
+    if (plan_.output_file.empty())
+        return;
+    // A run that never started has hashed nothing yet.
+    run_started(facts);
+    try {
+        inputs_hashed_.get();
+    } catch (const std::exception& e) {
+        write_error_ = std::string("the inputs of the run could not be examined: ") + e.what();
+        return;
+    }
+
+    RunRecord r;
+    r.program_name = plan_.program_name;
+    r.program_version = program_version;
+    r.host = host_name();
+    r.user = user_name();
+    r.title = plan_.title;
+    r.options_file = plan_.options_file;
+    r.model = plan_.model;
+    r.reference_db = plan_.reference_db;
+    r.inputs = plan_.inputs;
+    r.command_line = facts.command_line;
+    r.working_dir = facts.working_dir;
+    r.started_ms = to_ms(facts.started);
+    r.ended_ms = to_ms(facts.ended);
+    r.exit_status = facts.exit_status;
+    r.signal = facts.signal;
+    r.stopped = facts.stopped;
+    r.failure = facts.failure;
+    if (!facts.was_started && r.failure.empty())
+        r.failure = "the model was not started";
+    r.console_tail = facts.console_tail;
+
+    // The results the run function found, or else the ones the scenario names.
+    std::vector<RecordedFile> results;
+    for (const ResultFile& rf : facts.results) {
+        RecordedFile f;
+        f.role = rf.role;
+        f.path = rf.path;
+        results.push_back(std::move(f));
+    }
+    if (results.empty())
+        results = plan_.results;
+    for (auto& f : results) {
+        examine(fs_, hasher_, f);
+        // The file system stamps times from a coarse clock that can lag the run's start by a
+        // tick; a file stamped within that tick before the start still counts as this run's.
+        constexpr std::int64_t clock_tick_ns = 20'000'000;
+        f.written_by_this_run = f.exists && f.mtime_ns + clock_tick_ns >= r.started_ms * 1'000'000;
+        for (const ResultFile& given : facts.results)
+            if (given.path == f.path)
+                f.written_by_this_run = given.written_by_this_run;
+    }
+    r.results = std::move(results);
+
+    // Named after the output as the model wrote it, which may differ in letter case.
+    record_path_ = record_path_for(fs_, plan_.output_file);
+    try {
+        fs_.write_file_atomic(fs_.program_path(record_path_), record_json(r));
+        written_ = true;
+    } catch (const AppError& e) {
+        write_error_ = "the run record " + record_path_ + " could not be written (error " +
+                       std::to_string(e.number()) + ")";
+    } catch (const std::exception& e) {
+        write_error_ = "the run record " + record_path_ + " could not be written: " + e.what();
+    }
+}
+
+std::vector<ChangedFile> RecordStatus::changed_inputs() const {
+    std::vector<ChangedFile> inputs;
+    for (const auto& c : changed)
+        if (c.role == "input" || c.role == "options file" || c.role == "model" ||
+            c.role == "reference database")
+            inputs.push_back(c);
+    return inputs;
+}
+
+RecordStatus check_record(const std::string& record_path, const FileSystem& fs,
+                          const Hasher& hasher) {
+    return compare(record_path, fs, hasher, false);
+}
+
+RecordStatus verify_record(const std::string& record_path, const FileSystem& fs,
+                           const Hasher& hasher) {
+    return compare(record_path, fs, hasher, true);
+}
+
+std::string list_changes(const std::vector<ChangedFile>& changed, std::size_t named) {
+    std::string text;
+    const std::size_t shown = std::min(named, changed.size());
+    for (std::size_t i = 0; i < shown; ++i) {
+        if (i > 0)
+            text += i + 1 == shown && shown == changed.size() ? " and " : ", ";
+        text += changed[i].role + " " + changed[i].path + " " + changed[i].change;
+    }
+    if (changed.size() > shown)
+        text += " and " + std::to_string(changed.size() - shown) + " more";
+    return text;
+}
+
+std::string describe(const RecordStatus& status, std::size_t named) {
+    switch (status.state) {
+        case RecordState::up_to_date:
+            return "up to date";
+        case RecordState::out_of_date:
+            return "out of date: " + list_changes(status.changed, named);
+        case RecordState::failed:
+            return "failed last run: " + status.why;
+        case RecordState::never_run:
+            return "never run";
+        case RecordState::unreadable:
+            return "record unreadable: " + status.why;
+    }
+    return {};
+}
+
+}  // namespace qv::runs

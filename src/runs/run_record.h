@@ -1,0 +1,163 @@
+#pragma once
+
+#include <cstdint>
+#include <future>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/hash.h"
+#include "runs/run_facts.h"
+#include "scenario/session.h"
+
+namespace qv::runs {
+
+// The format name every record carries; a record of another format is not read.
+inline constexpr const char* record_format = "qv-run-record/1";
+
+// One file a record names: an input of the scenario, the options file, the model, the
+// reference database or a result of the run.
+struct RecordedFile {
+    std::string packet;   // inputs: the packet that names it, such as "/RUNFILES/"
+    std::string key;      // inputs: the key or label of its line
+    std::string written;  // inputs: the name as the scenario holds it
+    std::string role;     // "input", "options file", "model", "reference database", or a
+                          // result role ("message", "output", "by model year")
+    std::string path;     // host path
+    // "file"; "pattern" for a name with wildcards and "directory" for a directory, neither of
+    // which is hashed or compared.
+    std::string kind = "file";
+    bool exists = false;
+    std::uint64_t size = 0;
+    std::int64_t mtime_ns = 0;
+    std::string sha256;                // empty when the file was not hashed
+    bool written_by_this_run = false;  // results only
+};
+
+// Everything a record holds.
+struct RunRecord {
+    std::string program_name, program_version, host, user, title;
+    RecordedFile options_file, model, reference_db;
+    std::string command_line, working_dir;
+    std::vector<RecordedFile> inputs, results;
+    std::int64_t started_ms = 0, ended_ms = 0;  // UTC, milliseconds since the epoch
+    std::optional<int> exit_status, signal;
+    std::string stopped;  // "", "user" or "time limit"
+    std::string failure;
+    std::vector<std::string> console_tail;
+
+    // The model exited with status 0, was not stopped and nothing else failed.
+    bool succeeded() const;
+    // Every file the up-to-date check compares: options file, model, reference database,
+    // inputs, then results.
+    std::vector<const RecordedFile*> files() const;
+};
+
+// The record as JSON text.
+std::string record_json(const RunRecord& record);
+
+// Reads a record; throws RecordError saying why it cannot ("not JSON: ...", "format ...").
+RunRecord parse_record(std::string_view text);
+
+struct RecordError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// "2026-12-09T08:15:02.123Z".
+std::string iso_utc(std::int64_t ms_since_epoch);
+
+// What a record will hold about the scenario, with every path resolved to the host's form at
+// the moment of the call, so that the hashing thread never depends on the current directory.
+struct RecordPlan {
+    std::string program_name = "qvopt";
+    std::string title;
+    std::string output_file;  // program path of the output data file; empty: none
+    RecordedFile options_file, model, reference_db;
+    std::vector<RecordedFile> inputs;   // without their facts yet
+    std::vector<RecordedFile> results;  // roles and paths
+};
+
+// Every file the scenario names that the model reads, then its results, as the model resolves
+// the names (relative to model_dir).
+RecordPlan plan_record(const Session& s, std::string program_name);
+
+// The host path of the record of a scenario's latest run; empty when it names no output file.
+std::string record_path_of(const Session& s);
+// The record beside an output data file (program path): the output's name as it is on disk with
+// ".run.json" appended; while the output is missing, an existing record whose name differs only
+// in letter case, else the name as the scenario writes it.
+std::string record_path_for(const FileSystem& fs, const std::string& output_file);
+
+// Size, time and (for an existing ordinary file, when asked) the content hash of `f.path`.
+void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash = true);
+
+// Follows one run and writes its record. run_started hashes the inputs on a thread of its own
+// while the model runs; run_ended waits for that, hashes the results and writes the record
+// beside the output data file (temporary file, then rename). A record that cannot be written
+// leaves write_error() set; the run itself is never failed by it.
+class RunRecorder final : public RunObserver {
+  public:
+    RunRecorder(FileSystem& fs, const Hasher& hasher, RecordPlan plan);
+    ~RunRecorder() override;
+    RunRecorder(const RunRecorder&) = delete;
+    RunRecorder& operator=(const RunRecorder&) = delete;
+
+    void run_started(const RunFacts& facts) override;
+    void run_ended(const RunFacts& facts) override;
+
+    // Where the record was written (known once the run has ended).
+    const std::string& record_path() const { return record_path_; }
+    // Why the record was not written; empty when it was (or the run has not ended).
+    const std::string& write_error() const { return write_error_; }
+    bool written() const { return written_; }
+
+  private:
+    FileSystem& fs_;
+    const Hasher& hasher_;
+    RecordPlan plan_;
+    std::future<void> inputs_hashed_;
+    std::string record_path_;
+    std::string write_error_;
+    bool written_ = false;
+};
+
+// What the up-to-date check found.
+enum class RecordState { up_to_date, out_of_date, failed, never_run, unreadable };
+
+struct ChangedFile {
+    std::string role;    // as in RecordedFile
+    std::string path;    // host path
+    std::string change;  // "changed", "deleted" or "created"
+};
+
+struct RecordStatus {
+    RecordState state = RecordState::never_run;
+    std::string why;  // unreadable: the reason; failed: how the run ended
+    std::vector<ChangedFile> changed;
+    std::optional<RunRecord> record;
+
+    // The changes among the files the run read (not its results).
+    std::vector<ChangedFile> changed_inputs() const;
+};
+
+// Compares the files of the record at `record_path` (host path) with the disk: size and time
+// first, the content hash only for a file whose size or time moved. A missing record is
+// "never run"; a record of a failed run is "failed"; a record that cannot be read is
+// "unreadable", with why.
+RecordStatus check_record(const std::string& record_path, const FileSystem& fs,
+                          const Hasher& hasher);
+
+// As check_record, but hashes every file again whatever its size and time.
+RecordStatus verify_record(const std::string& record_path, const FileSystem& fs,
+                           const Hasher& hasher);
+
+// "up to date", "out of date: <path> changed, <path> deleted and 2 more", "failed last run:
+// exit status 1", "never run", "record unreadable: not JSON ..."; at most `named` files named.
+std::string describe(const RecordStatus& status, std::size_t named = 3);
+
+// "<path> changed" and so on for the first `named` of `changed`, then " and N more".
+std::string list_changes(const std::vector<ChangedFile>& changed, std::size_t named);
+
+}  // namespace qv::runs

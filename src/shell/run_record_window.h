@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QWidget>
+
+#include "scenario/session.h"
+
+class QLabel;
+class QTableWidget;
+
+namespace qv {
+
+// "Run Record": the record of the current scenario's latest run, its facts above a table of
+// every file it names (file, role, size, date, short hash, changed since the run), the changed
+// rows standing out. Modeless; Refresh reads the record and the disk again.
+class RunRecordWindow : public QWidget {
+    Q_OBJECT
+  public:
+    explicit RunRecordWindow(Session& s, QWidget* parent = nullptr);
+
+    void refresh();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    Session& s_;
+    QLabel* facts_ = nullptr;
+    QTableWidget* table_ = nullptr;
+};
+
+}  // namespace qv

@@ -1,0 +1,312 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+
+#include "platform/hash/openssl_hasher.h"
+#include "runs/recorded_run.h"
+#include "runs/run_record.h"
+#include "support/workspace.h"
+
+namespace qv::runs {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Workspace;
+
+std::string sha256sum(const std::string& path) {
+    std::string command = "sha256sum '" + path + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return {};
+    char buffer[128] = {};
+    std::string text = fgets(buffer, sizeof buffer, pipe) ? buffer : "";
+    pclose(pipe);
+    return text.substr(0, 64);
+}
+
+// A scenario over a temporary model directory: inputs named relative to it (as the model takes
+// them), one absolute, one missing, one pattern; a model, a reference database and the options
+// file; results in model/outputs.
+struct RecordTest : ::testing::Test {
+    Workspace w;
+    OpensslHasher hasher;
+    fs::path root = w.dir.path();
+
+    RecordTest() {
+        Scenario& sc = w.s.sc;
+        w.s.settings.model_exe = "model.exe";
+        w.write("model/model.exe", "the model");
+        w.write("model/reports/reports.mdb", "reference");
+        w.write("model/run.opt", "/RUNFILES/\r\n/END/\r\n");
+        w.set_current("model/run.opt");
+        sc.title1str = "RECORDED";
+        sc.run_files[rf::activity] = "DATA\\ACTIVITY.DAT";
+        w.write("model/data/activity.dat", "activity 1");
+        sc.run_files[rf::retrofit] = w.write("elsewhere/retro.dat", "retrofit");
+        sc.run_files[rf::seasonality] = "DATA\\MISSING.DAT";
+        sc.growth_files = {"DATA\\*.GRW", ""};
+        sc.pop_files.add(
+            std::make_shared<AllocCls>(AllocCls{"Population File    :", "DATA\\CA.POP"}),
+            "DATA\\CA.POP");
+        w.write("model/data/ca.pop", "population");
+        sc.emfac_files[1] = "data\\co.emf";
+        w.write("model/data/co.emf", "co factors");
+        sc.output_dir = w.program("model/outputs");
+        sc.output_file_name = "RUN.OUT";
+        sc.message_dir = w.program("model/outputs");
+        sc.message_file_name = "RUN.MSG";
+        fs::create_directories(root / "model/outputs");
+    }
+
+    std::string record_path() const { return (root / "model/outputs/RUN.OUT.run.json").string(); }
+
+    // One run through the recorder: the model "writes" its results while it runs.
+    RunRecorder& run(int exit_status = 0, std::string stopped = "") {
+        recorder = std::make_unique<RunRecorder>(w.fs, hasher, plan_record(w.s, "qvopt"));
+        RunFacts facts;
+        facts.was_started = true;
+        facts.command_line = "model.exe run.opt";
+        facts.started = std::chrono::system_clock::now();
+        recorder->run_started(facts);
+        w.write("model/outputs/RUN.OUT", "output " + std::to_string(exit_status));
+        w.write("model/outputs/RUN.MSG", "messages");
+        facts.ended = std::chrono::system_clock::now();
+        facts.exit_status = exit_status;
+        facts.stopped = std::move(stopped);
+        facts.console_tail = {"line 1", "line 2"};
+        recorder->run_ended(facts);
+        return *recorder;
+    }
+
+    RecordStatus status() const { return check_record(record_path(), w.fs, hasher); }
+
+    // Moves a file's time on without touching its content.
+    void touch(const std::string& rel) {
+        const fs::path p = root / rel;
+        fs::last_write_time(p, fs::last_write_time(p) + std::chrono::seconds(5));
+    }
+    // Rewrites a file with content of the same size and gives it back its old time.
+    void rewrite_keeping_size_and_time(const std::string& rel, const std::string& bytes) {
+        const fs::path p = root / rel;
+        const auto time = fs::last_write_time(p);
+        w.dir.write(rel, bytes);
+        fs::last_write_time(p, time);
+    }
+
+    std::unique_ptr<RunRecorder> recorder;
+};
+
+TEST_F(RecordTest, ARunWritesARecordWhoseHashesMatchTheFiles) {
+    RunRecorder& r = run();
+    ASSERT_TRUE(r.written()) << r.write_error();
+    EXPECT_EQ(r.record_path(), record_path());
+    const RunRecord rec = parse_record(test::read_file(record_path()));
+    EXPECT_EQ(rec.title, "RECORDED");
+    EXPECT_EQ(rec.exit_status, 0);
+    EXPECT_EQ(rec.console_tail, (std::vector<std::string>{"line 1", "line 2"}));
+
+    int hashed = 0;
+    for (const RecordedFile* f : rec.files()) {
+        if (f->kind != "file" || !f->exists)
+            continue;
+        EXPECT_EQ(f->sha256, sha256sum(f->path)) << f->path;
+        ++hashed;
+    }
+    // options file, model, reference database, four inputs, two results
+    EXPECT_EQ(hashed, 9);
+
+    struct Expected {
+        std::string written, path, kind;
+        bool exists;
+    } inputs[] = {
+        {"DATA\\ACTIVITY.DAT", (root / "model/data/activity.dat").string(), "file", true},
+        {"DATA\\MISSING.DAT", (root / "model/data/MISSING.DAT").string(), "file", false},
+        {w.program("elsewhere/retro.dat"), (root / "elsewhere/retro.dat").string(), "file", true},
+        {"DATA\\CA.POP", (root / "model/data/ca.pop").string(), "file", true},
+        {"DATA\\*.GRW", "", "pattern", false},
+        {"data\\co.emf", (root / "model/data/co.emf").string(), "file", true},
+    };
+    ASSERT_EQ(rec.inputs.size(), std::size(inputs));
+    for (const auto& want : inputs) {
+        auto it = std::find_if(rec.inputs.begin(), rec.inputs.end(),
+                               [&](const RecordedFile& f) { return f.written == want.written; });
+        ASSERT_NE(it, rec.inputs.end()) << want.written;
+        if (!want.path.empty()) {
+            EXPECT_EQ(it->path, want.path);
+        }
+        EXPECT_EQ(it->kind, want.kind) << want.written;
+        EXPECT_EQ(it->exists, want.exists) << want.written;
+        if (!want.exists) {
+            EXPECT_TRUE(it->sha256.empty());
+        }
+    }
+    ASSERT_EQ(rec.results.size(), 2u);
+    for (const auto& f : rec.results)
+        EXPECT_TRUE(f.written_by_this_run) << f.role;
+    EXPECT_EQ(status().state, RecordState::up_to_date) << describe(status());
+}
+
+TEST_F(RecordTest, StatusNamesWhatChangedSinceTheRun) {
+    struct Row {
+        const char* what;
+        std::function<void(RecordTest&)> change;
+        std::string path;  // below root; empty: up to date
+        std::string how;
+    } rows[] = {
+        {"input content and time",
+         [](RecordTest& t) { t.w.dir.write("model/data/activity.dat", "activity 22"); },
+         "model/data/activity.dat", "changed"},
+        {"input of the same size, new time",
+         [](RecordTest& t) {
+             t.w.dir.write("model/data/ca.pop", "POPULATION");
+             t.touch("model/data/ca.pop");
+         },
+         "model/data/ca.pop", "changed"},
+        {"input deleted", [](RecordTest& t) { fs::remove(t.root / "model/data/co.emf"); },
+         "model/data/co.emf", "deleted"},
+        {"input missing at the run, created since",
+         [](RecordTest& t) { t.w.dir.write("model/data/MISSING.DAT", "now here"); },
+         "model/data/MISSING.DAT", "created"},
+        {"options file",
+         [](RecordTest& t) { t.w.dir.write("model/run.opt", "/RUNFILES/\r\n/END/\r\n\r\n"); },
+         "model/run.opt", "changed"},
+        {"model", [](RecordTest& t) { t.w.dir.write("model/model.exe", "the new model"); },
+         "model/model.exe", "changed"},
+        {"reference database",
+         [](RecordTest& t) { t.w.dir.write("model/reports/reports.mdb", "reference 2"); },
+         "model/reports/reports.mdb", "changed"},
+        {"a touch keeps the content", [](RecordTest& t) { t.touch("model/data/activity.dat"); }, "",
+         ""},
+        {"a content change that kept size and time",
+         [](RecordTest& t) {
+             t.rewrite_keeping_size_and_time("model/data/activity.dat", "ACTIVITY 1");
+         },
+         "", ""},
+    };
+    for (const auto& row : rows) {
+        run();
+        row.change(*this);
+        const RecordStatus st = status();
+        if (row.path.empty()) {
+            EXPECT_EQ(st.state, RecordState::up_to_date) << row.what << ": " << describe(st);
+            continue;
+        }
+        EXPECT_EQ(st.state, RecordState::out_of_date) << row.what;
+        ASSERT_EQ(st.changed.size(), 1u) << row.what << ": " << describe(st);
+        EXPECT_EQ(st.changed[0].path, (root / row.path).string()) << row.what;
+        EXPECT_EQ(st.changed[0].change, row.how) << row.what;
+        EXPECT_NE(describe(st).find((root / row.path).string()), std::string::npos);
+        // Back as it was for the next row.
+        fs::remove(root / "model/data/MISSING.DAT");
+        w.dir.write("model/data/activity.dat", "activity 1");
+        w.dir.write("model/data/ca.pop", "population");
+        w.dir.write("model/data/co.emf", "co factors");
+        w.dir.write("model/run.opt", "/RUNFILES/\r\n/END/\r\n");
+        w.dir.write("model/model.exe", "the model");
+        w.dir.write("model/reports/reports.mdb", "reference");
+    }
+}
+
+TEST_F(RecordTest, VerifyCatchesAContentChangeThatKeptSizeAndTime) {
+    run();
+    EXPECT_TRUE(verify_record(record_path(), w.fs, hasher).changed.empty());
+    rewrite_keeping_size_and_time("model/data/activity.dat", "ACTIVITY 1");
+    EXPECT_EQ(check_record(record_path(), w.fs, hasher).state, RecordState::up_to_date);
+    const RecordStatus st = verify_record(record_path(), w.fs, hasher);
+    ASSERT_EQ(st.changed.size(), 1u);
+    EXPECT_EQ(st.changed[0].path, (root / "model/data/activity.dat").string());
+}
+
+TEST_F(RecordTest, AFailedRunIsRecordedAsFailed) {
+    struct Row {
+        int exit;
+        std::string stopped, why;
+    } rows[] = {{3, "", "exit status 3"}, {143, "user", "stopped (user)"}};
+    for (const auto& row : rows) {
+        ASSERT_TRUE(run(row.exit, row.stopped).written());
+        const RecordStatus st = status();
+        EXPECT_EQ(st.state, RecordState::failed);
+        EXPECT_EQ(describe(st), "failed last run: " + row.why);
+    }
+}
+
+TEST_F(RecordTest, ARecordThatCannotBeWrittenIsReportedAndThrowsNothing) {
+    // A directory where the record belongs: the rename over it fails.
+    fs::create_directories(record_path());
+    RunRecorder& r = run();
+    EXPECT_FALSE(r.written());
+    EXPECT_NE(r.write_error().find("could not be written"), std::string::npos) << r.write_error();
+    EXPECT_TRUE(fs::is_directory(record_path()));
+    EXPECT_EQ(test::read_file(root / "model/outputs/RUN.OUT"), "output 0");
+}
+
+TEST_F(RecordTest, UnreadableRecordsSayWhy) {
+    run();
+    const std::string good = test::read_file(record_path());
+    struct Row {
+        std::string text, why;
+    } rows[] = {
+        {"{ not json", "not JSON"},
+        {"[1, 2]", "not a JSON object"},
+        {R"({"format": "qv-run-record/2"})", "format qv-run-record/2, not qv-run-record/1"},
+        {R"({"format": "qv-run-record/1", "program": {}})", "a field is missing"},
+        {"", "not JSON"},
+    };
+    for (const auto& row : rows) {
+        w.dir.write("model/outputs/RUN.OUT.run.json", row.text);
+        const RecordStatus st = status();
+        EXPECT_EQ(st.state, RecordState::unreadable) << row.text;
+        EXPECT_EQ(st.why.rfind(row.why, 0), 0u) << st.why;
+        EXPECT_EQ(describe(st).rfind("record unreadable: " + row.why, 0), 0u);
+    }
+    fs::remove(record_path());
+    EXPECT_EQ(describe(status()), "never run");
+    // A record whose files are all gone is still read: every one of them changed.
+    w.dir.write("model/outputs/RUN.OUT.run.json", good);
+    fs::remove_all(root / "model/data");
+    const RecordStatus st = status();
+    EXPECT_EQ(st.state, RecordState::out_of_date);
+    EXPECT_EQ(st.changed.size(), 3u) << describe(st);
+}
+
+TEST_F(RecordTest, RecordedRunKeepsTheLastLinesAndRecordsARunThatNeverStarted) {
+    {
+        RecordedRun recorded(w.s, hasher, "qv-gui");
+        recorded.started("model.exe run.opt", w.program("model"));
+        for (int i = 0; i < 60; ++i)
+            recorded.output("line " + std::to_string(i));
+        EXPECT_EQ(recorded.ended(0, "", ""), "");
+    }
+    RunRecord rec = parse_record(test::read_file(record_path()));
+    ASSERT_EQ(rec.console_tail.size(), console_tail_lines);
+    EXPECT_EQ(rec.console_tail.front(), "line 10");
+    EXPECT_EQ(rec.program_name, "qv-gui");
+
+    {
+        RecordedRun recorded(w.s, hasher, "qv-gui");
+        EXPECT_EQ(recorded.ended(std::nullopt, "", "the model could not be started (error 53)"),
+                  "");
+    }
+    rec = parse_record(test::read_file(record_path()));
+    EXPECT_FALSE(rec.exit_status);
+    EXPECT_EQ(describe(status()), "failed last run: the model could not be started (error 53)");
+}
+
+TEST(RecordText, TimesAndChangeLists) {
+    EXPECT_EQ(iso_utc(0), "1970-01-01T00:00:00.000Z");
+    EXPECT_EQ(iso_utc(1796803502123), "2026-12-09T08:05:02.123Z");
+    std::vector<ChangedFile> changed = {{"input", "/a", "changed"},
+                                        {"model", "/m", "deleted"},
+                                        {"input", "/b", "created"},
+                                        {"input", "/c", "changed"}};
+    EXPECT_EQ(list_changes({changed.begin(), changed.begin() + 1}, 3), "input /a changed");
+    EXPECT_EQ(list_changes({changed.begin(), changed.begin() + 2}, 3),
+              "input /a changed and model /m deleted");
+    EXPECT_EQ(list_changes(changed, 3),
+              "input /a changed, model /m deleted, input /b created and 1 more");
+}
+
+}  // namespace
+}  // namespace qv::runs

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QTableWidget>
+
+#include <filesystem>
+
+#include "demo_run.h"
+#include "shell/last_run.h"
+#include "shell/qv_gui.h"
+#include "shell/run_and_viewers.h"
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+using test::DemoRun;
+
+struct LastRun : DemoRun {
+    QLabel* label(QVGui& gui, const char* name) { return gui.findChild<QLabel*>(name); }
+    void run(QVGui& gui) {
+        connect_run_and_viewers(gui, s, processes);
+        gui.findChild<QAction*>("MnuRun")->trigger();
+    }
+    // Content and time change; the same size would do as well, the time tells first.
+    void change(const char* rel) {
+        const fs::path p = model / rel;
+        std::string bytes = test::read_file(p) + "changed\r\n";
+        dir.write(fs::relative(p, dir.path()).string(), bytes);
+    }
+};
+
+TEST_F(LastRun, TheSummaryShowsTheLastRunAndWarnsWhenAnInputChanges) {
+    QVGui gui(s);
+    read_options_file(s);
+    gui.show();
+    QLabel* last = label(gui, "LastRunLbl");
+    QLabel* warning = label(gui, "RunWarningLbl");
+    ASSERT_TRUE(last && warning);
+    EXPECT_FALSE(last->isVisible());  // never run
+
+    run(gui);
+    EXPECT_TRUE(last->isVisible());
+    EXPECT_TRUE(last->text().startsWith("Last run: ")) << last->text().toStdString();
+    EXPECT_TRUE(last->text().endsWith(", exit status 0")) << last->text().toStdString();
+    EXPECT_FALSE(warning->isVisible());
+    // The three summary lines themselves are as they were.
+    EXPECT_EQ(gui.findChild<QLabel*>("VerLbl")->text().split('\n').size(), 3);
+
+    change("data/ACTIVITY/activity.dat");
+    gui.show_summary();
+    EXPECT_TRUE(warning->isVisible());
+    const std::string activity = (model / "data/ACTIVITY/activity.dat").string();
+    EXPECT_EQ(warning->text().toStdString(), "Inputs changed since this run: " + activity);
+    EXPECT_EQ(warning->palette().color(QPalette::WindowText), warning_colour());
+
+    // Changed while the user was elsewhere: seen when the window is activated again.
+    change("demo.opt");
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&gui, &activate);
+    EXPECT_EQ(warning->text().toStdString(),
+              "Inputs changed since this run: " + (model / "demo.opt").string() + " (and 1 more)");
+
+    // The Run Record window: one row per file, the changed ones marked.
+    gui.findChild<QAction*>("MnuRunRecord")->trigger();
+    auto* window = gui.findChild<QWidget*>("RunRecord");
+    ASSERT_NE(window, nullptr);
+    auto* table = window->findChild<QTableWidget*>("RecordTable");
+    ASSERT_NE(table, nullptr);
+    int changed_rows = 0;
+    for (int row = 0; row < table->rowCount(); ++row) {
+        if (table->item(row, 5)->text() == "yes") {
+            ++changed_rows;
+            EXPECT_EQ(table->item(row, 0)->foreground().color(), warning_colour());
+        }
+    }
+    EXPECT_EQ(changed_rows, 2);
+    EXPECT_GT(table->rowCount(), 10);
+    if (const QString out = qEnvironmentVariable("QV_SCREENSHOT_DIR"); !out.isEmpty()) {
+        QDir().mkpath(out);
+        gui.resize(820, 330);
+        EXPECT_TRUE(gui.grab().save(out + "/main-window-inputs-changed.png"));
+        EXPECT_TRUE(window->grab().save(out + "/run-record.png"));
+    }
+    window->close();
+    gui.hide();
+}
+
+TEST_F(LastRun, AnUnreadableRecordShowsNoLineAndNoBox) {
+    QVGui gui(s);
+    read_options_file(s);
+    for (const char* text : {"{ broken", R"({"format": "other/1"})"}) {
+        dir.write("model/outputs/demo.out.run.json", text);
+        gui.show_summary();
+        EXPECT_FALSE(label(gui, "LastRunLbl")->isVisibleTo(&gui)) << text;
+        EXPECT_FALSE(label(gui, "RunWarningLbl")->isVisibleTo(&gui)) << text;
+    }
+    EXPECT_TRUE(ui.messages().empty());
+}
+
+TEST(LastRunText, Durations) {
+    const struct {
+        std::int64_t ms;
+        const char* text;
+    } rows[] = {{400, "0.4 s"}, {12345, "12.3 s"}, {185000, "3 min 05 s"}, {7620000, "2 h 07 min"}};
+    for (const auto& r : rows)
+        EXPECT_EQ(duration_text(r.ms), r.text);
+}
+
+}  // namespace
+}  // namespace qv
