@@ -7,7 +7,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev
   libsqlite3-dev mdbtools-dev libssl-dev
   clang libclang-rt-14-dev
-  qt6-base-dev libqt6test6 fonts-dejavu-core xvfb xauth xdotool x11-utils
+  qt6-base-dev libqt6test6 libxcb1-dev fonts-dejavu-core xvfb xauth xdotool x11-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,36 +1,25 @@
 #include "cli/batch_runner.h"
 
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <mutex>
 #include <sstream>
-#include <thread>
 
+#include "platform/process/posix_model_launcher.h"
+#include "runs/model_process.h"
 #include "runs/run_record.h"
+#include "runs/session_run.h"
 #include "scenario/options_file.h"
-
-extern char** environ;
 
 namespace qv::cli {
 
 namespace {
-
-using namespace std::chrono_literals;
 
 // Sessions change the process's current directory while they read and save, so only one
 // thread at a time may use one.
 std::mutex session_mutex;
 
 struct Prepared {
-    std::string model, options_file, working_dir;
+    runs::RunRequest request;
     std::optional<runs::RecordPlan> record;
     std::string failure;
 };
@@ -44,7 +33,9 @@ std::string events_text(const HeadlessSession& run) {
     return text;
 }
 
-// Reads and saves the scenario as `qvopt run` does before it starts the model.
+// Reads and saves the scenario as `qvopt run` does before it starts the model, and says how
+// the model is to be run: with the model directory as its current directory and the options
+// file as its argument, its whole output going to `<output data file>.log`.
 Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
     std::lock_guard lock(session_mutex);
     Prepared p;
@@ -61,9 +52,16 @@ Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
         p.failure = "not saved: " + events_text(run);
     } else {
         const ShellSettings& cfg = run.s.settings;
-        p.model = run.fs.host_path(cfg.model_dir + "\\" + cfg.model_exe);
-        p.options_file = run.fs.host_path(run.s.option_file_path());
-        p.working_dir = run.fs.host_path(cfg.model_dir);
+        runs::RunRequest& r = p.request;
+        r.model_path = run.fs.host_path(cfg.model_dir + "\\" + cfg.model_exe);
+        r.options_file = run.fs.host_path(run.s.option_file_path());
+        r.args = {r.options_file};
+        r.working_dir = run.fs.host_path(cfg.model_dir);
+        r.command_line = r.model_path + " " + r.options_file;
+        r.results = runs::scenario_results(run.s);
+        r.locate = [](const std::string& path) { return HostFileSystem().host_path(path); };
+        r.log_path = runs::output_log_path(r.results);
+        r.time_limit = setup.time_limit;
         if (setup.hasher)
             p.record = runs::plan_record(run.s, "qvopt");
     }
@@ -71,148 +69,31 @@ Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
     return p;
 }
 
-// File times come from the kernel's coarse clock, so the run's start is read from it too.
-timespec coarse_now() {
-    timespec t{};
-    clock_gettime(CLOCK_REALTIME_COARSE, &t);
-    return t;
-}
-
-bool not_before(const timespec& a, const timespec& b) {
-    return a.tv_sec > b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec >= b.tv_nsec);
-}
-
-std::vector<std::string> last_lines(const std::string& path, std::size_t count) {
-    std::ifstream in(path, std::ios::binary);
-    in.seekg(0, std::ios::end);
-    const std::streamoff size = in.tellg();
-    const std::streamoff from = std::max<std::streamoff>(0, size - 8192);
-    in.seekg(from);
-    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    std::vector<std::string> lines;
-    std::istringstream s(text);
-    for (std::string line; std::getline(s, line);) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-    }
-    if (from > 0 && !lines.empty())
-        lines.erase(lines.begin());  // probably cut
-    if (lines.size() > count)
-        lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(count));
-    return lines;
-}
-
-void ended(const std::vector<runs::RunObserver*>& observers, runs::RunFacts& facts) {
-    facts.ended = std::chrono::system_clock::now();
-    for (runs::RunObserver* o : observers)
-        o->run_ended(facts);
-}
-
 }  // namespace
 
 runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& job,
                             const std::atomic<bool>& stop) {
-    runs::RunFacts facts;
-    facts.options_file = job.entry.path;
-    facts.started = std::chrono::system_clock::now();
-    const Prepared p = prepare(setup, job.entry.path);
-    std::vector<runs::RunObserver*> observers = setup.observers;
+    Prepared p = prepare(setup, job.entry.path);
     if (!p.failure.empty()) {
+        runs::RunFacts facts;
+        facts.options_file = job.entry.path;
+        facts.started = facts.ended = std::chrono::system_clock::now();
         facts.failure = p.failure;
-        ended(observers, facts);
+        for (runs::RunObserver* o : setup.observers)
+            o->run_ended(facts);
         return facts;
     }
+    std::vector<runs::RunObserver*> observers = setup.observers;
     HostFileSystem fs;
-    std::unique_ptr<runs::RunRecorder> recorder;
+    std::optional<runs::RunRecorder> recorder;
     if (p.record) {
-        recorder = std::make_unique<runs::RunRecorder>(fs, *setup.hasher, *p.record);
-        observers.push_back(recorder.get());
+        recorder.emplace(fs, *setup.hasher, std::move(*p.record));
+        observers.push_back(&*recorder);
     }
-    facts.options_file = p.options_file;
-    facts.model_path = p.model;
-    facts.working_dir = p.working_dir;
-    facts.command_line = p.model + " " + p.options_file;
-    facts.results = {{"message", job.outputs.message}, {"output", job.outputs.output_data}};
-    const std::string log = job.outputs.output_data + ".log";
-
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_t attr;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawnattr_init(&attr);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    posix_spawn_file_actions_addchdir_np(&actions, p.working_dir.c_str());
-    // Its own process group, so that a stop ends whatever the model started too.
-    posix_spawnattr_setpgroup(&attr, 0);
-    sigset_t defaults;
-    sigemptyset(&defaults);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE})
-        sigaddset(&defaults, sig);
-    posix_spawnattr_setsigdefault(&attr, &defaults);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setflags(
-        &attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    std::vector<char*> argv{const_cast<char*>(p.model.c_str()),
-                            const_cast<char*>(p.options_file.c_str()), nullptr};
-    const timespec start = coarse_now();
-    facts.started = std::chrono::system_clock::now();
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, p.model.c_str(), &actions, &attr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attr);
-    if (error != 0) {
-        facts.failure = "the model could not be started: " + std::string(std::strerror(error));
-        ended(observers, facts);
-        return facts;
-    }
-    facts.was_started = true;
-    for (runs::RunObserver* o : observers)
-        o->run_started(facts);
-
-    const auto t0 = std::chrono::steady_clock::now();
-    std::optional<std::chrono::steady_clock::time_point> term_sent;
-    int status = 0;
-    for (;;) {
-        const pid_t r = waitpid(pid, &status, WNOHANG);
-        if (r == pid || (r < 0 && errno != EINTR))
-            break;
-        const auto now = std::chrono::steady_clock::now();
-        if (!term_sent) {
-            if (stop.load())
-                facts.stopped = "user";
-            else if (setup.time_limit && now - t0 >= *setup.time_limit)
-                facts.stopped = "time limit";
-            if (!facts.stopped.empty()) {
-                kill(-pid, SIGTERM);
-                term_sent = now;
-            }
-        } else if (now - *term_sent >= 2s) {
-            kill(-pid, SIGKILL);
-        }
-        std::this_thread::sleep_for(5ms);
-    }
-    // What the model left behind in its group goes with it.
-    if (!facts.stopped.empty())
-        kill(-pid, SIGKILL);
-    if (WIFEXITED(status))
-        facts.exit_status = WEXITSTATUS(status);
-    else if (WIFSIGNALED(status))
-        facts.signal = WTERMSIG(status);
-
-    for (runs::ResultFile& r : facts.results) {
-        // The model may have written the name in another letter case than the options file.
-        r.path = HostFileSystem().host_path(r.path);
-        struct stat st {};
-        r.exists = !r.path.empty() && stat(r.path.c_str(), &st) == 0;
-        r.written_by_this_run = r.exists && not_before(st.st_mtim, start);
-    }
-    facts.console_tail = last_lines(log, 20);
-    ended(observers, facts);
-    return facts;
+    runs::RunControl control;
+    control.follow(stop);
+    PosixModelLauncher launcher;
+    return runs::run_model_process(launcher, p.request, {}, observers, &control).facts;
 }
 
 bool record_up_to_date(const Hasher& hasher, const runs::BatchJob& job) {

@@ -21,12 +21,10 @@ struct LocalRunSetup {
     std::vector<runs::RunObserver*> observers;
 };
 
-// Runs one scenario as `qvopt run` does (its run record written beside its output data file),
-// but with no batch file in the model directory (runs in
-// parallel would overwrite it): reads the options file, saves it, starts the model in a process
-// group of its own with the model directory as its current directory and the file as its
-// argument, writes its console output to "<output data file>.log", and ends the whole group when
-// stopped or past the time limit (SIGTERM, then SIGKILL two seconds later).
+// Runs one scenario as `qvopt run` does, through the same run function with its run record, but
+// with no batch file in the model directory (runs in parallel would overwrite it): reads the
+// options file, saves it, and runs the model on it with its whole output in
+// "<output data file>.log". When STOP becomes true the model's whole process group is ended.
 runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& job,
                             const std::atomic<bool>& stop);
 

@@ -62,7 +62,8 @@ void write_event_lines(std::ostream& out, const std::vector<UiEvent>& events,
         if (e.kind == "message") {
             out << "message (" << icon_name(e.icon)
                 << (e.buttons == Buttons::YesNo ? ", yes/no" : "") << ", "
-                << one_line(e.title.value_or("QV-GUI")) << "): " << one_line(e.text) << '\n';
+                << one_line(e.title.value_or(application_title)) << "): " << one_line(e.text)
+                << '\n';
         } else {
             out << (e.kind == "save_chooser" ? "save chooser" : "open chooser") << " \""
                 << one_line(e.request.title) << "\": cancelled\n";

@@ -179,10 +179,13 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     refdb->add_option("QUERY", query, "query text to run");
     refdb->add_option("--to-sqlite", to_sqlite, "write a SQLite copy to OUT");
 
-    std::vector<std::string> run_files;
+    RunOptions run_opt;
+    std::optional<int> timeout;
     auto* run_sub = app.add_subcommand(
         "run", "save each FILE and run the model on it; exit status 6 when any run failed");
-    run_sub->add_option("FILE", run_files, "options files")->required();
+    run_sub->add_option("FILE", run_opt.files, "options files")->required();
+    run_sub->add_option("--timeout", timeout, "stop a model still running after SECONDS")
+        ->check(CLI::PositiveNumber);
 
     std::vector<std::string> status_files;
     bool status_json = false;
@@ -217,8 +220,11 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         if (batch_local.parsed())
             return batch_local.run(common, argv0, out, err);
-        if (run_sub->parsed())
-            return run_command(common, argv0, run_files, out, err);
+        if (run_sub->parsed()) {
+            if (timeout)
+                run_opt.timeout = std::chrono::seconds(*timeout);
+            return run_command(common, argv0, run_opt, out, err);
+        }
         if (status_sub->parsed())
             return status_command(common, argv0, status_files, status_json, out);
         HeadlessSession run(common, argv0);

@@ -4,6 +4,7 @@
 
 #include "platform/app_error.h"
 #include "platform/reference/sqlite_reference_engine.h"
+#include "platform/reference/stdio_capture.h"
 
 namespace qv {
 
@@ -27,10 +28,23 @@ int run_refdb(const std::string& db_path, bool list_tables, const std::optional<
         report(err, e);
         return 4;
     }
+    if (std::string note = reference::first_line(engine.library_notes()); !note.empty())
+        err << "qvopt refdb: the Access library reported: " << note << '\n';
     try {
         if (list_tables) {
-            for (const auto& t : engine.tables())
-                out << t.name << '\t' << t.rows << '\n';
+            int damaged = 0;
+            for (const auto& t : engine.tables()) {
+                if (t.rows) {
+                    out << t.name << '\t' << *t.rows << '\n';
+                } else {
+                    out << t.name << "\tdamaged\n";
+                    err << "qvopt refdb: the table '" << t.name << "' is damaged (" << t.damage
+                        << ")\n";
+                    ++damaged;
+                }
+            }
+            if (damaged)
+                return 5;
         } else if (query) {
             QueryResult r = engine.query(*query);
             nlohmann::ordered_json rows = nlohmann::ordered_json::array();

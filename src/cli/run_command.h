@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -8,10 +10,17 @@
 
 namespace qv::cli {
 
-// qvopt run: saves each FILE and runs the model on it, its output passed on as it comes.
-// Returns exit_status::ok, or exit_status::run_failed when any file was not run or its model
-// did not end with status 0.
-int run_command(const CommonOptions& common, const char* argv0,
-                const std::vector<std::string>& files, std::ostream& out, std::ostream& err);
+struct RunOptions {
+    std::vector<std::string> files;
+    // A model still running after this long is stopped and its run fails.
+    std::optional<std::chrono::seconds> timeout;
+};
+
+// qvopt run: saves each FILE and runs the model on it, its output passed on as it comes and
+// written whole to `<output data file>.log`. Returns exit_status::ok, exit_status::run_failed
+// when any file was not run or its run failed, or 128 + the signal's number when SIGINT, SIGTERM
+// or SIGHUP stopped it (the model's process group is ended first).
+int run_command(const CommonOptions& common, const char* argv0, const RunOptions& options,
+                std::ostream& out, std::ostream& err);
 
 }  // namespace qv::cli

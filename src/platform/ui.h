@@ -6,6 +6,9 @@
 namespace qv {
 
 enum class Icon { None, Information, Exclamation, Question };
+
+// The title a message box shows when it carries none of its own.
+inline constexpr const char* application_title = "QV-GUI";
 enum class Buttons { Ok, YesNo };
 enum class Button { Ok, Yes, No };
 
@@ -26,7 +29,7 @@ class Ui {
 public:
     virtual ~Ui() = default;
 
-    // title: nullopt shows the application title "QV-GUI".
+    // title: nullopt shows application_title.
     virtual Button message(const std::string& text, const std::optional<std::string>& title,
                            Icon icon = Icon::None, Buttons buttons = Buttons::Ok) = 0;
     // nullopt: the user cancelled.

@@ -216,7 +216,7 @@ void read_file_list(Session& s, LineReader& in, AllocList& list, AllocList& work
             list.add(item, item->allocfile);
         }
     } catch (const AppError& e) {
-        s.ui.message(message_prefix + e.description(), std::nullopt);
+        s.untitled_message(message_prefix + e.description());
     }
     // Refilled even after a failure, so that the working list never holds another file's list.
     copy_file_list(list, work);

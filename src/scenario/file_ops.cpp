@@ -121,7 +121,7 @@ void file_save_as(Session& s) {
         save_options_as(s, chosen);
     } catch (const AppError& e) {
         s.log.write("Cancelled error  2 ");
-        s.ui.message("Error: Cannot save file: Error " + std::to_string(e.number()), std::nullopt);
+        s.untitled_message("Error: Cannot save file: Error " + std::to_string(e.number()));
     }
     s.back_to_app_dir();
 }

@@ -1,33 +1,12 @@
 #include "scenario/model_run.h"
 
-#include <chrono>
-#include <thread>
-
 #include "platform/app_error.h"
 #include "scenario/options_file.h"
 #include "scenario/text.h"
 
 namespace qv {
 
-namespace {
-
-constexpr auto poll_interval = std::chrono::milliseconds(100);
-
-int wait_for_model(Ui& ui, ProcessHandle& model) {
-    // The state is read before the events and the sleep, so a model that has already ended
-    // still gets one pass.
-    bool still_running;
-    do {
-        still_running = model.running();
-        ui.process_events();
-        std::this_thread::sleep_for(poll_interval);
-    } while (still_running);
-    return model.exit_code();
-}
-
-}  // namespace
-
-ModelRunOutcome run_model(Session& s, Processes& processes) {
+ModelRunOutcome run_model(Session& s, ModelWaiter& model) {
     const ShellSettings& cfg = s.settings;
     ModelRunOutcome outcome;
     {
@@ -37,8 +16,8 @@ ModelRunOutcome run_model(Session& s, Processes& processes) {
     }
 
     const std::string option_file = s.option_file_path();
-    const std::string model = cfg.model_dir + "\\" + cfg.model_exe;
-    outcome.command_line = model + " " + option_file;
+    const std::string model_path = cfg.model_dir + "\\" + cfg.model_exe;
+    outcome.command_line = model_path + " " + option_file;
     bool busy = false;
     try {
         s.fs.set_current_dir(cfg.model_dir);
@@ -47,9 +26,9 @@ ModelRunOutcome run_model(Session& s, Processes& processes) {
                             s.sc.option_file_dir + "\\" + s.sc.option_file_name + "\r\n");
         s.ui.busy(true);
         busy = true;
-        auto handle = processes.start(s.fs.host_path(model), {s.fs.host_path(option_file)},
-                                      s.fs.host_path(cfg.model_dir), WindowStyle::Maximized);
-        outcome.exit_code = wait_for_model(s.ui, *handle);
+        outcome.exit_code =
+            model.run_and_wait(s.fs.host_path(model_path), {s.fs.host_path(option_file)},
+                               s.fs.host_path(cfg.model_dir));
         outcome.started = true;
         s.show_summary();
         s.fs.set_current_dir(cfg.app_dir);

@@ -1,8 +1,8 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-#include "platform/process.h"
 #include "scenario/session.h"
 
 namespace qv {
@@ -16,6 +16,16 @@ struct ModelRunOutcome {
     std::string command_line;
 };
 
+// Starts the model and waits for its end while the user interface keeps handling events (a poll
+// every 100 ms). Throws AppError when the model cannot be started.
+class ModelWaiter {
+  public:
+    virtual ~ModelWaiter() = default;
+    // The model's exit code; 128 + the signal's number when a signal ended it.
+    virtual int run_and_wait(const std::string& program, const std::vector<std::string>& args,
+                             const std::string& working_dir) = 0;
+};
+
 // The Model menu's Run: saves the scenario over the current options file, writes quarvel.bat in
 // model_dir, starts the model with model_dir as its current directory and the options file as
 // its argument, and waits for it while the user interface keeps handling events (a poll every
@@ -24,6 +34,6 @@ struct ModelRunOutcome {
 // This host has no launcher, so the model is started directly; the batch file still records the
 // two steps it would carry out. A failure after the save takes the run's error branch (message
 // and run-log line); the current directory then stays where the failure left it.
-ModelRunOutcome run_model(Session& s, Processes& processes);
+ModelRunOutcome run_model(Session& s, ModelWaiter& model);
 
 }  // namespace qv

@@ -38,16 +38,15 @@ bool yearok(Session& s, std::string_view year, const std::string& year_name, boo
     try {
         value = strict_number(text);
     } catch (const AppError&) {
-        s.ui.message(year_name + " year must be numeric and in the range " + range, std::nullopt);
+        s.untitled_message(year_name + " year must be numeric and in the range " + range);
         return false;
     }
     // nearbyint rounds a half to the even neighbour; a year beyond any 16-bit number is simply
     // outside the range.
     double y = std::nearbyint(value);
     if (!(y >= first_year && y <= last_year)) {
-        s.ui.message(
-            year_name + " year " + general_number(y) + " is outside allowed range " + range,
-            std::nullopt);
+        s.untitled_message(year_name + " year " + general_number(y) + " is outside allowed range " +
+                           range);
         return false;
     }
     return true;

@@ -145,7 +145,7 @@ std::string already_selected_text(const RegionCls& entry) {
 RegionAdd region_add(Session& s, RegionList& selected, int reglevel, const RegionCls* item,
                      bool any_current) {
     if (!any_current) {
-        s.message("No State/County selected");
+        s.untitled_message("No State/County selected");
         return RegionAdd::NothingSelected;
     }
     if (reglevel == level::fifty_state)
@@ -153,7 +153,7 @@ RegionAdd region_add(Session& s, RegionList& selected, int reglevel, const Regio
     // The list clicked last may have lost its current line to a level change while the other
     // list kept one: there is nothing sound to add then.
     if (!item) {
-        s.message("No State/County selected");
+        s.untitled_message("No State/County selected");
         return RegionAdd::NothingSelected;
     }
     if (selected.contains(item->code)) {

@@ -15,6 +15,10 @@ Button Session::message(const std::string& text, Icon icon, Buttons buttons) {
     return ui.message(text, settings.msgbox_title, icon, buttons);
 }
 
+void Session::untitled_message(const std::string& text) {
+    ui.message(text, std::nullopt);
+}
+
 void Session::set_caption_for_current_file() {
     if (view)
         view->set_caption("US KQT QUARVEL MODEL (" + lower(sc.option_file_name) + ")");

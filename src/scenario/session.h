@@ -68,6 +68,9 @@ class Session {
 
     // The message box of the program's own title.
     Button message(const std::string& text, Icon icon = Icon::None, Buttons buttons = Buttons::Ok);
+    // The OK box that carries no title of its own (the window system shows the application
+    // title) and no icon.
+    void untitled_message(const std::string& text);
     void set_caption_for_current_file();
     // Makes app_dir the current directory again, as the end of a click does; a directory that
     // has gone away leaves the current one as it is (nothing to report at that point).

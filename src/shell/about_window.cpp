@@ -59,6 +59,12 @@ AboutWindow::AboutWindow(Session& s, QWidget* parent) : QWidget(parent, Qt::Wind
     center_form(this);
 }
 
+void AboutWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The window has no caption at all, also in the window system's name of it.
+    clear_window_system_title(this);
+}
+
 void AboutWindow::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_F1)
         date_->setVisible(date_->isHidden());

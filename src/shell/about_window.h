@@ -17,6 +17,7 @@ class AboutWindow : public QWidget {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
     QLabel* date_ = nullptr;

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "platform/program_end.h"
+#include "platform/qt/program_ending.h"
 
 namespace qv {
 
@@ -13,15 +14,19 @@ Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationVersion("2008.1.0");
 }
 
+bool Application::ended() const {
+    return program_ending();
+}
+
 bool Application::notify(QObject* receiver, QEvent* event) {
     try {
         return QApplication::notify(receiver, event);
     } catch (const ProgramEnd&) {
-        ended_ = true;
+        set_program_ending(true);
         closeAllWindows();
         exit(0);
     } catch (const ChooserStop&) {
-        ended_ = true;
+        set_program_ending(true);
         exit(0);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "qv-gui: unexpected failure: %s\n", e.what());

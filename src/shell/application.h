@@ -13,10 +13,7 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 
     // Set when an event step ended the program.
-    bool ended() const { return ended_; }
-
-private:
-    bool ended_ = false;
+    bool ended() const;
 };
 
 }  // namespace qv

@@ -8,4 +8,12 @@ namespace qv {
 // directory ends at app_dir.
 void file_menu(Session& s, int index);
 
+// What Save, Save as and Run say when the latest read of an options file stopped part-way.
+extern const char* const incomplete_read_message;
+
+// Save, Save as and Run refuse a scenario that was read only in part: it holds values of more
+// than one file, and merging it into the current file would overwrite that file's packets with
+// them. True (after the message) when refused; nothing is written then.
+bool refuse_incomplete_read(Session& s);
+
 }  // namespace qv

@@ -1,6 +1,6 @@
 #include "shell/model_run_window.h"
 
-#include "dialogs/scenario/program_ending.h"
+#include "platform/qt/program_ending.h"
 
 #include <QCloseEvent>
 #include <QFontDatabase>
@@ -12,6 +12,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 
 namespace qv {
@@ -34,9 +35,29 @@ QString elapsed_text(qint64 milliseconds) {
     return QString("Elapsed time: %1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QChar('0'));
 }
 
-QString exit_status_text(int exit_code, bool stopped) {
-    return QString(stopped ? "Stopped by the user, exit status %1" : "Finished, exit status %1")
-        .arg(exit_code);
+QString run_status_text(const runs::RunFacts& facts) {
+    if (!facts.was_started) {
+        // The failure reads "the model could not be started (error N: reason)".
+        const auto detail = facts.failure.find(" (");
+        return "The model could not be started" +
+               (detail == std::string::npos ? QString()
+                                            : display_text(facts.failure.substr(detail)));
+    }
+    const QString how = QString::fromStdString(runs::exit_description(facts));
+    if (facts.stopped == "user")
+        return "Stopped by the user, " + how;
+    if (!facts.failure.empty())
+        return "Failed: " + display_text(facts.failure);
+    return "Finished, " + how;
+}
+
+QString dropped_lines_text(long long dropped, const QString& log) {
+    QString text = QString("%1 earlier lines are not shown: the window keeps the last %2.")
+                       .arg(dropped)
+                       .arg(ModelRunWindow::max_lines);
+    if (!log.isEmpty())
+        text += " The whole output is in " + log + ".";
+    return text;
 }
 
 ModelRunWindow::ModelRunWindow(Session& s, QWidget* parent) : QWidget(parent, Qt::Window), s_(s) {
@@ -48,7 +69,10 @@ ModelRunWindow::ModelRunWindow(Session& s, QWidget* parent) : QWidget(parent, Qt
     command_->setObjectName("lblCommand");
     directory_ = new QLabel(this);
     directory_->setObjectName("lblDirectory");
-    for (QLabel* label : {command_, directory_}) {
+    dropped_ = new QLabel(this);
+    dropped_->setObjectName("lblDropped");
+    dropped_->setVisible(false);
+    for (QLabel* label : {command_, directory_, dropped_}) {
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
         label->setWordWrap(true);
     }
@@ -56,11 +80,14 @@ ModelRunWindow::ModelRunWindow(Session& s, QWidget* parent) : QWidget(parent, Qt
     output_->setObjectName("txtOutput");
     output_->setReadOnly(true);
     output_->setFont(fixed_pitch_font());
-    output_->setMaximumBlockCount(20000);
+    output_->setMaximumBlockCount(max_lines);
     elapsed_ = new QLabel(elapsed_text(0), this);
     elapsed_->setObjectName("lblElapsed");
     status_ = new QLabel(this);
     status_->setObjectName("lblStatus");
+    // A failure names files and paths: it wraps rather than being cut off.
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     stop_ = new QPushButton("&Stop", this);
     stop_->setObjectName("cmdStop");
     stop_->setEnabled(false);
@@ -76,23 +103,30 @@ ModelRunWindow::ModelRunWindow(Session& s, QWidget* parent) : QWidget(parent, Qt
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(command_);
     layout->addWidget(directory_);
+    layout->addWidget(dropped_);
     layout->addWidget(output_, 1);
+    layout->addWidget(status_);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(elapsed_);
-    bottom->addSpacing(16);
-    bottom->addWidget(status_, 1);
+    bottom->addStretch(1);
     bottom->addWidget(stop_);
     bottom->addWidget(close_button);
     layout->addLayout(bottom);
 
     resize(720, 420);
-    center_form(this);
+    // Beside the main window, so that the summary it refreshes at the end stays in sight.
+    place_beside(this, parentWidget());
 }
 
-void ModelRunWindow::begin(const QString& command, const QString& directory) {
+void ModelRunWindow::begin(const QString& command, const QString& directory, const QString& log) {
     command_->setText("Command: " + command);
     directory_->setText("Directory: " + directory);
     output_->clear();
+    pending_.clear();
+    lines_ = 0;
+    log_ = log;
+    dropped_->clear();
+    dropped_->setVisible(false);
     status_->setText("Running");
     clock_.start();
     elapsed_->setText(elapsed_text(0));
@@ -101,11 +135,30 @@ void ModelRunWindow::begin(const QString& command, const QString& directory) {
 }
 
 void ModelRunWindow::append_output(const QString& line) {
-    output_->appendPlainText(line);
+    ++lines_;
+    pending_.push_back(line);
+    if (pending_.size() > static_cast<std::size_t>(max_lines))
+        pending_.pop_front();
+}
+
+void ModelRunWindow::show_pending() {
+    if (pending_.empty())
+        return;
+    QStringList block;
+    block.reserve(static_cast<qsizetype>(pending_.size()));
+    for (QString& line : pending_)
+        block.append(std::move(line));
+    pending_.clear();
+    output_->appendPlainText(block.join('\n'));
     output_->verticalScrollBar()->setValue(output_->verticalScrollBar()->maximum());
+    if (lines_ > max_lines) {
+        dropped_->setText(dropped_lines_text(lines_ - max_lines, log_));
+        dropped_->setVisible(true);
+    }
 }
 
 void ModelRunWindow::tick() {
+    show_pending();
     if (running_)
         elapsed_->setText(elapsed_text(clock_.elapsed()));
 }

@@ -185,7 +185,10 @@ void QVGui::build_menus() {
     model->setObjectName("MenuModel");
     run_ = item(model, "MnuRun", "&Run with filename.ext");
     reports_ = item(model, "MnuAcc", "Re&ports");
-    connect(run_, &QAction::triggered, this, &QVGui::runRequested);
+    connect(run_, &QAction::triggered, this, [this] {
+        if (!refuse_incomplete_read(s_))
+            emit runRequested();
+    });
     connect(reports_, &QAction::triggered, this, &QVGui::reportsRequested);
     connect(model, &QMenu::aboutToShow, this,
             [this] { run_->setText(display_text(run_caption(s_.sc.option_file_name))); });

@@ -7,7 +7,7 @@
 namespace qv {
 
 void connect_run_and_viewers(QVGui& main, Session& s, Processes& processes) {
-    auto* runner = new ModelRunner(s, processes, &main);
+    auto* runner = new ModelRunner(s, &main);
     QObject::connect(&main, &QVGui::runRequested, runner, &ModelRunner::run);
     QObject::connect(&main, &QVGui::reportsRequested, runner,
                      [&s, &processes] { start_reporting_utility(s, processes); });

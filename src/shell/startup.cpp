@@ -18,7 +18,7 @@ const char* const any_file = "|All files (*)|*";
     if (own_title)
         s.message(text);
     else
-        s.ui.message(text, std::nullopt);
+        s.untitled_message(text);
     Session::end_program();
 }
 

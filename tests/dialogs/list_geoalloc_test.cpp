@@ -70,20 +70,49 @@ TEST_F(Geoalloc, RefusedAddsChangeNothing) {
     EXPECT_EQ(rows("lstalloc").size(), 3u);
 }
 
-TEST_F(Geoalloc, CancelAfterAddAndDeleteRestoresTheList) {
-    w.s.sc.alloc_files_changed = true;
-    const auto before = committed();
-    open_form("geoalloc");
-    add(file("model/data/allocate/x_oil.alo"));
-    click_row("lstalloc", 0);
-    click("cmdAddDel1");
-    EXPECT_EQ(rows("lstalloc").size(), 3u);
-    click("cmdfin1");
-    EXPECT_FALSE(is_open());
-    EXPECT_EQ(committed(), before);
-    EXPECT_EQ(work(), before);
-    EXPECT_FALSE(w.s.sc.alloc_files_changed);
-    EXPECT_TRUE(w.ui.messages().empty());
+TEST_F(Geoalloc, CancelAfterAddAndDeleteRestoresTheListAndTheFlag) {
+    for (bool flag_before : {false, true}) {
+        w.s.sc.alloc_files_changed = flag_before;
+        const auto before = committed();
+        open_form("geoalloc");
+        add(file("model/data/allocate/x_oil.alo"));
+        click_row("lstalloc", 0);
+        click("cmdAddDel1");
+        EXPECT_EQ(rows("lstalloc").size(), 3u);
+        click("cmdfin1");
+        EXPECT_FALSE(is_open());
+        EXPECT_EQ(committed(), before);
+        EXPECT_EQ(work(), before);
+        EXPECT_EQ(w.s.sc.alloc_files_changed, flag_before);
+        EXPECT_TRUE(w.ui.messages().empty());
+    }
+}
+
+TEST_F(Geoalloc, CancelOrEscKeepsAChangeAcceptedBefore) {
+    // An accepted change (OK after a Delete here, or a Region commit, which sets the flag) must
+    // still be written by the next save after a later visit is cancelled.
+    for (bool escape_key : {false, true}) {
+        w.s.sc.alloc_files_changed = false;
+        open_form("geoalloc");
+        click_row("lstalloc", 0);
+        click("cmdAddDel1");
+        click("cmdfin0");
+        ASSERT_TRUE(w.s.sc.alloc_files_changed);
+        const auto accepted = committed();
+
+        open_form("geoalloc");
+        if (escape_key)
+            escape();
+        else
+            click("cmdfin1");
+        EXPECT_FALSE(is_open());
+        EXPECT_TRUE(w.s.sc.alloc_files_changed) << escape_key;
+        EXPECT_EQ(committed(), accepted);
+        w.s.sc.alloc_files.copy_from(AllocList{});
+        for (const std::string& p : {a, b, c})
+            w.s.sc.alloc_files.add(std::make_shared<AllocCls>(AllocCls{"Old label:", p}), p);
+        w.s.sc.alloc_files_work.copy_from(w.s.sc.alloc_files);
+    }
 }
 
 TEST_F(Geoalloc, CloseBoxFollowsTheLastCancel) {

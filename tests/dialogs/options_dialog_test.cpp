@@ -237,6 +237,51 @@ TEST_F(OptionsWindow, CancelKeepsChangesAcceptedInAnEarlierVisit) {
     EXPECT_TRUE(w->s.sc.options_changed);  // the next save still writes the accepted value
 }
 
+TEST_F(OptionsWindow, CancelAfterAnEarlierOkStoresNothingOfTheVisit) {
+    // The earlier OK leaves the changed flags set; the cancelled visit must still store
+    // nothing, neither its edits nor the refusal marker.
+    const struct {
+        const char* what;
+        std::vector<std::pair<const char*, const char*>> typed;  // each box left with Tab
+        bool escape;
+    } rows[] = {
+        {"refused RVP, Cancel", {{"fulrvp", "99"}}, false},
+        {"refused RVP, Esc", {{"fulrvp", "99"}}, true},
+        {"mis-ordered temperatures, Esc", {{"Mintemp", "80"}, {"Maxtemp", "60"}}, true},
+        {"Stage II, Cancel", {{"Stage2", "75"}}, false},
+    };
+    for (const auto& r : rows) {
+        reset();
+        open();
+        set("Titleone", "ACCEPTED");
+        click("Command1");
+        QTRY_VERIFY(window.isNull());
+        ASSERT_TRUE(update_default_option_file(w->s));
+        const std::string accepted = w->read("model/run.opt");
+
+        window = new OptionsDialog(w->s);
+        ASSERT_TRUE(show_active(window));
+        for (const auto& [name, text] : r.typed) {
+            QLineEdit* b = box(name);
+            b->setFocus();
+            b->selectAll();
+            QTest::keyClicks(b, text);
+            QTest::keyClick(b, Qt::Key_Tab);
+        }
+        if (r.escape)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        else
+            click("Command2");
+        QTRY_VERIFY(window.isNull());
+        EXPECT_EQ(w->s.sc.fulrvpstr, "9.0") << r.what;
+        EXPECT_EQ(w->s.sc.mintempstr, "60.0") << r.what;
+        EXPECT_EQ(w->s.sc.stage2str, "50") << r.what;
+        EXPECT_TRUE(w->s.sc.options_changed) << r.what;
+        ASSERT_TRUE(update_default_option_file(w->s));
+        EXPECT_EQ(w->read("model/run.opt"), accepted) << r.what;
+    }
+}
+
 TEST_F(OptionsWindow, CloseBoxChecksLikeOk) {
     open();
     ASSERT_TRUE(show_active(window));

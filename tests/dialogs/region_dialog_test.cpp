@@ -222,3 +222,25 @@ TEST_F(RegionDialogTest, SaveWritesTheRegionPacketAndKeepsTheRest) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(RegionDialogTest, TheKeyboardStartsOnTheLevelInForce) {
+    for (int lvl : {level::fifty_state, level::state, level::county, level::us_total}) {
+        s.sc.region_level = lvl;
+        open_region();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+        const std::string name = "optreg_" + std::to_string(lvl);
+        EXPECT_EQ(QApplication::focusWidget(), child(name.c_str())) << name;
+        // A Space there keeps the level and the selection.
+        const std::size_t selected = s.sc.selected_regions.size();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        EXPECT_TRUE(child<QRadioButton>(name.c_str())->isChecked());
+        EXPECT_EQ(s.sc.selected_regions.size(), selected);
+    }
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -180,3 +180,34 @@ TEST_F(SourcesDialogTest, SaveWritesThirtyCharacterLines) {
 
 }  // namespace
 }  // namespace qv::test
+
+namespace qv::test {
+namespace {
+
+TEST_F(SourcesDialogTest, TheThreeListsScrollTogether) {
+    std::vector<SourceRecord> many;
+    for (int i = 0; i < 80; ++i)
+        many.push_back({std::to_string(2270000000 + i), "Equipment " + std::to_string(i)});
+    set_listed_sources(s.sc, many);
+    open<SourcesDialog>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    auto top_row = [this](const char* list) {
+        auto* l = child<QListWidget>(list);
+        return l->row(l->itemAt(2, 2));
+    };
+    for (const char* scrolled : {"Selected", "lstcodes", "CodeDesc"}) {
+        child<QListWidget>(scrolled)->scrollToItem(child<QListWidget>(scrolled)->item(40),
+                                                   QAbstractItemView::PositionAtTop);
+        EXPECT_EQ(top_row("Selected"), 40) << scrolled;
+        EXPECT_EQ(top_row("lstcodes"), 40) << scrolled;
+        EXPECT_EQ(top_row("CodeDesc"), 40) << scrolled;
+    }
+    // The shorter combined list scrolls to its end without pulling the others back.
+    auto* combined = child<QListWidget>("CodeDesc");
+    combined->scrollToBottom();
+    EXPECT_EQ(combined->row(combined->itemAt(2, combined->viewport()->height() - 3)), 79);
+    EXPECT_EQ(top_row("Selected"), top_row("lstcodes"));
+}
+
+}  // namespace
+}  // namespace qv::test

@@ -141,6 +141,8 @@ TEST_F(SourcesRules, NothingChosenNothingFoundAndFailures) {
     EXPECT_TRUE(added_codes(add_segment, 2, -1).empty());
     EXPECT_EQ(ui.messages(),
               (std::vector<std::string>{"No Equipment selected", "No Fuel Selected"}));
+    for (const auto& call : ui.calls())
+        EXPECT_EQ(call.title, std::nullopt) << call.text;  // no title of their own
 
     // The no-choice options build an empty pattern: only a beep and the log tell.
     ui.clear();

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 
 #include "platform/app_error.h"
@@ -46,59 +45,26 @@ const std::string options = crlf({"/RUNFILES/",
                                   "EVAP BMY OUT       :",
                                   "/END/"});
 
-// Every poll and every turn of the event loop, in order.
-using Trace = std::vector<std::string>;
-
-class TracingUi : public ScriptedUi {
+// Records how the Run step asks for the model, and where the current directory was then.
+class FakeModel : public ModelWaiter {
   public:
-    explicit TracingUi(Trace& t) : trace_(t) {}
-    void process_events() override { trace_.push_back("events"); }
-
-  private:
-    Trace& trace_;
-};
-
-class FakeModel : public ProcessHandle {
-  public:
-    FakeModel(Trace& t, int polls_running, int code)
-        : trace_(t), left_(polls_running), code_(code) {}
-    bool running() override {
-        trace_.push_back("poll");
-        return left_-- > 0;
-    }
-    int exit_code() override { return code_; }
-    void terminate() override {}
-
-  private:
-    Trace& trace_;
-    int left_, code_;
-};
-
-class FakeProcesses : public Processes {
-  public:
-    FakeProcesses(Trace& t, FileSystem& fs) : trace_(t), fs_(fs) {}
-    std::unique_ptr<ProcessHandle> start(const std::string& p, const std::vector<std::string>& a,
-                                         const std::string& dir, WindowStyle s) override {
+    explicit FakeModel(FileSystem& fs) : fs_(fs) {}
+    int run_and_wait(const std::string& p, const std::vector<std::string>& a,
+                     const std::string& dir) override {
         program = p;
         args = a;
         working_dir = dir;
-        style = s;
         current_dir_at_start = fs_.current_dir();
         if (failure)
             throw *failure;
-        return std::make_unique<FakeModel>(trace_, polls_running, 7);
+        return 7;
     }
-    void start_detached(const std::string&, const std::vector<std::string>&,
-                        const std::string&) override {}
 
-    int polls_running = 0;
     std::optional<AppError> failure;
     std::string program, working_dir, current_dir_at_start;
     std::vector<std::string> args;
-    WindowStyle style = WindowStyle::Hidden;
 
   private:
-    Trace& trace_;
     FileSystem& fs_;
 };
 
@@ -125,16 +91,14 @@ class ModelRun : public ::testing::Test {
 
     const std::filesystem::path start_dir = std::filesystem::current_path();
     Workspace w;
-    Trace trace;
-    TracingUi ui{trace};
+    ScriptedUi ui;
     Session s{ui, w.fs, w.ref};
-    FakeProcesses processes{trace, w.fs};
+    FakeModel processes{w.fs};
 };
 
 TEST_F(ModelRun, SavesWritesTheBatchFileRunsInModelDirAndComesBack) {
     s.sc.title1str = "Saved before the run";
     s.sc.options_changed = true;
-    processes.polls_running = 2;
     ModelRunOutcome r = run_model(s, processes);
 
     const std::string model_dir = s.settings.model_dir;
@@ -145,10 +109,8 @@ TEST_F(ModelRun, SavesWritesTheBatchFileRunsInModelDirAndComesBack) {
     EXPECT_EQ(processes.program, host("model/QV.EXE"));
     EXPECT_EQ(processes.args, std::vector<std::string>{host("model/run.opt")});
     EXPECT_EQ(processes.working_dir, host("model"));
-    EXPECT_EQ(processes.style, WindowStyle::Maximized);
     EXPECT_EQ(processes.current_dir_at_start, model_dir);
 
-    EXPECT_EQ(trace, (Trace{"poll", "events", "poll", "events", "poll", "events"}));
     EXPECT_TRUE(r.started);
     EXPECT_EQ(r.exit_code, 7);
     EXPECT_EQ(r.error_number, 0);
@@ -157,14 +119,6 @@ TEST_F(ModelRun, SavesWritesTheBatchFileRunsInModelDirAndComesBack) {
     EXPECT_EQ(w.fs.current_dir(), s.settings.app_dir);
     EXPECT_EQ(ui.busy_depth(), 0);
     EXPECT_TRUE(ui.messages().empty());
-}
-
-TEST_F(ModelRun, AModelThatEndsAtOnceStillGetsOneWait) {
-    const auto begin = std::chrono::steady_clock::now();
-    run_model(s, processes);
-    EXPECT_GE(std::chrono::steady_clock::now() - begin, std::chrono::milliseconds(100));
-    EXPECT_EQ(trace, (Trace{"poll", "events"}));
-    EXPECT_EQ(w.view.summaries, 1);
 }
 
 TEST_F(ModelRun, ErrorBranchShowsTheProblemAndLogsItButPassesOverflowInSilence) {

@@ -1,8 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QTimer>
+#include <functional>
 #include <memory>
 
+#include "platform/fs/host_file_system.h"
 #include "platform/qt/qt_ui.h"
+#include "support/temp_dir.h"
 
 namespace qv {
 namespace {
@@ -39,6 +46,61 @@ TEST(ProgramText, UnchangedTextGivesBackTheBytesItWasShownFrom) {
     QLineEdit plain;
     plain.setText("typed");
     EXPECT_EQ(program_text(&plain), "typed");
+}
+
+// Runs `act` on the first visible top-level window of type W once it is shown (the modal box or
+// chooser that the call under test opens), as a user would answer it.
+template <typename W>
+void when_shown(std::function<void(W*)> act) {
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (auto* w = qobject_cast<W*>(top); w && w->isVisible()) {
+                timer->stop();
+                timer->deleteLater();
+                act(w);
+                return;
+            }
+        }
+    });
+    timer->start();
+}
+
+TEST(QtUiChooser, EnterOnTheStartNameGivesThatFile) {
+    test::TempDir dir;
+    dir.write("data/ACTIVITY/activity.dat", "");
+    HostFileSystem fs;
+    QtUi ui(fs);
+    const std::string folder = fs.program_path((dir.path() / "data/ACTIVITY").string());
+    const std::string file = folder + "\\activity.dat";
+    // A remembered full path in program form, and a bare name in the start directory.
+    for (const std::string& start : {file, std::string("activity.dat")}) {
+        ChooserRequest request;
+        request.title = "Select Activity file";
+        request.filter = "ACTIVITY (*.DAT)|*.DAT|All files (*.*)|*.*";
+        request.initial_dir = folder;
+        request.initial_name = start;
+        when_shown<QFileDialog>(
+            [](QFileDialog* chooser) { static_cast<QDialog*>(chooser)->accept(); });
+        EXPECT_EQ(ui.open_file(request), std::optional<std::string>(file)) << start;
+    }
+}
+
+TEST(QtUiMessage, ABoxWithoutTitleOfItsOwnShowsTheApplicationTitle) {
+    HostFileSystem fs;
+    QtUi ui(fs);
+    const std::pair<std::optional<std::string>, QString> rows[] = {
+        {std::nullopt, "QV-GUI"}, {"US KQT QUARVEL MODEL", "US KQT QUARVEL MODEL"}};
+    for (const auto& [title, shown] : rows) {
+        QString seen;
+        when_shown<QMessageBox>([&seen](QMessageBox* box) {
+            seen = box->windowTitle();
+            box->accept();
+        });
+        EXPECT_EQ(static_cast<Ui&>(ui).message("No Fuel Selected", title), Button::Ok);
+        EXPECT_EQ(seen, shown);
+    }
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 using test::DemoRun;
 
 TEST_F(DemoRun, ShowsTheCommandAndOutputAndEndsWithTheFilesWritten) {
-    ModelRunner runner(s, processes, &main);
+    ModelRunner runner(s, &main);
     const int summaries = view.summaries;
     runner.run();
     EXPECT_FALSE(runner.running());
@@ -59,7 +59,7 @@ TEST_F(DemoRun, ShowsTheCommandAndOutputAndEndsWithTheFilesWritten) {
 }
 
 TEST_F(DemoRun, ASecondRunWhileTheModelRunsIsRefused) {
-    ModelRunner runner(s, processes, &main);
+    ModelRunner runner(s, &main);
     bool tried = false;
     ui.on_events = [&](int) {
         if (tried)
@@ -79,7 +79,7 @@ TEST_F(DemoRun, ASecondRunWhileTheModelRunsIsRefused) {
 }
 
 TEST_F(DemoRun, StopAsksAndEndsTheModelOnlyOnYes) {
-    ModelRunner runner(s, processes, &main);
+    ModelRunner runner(s, &main);
     ui.on_events = [&](int poll) {
         if (poll > 2)
             return;
@@ -107,7 +107,7 @@ TEST_F(DemoRun, StopAsksAndEndsTheModelOnlyOnYes) {
 
 TEST_F(DemoRun, AModelThatCannotStartGivesTheProblemMessageAndLogLine) {
     s.settings.model_exe = "no-such-model";
-    ModelRunner runner(s, processes, &main);
+    ModelRunner runner(s, &main);
     runner.run();
     const std::string command =
         lower(s.settings.model_dir + "\\no-such-model " + s.settings.model_dir + "\\demo.opt");
@@ -119,8 +119,56 @@ TEST_F(DemoRun, AModelThatCannotStartGivesTheProblemMessageAndLogLine) {
                                         s.settings.model_dir + "\\no-such-model " +
                                         s.settings.model_dir + "\\demo.opt");
     EXPECT_EQ(child<QLabel>(runner, "lblStatus")->text(),
-              "The model could not be started (error 53)");
+              "The model could not be started (error 53: No such file or directory)");
     EXPECT_FALSE(runner.running());
+}
+
+// Faulty stand-in models: the window's status line says what went wrong, and a flood of output
+// leaves a bounded tail with a note that points to the whole output's log.
+TEST_F(DemoRun, TheWindowSaysHowAFaultyModelEnded) {
+    const std::string log = (model / "outputs/DEMO.OUT.log").string();
+    const struct {
+        const char* script;
+        fs::perms perms;
+        const char* status;
+        const char* last_line;
+        bool dropped;
+    } rows[] = {
+        {"kill -SEGV $$", fs::perms(0755), "Finished, ended by signal 11 (Segmentation fault)", "",
+         false},
+        {"exit 0", fs::perms(0644), "The model could not be started (error 75: Permission denied)",
+         "", false},
+        {"echo nothing written", fs::perms(0755),
+         "Failed: the model ended with exit status 0 but did not write its message file ",
+         "nothing written", false},
+        {"seq 1 25000", fs::perms(0755), "Failed: ", "25000", true},
+    };
+    for (const auto& row : rows) {
+        dir.write("model/model.sh", std::string("#!/bin/sh\n") + row.script + "\n");
+        fs::permissions(model / "model.sh", row.perms);
+        s.settings.model_exe = "model.sh";
+        ui.clear();
+        ModelRunner runner(s, &main);
+        runner.run();
+        ASSERT_NE(runner.window(), nullptr) << row.script;
+        const QString status = child<QLabel>(runner, "lblStatus")->text();
+        EXPECT_TRUE(status.startsWith(row.status)) << status.toStdString();
+        const QString output = child<QPlainTextEdit>(runner, "txtOutput")->toPlainText();
+        EXPECT_TRUE(output.endsWith(row.last_line)) << row.script;
+        auto* dropped = child<QLabel>(runner, "lblDropped");
+        EXPECT_EQ(dropped->isVisibleTo(runner.window()), row.dropped) << row.script;
+        if (row.dropped) {
+            EXPECT_EQ(output.count('\n') + 1, ModelRunWindow::max_lines);
+            EXPECT_TRUE(output.startsWith("15001\n"));
+            EXPECT_EQ(dropped->text(), dropped_lines_text(15000, QString::fromStdString(log)));
+            const QString shots = qEnvironmentVariable("QV_SCREENSHOT_DIR");
+            if (!shots.isEmpty()) {
+                QCoreApplication::processEvents();
+                EXPECT_TRUE(runner.window()->grab().save(shots + "/model-run-flood.png"));
+            }
+        }
+        runner.window()->close();
+    }
 }
 
 // With QV_SCREENSHOT_DIR set: the Model run window after a demo run, and the viewer windows.
@@ -129,7 +177,7 @@ TEST_F(DemoRun, Screenshots) {
     if (out.isEmpty())
         GTEST_SKIP() << "QV_SCREENSHOT_DIR is not set";
     QDir().mkpath(out);
-    ModelRunner runner(s, processes, &main);
+    ModelRunner runner(s, &main);
     runner.run();
     ASSERT_NE(runner.window(), nullptr);
     EXPECT_TRUE(runner.window()->grab().save(out + "/model-run.png"));
@@ -149,8 +197,38 @@ TEST(ModelRunWindowTexts, ElapsedAndExitStatus) {
     EXPECT_EQ(elapsed_text(59999), "Elapsed time: 0:59");
     EXPECT_EQ(elapsed_text(61000), "Elapsed time: 1:01");
     EXPECT_EQ(elapsed_text(3600000), "Elapsed time: 60:00");
-    EXPECT_EQ(exit_status_text(2, false), "Finished, exit status 2");
-    EXPECT_EQ(exit_status_text(143, true), "Stopped by the user, exit status 143");
+}
+
+TEST(ModelRunWindowTexts, HowTheRunEnded) {
+    auto facts = [](std::optional<int> status, std::optional<int> signal, std::string stopped,
+                    std::string failure) {
+        runs::RunFacts f;
+        f.was_started = true;
+        f.exit_status = status;
+        f.signal = signal;
+        f.stopped = std::move(stopped);
+        f.failure = std::move(failure);
+        return f;
+    };
+    runs::RunFacts not_started;
+    not_started.failure = "the model could not be started (error 75: Permission denied)";
+    const struct {
+        runs::RunFacts facts;
+        const char* text;
+    } rows[] = {
+        {facts(2, {}, "", ""), "Finished, exit status 2"},
+        {facts({}, 11, "", ""), "Finished, ended by signal 11 (Segmentation fault)"},
+        {facts({}, 15, "user", ""), "Stopped by the user, ended by signal 15 (Terminated)"},
+        {facts(0, {}, "",
+               "the model ended with exit status 0 but did not write its message file m"),
+         "Failed: the model ended with exit status 0 but did not write its message file m"},
+        {not_started, "The model could not be started (error 75: Permission denied)"},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(run_status_text(row.facts).toStdString(), row.text);
+    EXPECT_EQ(dropped_lines_text(5, "/m/out.log").toStdString(),
+              "5 earlier lines are not shown: the window keeps the last 10000. The whole output "
+              "is in /m/out.log.");
 }
 
 }  // namespace

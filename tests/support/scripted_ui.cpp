@@ -23,14 +23,21 @@ Button ScriptedUi::message(const std::string& text, const std::optional<std::str
     return b;
 }
 
-std::optional<std::string> ScriptedUi::next_path(const char* kind, const std::string& title) {
-    if (answers_.empty() || !std::holds_alternative<std::optional<std::string>>(answers_.front())) {
-        ADD_FAILURE() << "unexpected " << kind << ": " << title;
+std::optional<std::string> ScriptedUi::next_path(const char* kind, const ChooserRequest& request) {
+    if (answers_.empty() || std::holds_alternative<Button>(answers_.front())) {
+        ADD_FAILURE() << "unexpected " << kind << ": " << request.title;
         return std::nullopt;
     }
-    auto p = std::get<std::optional<std::string>>(answers_.front());
+    Answer a = answers_.front();
     answers_.pop_front();
-    return p;
+    if (auto* path = std::get_if<std::optional<std::string>>(&a))
+        return *path;
+    const std::string& name = request.initial_name;
+    if (name.empty())
+        return std::nullopt;
+    const bool has_dir =
+        name.find_first_of("\\/") != std::string::npos || (name.size() > 1 && name[1] == ':');
+    return has_dir ? name : request.initial_dir + "\\" + name;
 }
 
 std::optional<std::string> ScriptedUi::open_file(const ChooserRequest& request) {
@@ -39,7 +46,7 @@ std::optional<std::string> ScriptedUi::open_file(const ChooserRequest& request) 
     c.text = request.title;
     c.request = request;
     calls_.push_back(c);
-    return next_path("open chooser", request.title);
+    return next_path("open chooser", request);
 }
 
 std::optional<std::string> ScriptedUi::save_file(const ChooserRequest& request) {
@@ -48,7 +55,7 @@ std::optional<std::string> ScriptedUi::save_file(const ChooserRequest& request) 
     c.text = request.title;
     c.request = request;
     calls_.push_back(c);
-    return next_path("save chooser", request.title);
+    return next_path("save chooser", request);
 }
 
 std::optional<std::string> ScriptedUi::choose_directory(const std::string& title,
@@ -56,9 +63,10 @@ std::optional<std::string> ScriptedUi::choose_directory(const std::string& title
     UiCall c;
     c.kind = "choose_directory";
     c.text = title;
+    c.request.title = title;
     c.request.initial_dir = initial_dir;
     calls_.push_back(c);
-    return next_path("directory chooser", title);
+    return next_path("directory chooser", c.request);
 }
 
 void ScriptedUi::busy(bool on) { busy_depth_ += on ? 1 : -1; }

@@ -25,11 +25,16 @@ struct UiCall {
 // and a call with no answer queued fails the test (and is answered No / Cancel).
 class ScriptedUi : public Ui {
 public:
-    using Answer = std::variant<Button, std::optional<std::string>>;
+    // The user presses Enter on the name the chooser offers.
+    struct StartName {};
+    using Answer = std::variant<Button, std::optional<std::string>, StartName>;
 
     void answer(Button b) { answers_.emplace_back(b); }
     void choose(std::string path) { answers_.emplace_back(std::optional<std::string>(path)); }
     void cancel_chooser() { answers_.emplace_back(std::optional<std::string>()); }
+    // The chooser returns its start name as a real one does: a path as it is, a bare name in
+    // the directory it opened in (nullopt when it offered no name).
+    void accept_start_name() { answers_.emplace_back(StartName{}); }
 
     Button message(const std::string& text, const std::optional<std::string>& title, Icon icon,
                    Buttons buttons) override;
@@ -51,7 +56,7 @@ public:
     bool may_ask_again_ = true;
 
 private:
-    std::optional<std::string> next_path(const char* kind, const std::string& title);
+    std::optional<std::string> next_path(const char* kind, const ChooserRequest& request);
     std::deque<Answer> answers_;
     std::vector<UiCall> calls_;
     int busy_depth_ = 0;

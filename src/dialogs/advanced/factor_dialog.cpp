@@ -12,6 +12,7 @@
 #include "dialogs/advanced/file_dialog_forms.h"
 #include "dialogs/advanced/list_rules.h"
 #include "dialogs/advanced/pick_file.h"
+#include "platform/qt/program_ending.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 
@@ -172,7 +173,7 @@ void FactorDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void FactorDialog::closeEvent(QCloseEvent* event) {
-    if (!cancelled_) {
+    if (!cancelled_ && !program_ending()) {
         auto& files = s_.sc.*traits_.files;
         for (std::size_t i = 0; i < boxes_.size(); ++i)
             files[i] = program_text(boxes_[i]);

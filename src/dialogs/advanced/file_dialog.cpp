@@ -8,6 +8,7 @@
 #include <QPushButton>
 
 #include "dialogs/advanced/pick_file.h"
+#include "platform/qt/program_ending.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 
@@ -38,7 +39,8 @@ FileDialog::FileDialog(Session& s, const FileDialogForm& form_data, QWidget* par
     }
 
     auto* grid = new QGridLayout;
-    grid->setColumnMinimumWidth(1, 320);
+    // Room for a typical full path of the data tree; the boxes take any width the window gains.
+    grid->setColumnMinimumWidth(1, fontMetrics().horizontalAdvance(QString(64, QChar('x'))));
     grid->setColumnStretch(1, 1);
     for (std::size_t i = 0; i < form_data.rows.size(); ++i) {
         const FileRowForm& row = form_data.rows[i];
@@ -151,6 +153,16 @@ void FileDialog::closing_step() {
         s_.message(form_data_.pick_warning, Icon::Exclamation);
 }
 
+void FileDialog::showEvent(QShowEvent* event) {
+    // The windows that are not centred on the screen go over the main window, once they are
+    // complete (Optional Output adds its check box after this class has built the rest).
+    if (!form_data_.centred && !placed_) {
+        center_on(this, parentWidget());
+        placed_ = true;
+    }
+    QWidget::showEvent(event);
+}
+
 void FileDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape)
         cancel();
@@ -159,7 +171,7 @@ void FileDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void FileDialog::closeEvent(QCloseEvent* event) {
-    if (form_data_.store_on_close && !cancelled_)
+    if (form_data_.store_on_close && !cancelled_ && !program_ending())
         closing_step();
     event->accept();
 }

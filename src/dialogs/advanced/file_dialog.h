@@ -24,6 +24,7 @@ class FileDialog : public QWidget {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // Esc acts as Cancel.
     void keyPressEvent(QKeyEvent* event) override;
     // What a close that was not cancelled stores (the dialogs with store_on_close).
@@ -46,6 +47,7 @@ class FileDialog : public QWidget {
     std::string chooser_name_;  // the chooser's remembered file name
     bool cancelled_ = false;
     bool changed_ = false;  // a pick filled a box during this visit
+    bool placed_ = false;
 };
 
 // Optional Output: the KPZ file and the by-model-year request, stored on every close but Cancel.

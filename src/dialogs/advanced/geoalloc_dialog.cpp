@@ -33,7 +33,8 @@ const char* const alloc_title = "Select Allocation file";
 }  // namespace
 
 GeoallocDialog::GeoallocDialog(Session& s, QWidget* parent)
-    : FileListWindow(s, geoalloc_layout, s.list_dialogs.geoalloc_cancelled, parent) {
+    : FileListWindow(s, geoalloc_layout, s.list_dialogs.geoalloc_cancelled, parent),
+      alloc_files_changed_before_(s.sc.alloc_files_changed) {
     auto* row = new QHBoxLayout;
     auto* label = new QLabel(QStringLiteral("Allocation Lookup table"), this);
     label->setObjectName("Label1");
@@ -113,7 +114,7 @@ bool GeoallocDialog::ok_step() {
 }
 
 void GeoallocDialog::cancel_step() {
-    s_.sc.alloc_files_changed = false;
+    s_.sc.alloc_files_changed = alloc_files_changed_before_;
 }
 
 void GeoallocDialog::closing_step() {

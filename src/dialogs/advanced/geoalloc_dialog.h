@@ -29,6 +29,9 @@ class GeoallocDialog : public FileListWindow {
 
     QLineEdit* txtalloc_;
     bool changed_ = false;  // the list was touched in this visit
+    // alloc_files_changed as the window found it: a change accepted earlier (an OK here, a
+    // Region commit) and not yet saved must still be written after this visit's Cancel.
+    bool alloc_files_changed_before_;
 };
 
 }  // namespace qv

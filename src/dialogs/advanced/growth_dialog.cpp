@@ -29,6 +29,13 @@ const ListWindowLayout growth_layout = {
 GrowthDialog::GrowthDialog(Session& s, QWidget* parent)
     : FileListWindow(s, growth_layout, s.list_dialogs.growth_cancelled, parent) {
     connect(list_, &QListWidget::itemDoubleClicked, this, [this] { entry_clicked(); });
+    // Replace hides the box and its label; they keep their room, so that the buttons stay put.
+    for (QWidget* hidden_by_replace :
+         {static_cast<QWidget*>(edit_), static_cast<QWidget*>(edit_label_)}) {
+        QSizePolicy policy = hidden_by_replace->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        hidden_by_replace->setSizePolicy(policy);
+    }
     adjustSize();
     center_form(this);
     // All slots but the spare last one; a list never sized has none.
@@ -60,7 +67,7 @@ void GrowthDialog::replace() {
     if (text.empty())
         return;
     if (!named_file_exists(s_.fs, text)) {
-        s_.ui.message(text + " does not exist.", std::nullopt);
+        s_.untitled_message(text + " does not exist.");
         return;
     }
     edit_->hide();

@@ -39,7 +39,7 @@ ChooserRequest open_request(std::string title, std::string filter, int filter_in
 
 bool accept_added_file(Session& s, const std::string& path) {
     if (!named_file_exists(s.fs, path)) {
-        s.ui.message(path + " does not exist.", std::nullopt);
+        s.untitled_message(path + " does not exist.");
         return false;
     }
     s.back_to_app_dir();
@@ -68,14 +68,14 @@ bool replace_list_file(Session& s, AllocList& work, int pos, const std::string& 
     if (pos < 0 || static_cast<std::size_t>(pos) >= work.size() || text.empty())
         return false;
     if (!named_file_exists(s.fs, text)) {
-        s.ui.message(text + missing_suffix, std::nullopt);
+        s.untitled_message(text + missing_suffix);
         return false;
     }
     const auto& cur = work[static_cast<std::size_t>(pos)];
     if (text == cur->allocfile)
         return false;
     if (work.contains(text)) {
-        s.ui.message(text + " Already Selected", std::nullopt);
+        s.untitled_message(text + " Already Selected");
         return false;
     }
     AllocList rebuilt;

@@ -5,14 +5,32 @@
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <functional>
 
 #include "dialogs/advanced/list_rules.h"
 #include "dialogs/advanced/pick_file.h"
+#include "platform/qt/program_ending.h"
 #include "platform/qt/qt_ui.h"
 
 namespace qv {
 
 namespace {
+
+// A list that tells the moves the user makes with the keys apart from the current row it takes
+// by itself when it receives the focus, which is no choice of the user's.
+class KeyboardList : public QListWidget {
+  public:
+    using QListWidget::QListWidget;
+    std::function<void()> moved_by_key;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        const int before = currentRow();
+        QListWidget::keyPressEvent(event);
+        if (currentRow() != before && currentRow() >= 0 && moved_by_key)
+            moved_by_key();
+    }
+};
 
 QPushButton* button(const char* caption, const char* name, QWidget* parent) {
     auto* b = new QPushButton(QString::fromUtf8(caption), parent);
@@ -44,7 +62,8 @@ FileListWindow::FileListWindow(Session& s, const ListWindowLayout& layout, bool&
         holder = frame;
     }
 
-    list_ = new QListWidget(holder);
+    auto* list = new KeyboardList(holder);
+    list_ = list;
     list_->setObjectName(layout.list);
     list_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list_->setMinimumSize(460, 160);
@@ -86,10 +105,7 @@ FileListWindow::FileListWindow(Session& s, const ListWindowLayout& layout, bool&
     connect(list_, &QListWidget::itemClicked, this, [this] { entry_clicked(); });
     // Moving through the list with the keyboard chooses the entry as a click does, so that
     // Replace never acts on another entry than the one the box shows.
-    connect(list_, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (row >= 0 && list_->hasFocus())
-            entry_clicked();
-    });
+    list->moved_by_key = [this] { entry_clicked(); };
     connect(ok_button, &QPushButton::clicked, this, &FileListWindow::ok);
     connect(cancel_button, &QPushButton::clicked, this, &FileListWindow::cancel);
 }
@@ -152,7 +168,8 @@ void FileListWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void FileListWindow::closeEvent(QCloseEvent* event) {
-    closing_step();
+    if (!program_ending())
+        closing_step();
     event->accept();
 }
 

@@ -29,7 +29,7 @@ bool named_file_exists(const FileSystem& fs, const std::string& text) {
 }
 
 void report_missing_file(Session& s, const std::string& text) {
-    s.ui.message(text + " does not exist", std::nullopt);
+    s.untitled_message(text + " does not exist");
 }
 
 }  // namespace qv

@@ -11,7 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include "dialogs/scenario/program_ending.h"
+#include "platform/qt/program_ending.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 #include "scenario/text.h"
@@ -53,7 +53,8 @@ OptionsDialog::OptionsDialog(Session& s, QWidget* parent)
     : QWidget(parent, Qt::Window),
       s_(s),
       options_changed_before_(s.sc.options_changed),
-      stage2_changed_before_(s.sc.stage2_changed) {
+      stage2_changed_before_(s.sc.stage2_changed),
+      stage2_present_before_(s.sc.stage2_present) {
     setObjectName("Options");
     setWindowTitle("Options");
     setAttribute(Qt::WA_DeleteOnClose);
@@ -173,9 +174,12 @@ void OptionsDialog::recheck() {
 
 void OptionsDialog::cancel() {
     // This visit's changes are dropped; changes accepted in an earlier visit and not yet saved
-    // must still be written by the next save.
+    // must still be written by the next save. The flags alone cannot tell the close to store
+    // nothing: after an earlier OK they are set again, and the boxes may hold refused entries.
     s_.sc.options_changed = options_changed_before_;
     s_.sc.stage2_changed = stage2_changed_before_;
+    s_.sc.stage2_present = stage2_present_before_;
+    cancelled_ = true;
     closing_ = true;
     close();
 }
@@ -216,7 +220,8 @@ void OptionsDialog::closeEvent(QCloseEvent* event) {
         }
         closing_ = true;
     }
-    copy_back();
+    if (!cancelled_)
+        copy_back();
     event->accept();
 }
 

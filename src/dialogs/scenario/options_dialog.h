@@ -36,15 +36,17 @@ class OptionsDialog : public QWidget {
     OptionsBoxes boxes();
 
     Session& s_;
-    // The changed flags as the window found them (Cancel goes back to these).
+    // The flags as the window found them (Cancel goes back to these).
     bool options_changed_before_;
     bool stage2_changed_before_;
+    bool stage2_present_before_;
     std::map<std::string, QLineEdit*> box_;
     QRadioButton* high_ = nullptr;
     QRadioButton* low_ = nullptr;
     QLineEdit* focus_ = nullptr;  // the box under test
     std::string errobj_;          // the box that failed the latest check
     bool closing_ = false;        // OK passed or Cancel: the close needs no further check
+    bool cancelled_ = false;      // Cancel or Esc: the close stores nothing
 };
 
 }  // namespace qv

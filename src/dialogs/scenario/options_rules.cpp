@@ -120,7 +120,7 @@ std::string limits(Session& s, const OptionsBoxes& boxes, const std::string& con
     if (within_range(boxes.text(control), r))
         return {};
     boxes.set_text(control, refusal_marker);
-    s.ui.message(invalid_range_message(r), std::nullopt);
+    s.untitled_message(invalid_range_message(r));
     return control;
 }
 
@@ -145,12 +145,12 @@ std::string check_all(Session& s, const OptionsBoxes& boxes) {
         return failed;
 
     if (value("Maxtemp") < value("Mintemp")) {
-        s.ui.message(temperature_order_message, std::nullopt);
+        s.untitled_message(temperature_order_message);
         failed = "Maxtemp";
     }
     // Runs after the order check whatever it found: mis-ordered limits give both messages.
     if (value("Avgtemp") > value("Maxtemp") || value("Mintemp") > value("Avgtemp")) {
-        s.ui.message(average_message, std::nullopt);
+        s.untitled_message(average_message);
         return "Avgtemp";
     }
     return failed;

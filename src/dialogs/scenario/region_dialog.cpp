@@ -12,7 +12,7 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
-#include "dialogs/scenario/program_ending.h"
+#include "platform/qt/program_ending.h"
 #include "scenario/region_rules.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
@@ -136,8 +136,12 @@ RegionDialog::RegionDialog(Session& s, QWidget* parent) : QWidget(parent, Qt::Wi
         names << display_text(state->statename);
     states_->addItems(names);
     show_selection();
-    if (QAbstractButton* option = optreg_->button(reglevel_))
+    if (QAbstractButton* option = optreg_->button(reglevel_)) {
         option->setChecked(true);
+        // The keyboard starts on the level in force: a Space on another one would switch the
+        // level and empty the selection.
+        option->setFocus();
+    }
     level_clicked(reglevel_);
 }
 

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "dialogs/scenario/sources_rules.h"
@@ -118,9 +119,25 @@ SourcesDialog::SourcesDialog(Session& s, QWidget* parent) : QWidget(parent, Qt::
     auto* top = new QHBoxLayout;
     top->addLayout(choose);
     top->addWidget(segment_frame);
-    auto* lists = new QHBoxLayout;
-    lists->addWidget(lstcodes_);
-    lists->addWidget(selected_, 1);
+    // Codes and descriptions side by side, line for line; the combined list below them.
+    codes_label_ = new QLabel("SCC");
+    codes_label_->setObjectName("lblcodes");
+    auto* descriptions_label = new QLabel("Description");
+    descriptions_label->setObjectName("lblSelected");
+    auto* combined_label = new QLabel("SCC and description");
+    combined_label->setObjectName("lblCodeDesc");
+    auto* lists = new QGridLayout;
+    lists->addWidget(codes_label_, 0, 0);
+    lists->addWidget(descriptions_label, 0, 1);
+    lists->addWidget(lstcodes_, 1, 0);
+    lists->addWidget(selected_, 1, 1);
+    lists->setColumnStretch(1, 1);
+    lists->setRowStretch(1, 1);
+    lists->setVerticalSpacing(2);
+    auto* combined = new QVBoxLayout;
+    combined->setSpacing(2);
+    combined->addWidget(combined_label);
+    combined->addWidget(codedesc_, 1);
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(remsel);
@@ -131,7 +148,7 @@ SourcesDialog::SourcesDialog(Session& s, QWidget* parent) : QWidget(parent, Qt::
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addLayout(lists, 2);
-    layout->addWidget(codedesc_, 1);
+    layout->addLayout(combined, 1);
     layout->addLayout(buttons);
     resize(720, 620);
 
@@ -151,6 +168,8 @@ SourcesDialog::SourcesDialog(Session& s, QWidget* parent) : QWidget(parent, Qt::
     connect(ok_button, &QPushButton::clicked, this, &QWidget::close);
     connect(cancel_button, &QPushButton::clicked, this, &SourcesDialog::cancel);
 
+    scroll_together();
+
     // Opening.
     savedselected_ = s_.sc.source_subset;
     savedsources_ = listed_sources(s_.sc);
@@ -164,6 +183,23 @@ SourcesDialog::SourcesDialog(Session& s, QWidget* parent) : QWidget(parent, Qt::
     append_lines(listed_sources(s_.sc));
     segindex_ = -1;
     fuelindex_ = -1;
+}
+
+void SourcesDialog::scroll_together() {
+    const QListWidget* lists[] = {selected_, lstcodes_, codedesc_};
+    for (const QListWidget* from : lists) {
+        connect(from->verticalScrollBar(), &QScrollBar::valueChanged, this, [this, from](int top) {
+            // A list that cannot scroll as far (the combined one is shorter) stops at its end
+            // without pulling the others back.
+            if (scrolling_)
+                return;
+            scrolling_ = true;
+            for (QListWidget* to : {selected_, lstcodes_, codedesc_})
+                if (to != from)
+                    to->verticalScrollBar()->setValue(top);
+            scrolling_ = false;
+        });
+    }
 }
 
 void SourcesDialog::src_active() {
@@ -239,6 +275,7 @@ void SourcesDialog::keyPressEvent(QKeyEvent* event) {
             break;
         case Qt::Key_F12:
             lstcodes_->setHidden(!lstcodes_->isHidden());
+            codes_label_->setHidden(lstcodes_->isHidden());
             break;
         default:
             QWidget::keyPressEvent(event);

@@ -8,6 +8,7 @@
 #include "scenario/session.h"
 
 class QButtonGroup;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 
@@ -30,6 +31,8 @@ class SourcesDialog : public QWidget {
     void remove_selection();
     void append_lines(const std::vector<SourceRecord>& records);
     void cancel();
+    // The three lists show the same entries line by line: a scroll of one scrolls the others.
+    void scroll_together();
 
     Session& s_;
     int segindex_ = -1;
@@ -47,7 +50,9 @@ class SourcesDialog : public QWidget {
     QListWidget* selected_ = nullptr;
     QListWidget* lstcodes_ = nullptr;
     QListWidget* codedesc_ = nullptr;
+    QLabel* codes_label_ = nullptr;
     QLineEdit* seg_ = nullptr;
+    bool scrolling_ = false;  // a scroll is being passed on to the other lists
 };
 
 }  // namespace qv

@@ -140,11 +140,11 @@ std::vector<SourceRecord> add_sources(Session& s, int Index, int segindex, int f
                                       std::string_view segcode) {
     std::vector<SourceRecord> added;
     if (segindex == -1) {
-        s.message("No Equipment selected");
+        s.untitled_message("No Equipment selected");
         return added;
     }
     if (fuelindex == -1) {
-        s.message("No Fuel Selected");
+        s.untitled_message("No Fuel Selected");
         return added;
     }
     BusyPointer busy(s.ui);

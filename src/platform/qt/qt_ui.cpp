@@ -1,6 +1,7 @@
 #include "platform/qt/qt_ui.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QStringList>
@@ -69,19 +70,32 @@ QString qt_filter(const std::string& filter) {
     return entries.join(";;");
 }
 
+QString chooser_start_name(const FileSystem& fs, const std::string& name) {
+    // The chooser joins a name that is not a host path onto the directory it shows, so a
+    // remembered program path such as "\data\a.dat" would come back doubled.
+    const bool has_dir =
+        name.find_first_of("\\/") != std::string::npos || (name.size() > 1 && name[1] == ':');
+    if (!has_dir)
+        return display_text(name);
+    return QFile::decodeName(QByteArray::fromStdString(fs.host_path(name)));
+}
+
 namespace {
 // Boxes and choosers belong to the window the user is working in, so that the focus goes back
-// there when they close.
+// there when they close. A main window not yet shown owns none: a box would be placed on where
+// it will be, not on the screen (the second-copy question comes before it is shown).
 QWidget* owner(QWidget* fallback) {
     QWidget* active = QApplication::activeWindow();
-    return active ? active : fallback;
+    if (active)
+        return active;
+    return fallback && fallback->isVisible() ? fallback : nullptr;
 }
 }  // namespace
 
 Button QtUi::message(const std::string& text, const std::optional<std::string>& title, Icon icon,
                      Buttons buttons) {
     QMessageBox box(owner(parent_));
-    box.setWindowTitle(title ? display_text(*title) : QStringLiteral("QV-GUI"));
+    box.setWindowTitle(display_text(title ? *title : application_title));
     box.setText(display_text(text));
     switch (icon) {
         case Icon::None:
@@ -126,7 +140,7 @@ std::optional<std::string> QtUi::choose(const ChooserRequest& request, bool save
             dialog.setDirectory(QString::fromStdString(dir));
     }
     if (!request.initial_name.empty())
-        dialog.selectFile(display_text(request.initial_name));
+        dialog.selectFile(chooser_start_name(fs_, request.initial_name));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
     return fs_.program_path(program_text(dialog.selectedFiles().first()));

@@ -18,6 +18,10 @@ QString display_text(const std::string& bytes);
 // Widget text back to program bytes (UTF-8).
 std::string program_text(const QString& text);
 
+// The start name of a file chooser: a bare file name as it is, a path (program form) as the
+// host path it names.
+QString chooser_start_name(const FileSystem& fs, const std::string& name);
+
 // Shows program bytes in a box or list line and remembers them, so that text the user left as it
 // was gives the very same bytes back (a Windows-1252 path shown as Latin-1 stays Windows-1252).
 void set_program_text(QLineEdit* box, const std::string& bytes);

@@ -3,11 +3,17 @@
 #include <mdbtools.h>
 #include <sqlite3.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <optional>
+#include <system_error>
 #include <vector>
 
 #include "platform/app_error.h"
 #include "platform/reference/access_sql.h"
+#include "platform/reference/stdio_capture.h"
 
 namespace qv::reference {
 
@@ -58,21 +64,96 @@ void exec(sqlite3* db, const std::string& sql) {
     }
 }
 
-void copy_table(MdbHandle* mdb, MdbCatalogEntry* entry, sqlite3* db, const std::string& path) {
+// The first thing the library said since the last look, or `otherwise` when it said nothing.
+std::string said(StdioCapture& capture, const std::string& otherwise) {
+    std::string line = first_line(capture.take());
+    return line.empty() ? otherwise : line;
+}
+
+// Notes are kept for someone looking into a file, not for every byte of a hex dump.
+void keep_note(std::string& notes, const std::string& text) {
+    constexpr std::size_t most = 4096;
+    if (notes.size() < most)
+        notes += text.substr(0, most - notes.size());
+}
+
+// The catalog, read here rather than by libmdb: libmdb also decodes every table's property
+// list, which this program never uses and on which it can loop for ever when the list is
+// damaged. The catalog is itself a table, and holding the number of rows read against the
+// number its definition records shows whether any entry (and so a whole table) was skipped.
+std::vector<MdbCatalogEntry> read_catalog(MdbHandle* mdb, const std::string& path,
+                                          StdioCapture& capture) {
+    MdbCatalogEntry objects{};
+    objects.mdb = mdb;
+    objects.object_type = MDB_TABLE;
+    objects.table_pg = 2;
+    std::strcpy(objects.object_name, "MSysObjects");
+    std::unique_ptr<MdbTableDef, TableCloser> table(mdb_read_table(&objects));
+    if (!table || !mdb_read_columns(table.get()) || mdb_rewind_table(table.get()) != 0)
+        throw unreadable(path, "catalog: " + said(capture, "cannot be read"));
+    const char* names[] = {"Id", "Name", "Type", "Flags"};
+    std::vector<std::vector<char>> fields(4, std::vector<char>(bind_size + 1));
+    for (int i = 0; i < 4; ++i)
+        if (mdb_bind_column_by_name(table.get(), const_cast<char*>(names[i]), fields[i].data(),
+                                    nullptr) < 0)
+            throw unreadable(path, std::string("catalog without a field ") + names[i]);
+
+    std::vector<MdbCatalogEntry> tables;
+    unsigned rows = 0;
+    // No field of one entry may stand in for a missing field of the next.
+    auto clear = [&] {
+        for (auto& f : fields)
+            f[0] = '\0';
+        return true;
+    };
+    while (clear() && mdb_fetch_row(table.get())) {
+        ++rows;
+        // The same reading of the fields as libmdb's own catalog.
+        int type = static_cast<int>(std::strtol(fields[2].data(), nullptr, 10)) & 0x7F;
+        if (type != MDB_TABLE)
+            continue;
+        MdbCatalogEntry entry{};
+        entry.mdb = mdb;
+        entry.object_type = type;
+        entry.table_pg =
+            static_cast<unsigned long>(std::strtol(fields[0].data(), nullptr, 10)) & 0x00FFFFFF;
+        entry.flags = static_cast<int>(std::strtol(fields[3].data(), nullptr, 10));
+        std::snprintf(entry.object_name, sizeof entry.object_name, "%s", fields[1].data());
+        if (!mdb_is_system_table(&entry))
+            tables.push_back(entry);
+    }
+    std::string line = first_line(capture.take());
+    if (rows != table->num_rows || !line.empty())
+        throw unreadable(
+            path, "catalog damaged: " +
+                      (line.empty() ? std::to_string(rows) + " of " +
+                                          std::to_string(table->num_rows) + " entries can be read"
+                                    : line));
+    return tables;
+}
+
+// Copies one table. Returns why its rows are not complete, or nothing when they are: the
+// library either stops early or skips a page or row with a warning, and its definition records
+// how many rows there should be.
+std::optional<std::string> copy_table(MdbHandle* mdb, MdbCatalogEntry* entry, sqlite3* db,
+                                      const std::string& path, StdioCapture& capture,
+                                      std::string& notes) {
+    const std::string name = entry->object_name;
     std::unique_ptr<MdbTableDef, TableCloser> table(mdb_read_table(entry));
     if (!table)
-        throw unreadable(path, std::string("table ") + entry->object_name);
+        throw unreadable(path, "table " + name + ": " + said(capture, "no definition"));
     if (!mdb_read_columns(table.get()))
-        throw unreadable(path, std::string("columns of ") + entry->object_name);
+        throw unreadable(path, "columns of " + name + ": " + said(capture, "cannot be read"));
     if (mdb_rewind_table(table.get()) != 0)
-        throw unreadable(path, std::string("rows of ") + entry->object_name);
+        throw unreadable(path, "rows of " + name + ": " + said(capture, "cannot be read"));
+    keep_note(notes, capture.take());
 
     unsigned n = table->num_cols;
     std::vector<MdbColumn*> cols(n);
     std::vector<std::vector<char>> buffers(n, std::vector<char>(bind_size + 1));
     std::vector<int> lengths(n);
-    std::string create = "CREATE TABLE " + quote_identifier(entry->object_name) + " (";
-    std::string insert = "INSERT INTO " + quote_identifier(entry->object_name) + " VALUES (";
+    std::string create = "CREATE TABLE " + quote_identifier(name) + " (";
+    std::string insert = "INSERT INTO " + quote_identifier(name) + " VALUES (";
     for (unsigned i = 0; i < n; ++i) {
         cols[i] = static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i));
         create += (i ? ", " : "") + quote_identifier(cols[i]->name) + " " +
@@ -88,7 +169,9 @@ void copy_table(MdbHandle* mdb, MdbCatalogEntry* entry, sqlite3* db, const std::
         throw AppError(3000,
                        std::string("Reference database failure: ") + sqlite3_errmsg(db) + ".");
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
+    unsigned rows = 0;
     while (mdb_fetch_row(table.get())) {
+        ++rows;
         for (unsigned i = 0; i < n; ++i) {
             int at = static_cast<int>(i + 1);
             int type = cols[i]->col_type;
@@ -120,33 +203,46 @@ void copy_table(MdbHandle* mdb, MdbCatalogEntry* entry, sqlite3* db, const std::
                            std::string("Reference database failure: ") + sqlite3_errmsg(db) + ".");
         sqlite3_reset(stmt);
     }
+    std::string line = first_line(capture.take());
+    if (rows == table->num_rows && line.empty())
+        return std::nullopt;
+    // Part of a table is no answer at all: its rows go, the table stays listed as damaged.
+    exec(db, "DELETE FROM " + quote_identifier(name));
+    std::string why =
+        std::to_string(rows) + " of " + std::to_string(table->num_rows) + " rows can be read";
+    return line.empty() ? why : why + "; " + line;
 }
 
 }  // namespace
 
-void import_jet_file(const std::string& path, sqlite3* db) {
+JetImport import_jet_file(const std::string& path, sqlite3* db) {
+    std::optional<StdioCapture> capture;
+    try {
+        capture.emplace();
+    } catch (const std::system_error& e) {
+        throw AppError(3000, std::string("Reference database failure: ") + e.what() + ".");
+    }
+    // Declared after the capture, so that whatever libmdb prints while it closes is caught too.
     std::unique_ptr<MdbHandle, MdbCloser> mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
     if (!mdb)
-        throw unreadable(path, "libmdb cannot read it");
+        throw unreadable(path, said(*capture, "libmdb cannot read it"));
     mdb_set_date_fmt(mdb.get(), "%Y-%m-%d %H:%M:%S");
     mdb_set_boolean_fmt_numbers(mdb.get());
     mdb_set_bind_size(mdb.get(), bind_size);
-    if (!mdb_read_catalog(mdb.get(), MDB_TABLE))
-        throw unreadable(path, "no catalog");
+    std::vector<MdbCatalogEntry> tables = read_catalog(mdb.get(), path, *capture);
 
+    JetImport result;
     exec(db, "BEGIN");
     try {
-        for (unsigned i = 0; i < mdb->num_catalog; ++i) {
-            auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
-            if (entry->object_type != MDB_TABLE || mdb_is_system_table(entry))
-                continue;
-            copy_table(mdb.get(), entry, db, path);
-        }
+        for (MdbCatalogEntry& entry : tables)
+            if (auto why = copy_table(mdb.get(), &entry, db, path, *capture, result.notes))
+                result.damaged.push_back({entry.object_name, *why});
         exec(db, "COMMIT");
     } catch (...) {
         sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+    return result;
 }
 
 }  // namespace qv::reference

@@ -3,8 +3,10 @@
 #include <sqlite3.h>
 
 #include <array>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -15,6 +17,7 @@
 #include "platform/reference/access_sql.h"
 #include "platform/reference/access_text.h"
 #include "platform/reference/jet_import.h"
+#include "platform/reference/stdio_capture.h"
 
 namespace qv {
 
@@ -143,12 +146,48 @@ std::string column_text(sqlite3_stmt* s, int i) {
              : std::string();
 }
 
+// The file as a SQLite URI, so that it can be opened with query parameters: every byte outside
+// the unreserved set is percent-encoded, and an absolute path gets an empty authority.
+std::string file_uri(const std::string& path) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string uri = path.starts_with('/') ? "file://" : "file:";
+    for (unsigned char c : path) {
+        if (std::isalnum(c) || std::strchr("-._~/", c)) {
+            uri += static_cast<char>(c);
+        } else {
+            uri += '%';
+            uri += hex[c >> 4];
+            uri += hex[c & 15];
+        }
+    }
+    return uri;
+}
+
+// The column type that gives a copied column the affinity of the original, so that every
+// value keeps its storage class and compares as it did there.
+const char* affinity_of(std::string declared) {
+    for (char& c : declared)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    auto has = [&](const char* part) { return declared.find(part) != std::string::npos; };
+    if (has("INT"))
+        return "INTEGER";
+    if (has("CHAR") || has("CLOB") || has("TEXT"))
+        return "TEXT";
+    if (has("BLOB") || declared.empty())
+        return "BLOB";
+    if (has("REAL") || has("FLOA") || has("DOUB"))
+        return "REAL";
+    return "NUMERIC";
+}
+
 }  // namespace
 
 struct SqliteReferenceEngine::Impl {
     sqlite3* db = nullptr;
     std::string path;
     std::vector<TableInfo> tables;
+    std::vector<reference::DamagedTable> damaged;
+    std::string notes;
     std::unordered_map<std::string, sqlite3_stmt*> statements;
     std::set<std::pair<std::string, std::string>> indexed;
 
@@ -160,6 +199,8 @@ struct SqliteReferenceEngine::Impl {
         statements.clear();
         indexed.clear();
         tables.clear();
+        damaged.clear();
+        notes.clear();
         if (db)
             sqlite3_close_v2(db);
         db = nullptr;
@@ -196,6 +237,18 @@ struct SqliteReferenceEngine::Impl {
         sqlite3_finalize(s);
     }
 
+    const reference::DamagedTable* damage_of(const std::string& table) const {
+        for (const auto& d : damaged)
+            if (d.name == table)
+                return &d;
+        return nullptr;
+    }
+
+    AppError damaged_table(const reference::DamagedTable& d) const {
+        return AppError(err::db_unrecognised,
+                        "The table '" + d.name + "' of '" + path + "' is damaged (" + d.why + ").");
+    }
+
     const TableInfo* find_table(std::string_view name) const {
         for (const TableInfo& t : tables)
             if (t.name.size() == name.size() && reference::compare_folded(t.name, name) == 0)
@@ -212,25 +265,88 @@ struct SqliteReferenceEngine::Impl {
              " COLLATE " + reference::access_collation + ")");
     }
 
-    void copy_sqlite_file(const std::string& file) {
-        sqlite3* src = nullptr;
-        int rc = sqlite3_open_v2(file.c_str(), &src, SQLITE_OPEN_READONLY, nullptr);
-        if (rc != SQLITE_OK) {
-            sqlite3_close_v2(src);
-            throw cannot_open(file);
+    // A failure of SQLite while reading the file, as the open error that fits it.
+    AppError read_failure(const std::string& file, int code, const std::string& message) const {
+        int primary = code & 0xFF;
+        if (primary == SQLITE_CANTOPEN || primary == SQLITE_PERM || primary == SQLITE_AUTH)
+            return cannot_open(file);
+        return AppError(err::db_unrecognised,
+                        "Unrecognized database format '" + file + "' (" + message + ").");
+    }
+
+    // Rows of a statement on the attached file; every failure is an open error.
+    std::vector<std::vector<std::string>> rows_of(const std::string& file, const std::string& sql,
+                                                  const std::string& bind = {}) {
+        sqlite3_stmt* s = nullptr;
+        std::vector<std::vector<std::string>> rows;
+        int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr);
+        if (rc == SQLITE_OK) {
+            if (!bind.empty())
+                sqlite3_bind_text(s, 1, bind.c_str(), -1, SQLITE_TRANSIENT);
+            while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+                rows.emplace_back();
+                for (int i = 0; i < sqlite3_column_count(s); ++i)
+                    rows.back().push_back(column_text(s, i));
+            }
         }
-        sqlite3_busy_timeout(src, 2000);
-        sqlite3_backup* b = sqlite3_backup_init(db, "main", src, "main");
-        rc = b ? sqlite3_backup_step(b, -1) : sqlite3_errcode(db);
-        if (b)
-            sqlite3_backup_finish(b);
-        int primary = rc & 0xFF;
-        sqlite3_close_v2(src);
-        if (rc == SQLITE_DONE)
-            return;
-        if (primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT)
-            throw unrecognised(file);
-        throw cannot_open(file);
+        sqlite3_finalize(s);
+        if (rc != SQLITE_OK && rc != SQLITE_DONE)
+            throw read_failure(file, sqlite3_extended_errcode(db), sqlite3_errmsg(db));
+        return rows;
+    }
+
+    // Copies a SQLite file table by table, row by row. The file is opened read-only and
+    // immutable, so nothing is ever written to it and its header cannot turn the copy
+    // read-only; SQLite's own check runs first, and reading every row of every table catches
+    // what the check does not, so a damaged file is an open error instead of short tables.
+    void copy_sqlite_file(const std::string& file) {
+        exec_or_fail(file, "ATTACH DATABASE ?1 AS source", file_uri(file) + "?immutable=1");
+        try {
+            auto check = rows_of(file, "PRAGMA source.quick_check(1)");
+            if (check.empty() || check[0].empty() || check[0][0] != "ok") {
+                std::string text = check.empty() || check[0].empty() ? "" : check[0][0];
+                // The first line only names the schema checked.
+                if (text.starts_with("*** in database"))
+                    text.erase(0, text.find('\n') == std::string::npos ? text.size()
+                                                                       : text.find('\n') + 1);
+                throw AppError(err::db_unrecognised, "Unrecognized database format '" + file +
+                                                         "' (" + reference::first_line(text) +
+                                                         ").");
+            }
+            auto names = rows_of(file,
+                                 "SELECT name FROM source.sqlite_master WHERE type = 'table' AND "
+                                 "name NOT LIKE 'sqlite\\_%' ESCAPE '\\' ORDER BY rowid");
+            exec("BEGIN");
+            for (const auto& row : names) {
+                const std::string& name = row[0];
+                auto columns = rows_of(
+                    file, "SELECT name, type FROM pragma_table_info(?1, 'source') ORDER BY cid",
+                    name);
+                std::string create =
+                    "CREATE TABLE main." + reference::quote_identifier(name) + " (";
+                std::string select = "SELECT ";
+                for (std::size_t i = 0; i < columns.size(); ++i) {
+                    std::string col = reference::quote_identifier(columns[i][0]);
+                    create += (i ? ", " : "") + col + " " + affinity_of(columns[i][1]);
+                    select += (i ? ", " : "") + col;
+                }
+                exec(create + ")");
+                exec_or_fail(file, "INSERT INTO main." + reference::quote_identifier(name) + " " +
+                                       select + " FROM source." +
+                                       reference::quote_identifier(name));
+            }
+            exec("COMMIT");
+        } catch (...) {
+            sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            sqlite3_exec(db, "DETACH DATABASE source", nullptr, nullptr, nullptr);
+            throw;
+        }
+        exec_or_fail(file, "DETACH DATABASE source");
+    }
+
+    void exec_or_fail(const std::string& file, const std::string& sql,
+                      const std::string& bind = {}) {
+        rows_of(file, sql, bind);
     }
 };
 
@@ -240,17 +356,22 @@ SqliteReferenceEngine::~SqliteReferenceEngine() = default;
 void SqliteReferenceEngine::open(const std::string& host_path) {
     impl_->reset();
     Format format = recognise(host_path);
-    if (sqlite3_open_v2(":memory:", &impl_->db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+    // URI names let the copy attach the file read-only and immutable.
+    if (sqlite3_open_v2(":memory:", &impl_->db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
                         nullptr) != SQLITE_OK) {
         impl_->reset();
         throw AppError(7, "Out of memory");
     }
     register_access_rules(impl_->db);
     try {
-        if (format == Format::jet)
-            reference::import_jet_file(host_path, impl_->db);
-        else
+        if (format == Format::jet) {
+            reference::JetImport imported = reference::import_jet_file(host_path, impl_->db);
+            impl_->damaged = std::move(imported.damaged);
+            impl_->notes = std::move(imported.notes);
+        } else {
             impl_->copy_sqlite_file(host_path);
+        }
         impl_->load_catalog();
         // A file with no tables at all is no reference database; for an Access file this is
         // also what a catalog cut short by truncation looks like.
@@ -276,6 +397,8 @@ QueryResult SqliteReferenceEngine::query(std::string_view sql) {
         throw AppError(3420, "Object invalid or no longer set.");
     reference::TranslatedQuery tq = reference::translate_access_query(
         sql, [this](std::string_view n) { return impl_->find_table(n); });
+    if (const auto* d = impl_->damage_of(tq.table))
+        throw impl_->damaged_table(*d);
     for (const std::string& c : tq.lookup_columns)
         impl_->ensure_index(tq.table, c);
 
@@ -330,14 +453,27 @@ std::vector<SqliteReferenceEngine::TableRows> SqliteReferenceEngine::tables() co
         throw AppError(3420, "Object invalid or no longer set.");
     std::vector<TableRows> out;
     for (const TableInfo& t : impl_->tables) {
+        if (const auto* d = impl_->damage_of(t.name)) {
+            out.push_back({t.name, std::nullopt, d->why});
+            continue;
+        }
         sqlite3_stmt* s = nullptr;
         std::string sql = "SELECT count(*) FROM " + reference::quote_identifier(t.name);
-        sqlite3_prepare_v2(impl_->db, sql.c_str(), -1, &s, nullptr);
-        std::int64_t rows = sqlite3_step(s) == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
+        int rc = sqlite3_prepare_v2(impl_->db, sql.c_str(), -1, &s, nullptr);
+        if (rc == SQLITE_OK)
+            rc = sqlite3_step(s);
+        std::int64_t rows = rc == SQLITE_ROW ? sqlite3_column_int64(s, 0) : 0;
         sqlite3_finalize(s);
-        out.push_back({t.name, rows});
+        if (rc != SQLITE_ROW)
+            throw AppError(3000, "Cannot count the rows of '" + t.name +
+                                     "': " + sqlite3_errmsg(impl_->db) + ".");
+        out.push_back({t.name, rows, {}});
     }
     return out;
+}
+
+const std::string& SqliteReferenceEngine::library_notes() const {
+    return impl_->notes;
 }
 
 void SqliteReferenceEngine::save_as_sqlite(const std::string& out_path) const {
@@ -348,6 +484,8 @@ void SqliteReferenceEngine::save_as_sqlite(const std::string& out_path) const {
     if (fs::exists(out_path, ec) && fs::equivalent(out_path, impl_->path, ec))
         throw AppError(err::path_access,
                        "Refusing to write over the open database '" + out_path + "'.");
+    if (!impl_->damaged.empty())
+        throw impl_->damaged_table(impl_->damaged.front());
     fs::path target(out_path);
     fs::path temp = target;
     temp += ".part";

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,10 @@ namespace qv {
 // SQLite database, so the file itself is read once and never written or kept locked:
 // - an Access file (Jet 3, Jet 4, ACE), recognised by its header, is read table by table with
 //   libmdb;
-// - a SQLite file is opened read-only and copied.
+// - a SQLite file is opened read-only and immutable, checked with SQLite's own quick check and
+//   copied row by row.
+// A file that fails a check is an open error. An Access table whose rows cannot all be read is
+// kept as damaged: it is listed, and a query on it fails with an error that names it.
 // Queries in the Access dialect are translated to SQLite with every literal bound as a
 // parameter; columns looked up by equality get an index on first use, and translated statements
 // are kept prepared until close(), so a task that runs one query shape for many codes is cheap.
@@ -25,22 +29,26 @@ class SqliteReferenceEngine : public ReferenceEngine {
     SqliteReferenceEngine& operator=(const SqliteReferenceEngine&) = delete;
 
     // AppError 3024 (missing), 3051 (unreadable or locked), 3343 (empty, truncated, not a
-    // database, or an Access file libmdb cannot read).
+    // database, damaged, or an Access file libmdb cannot read).
     void open(const std::string& host_path) override;
     void close() override;
     bool is_open() const override;
     // AppError 3075 (outside the dialect), 3078 (unknown table), 3061 (unknown field),
-    // 3420 (no database open).
+    // 3343 (a damaged table), 3420 (no database open).
     QueryResult query(std::string_view sql) override;
 
     struct TableRows {
         std::string name;
-        std::int64_t rows;
+        std::optional<std::int64_t> rows;  // none for a damaged table
+        std::string damage;                // why it is damaged
     };
     // The user tables in the order the database lists them.
     std::vector<TableRows> tables() const;
+    // What the Access library reported while reading the file that cost no rows (a damaged
+    // property list, for instance); empty for a sound file.
+    const std::string& library_notes() const;
     // Writes the loaded tables as a new SQLite file (replacing out_path in one step). Refuses
-    // to write over the file that was opened.
+    // to write over the file that was opened, and to copy a file with a damaged table.
     void save_as_sqlite(const std::string& out_path) const;
 
   private:

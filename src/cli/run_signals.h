@@ -1,0 +1,23 @@
+#pragma once
+
+#include "runs/model_process.h"
+
+namespace qv::cli {
+
+// While it lives, SIGINT, SIGTERM and SIGHUP no longer end qvopt at once: they ask `control`'s
+// run to stop (its model's whole process group ends as with the Stop button) and wake the run
+// through a self-pipe. The earlier handling comes back when it goes.
+class StopOnSignals {
+  public:
+    explicit StopOnSignals(runs::RunControl& control);
+    ~StopOnSignals();
+    StopOnSignals(const StopOnSignals&) = delete;
+    StopOnSignals& operator=(const StopOnSignals&) = delete;
+};
+
+// The exit status of a qvopt that a signal stopped: 128 + its number (130 for SIGINT).
+inline int signal_exit_status(int signal) {
+    return 128 + signal;
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qv {
+
+// A started model: a process leading a process group of its own, its standard output and error
+// going through one pipe, and kept from outliving this program (also when this program is killed).
+class ModelProcess {
+  public:
+    struct Exit {
+        std::optional<int> status;  // the exit status, when the model exited
+        std::optional<int> signal;  // the signal that ended it, when one did
+    };
+
+    virtual ~ModelProcess() = default;
+
+    // Waits until output arrives, the model ends, `wake_fd` (when not -1) becomes readable or
+    // `timeout` passes, and appends the output that can be read without waiting to `output`.
+    // True once the model has ended; all it wrote before ending has then been read. The model
+    // stays unreaped until reap(), so its process group id cannot pass to another process.
+    virtual bool wait(std::chrono::milliseconds timeout, int wake_fd, std::string& output) = 0;
+    // Asks every process of the model's group to end (SIGTERM).
+    virtual void terminate_group() = 0;
+    // Ends every process of the model's group at once (SIGKILL).
+    virtual void kill_group() = 0;
+    // Once wait() has returned true: collects how the model ended.
+    virtual Exit reap() = 0;
+};
+
+// Starts models.
+class ModelLauncher {
+  public:
+    virtual ~ModelLauncher() = default;
+    // Starts `program` with `args` in `working_dir`. Throws AppError when it cannot: 53 no such
+    // program, 76 the working directory cannot be entered, 75 otherwise; its description is
+    // the system's reason ("Permission denied").
+    virtual std::unique_ptr<ModelProcess> launch(const std::string& program,
+                                                 const std::vector<std::string>& args,
+                                                 const std::string& working_dir) = 0;
+};
+
+}  // namespace qv

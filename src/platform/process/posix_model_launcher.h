@@ -1,0 +1,22 @@
+#pragma once
+
+#include "platform/model_process.h"
+
+namespace qv {
+
+// Starts models on a POSIX host (Linux).
+//
+// The model leads a process group of its own, with its standard input from /dev/null and its
+// standard output and error in one pipe. It must never outlive this program, even when this
+// program is killed: the model gets SIGTERM when the thread that started it ends
+// (PR_SET_PDEATHSIG), and a small watcher process, which only waits on a pipe from this program,
+// ends the model's whole group (SIGTERM, then SIGKILL after a grace period) should this program
+// end before the run does.
+class PosixModelLauncher final : public ModelLauncher {
+  public:
+    std::unique_ptr<ModelProcess> launch(const std::string& program,
+                                         const std::vector<std::string>& args,
+                                         const std::string& working_dir) override;
+};
+
+}  // namespace qv

@@ -1,0 +1,353 @@
+#include "runs/model_process.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <thread>
+
+#include "platform/app_error.h"
+
+namespace qv::runs {
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+// Splits output into lines as it arrives, cutting a line at max_line_bytes.
+class LineSplitter {
+  public:
+    explicit LineSplitter(std::function<void(std::string_view)> emit) : emit_(std::move(emit)) {}
+
+    void feed(std::string_view data) {
+        while (!data.empty()) {
+            const std::size_t room = max_line_bytes - pending_.size();
+            const std::size_t nl = data.substr(0, room).find('\n');
+            if (nl != std::string_view::npos) {
+                line(data.substr(0, nl));
+                data.remove_prefix(nl + 1);
+            } else if (data.size() >= room) {
+                line(data.substr(0, room));
+                data.remove_prefix(room);
+            } else {
+                pending_.append(data);
+                return;
+            }
+        }
+    }
+
+    // The last line, when the output did not end with a line end.
+    void finish() {
+        if (!pending_.empty())
+            line({});
+    }
+
+  private:
+    void line(std::string_view tail) {
+        std::string_view text = tail;
+        if (!pending_.empty()) {
+            pending_.append(tail);
+            text = pending_;
+        }
+        if (!text.empty() && text.back() == '\r')
+            text.remove_suffix(1);
+        emit_(text);
+        pending_.clear();
+    }
+
+    std::function<void(std::string_view)> emit_;
+    std::string pending_;
+};
+
+// Writes the run's output to its log on a thread of its own, so that copying a flood of output
+// into the file goes on while the next portion is read. At most log_queue_limit bytes wait;
+// beyond that the reader waits for the writer.
+class LogWriter {
+  public:
+    static constexpr std::size_t log_queue_limit = 16 << 20;
+
+    // False when the file cannot be written.
+    bool open(const std::string& path) {
+        file_.open(path, std::ios::binary | std::ios::trunc);
+        if (!file_)
+            return false;
+        thread_ = std::thread([this] { write_queued(); });
+        return true;
+    }
+    ~LogWriter() { close(); }
+
+    // Takes `data` and leaves an empty buffer (one already written, with its storage) in its
+    // place, so that a flood of output does not allocate a buffer for every portion.
+    void write(std::string& data) {
+        if (!thread_.joinable() || data.empty())
+            return;
+        std::unique_lock lock(mutex_);
+        room_.wait(lock, [&] { return queued_ < log_queue_limit; });
+        queued_ += data.size();
+        queue_.push_back(std::move(data));
+        data.clear();
+        if (!spare_.empty()) {
+            data.swap(spare_.back());
+            spare_.pop_back();
+        }
+        work_.notify_one();
+    }
+
+    // Waits until everything is written; false when some of it could not be.
+    bool close() {
+        if (thread_.joinable()) {
+            {
+                std::lock_guard lock(mutex_);
+                closing_ = true;
+            }
+            work_.notify_one();
+            thread_.join();
+            file_.close();
+            if (file_.fail())
+                failed_ = true;
+        }
+        return !failed_;
+    }
+
+  private:
+    void write_queued() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            work_.wait(lock, [&] { return closing_ || !queue_.empty(); });
+            if (queue_.empty())
+                return;
+            std::string data = std::move(queue_.front());
+            queue_.pop_front();
+            lock.unlock();
+            file_.write(data.data(), static_cast<std::streamsize>(data.size()));
+            if (!file_)
+                failed_ = true;
+            lock.lock();
+            queued_ -= data.size();
+            data.clear();
+            spare_.push_back(std::move(data));
+            room_.notify_one();
+        }
+    }
+
+    std::ofstream file_;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable work_, room_;
+    std::deque<std::string> queue_;
+    std::vector<std::string> spare_;
+    std::size_t queued_ = 0;
+    bool closing_ = false;
+    bool failed_ = false;  // written by the writer thread, read after it was joined
+};
+
+// What a result file was before the run, so that a file left by an earlier run is not taken
+// for this run's.
+struct FileState {
+    bool exists = false;
+    fs::file_time_type modified{};
+    std::uintmax_t size = 0;
+};
+
+FileState file_state(const std::string& path) {
+    FileState st;
+    std::error_code ec;
+    if (path.empty() || !fs::is_regular_file(path, ec))
+        return st;
+    st.modified = fs::last_write_time(path, ec);
+    if (ec)
+        return st;
+    st.size = fs::file_size(path, ec);
+    st.exists = !ec;
+    return st;
+}
+
+std::string missing_results(const RunFacts& facts) {
+    std::vector<std::string> missing;
+    for (const auto& r : facts.results)
+        if ((r.role == "message" || r.role == "output") && !r.written_by_this_run)
+            missing.push_back("its " + r.role + " file " + r.path +
+                              (r.exists ? " (the file there is older than the run)" : ""));
+    if (missing.empty())
+        return {};
+    std::string text = "the model ended with exit status 0 but did not write " + missing[0];
+    for (std::size_t i = 1; i < missing.size(); ++i)
+        text += " nor " + missing[i];
+    return text;
+}
+
+}  // namespace
+
+RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
+                            const RunHooks& hooks, const std::vector<RunObserver*>& observers,
+                            RunControl* control) {
+    RunResult result;
+    RunFacts& facts = result.facts;
+    facts.options_file = request.options_file;
+    facts.model_path = request.model_path;
+    facts.command_line = request.command_line;
+    facts.working_dir = request.working_dir;
+    facts.results = request.results;
+    auto locate = [&](const std::string& path) {
+        return request.locate && !path.empty() ? request.locate(path) : path;
+    };
+    std::vector<FileState> before;
+    for (auto& r : facts.results) {
+        r.path = locate(r.path);
+        before.push_back(file_state(r.path));
+    }
+
+    // The last lines, in a ring whose strings keep their storage: a flood of output costs no
+    // allocation per line.
+    std::vector<std::string> tail(tail_lines_kept);
+    std::size_t tail_count = 0;
+    auto pass_on = [&](std::string_view line) {
+        tail[tail_count++ % tail_lines_kept].assign(line);
+        if (hooks.on_line)
+            hooks.on_line(line);
+    };
+    LineSplitter splitter(pass_on);
+
+    LogWriter log;
+    const std::string log_path = locate(request.log_path);
+    if (!log_path.empty() && !log.open(log_path))
+        pass_on("The model's output could not be written to " + log_path);
+
+    auto end_run = [&] {
+        facts.ended = std::chrono::system_clock::now();
+        const std::size_t kept = std::min(tail_count, tail_lines_kept);
+        for (std::size_t i = tail_count - kept; i < tail_count; ++i)
+            facts.console_tail.push_back(tail[i % tail_lines_kept]);
+        for (RunObserver* o : observers)
+            o->run_ended(facts);
+    };
+
+    facts.started = std::chrono::system_clock::now();
+    std::unique_ptr<ModelProcess> model;
+    try {
+        model = launcher.launch(request.model_path, request.args, request.working_dir);
+    } catch (const AppError& e) {
+        result.start_error = e.number();
+        facts.failure = "the model could not be started (error " + std::to_string(e.number()) +
+                        ": " + e.description() + ")";
+        end_run();
+        return result;
+    }
+    facts.was_started = true;
+    for (RunObserver* o : observers)
+        o->run_started(facts);
+
+    const Clock::time_point start = Clock::now();
+    std::optional<Clock::time_point> limit_at;
+    if (request.time_limit)
+        limit_at = start + *request.time_limit;
+    // Set once the model's group was asked to end; SIGKILL follows at this time.
+    std::optional<Clock::time_point> kill_at;
+
+    std::string chunk;
+    auto take_output = [&] {
+        if (chunk.empty())
+            return;
+        splitter.feed(chunk);
+        log.write(chunk);
+        chunk.clear();
+        if (hooks.after_output)
+            hooks.after_output();
+    };
+    auto begin_stop = [&](const char* why) {
+        if (kill_at)
+            return;
+        facts.stopped = why;
+        model->terminate_group();
+        kill_at = Clock::now() + stop_grace;
+    };
+    auto check_stop = [&] {
+        if (control && control->stop_requested())
+            begin_stop("user");
+        else if (limit_at && Clock::now() >= *limit_at)
+            begin_stop("time limit");
+        if (kill_at && Clock::now() >= *kill_at)
+            model->kill_group();
+    };
+
+    // The window's pace: read the model's state, let the window handle its events, wait one
+    // poll interval (passing output on meanwhile), until the state read showed the model ended.
+    // Without a poll hook the run ends as soon as the model does.
+    const bool paced = static_cast<bool>(hooks.on_poll);
+    bool ended = false;
+    do {
+        ended = model->wait(std::chrono::milliseconds(0), -1, chunk);
+        take_output();
+        if (paced)
+            hooks.on_poll();
+        check_stop();
+        const Clock::time_point next_poll = Clock::now() + poll_interval;
+        for (;;) {
+            Clock::time_point until = next_poll;
+            if (kill_at)
+                until = std::min(until, *kill_at);
+            if (limit_at && !kill_at)
+                until = std::min(until, *limit_at);
+            const Clock::time_point now = Clock::now();
+            if (now >= until)
+                break;
+            // Once a stop is under way the wake-up has done its work.
+            const int wake = control && !kill_at ? control->wake_fd : -1;
+            const bool gone =
+                model->wait(std::chrono::ceil<std::chrono::milliseconds>(until - now), wake, chunk);
+            take_output();
+            if (gone && !paced) {
+                ended = true;
+                break;
+            }
+            if (gone) {
+                std::this_thread::sleep_until(until);
+                break;
+            }
+            if (control && control->stop_requested() && !kill_at)
+                break;
+        }
+        check_stop();
+    } while (!ended);
+
+    // Whatever a stopped model started goes with it.
+    if (kill_at)
+        model->kill_group();
+    const ModelProcess::Exit exit = model->reap();
+    facts.exit_status = exit.status;
+    facts.signal = exit.signal;
+    splitter.finish();
+    if (!log.close())
+        pass_on("The model's output could not all be written to " + log_path);
+
+    for (std::size_t i = 0; i < facts.results.size(); ++i) {
+        facts.results[i].path = locate(request.results[i].path);
+        const FileState after = file_state(facts.results[i].path);
+        facts.results[i].exists = after.exists;
+        facts.results[i].written_by_this_run =
+            after.exists && (!before[i].exists || after.modified != before[i].modified ||
+                             after.size != before[i].size);
+    }
+    // The model may have written its output file in another letter case than its name had;
+    // the log follows it.
+    for (std::size_t i = 0; i < facts.results.size(); ++i) {
+        const ResultFile& r = facts.results[i];
+        if (r.role == "output" && r.exists && !log_path.empty() &&
+            request.log_path == request.results[i].path + ".log" && r.path + ".log" != log_path) {
+            std::error_code ec;
+            fs::rename(log_path, r.path + ".log", ec);
+        }
+    }
+    if (facts.stopped == "time limit")
+        facts.failure = "the model ran past the time limit of " +
+                        std::to_string(request.time_limit->count()) + " s and was stopped";
+    else if (facts.stopped.empty() && facts.exit_status == 0)
+        facts.failure = missing_results(facts);
+    end_run();
+    return result;
+}
+
+}  // namespace qv::runs

@@ -1,0 +1,267 @@
+#include "runs/model_process.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "platform/process/posix_model_launcher.h"
+#include "support/temp_dir.h"
+
+namespace qv::runs {
+namespace {
+
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+bool gone(pid_t pid) {
+    // A killed process may linger briefly as init's zombie.
+    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (::kill(pid, 0) != 0 && errno == ESRCH)
+            return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return false;
+}
+
+pid_t read_pid(const fs::path& p) {
+    return static_cast<pid_t>(std::stol(test::read_file(p)));
+}
+
+// Counts the observer calls, in order.
+struct Recorder : RunObserver {
+    std::vector<std::string> calls;
+    RunFacts ended;
+    void run_started(const RunFacts& f) override {
+        calls.push_back("started");
+        EXPECT_TRUE(f.was_started);
+    }
+    void run_ended(const RunFacts& f) override {
+        calls.push_back("ended");
+        ended = f;
+    }
+};
+
+// A stand-in model: a shell script in a temporary model directory that is to write out.msg and
+// out.dat there.
+struct ScriptRun : ::testing::Test {
+    test::TempDir dir;
+    PosixModelLauncher launcher;
+    Recorder recorder;
+    std::vector<std::string> lines;
+    RunHooks hooks;
+
+    ScriptRun() {
+        hooks.on_line = [this](std::string_view l) { lines.emplace_back(l); };
+    }
+
+    RunRequest request(const std::string& script, mode_t mode = 0755) {
+        const std::string path = dir.write("model.sh", "#!/bin/sh\n" + script + "\n");
+        fs::permissions(path, static_cast<fs::perms>(mode));
+        RunRequest r;
+        r.model_path = path;
+        r.args = {dir.str() + "/run.opt"};
+        r.working_dir = dir.str();
+        r.command_line = path + " " + r.args[0];
+        r.results = {{"message", dir.str() + "/out.msg"}, {"output", dir.str() + "/out.dat"}};
+        r.log_path = dir.str() + "/out.dat.log";
+        return r;
+    }
+    RunResult run(const RunRequest& r, RunControl* control = nullptr) {
+        return run_model_process(launcher, r, hooks, {&recorder}, control);
+    }
+};
+
+TEST_F(ScriptRun, ResultsCountOnlyWhenThisRunWroteThem) {
+    const struct {
+        const char* script;
+        bool old_files;
+        bool succeeded;
+        const char* failure;
+    } rows[] = {
+        {"echo m > out.msg; echo o > out.dat", false, true, ""},
+        {"echo m > out.msg; echo o > out.dat", true, true, ""},
+        {"exit 0", false, false,
+         "the model ended with exit status 0 but did not write its message file "},
+        {"exit 0", true, false, "(the file there is older than the run)"},
+        {"echo o > out.dat", false, false, "did not write its message file"},
+        {"echo m > out.msg; echo o > out.dat; exit 3", false, false, ""},
+    };
+    for (const auto& row : rows) {
+        fs::remove(dir.path() / "out.msg");
+        fs::remove(dir.path() / "out.dat");
+        if (row.old_files) {
+            dir.write("out.msg", "old");
+            dir.write("out.dat", "old");
+            // An earlier run, a while ago.
+            for (const char* name : {"out.msg", "out.dat"})
+                fs::last_write_time(dir.path() / name,
+                                    fs::file_time_type::clock::now() - std::chrono::hours(1));
+        }
+        recorder = {};
+        const RunResult r = run(request(row.script));
+        const RunFacts& f = r.facts;
+        EXPECT_EQ(f.succeeded(), row.succeeded) << row.script << ": " << f.failure;
+        EXPECT_NE(f.failure.find(row.failure), std::string::npos) << f.failure;
+        if (std::string(row.failure).empty()) {
+            EXPECT_EQ(f.failure, "") << row.script;
+        }
+        EXPECT_EQ(recorder.calls, (std::vector<std::string>{"started", "ended"}));
+        EXPECT_EQ(recorder.ended.failure, f.failure);
+    }
+}
+
+TEST_F(ScriptRun, OutputComesLineByLineCutAtTheLimitAndWholeInTheLog) {
+    // 200,000 short lines, then one line of 1,000,000 bytes without a line end.
+    const RunResult r =
+        run(request("seq 1 200000; printf 'crlf\\r\\n'; head -c 1000000 /dev/zero | tr '\\0' x"));
+    ASSERT_TRUE(r.facts.exit_status == 0) << r.facts.failure;
+    ASSERT_GE(lines.size(), 200001u);
+    EXPECT_EQ(lines[0], "1");
+    EXPECT_EQ(lines[199999], "200000");
+    EXPECT_EQ(lines[200000], "crlf");
+    std::size_t long_bytes = 0;
+    for (std::size_t i = 200001; i < lines.size(); ++i) {
+        EXPECT_LE(lines[i].size(), max_line_bytes);
+        EXPECT_EQ(lines[i].find_first_not_of('x'), std::string::npos);
+        long_bytes += lines[i].size();
+    }
+    EXPECT_EQ(long_bytes, 1000000u);
+    EXPECT_EQ(lines.size(), 200001u + (1000000 + max_line_bytes - 1) / max_line_bytes);
+    EXPECT_EQ(r.facts.console_tail.size(), tail_lines_kept);
+    EXPECT_EQ(r.facts.console_tail.back(), lines.back());
+
+    const std::string log = dir.read("out.dat.log");
+    EXPECT_EQ(log.size(), 1288895u + 6 + 1000000u);  // seq's bytes, "crlf\r\n", the long line
+    EXPECT_EQ(log.substr(0, 4), "1\n2\n");
+}
+
+TEST_F(ScriptRun, ALogThatCannotBeWrittenIsNotedAndTheRunGoesOn) {
+    RunRequest req = request("echo m > out.msg; echo o > out.dat; echo hello");
+    req.log_path = dir.str() + "/no-such-dir/out.dat.log";
+    const RunResult r = run(req);
+    EXPECT_TRUE(r.facts.succeeded()) << r.facts.failure;
+    EXPECT_EQ(lines, (std::vector<std::string>{
+                         "The model's output could not be written to " + req.log_path, "hello"}));
+}
+
+TEST_F(ScriptRun, StartFailuresSayTheSystemsReason) {
+    const struct {
+        mode_t mode;
+        const char* working_dir;
+        int error;
+        const char* failure;
+    } rows[] = {
+        {0644, nullptr, 75, "the model could not be started (error 75: Permission denied)"},
+        {0755, "/no/such/dir", 76,
+         "the model could not be started (error 76: No such file or directory)"},
+    };
+    for (const auto& row : rows) {
+        recorder = {};
+        RunRequest req = request("exit 0", row.mode);
+        if (row.working_dir)
+            req.working_dir = row.working_dir;
+        const RunResult r = run(req);
+        EXPECT_EQ(r.start_error, row.error);
+        EXPECT_EQ(r.facts.failure, row.failure);
+        EXPECT_FALSE(r.facts.was_started);
+        EXPECT_EQ(recorder.calls, std::vector<std::string>{"ended"});
+    }
+}
+
+TEST_F(ScriptRun, ASignalEndingTheModelIsNamed) {
+    const RunResult r = run(request("echo m > out.msg; echo o > out.dat; kill -SEGV $$"));
+    EXPECT_EQ(r.facts.signal, SIGSEGV);
+    EXPECT_FALSE(r.facts.exit_status);
+    EXPECT_EQ(exit_description(r.facts), "ended by signal 11 (Segmentation fault)");
+    EXPECT_FALSE(r.facts.succeeded());
+}
+
+// The model ignores SIGTERM and starts a child that ignores it too: a stop (by the user, by a
+// batch's shared flag or by the time limit) ends both after the grace period.
+TEST_F(ScriptRun, StopAndTimeLimitEndTheWholeGroup) {
+    const char* stubborn =
+        "trap '' TERM; (trap '' TERM; exec sleep 60) & echo $! > child.pid; "
+        "echo $$ > model.pid; echo ready; while :; do sleep 1; done";
+    enum { user, flag, limit };
+    for (const int by : {user, flag, limit}) {
+        const bool by_limit = by == limit;
+        RunControl control;
+        std::atomic<bool> batch_stop{false};
+        control.follow(batch_stop);
+        RunRequest req = request(stubborn);
+        if (by_limit)
+            req.time_limit = 1s;
+        hooks.on_line = [&](std::string_view l) {
+            if (l == "ready" && by == user)
+                control.stop();
+            if (l == "ready" && by == flag)
+                batch_stop = true;
+        };
+        const auto begin = std::chrono::steady_clock::now();
+        const RunResult r = run(req, &control);
+        const auto took = std::chrono::steady_clock::now() - begin;
+        EXPECT_EQ(r.facts.stopped, by_limit ? "time limit" : "user");
+        EXPECT_EQ(r.facts.signal, SIGKILL);
+        EXPECT_GE(took, stop_grace);
+        EXPECT_EQ(r.facts.failure,
+                  by_limit ? "the model ran past the time limit of 1 s and was stopped" : "");
+        EXPECT_FALSE(r.facts.succeeded());
+        EXPECT_TRUE(gone(read_pid(dir.path() / "model.pid")));
+        EXPECT_TRUE(gone(read_pid(dir.path() / "child.pid")));
+    }
+}
+
+// A launcher whose model runs for a given number of state reads, and a trace of the run's pace.
+struct PacedLauncher : ModelLauncher {
+    std::vector<std::string>& trace;
+    int reads_running;
+    explicit PacedLauncher(std::vector<std::string>& t, int n) : trace(t), reads_running(n) {}
+
+    struct Model : ModelProcess {
+        PacedLauncher& l;
+        explicit Model(PacedLauncher& launcher) : l(launcher) {}
+        bool wait(std::chrono::milliseconds timeout, int, std::string&) override {
+            if (timeout.count() == 0) {
+                l.trace.push_back("state");
+                return l.reads_running-- <= 0;
+            }
+            std::this_thread::sleep_for(timeout);
+            return false;
+        }
+        void terminate_group() override {}
+        void kill_group() override {}
+        Exit reap() override { return {7, {}}; }
+    };
+    std::unique_ptr<ModelProcess> launch(const std::string&, const std::vector<std::string>&,
+                                         const std::string&) override {
+        return std::make_unique<Model>(*this);
+    }
+};
+
+TEST(RunPace, WithAPollHookTheStateIsReadThenEventsThenOneIntervalUntilTheEnd) {
+    for (int running : {0, 2}) {
+        std::vector<std::string> trace;
+        PacedLauncher launcher(trace, running);
+        RunHooks hooks;
+        hooks.on_poll = [&] { trace.push_back("events"); };
+        const auto begin = std::chrono::steady_clock::now();
+        const RunResult r = run_model_process(launcher, {}, hooks, {});
+        EXPECT_EQ(r.facts.exit_status, 7);
+        std::vector<std::string> expected;
+        for (int i = 0; i <= running; ++i)
+            expected.insert(expected.end(), {"state", "events"});
+        EXPECT_EQ(trace, expected);
+        // Even a model that ends at once gets one interval before the run goes on.
+        EXPECT_GE(std::chrono::steady_clock::now() - begin, poll_interval * (running + 1));
+    }
+}
+
+}  // namespace
+}  // namespace qv::runs
