@@ -76,8 +76,7 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
     write_lines();
     report_events();
     if (!recorder.write_error().empty())
-        err << "qvopt run: " << file << ": " << recorder.write_error() << '
-';
+        err << "qvopt run: " << file << ": " << recorder.write_error() << '\n';
     if (!ended_normally) {
         err << "qvopt run: " << file << ": not run\n";
         return false;
