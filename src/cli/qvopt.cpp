@@ -4,6 +4,7 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/batch_slurm_command.h"
 #include "cli/event_report.h"
 #include "cli/headless.h"
 #include "cli/json_text.h"
@@ -182,7 +183,11 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
         "run", "save each FILE and run the model on it; exit status 6 when any run failed");
     run_sub->add_option("FILE", run_files, "options files")->required();
 
-    for (auto* sub : {show, check, save, refdb, run_sub})
+    auto* batch = app.add_subcommand("batch", "run campaigns: lists of options files");
+    batch->require_subcommand(1);
+    const BatchSlurmCommands batch_slurm(*batch);
+
+    for (auto* sub : {show, check, save, refdb, run_sub, batch})
         sub->fallthrough();
 
     try {
@@ -193,6 +198,9 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     if (refdb->parsed())
         return run_refdb(db, tables, query, to_sqlite, out, err);
+
+    if (batch_slurm.parsed())
+        return batch_slurm.run(common, out, err);
 
     const char* argv0 = argc > 0 ? argv[0] : nullptr;
     try {
