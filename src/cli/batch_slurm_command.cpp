@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "cli/campaign_outputs.h"
 #include "cli/json_text.h"
 #include "cli/qvopt.h"
 
@@ -128,17 +129,6 @@ std::vector<std::string> task_command(const CommonOptions& common) {
     return words;
 }
 
-// The files each entry's run writes, read from its options file as qvopt run reads it.
-runs::OutputsOf outputs_reader(const CommonOptions& common) {
-    return [&common](const runs::CampaignEntry& entry) {
-        HeadlessSession session(common, nullptr);
-        if (!session.open(entry.path) || session.s.read_incomplete)
-            throw runs::CampaignError("line " + std::to_string(entry.line) + ": " + entry.path +
-                                      ": the options file could not be read");
-        return runs::scenario_outputs(session.s);
-    };
-}
-
 void write_atomically(const std::string& path, const std::string& text) {
     const std::string temp = path + ".tmp";
     {
@@ -166,7 +156,7 @@ Prepared prepare(const std::string& list, const CommonOptions& common) {
     p.campaign = runs::read_campaign(absolute(list));
     // Reading an options file may move the current directory; every path is absolute by now.
     const fs::path start = fs::current_path();
-    p.outputs = runs::check_distinct_outputs(p.campaign, outputs_reader(common));
+    p.outputs = runs::check_distinct_outputs(p.campaign, run_files_reader(common));
     fs::current_path(start);
     return p;
 }

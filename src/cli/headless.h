@@ -34,6 +34,9 @@ class HeadlessSession {
     // Sets up the session as the program's start does, then reads FILE. False when the program
     // would have ended or would ask for another file (see outcome()).
     bool open(const std::string& file);
+    // Sets up the session as the program's start does, without reading a file. False when the
+    // program would have ended.
+    bool set_up();
 
     // Runs a piece of the program's logic, noting how it ends. False when it ended the program
     // or asked for another options file.
