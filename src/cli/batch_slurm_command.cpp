@@ -185,8 +185,11 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
     }
     std::ostream& report = submit ? err : out;
     if (spec.tasks.empty()) {
-        report << "every scenario of " << spec.list_path
-               << " is up to date; no job script written\n";
+        if (p.campaign.entries.empty())
+            report << spec.list_path << " lists no options file; no job script written\n";
+        else
+            report << "every scenario of " << spec.list_path
+                   << " is up to date; no job script written\n";
         return exit_status::ok;
     }
     const std::string script = runs::sbatch_script(spec);
