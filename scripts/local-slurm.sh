@@ -13,9 +13,9 @@
 #
 # Environment:
 #   QV_LOCAL_SLURM_DIR   the private directory (default ${XDG_RUNTIME_DIR:-/tmp}/qv-local-slurm)
-#   QV_LOCAL_SLURM_PORT  slurmctld's port; slurmd listens on the next one (default: the first
-#                        free pair from 16817 up, so that the default 6817/6818 and other private
-#                        clusters on this machine do not clash)
+#   QV_LOCAL_SLURM_PORT  slurmctld's port; slurmd listens on the next one (default: a free pair
+#                        from 16817 up, so that the default 6817/6818 and other private clusters
+#                        on this machine do not clash)
 set -euo pipefail
 
 dir=${QV_LOCAL_SLURM_DIR:-${XDG_RUNTIME_DIR:-/tmp}/qv-local-slurm}
@@ -49,13 +49,12 @@ port_free() {
   ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
+# A free port pair from 16817 up, starting at a random step so that clusters started at the same
+# moment on this machine seldom try the same pair; FROM skips the pairs below it.
 pick_port() {
-  if [ -n "${QV_LOCAL_SLURM_PORT:-}" ]; then
-    echo "$QV_LOCAL_SLURM_PORT"
-    return
-  fi
-  local p
-  for p in $(seq 16817 10 17807); do
+  local from=$1 p i
+  for i in $(seq 0 99); do
+    p=$((16817 + ((from + i) % 100) * 10))
     if port_free "$p" && port_free "$((p + 1))"; then
       echo "$p"
       return
@@ -143,19 +142,39 @@ start() {
     chmod 0400 "$dir/munge.key"
   fi
   export SLURM_CONF=$conf
-  write_conf "$(pick_port)"
 
   munged -f --key-file="$dir/munge.key" --socket="$dir/munge.socket" \
     --pid-file="$dir/munged.pid" --log-file="$dir/munged.log" --seed-file="$dir/munge.seed" ||
     fail_start "munged did not start" munged
   wait_for 10 test -S "$dir/munge.socket" || fail_start "munged made no socket" munged
 
-  slurmctld -i || fail_start "slurmctld did not start" slurmctld
-  wait_for 20 scontrol ping || fail_start "slurmctld does not answer" slurmctld
+  # Another cluster may take the ports between the check and the bind: then the next pair.
+  local attempt step=$((RANDOM % 100)) port
+  for attempt in 1 2 3 4 5; do
+    if [ -n "${QV_LOCAL_SLURM_PORT:-}" ]; then
+      port=$QV_LOCAL_SLURM_PORT
+    else
+      port=$(pick_port "$step")
+      step=$(((port - 16817) / 10 + 1))
+    fi
+    write_conf "$port"
+    : >"$dir/slurmctld.log"
+    slurmctld -i || fail_start "slurmctld did not start" slurmctld
+    wait_for 20 ctld_settled || true
+    scontrol ping >/dev/null 2>&1 && break
+    grep -q "Address already in use" "$dir/slurmctld.log" && [ -z "${QV_LOCAL_SLURM_PORT:-}" ] ||
+      fail_start "slurmctld does not answer" slurmctld
+  done
+  scontrol ping >/dev/null 2>&1 || fail_start "slurmctld found no free port" slurmctld
   slurmd || fail_start "slurmd did not start" slurmd
   wait_for 30 node_ready || fail_start "the node did not come up" slurmd
   echo "local Slurm started in $dir"
   echo "SLURM_CONF=$conf"
+}
+
+# slurmctld answers, or has given up.
+ctld_settled() {
+  scontrol ping >/dev/null 2>&1 || grep -q "fatal:" "$dir/slurmctld.log"
 }
 
 node_ready() {

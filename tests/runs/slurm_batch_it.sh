@@ -25,6 +25,9 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# A test stopped by its time limit still stops its cluster.
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
 fail() {
   echo "FAILED: $*"
