@@ -58,6 +58,10 @@ BatchStatus batch_status(const Campaign& campaign, const std::vector<ScenarioOut
             it != queued_by_file.end()) {
             s.slurm_task = it->second->job_id + "_" + std::to_string(it->second->task);
             s.slurm_state = it->second->state;
+            // The record tells of the run before; the one Slurm runs now is what matters.
+            if (s.slurm_state == "RUNNING" || s.slurm_state == "CONFIGURING" ||
+                s.slurm_state == "COMPLETING")
+                s.record.state = ScenarioState::running;
         }
         status.scenarios.push_back(std::move(s));
     }

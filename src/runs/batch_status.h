@@ -45,7 +45,8 @@ struct BatchStatus {
 
 // The state of every entry of a campaign: OUTPUTS holds each entry's files, in list order
 // (check_distinct_outputs), QUEUED the Slurm tasks of the campaign's job script and TASKS the
-// options files of that script in task order (script_tasks).
+// options files of that script in task order (script_tasks). A scenario whose task Slurm runs
+// at the moment is "running", whatever the record of its previous run says.
 BatchStatus batch_status(const Campaign& campaign, const std::vector<ScenarioOutputs>& outputs,
                          const RecordCheck& check, const std::vector<QueuedTask>& queued = {},
                          const std::vector<SlurmTask>& tasks = {});

@@ -55,6 +55,8 @@ TEST(BatchStatus, SlurmTasksAreMatchedToTheirScenariosByTheScriptsTaskOrder) {
         EXPECT_EQ(status.scenarios[i].slurm_state, slurm[i].second) << i;
         EXPECT_EQ(status.scenarios[i].output_data, c.entries[i].path + ".out");
     }
+    EXPECT_EQ(status.scenarios[1].record.state, ScenarioState::running);
+    EXPECT_EQ(status.scenarios[2].record.state, ScenarioState::never_run);
     EXPECT_TRUE(status.scenarios[0].finished());
     EXPECT_FALSE(status.scenarios[1].finished());
     EXPECT_TRUE(status.scenarios[3].finished());
@@ -96,8 +98,8 @@ TEST(BatchStatus, TableShowsEachScenarioAndTheCounts) {
     EXPECT_NE(table.find("3     failed       -        /w/s1.opt (exit status 3)\n"),
               std::string::npos)
         << table;
-    EXPECT_NE(table.find("5     never run    RUNNING  /w/s2.opt\n"), std::string::npos) << table;
-    EXPECT_NE(table.find("3 scenario(s): 1 done, 1 failed, 1 never run\n"), std::string::npos)
+    EXPECT_NE(table.find("5     running      RUNNING  /w/s2.opt\n"), std::string::npos) << table;
+    EXPECT_NE(table.find("3 scenario(s): 1 done, 1 running, 1 failed\n"), std::string::npos)
         << table;
 }
 
