@@ -154,10 +154,7 @@ struct Prepared {
 Prepared prepare(const std::string& list, const CommonOptions& common) {
     Prepared p;
     p.campaign = runs::read_campaign(absolute(list));
-    // Reading an options file may move the current directory; every path is absolute by now.
-    const fs::path start = fs::current_path();
     p.outputs = runs::check_distinct_outputs(p.campaign, run_files_reader(common));
-    fs::current_path(start);
     return p;
 }
 
@@ -171,7 +168,11 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
     spec.list_path = p.campaign.list_path;
     spec.script_path = spec.list_path + ".sbatch";
     const std::string log_dir = spec.list_path + ".slurm-logs";
-    spec.log_pattern = log_dir + "/%A_%a.log";
+    // "%" starts a Slurm file-name pattern: one in the directory's name is written "%%".
+    std::string escaped;
+    for (char c : log_dir)
+        escaped += c == '%' ? std::string("%%") : std::string(1, c);
+    spec.log_pattern = escaped + "/%A_%a.log";
     spec.qvopt = task_command(common);
     spec.resources = resources;
     std::size_t up_to_date = 0;
