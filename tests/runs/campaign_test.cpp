@@ -1,0 +1,102 @@
+#include "runs/campaign.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace qv::runs {
+namespace {
+
+TEST(Campaign, ParsesNamesSkippingBlanksAndComments) {
+    const std::string text =
+        "# states of the region\r\n"
+        "\r\n"
+        "  NV2020.opt  \r\n"
+        "sub/AZ2020.opt\n"
+        "   # indented comment\r"
+        "/abs/UT2020.opt\n"
+        "../up/CO.opt";  // no line end at the end
+    const Campaign c = parse_campaign("/w/batch/campaign.txt", text);
+    struct Want {
+        int line;
+        const char* written;
+        const char* path;
+    };
+    const Want want[] = {{3, "NV2020.opt", "/w/batch/NV2020.opt"},
+                         {4, "sub/AZ2020.opt", "/w/batch/sub/AZ2020.opt"},
+                         {6, "/abs/UT2020.opt", "/abs/UT2020.opt"},
+                         {7, "../up/CO.opt", "/w/up/CO.opt"}};
+    ASSERT_EQ(c.entries.size(), std::size(want));
+    for (std::size_t i = 0; i < std::size(want); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(c.entries[i].line, want[i].line);
+        EXPECT_EQ(c.entries[i].written, want[i].written);
+        EXPECT_EQ(c.entries[i].path, want[i].path);
+    }
+}
+
+TEST(Campaign, EmptyListHasNoEntries) {
+    EXPECT_TRUE(parse_campaign("/w/l.txt", "").entries.empty());
+    EXPECT_TRUE(parse_campaign("/w/l.txt", "#only\n\n  \n").entries.empty());
+}
+
+TEST(Campaign, MissingListIsRefusedWithItsName) {
+    try {
+        read_campaign("/nonexistent-dir-qv/list.txt");
+        FAIL() << "no refusal";
+    } catch (const CampaignError& e) {
+        EXPECT_NE(std::string(e.what()).find("/nonexistent-dir-qv/list.txt"), std::string::npos);
+    }
+}
+
+// Outputs from a table keyed by the entry's path.
+OutputsOf table(std::map<std::string, ScenarioOutputs> outputs) {
+    return [outputs](const CampaignEntry& e) { return outputs.at(e.path); };
+}
+
+TEST(Campaign, DistinctOutputsPass) {
+    const Campaign c = parse_campaign("/w/l.txt", "a.opt\nb.opt\n");
+    auto all = check_distinct_outputs(c, table({{"/w/a.opt", {"/w/out/a.MSG", "/w/out/a.OUT"}},
+                                                {"/w/b.opt", {"/w/out/b.MSG", "/w/out/b.OUT"}}}));
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_EQ(all[1].output_data, "/w/out/b.OUT");
+}
+
+TEST(Campaign, SharedFileIsRefusedNamingBothEntriesAndTheFile) {
+    struct Case {
+        const char* name;
+        ScenarioOutputs second;
+        const char* shared;
+    };
+    const Case cases[] = {
+        {"same output", {"/w/out/b.MSG", "/w/out/a.OUT"}, "/w/out/a.OUT"},
+        {"same message", {"/w/out/a.MSG", "/w/out/b.OUT"}, "/w/out/a.MSG"},
+        {"message over output", {"/w/out/a.OUT", "/w/out/b.OUT"}, "/w/out/a.OUT"},
+        {"case and separators differ", {"/w/out/b.MSG", "/w//OUT/./A.out"}, "/w//OUT/./A.out"},
+    };
+    const Campaign c = parse_campaign("/w/l.txt", "a.opt\n# x\nb.opt\n");
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.name);
+        try {
+            check_distinct_outputs(
+                c, table({{"/w/a.opt", {"/w/out/a.MSG", "/w/out/a.OUT"}}, {"/w/b.opt", k.second}}));
+            FAIL() << "no refusal";
+        } catch (const CampaignError& e) {
+            EXPECT_EQ(std::string(e.what()), std::string("/w/l.txt: line 1 (/w/a.opt) and line 3 "
+                                                         "(/w/b.opt) would both write ") +
+                                                 k.shared);
+        }
+    }
+}
+
+TEST(Campaign, SameFileListedTwiceIsRefused) {
+    const Campaign c = parse_campaign("/w/l.txt", "a.opt\n./a.opt\n");
+    EXPECT_THROW(check_distinct_outputs(c,
+                                        [](const CampaignEntry&) {
+                                            return ScenarioOutputs{"/w/a.MSG", "/w/a.OUT"};
+                                        }),
+                 CampaignError);
+}
+
+}  // namespace
+}  // namespace qv::runs
