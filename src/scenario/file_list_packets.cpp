@@ -52,7 +52,8 @@ void read_runfiles_packet(Session& s, LineReader& in) {
     for (int i = 8; i < run_file_count; ++i) sc.run_files[i].clear();
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_keyed_packet_end(line)) return;
+        if (is_keyed_packet_end(line) || ends_at_header(in, line))
+            return;
         std::string key = upper(left(line, 16));
         int k = -1;
         for (int i = 0; i <= rf::retrofit; ++i)
@@ -87,7 +88,8 @@ void read_modelyear_packet(Session& s, LineReader& in) {
     int index = rf::exhaust_bmy;
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_keyed_packet_end(line)) break;
+        if (is_keyed_packet_end(line) || ends_at_header(in, line))
+            break;
         if (index > rf::daily_temps)
             throw AppError(err::subscript, "Subscript out of range");
         sc.run_files[index++] = line_value(line);
@@ -118,7 +120,8 @@ void write_modelyear_packet(Session& s, LineWriter& out) {
 void read_daily_packet(Session& s, LineReader& in) {
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_packet_end(line)) return;
+        if (is_packet_end(line) || ends_at_header(in, line))
+            return;
         s.sc.run_files[rf::daily_temps] = line_value(line);
     }
 }
@@ -136,7 +139,8 @@ void read_factor_files_packet(Session& s, LineReader& in, bool is_emfac) {
     while (!in.eof()) {
         const std::string& line = in.read();
         std::string u = upper(trim(line));
-        if (u.rfind("/END/", 0) == 0) return;
+        if (u.rfind("/END/", 0) == 0 || ends_at_header(in, line))
+            return;
         std::string label = trim(left(u, 19));
         // A blank line names no type (it must not clear the first one).
         if (label.empty()) continue;
@@ -168,7 +172,8 @@ void write_emfac_packet(Session& s, LineWriter& out) {
 }
 
 void write_deteriorate_packet(Session& s, LineWriter& out) {
-    if (!s.sc.deteriorate_found) return;
+    if (!s.sc.deteriorate_found && !s.sc.deteriorate_set)
+        return;
     write_factor_packet("/DETERIORATE FILES/", s.sc.deteriorate_files, out);
 }
 
@@ -179,7 +184,8 @@ void read_growth_packet(Session& s, LineReader& in) {
     std::size_t taken = 0;
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_keyed_packet_end(line)) break;
+        if (is_keyed_packet_end(line) || ends_at_header(in, line))
+            break;
         files.resize(taken + 2);
         files[taken] = line_value(line);
         ++taken;
@@ -202,7 +208,8 @@ void read_file_list(Session& s, LineReader& in, AllocList& list, AllocList& work
     try {
         while (!in.eof()) {
             const std::string& line = in.read();
-            if (is_packet_end(line)) break;
+            if (is_packet_end(line) || ends_at_header(in, line))
+                break;
             auto item = std::make_shared<AllocCls>();
             std::size_t colon = line.find(':');
             item->descriptor = colon == std::string::npos ? std::string() : line.substr(0, colon + 1);

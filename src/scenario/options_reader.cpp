@@ -41,6 +41,7 @@ const std::array<Header, 13>& headers() {
 void clear_found_flags(Scenario& sc) {
     for (const auto& h : headers()) sc.*(h.found) = false;
     sc.stage2_present = false;
+    sc.daily_set = sc.deteriorate_set = false;
 }
 
 void read_body(Session& s) {
@@ -49,13 +50,18 @@ void read_body(Session& s) {
     clear_found_flags(sc);
 
     const std::string path = s.option_file_path();
-    LineReader in(s.fs.read_file(path));
+    FileFacts facts;
+    std::string bytes = s.fs.read_file_with_facts(path, facts);
+    s.file_stamp = make_stamp(path, bytes, facts);
+    LineReader in(std::move(bytes));
     while (!in.eof()) {
         std::string u = upper(ltrim(in.read()));
         for (const auto& h : headers()) {
             if (u.compare(0, std::string_view(h.text).size(), h.text) == 0) {
                 sc.*(h.found) = true;
                 h.read(s, in);
+                if (in.put_back())
+                    s.message(missing_end_text(h.text), Icon::Exclamation);
                 break;
             }
         }

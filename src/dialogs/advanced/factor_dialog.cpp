@@ -174,8 +174,12 @@ void FactorDialog::keyPressEvent(QKeyEvent* event) {
 void FactorDialog::closeEvent(QCloseEvent* event) {
     if (!cancelled_) {
         auto& files = s_.sc.*traits_.files;
-        for (std::size_t i = 0; i < boxes_.size(); ++i)
+        for (std::size_t i = 0; i < boxes_.size(); ++i) {
             files[i] = program_text(boxes_[i]);
+            // A file without the deterioration packet gets one when the user names a file.
+            if (traits_.files == &Scenario::deteriorate_files && !files[i].empty())
+                s_.sc.deteriorate_set = true;
+        }
     }
     event->accept();
 }

@@ -140,8 +140,13 @@ void FileDialog::cancel() {
 void FileDialog::store_rows() {
     for (std::size_t i = 0; i < form_data_.rows.size(); ++i) {
         const FileRowForm& row = form_data_.rows[i];
-        if (row.entry >= 0)
-            s_.sc.run_files[row.entry] = stored_text(row, box_text(i));
+        if (row.entry < 0)
+            continue;
+        std::string& entry = s_.sc.run_files[row.entry];
+        entry = stored_text(row, box_text(i));
+        // A file without the daily packet gets one when the user names a daily file.
+        if (row.entry == rf::daily_temps && !entry.empty())
+            s_.sc.daily_set = true;
     }
 }
 
