@@ -101,7 +101,11 @@ void write_modelyear_packet(Session& s, LineWriter& out) {
     Scenario& sc = s.sc;
     if (sc.bmy_output_on) {
         const std::string& output = sc.run_files[rf::output_data];
-        std::size_t dot = output.find('.');
+        // The first "." of the file's name: a "." in a directory name must not cut the path
+        // there, or the files would land beside that directory instead of beside the output.
+        const std::size_t name_start = output.find_last_of("\\/");
+        std::size_t dot =
+            output.find('.', name_start == std::string::npos ? 0 : name_start + 1);
         std::string base = dot == std::string::npos ? std::string() : output.substr(0, dot + 1);
         sc.bmy_exhaust_file_name = base + "BMX";
         sc.bmy_evap_file_name = base + "BMV";

@@ -221,6 +221,9 @@ void write_period_packet(Session& s, LineWriter& out) {
     static const char* const period_words[] = {"Annual", "Monthly", "Seasonal"};
     static const char* const summation_words[] = {"Typical day", "Period total"};
     const Scenario& sc = s.sc;
+    // The words come from the Period window, which is loaded for them when it is not open. An
+    // open window is neither committed nor closed: its edits stay the user's to accept.
+    s.log.write("Entering Period form load");
     out.line("/PERIOD/");
     value_line(out, "Period type        : ", word_or_empty(sc.period_type, period_words, 3));
     value_line(out, "Summation type     : ",

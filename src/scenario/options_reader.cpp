@@ -110,20 +110,18 @@ void restore_previous_name(Scenario& sc) {
     sc.option_file_dir = sc.prev_option_file_dir;
 }
 
-// After a cancelled chooser: back to the previous file, or, when there is none, ask until the
-// user picks one (qvopt cannot ask and stops).
+// After a cancelled chooser: back to the previous file; when there is none, the chooser is
+// shown once more, and a second cancel ends the read there (qvopt cannot ask and stops).
 void after_cancel(Session& s) {
     restore_previous_name(s.sc);
-    while (s.sc.option_file_name.empty()) {
+    if (s.sc.option_file_name.empty()) {
         if (!s.ui.may_ask_again()) throw ChooserStop{};
         try {
             choose_option_file(s);
         } catch (const AppError& e) {
             if (e.number() != err::cancelled) throw;
             restore_previous_name(s.sc);
-            continue;
         }
-        break;
     }
     s.show_summary();
 }
