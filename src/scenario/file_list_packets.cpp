@@ -22,6 +22,12 @@ bool is_absolute_dir(std::string_view dir) {
            (!dir.empty() && (dir[0] == '\\' || dir[0] == '/'));
 }
 
+std::string in_model_dir(const Session& s, std::string_view name) {
+    if (name.empty() || is_absolute_dir(name))
+        return std::string(name);
+    return s.settings.model_dir + "\\" + std::string(name);
+}
+
 namespace {
 
 // Upper-cased first five characters are "/END/" (no trim), as the keyed packets test it.

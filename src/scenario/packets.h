@@ -74,6 +74,9 @@ void copy_file_list(const AllocList& source, AllocList& target);
 void copy_region_list(const RegionList& source, RegionList& target);
 // A directory held in the file is absolute when it names a drive or starts at a root.
 bool is_absolute_dir(std::string_view dir);
+// A name as the model resolves it: a relative name is taken under model_dir, where the model
+// runs, whatever the current directory is at the moment.
+std::string in_model_dir(const Session& s, std::string_view name);
 
 // The reference database, opened for one task. A failure shows its message and ends the program.
 void open_reference_db(Session& s);

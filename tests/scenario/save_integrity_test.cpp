@@ -161,7 +161,7 @@ INSTANTIATE_TEST_SUITE_P(Answers, ChangedOnDiskOffer,
                          ::testing::Values(OfferCase{"SaveAsCancelled", {Button::Yes}, false},
                                            OfferCase{"Reopen", {Button::No, Button::Yes}, true},
                                            OfferCase{"Neither", {Button::No, Button::No}, false}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // Save keeps what the file is: its permission bits, and no other file beside it afterwards.
 TEST(PlainSave, KeepsTheModeAndLeavesNoOtherFile) {
@@ -240,7 +240,7 @@ INSTANTIATE_TEST_SUITE_P(
                                  },
                                  {"/DETERIORATE FILES/",
                                   "CO exhaust         : data\\detfac\\exhco.det", "/END/"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace qv::test

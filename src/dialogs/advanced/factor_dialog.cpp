@@ -151,7 +151,7 @@ void FactorDialog::test_exist() {
     std::vector<std::string> texts;
     for (QLineEdit* box : boxes_)
         texts.push_back(program_text(box));
-    if (auto missing = first_missing_file(s_.fs, texts)) {
+    if (auto missing = first_missing_file(s_, texts)) {
         report_missing_file(s_, texts[*missing]);
         return;
     }

@@ -119,7 +119,7 @@ void FileDialog::ok() {
         std::vector<std::string> texts;
         for (std::size_t i = 0; i < boxes_.size(); ++i)
             texts.push_back(box_text(i));
-        if (auto missing = first_missing_file(s_.fs, texts)) {
+        if (auto missing = first_missing_file(s_, texts)) {
             report_missing_file(s_, texts[*missing]);
             const FileRowForm& row = form_data_.rows[*missing];
             if (form_data_.ok == OkRule::TestResetStore && row.entry >= 0)
