@@ -8,6 +8,7 @@ packages=(
   libsqlite3-dev mdbtools-dev libssl-dev
   clang libclang-rt-14-dev
   qt6-base-dev libqt6test6 libxcb1-dev fonts-dejavu-core xvfb xauth xdotool x11-utils
+  slurmctld slurmd slurm-client munge
 )
 missing=()
 for p in "${packages[@]}"; do

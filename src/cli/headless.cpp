@@ -24,19 +24,23 @@ HeadlessSession::HeadlessSession(const CommonOptions& common, const char* argv0)
 
 HeadlessSession::~HeadlessSession() = default;
 
+bool HeadlessSession::set_up() {
+    s.settings.msgbox_title = "US KQT QUARVEL MODEL";
+    build_state_table(s.state_table);
+    s.log.open_in_memory();
+    s.settings.app_dir = fs.program_path(executable_dir(argv0_));
+    return step([&] { configure(); });
+}
+
 bool HeadlessSession::open(const std::string& file) {
     return prepare(file) && step([&] { read_options_file(s); });
 }
 
 bool HeadlessSession::prepare(const std::string& file) {
-    s.settings.msgbox_title = "US KQT QUARVEL MODEL";
-    build_state_table(s.state_table);
-    s.log.open_in_memory();
-    s.settings.app_dir = fs.program_path(executable_dir(argv0_));
     // The file name comes from the command line before anything can change the current
     // directory.
     const std::string path = fs.program_path(file);
-    if (!step([&] { configure(); }))
+    if (!set_up())
         return false;
     s.sc.option_file_name = split_file_name(path);
     s.sc.option_file_dir = split_dir(path);

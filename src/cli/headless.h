@@ -34,6 +34,9 @@ class HeadlessSession {
     // Sets up the session as the program's start does, then reads FILE. False when the program
     // would have ended or would ask for another file (see outcome()).
     bool open(const std::string& file);
+    // Sets up the session as the program's start does, without reading a file. False when the
+    // program would have ended.
+    bool set_up();
     // The first half of open(): the session set up and FILE made the current options file,
     // not yet read.
     bool prepare(const std::string& file);

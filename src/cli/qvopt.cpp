@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "cli/batch_command.h"
+#include "cli/batch_slurm_command.h"
 #include "cli/event_report.h"
 #include "cli/headless.h"
 #include "cli/json_text.h"
@@ -200,6 +201,7 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     auto* batch = app.add_subcommand("batch", "run campaigns: lists of options files");
     batch->require_subcommand(1);
+    const BatchSlurmCommands batch_slurm(*batch);
     const BatchCommands batch_local(*batch);
 
     for (auto* sub : {show, check, save, refdb, run_sub, status_sub, verify_sub, batch})
@@ -215,6 +217,9 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
         return run_refdb(db, tables, query, to_sqlite, out, err);
     if (verify_sub->parsed())
         return verify_command(record, out);
+
+    if (batch_slurm.parsed())
+        return batch_slurm.run(common, out, err);
 
     const char* argv0 = argc > 0 ? argv[0] : nullptr;
     try {

@@ -28,6 +28,7 @@ constexpr int subscript = 9;          // "Subscript out of range"
 constexpr int type_mismatch = 13;     // "Type mismatch"
 constexpr int file_not_found = 53;    // "File not found"
 constexpr int past_end = 62;          // "Input past end of file"
+constexpr int permission_denied = 70; // "Permission denied"
 constexpr int path_access = 75;       // "Path/File access error"
 constexpr int path_not_found = 76;    // "Path not found"
 constexpr int invalid_null = 94;      // "Invalid use of Null"
@@ -46,6 +47,9 @@ inline AppError type_mismatch_error() { return AppError(err::type_mismatch, "Typ
 inline AppError file_not_found_error() { return AppError(err::file_not_found, "File not found"); }
 inline AppError past_end_error() { return AppError(err::past_end, "Input past end of file"); }
 inline AppError path_access_error() { return AppError(err::path_access, "Path/File access error"); }
+inline AppError permission_denied_error() {
+    return AppError(err::permission_denied, "Permission denied");
+}
 inline AppError duplicate_key_error() {
     return AppError(err::duplicate_key,
                     "This key is already associated with an element of this collection");

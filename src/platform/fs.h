@@ -16,9 +16,22 @@ constexpr int attr_directory = 16;
 struct FileFacts {
     bool is_dir = false;
     std::uint64_t size = 0;
-    std::int64_t mtime = 0;  // seconds since the epoch
+    std::int64_t mtime = 0;     // seconds since the epoch
     std::int64_t mtime_ns = 0;  // nanoseconds since the epoch, where the host keeps them
 };
+
+// An advisory lock on a file, held while the object lives.
+class FileLock {
+  public:
+    virtual ~FileLock() = default;
+};
+
+// The one temporary name an atomic write of the file `file_name` uses beside it: hidden, and
+// the same for every write of that file, so that a write killed part-way leaves at most this
+// one file, which the next write takes over.
+inline std::string save_temp_name(std::string_view file_name) {
+    return "." + std::string(file_name) + ".qv-save";
+}
 
 // A text file written line by line, each line flushed at once (the run log).
 class LineSink {
@@ -42,11 +55,22 @@ public:
 
     // Whole file as bytes. Missing: AppError 53; otherwise unreadable: AppError 75.
     virtual std::string read_file(std::string_view path) const = 0;
+    // The same, with the size and modification time of the file that was read.
+    virtual std::string read_file_with_facts(std::string_view path, FileFacts& facts) const = 0;
     // Create or truncate and write; AppError 75 when it cannot.
     virtual void write_file(std::string_view path, std::string_view bytes) = 0;
-    // Write beside the target under a temporary name, then replace the target in one step.
-    // The target is untouched when anything fails.
-    virtual void write_file_atomic(std::string_view path, std::string_view bytes) = 0;
+    // Write beside the target under its temporary name (save_temp_name), then replace the target
+    // in one step; returns the facts of the new file. A symbolic link is followed: the file it
+    // names is replaced and the link stays. A replaced file keeps its permission bits (and owner
+    // and group where the process may set them). A file that nobody may write is refused as
+    // read-only (AppError 70), even when the process could override that. The target is
+    // untouched when anything fails.
+    virtual FileFacts write_file_atomic(std::string_view path, std::string_view bytes) = 0;
+    // An exclusive advisory lock on an existing file (the file a link names), for a
+    // read-merge-write that other programs doing the same must not interleave with. Waits a
+    // few seconds for another holder, then fails with AppError 70. nullptr when there is no
+    // such file.
+    virtual std::unique_ptr<FileLock> lock_file(std::string_view path) = 0;
     // Rename `from` over `to` in one step (the target is replaced if present).
     virtual void replace(std::string_view from, std::string_view to) = 0;
     virtual bool remove(std::string_view path) = 0;

@@ -4,6 +4,7 @@
 #include <memory>
 #include <string>
 
+#include "runs/model_process.h"
 #include "runs/run_record.h"
 
 namespace qv::runs {
@@ -34,7 +35,7 @@ class RecordedRun {
     std::unique_ptr<RunRecorder> recorder_;
 };
 
-// How many of the model's last lines a record keeps.
-inline constexpr std::size_t console_tail_lines = 50;
+// A record keeps as many of the model's last lines as the run function passes on.
+inline constexpr std::size_t console_tail_lines = tail_lines_kept;
 
 }  // namespace qv::runs

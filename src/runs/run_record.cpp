@@ -131,7 +131,7 @@ void add_input(RecordPlan& plan, const Session& s, const std::string& packet,
                const std::string& key, const std::string& written) {
     if (trim(written).empty())
         return;
-    RecordedFile f = named_file(s.fs, "input", resolve_model_name(s, written));
+    RecordedFile f = named_file(s.fs, "input", in_model_dir(s, written));
     f.packet = packet;
     f.key = key;
     f.written = written;
@@ -379,7 +379,7 @@ RecordPlan plan_record(const Session& s, std::string program_name) {
         result("output", sc.output_dir + "\\" + sc.output_file_name);
     for (int k : {rf::exhaust_bmy, rf::evap_bmy})
         if (!trim(sc.run_files[k]).empty())
-            result("by model year", resolve_model_name(s, sc.run_files[k]));
+            result("by model year", in_model_dir(s, sc.run_files[k]));
     return plan;
 }
 

@@ -22,8 +22,8 @@ bool is_absolute_dir(std::string_view dir) {
            (!dir.empty() && (dir[0] == '\\' || dir[0] == '/'));
 }
 
-std::string resolve_model_name(const Session& s, std::string_view name) {
-    if (is_absolute_dir(name))
+std::string in_model_dir(const Session& s, std::string_view name) {
+    if (name.empty() || is_absolute_dir(name))
         return std::string(name);
     return s.settings.model_dir + "\\" + std::string(name);
 }
@@ -47,7 +47,7 @@ void resolve_run_output(Session& s, const std::string& value, std::string& dir,
     dir = split_dir(value);
     name = split_file_name(value);
     if (dir.empty()) dir = s.sc.option_file_dir;
-    dir = resolve_model_name(s, dir);
+    if (!is_absolute_dir(dir)) dir = s.settings.model_dir + "\\" + dir;
 }
 
 }  // namespace
@@ -58,7 +58,8 @@ void read_runfiles_packet(Session& s, LineReader& in) {
     for (int i = 8; i < run_file_count; ++i) sc.run_files[i].clear();
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_keyed_packet_end(line)) return;
+        if (is_keyed_packet_end(line) || ends_at_header(in, line))
+            return;
         std::string key = upper(left(line, 16));
         int k = -1;
         for (int i = 0; i <= rf::retrofit; ++i)
@@ -93,7 +94,8 @@ void read_modelyear_packet(Session& s, LineReader& in) {
     int index = rf::exhaust_bmy;
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_keyed_packet_end(line)) break;
+        if (is_keyed_packet_end(line) || ends_at_header(in, line))
+            break;
         if (index > rf::daily_temps)
             throw AppError(err::subscript, "Subscript out of range");
         sc.run_files[index++] = line_value(line);
@@ -105,7 +107,11 @@ void write_modelyear_packet(Session& s, LineWriter& out) {
     Scenario& sc = s.sc;
     if (sc.bmy_output_on) {
         const std::string& output = sc.run_files[rf::output_data];
-        std::size_t dot = output.find('.');
+        // The first "." of the file's name: a "." in a directory name must not cut the path
+        // there, or the files would land beside that directory instead of beside the output.
+        const std::size_t name_start = output.find_last_of("\\/");
+        std::size_t dot =
+            output.find('.', name_start == std::string::npos ? 0 : name_start + 1);
         std::string base = dot == std::string::npos ? std::string() : output.substr(0, dot + 1);
         sc.bmy_exhaust_file_name = base + "BMX";
         sc.bmy_evap_file_name = base + "BMV";
@@ -124,7 +130,8 @@ void write_modelyear_packet(Session& s, LineWriter& out) {
 void read_daily_packet(Session& s, LineReader& in) {
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_packet_end(line)) return;
+        if (is_packet_end(line) || ends_at_header(in, line))
+            return;
         s.sc.run_files[rf::daily_temps] = line_value(line);
     }
 }
@@ -142,7 +149,8 @@ void read_factor_files_packet(Session& s, LineReader& in, bool is_emfac) {
     while (!in.eof()) {
         const std::string& line = in.read();
         std::string u = upper(trim(line));
-        if (u.rfind("/END/", 0) == 0) return;
+        if (u.rfind("/END/", 0) == 0 || ends_at_header(in, line))
+            return;
         std::string label = trim(left(u, 19));
         // A blank line names no type (it must not clear the first one).
         if (label.empty()) continue;
@@ -174,7 +182,8 @@ void write_emfac_packet(Session& s, LineWriter& out) {
 }
 
 void write_deteriorate_packet(Session& s, LineWriter& out) {
-    if (!s.sc.deteriorate_found) return;
+    if (!s.sc.deteriorate_found && !s.sc.deteriorate_set)
+        return;
     write_factor_packet("/DETERIORATE FILES/", s.sc.deteriorate_files, out);
 }
 
@@ -185,7 +194,8 @@ void read_growth_packet(Session& s, LineReader& in) {
     std::size_t taken = 0;
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_keyed_packet_end(line)) break;
+        if (is_keyed_packet_end(line) || ends_at_header(in, line))
+            break;
         files.resize(taken + 2);
         files[taken] = line_value(line);
         ++taken;
@@ -208,7 +218,8 @@ void read_file_list(Session& s, LineReader& in, AllocList& list, AllocList& work
     try {
         while (!in.eof()) {
             const std::string& line = in.read();
-            if (is_packet_end(line)) break;
+            if (is_packet_end(line) || ends_at_header(in, line))
+                break;
             auto item = std::make_shared<AllocCls>();
             std::size_t colon = line.find(':');
             item->descriptor = colon == std::string::npos ? std::string() : line.substr(0, colon + 1);

@@ -20,25 +20,14 @@ Name83 check_83_name(Session& s, const std::string& path) {
 
 bool update_default_option_file(Session& s) {
     Scenario& sc = s.sc;
-    // A unique name from the temporary directory; the file itself is written beside the target.
-    std::string reserved = s.fs.temp_file();
-    s.fs.remove(reserved);
-    sc.save_file_name = split_file_name(reserved);
+    // The file is written beside the target under its one temporary name and then takes the
+    // target's place; save_file_name names that temporary file, as it always has.
+    sc.save_file_name = save_temp_name(sc.option_file_name);
     sc.save_file_dir = sc.option_file_dir;
     bool written;
     {
         BusyPointer busy(s.ui);
-        written = write_options_file(s);
-    }
-    if (written) {
-        const std::string temp = sc.save_file_dir + "\\" + sc.save_file_name;
-        try {
-            s.fs.replace(temp, s.option_file_path());
-        } catch (const AppError& e) {
-            s.fs.remove(temp);
-            s.message("file error " + std::to_string(e.number()));
-            written = false;
-        }
+        written = write_options_to(s, s.option_file_path());
     }
     s.set_caption_for_current_file();
     return written;
@@ -89,11 +78,37 @@ bool save_options_as(Session& s, const std::string& chosen) {
     return true;
 }
 
+namespace {
+
+// Another program changed the file since it was read: the scenario is kept under another
+// name, or the file is taken as that program left it. Answering No twice leaves both as they
+// are.
+void offer_after_changed_file(Session& s) {
+    if (s.message("Save the scenario under another name?", Icon::Question, Buttons::YesNo) ==
+        Button::Yes) {
+        file_save_as(s);
+        return;
+    }
+    if (s.message("Re-open " + s.option_file_path() +
+                      " as it is now?\nThe changes made here since it was read are lost.",
+                  Icon::Question, Buttons::YesNo) == Button::Yes) {
+        s.sc.prev_option_file_name = s.sc.option_file_name;
+        s.sc.prev_option_file_dir = s.sc.option_file_dir;
+        BusyPointer busy(s.ui);
+        read_options_file(s);
+    }
+}
+
+}  // namespace
+
 void file_save(Session& s) {
+    bool saved;
     {
         BusyPointer busy(s.ui);
-        update_default_option_file(s);
+        saved = update_default_option_file(s);
     }
+    if (!saved && changed_since_read(s))
+        offer_after_changed_file(s);
     s.fs.set_current_dir(s.settings.app_dir);
 }
 

@@ -5,7 +5,10 @@
 namespace qv {
 
 const std::string& LineReader::read() {
-    if (eof()) throw past_end_error();
+    if (eof())
+        throw past_end_error();
+    put_back_ = false;
+    line_start_ = pos_;
     std::size_t end = bytes_.find_first_of("\r\n", pos_);
     if (end == std::string::npos) {
         line_.assign(bytes_, pos_, std::string::npos);
@@ -16,6 +19,11 @@ const std::string& LineReader::read() {
     pos_ = end + 1;
     if (bytes_[end] == '\r' && pos_ < bytes_.size() && bytes_[pos_] == '\n') ++pos_;
     return line_;
+}
+
+void LineReader::unread() {
+    pos_ = line_start_;
+    put_back_ = true;
 }
 
 std::vector<std::string> split_lines(std::string bytes) {

@@ -14,12 +14,19 @@ public:
     bool eof() const { return pos_ >= bytes_.size(); }
     // The next line; AppError 62 at the end of the file.
     const std::string& read();
+    // Puts the line read last back, so that the next read() returns it again: a packet that
+    // meets the next packet's header leaves that header to the driver.
+    void unread();
+    // True from unread() until the next read().
+    bool put_back() const { return put_back_; }
     // The line read last (for error reports).
     const std::string& current() const { return line_; }
 
 private:
     std::string bytes_;
     std::size_t pos_ = 0;
+    std::size_t line_start_ = 0;
+    bool put_back_ = false;
     std::string line_;
 };
 

@@ -20,7 +20,16 @@ void choose_option_file(Session& s);
 // Merges the scenario into a copy of the current options file, written as
 // save_file_dir\save_file_name. False when either file could not be opened (after its message).
 bool write_options_file(Session& s);
-// Reads lines up to and including the packet's "/END/" line; AppError 62 when there is none.
+// The same, written to out_path and replacing that file in one step. Into the current options
+// file itself it refuses (after its message, nothing written) when the file changed on disk
+// since it was read or last saved.
+bool write_options_to(Session& s, const std::string& out_path);
+// True when the current options file is no longer what the scenario was read from or saved as.
+bool changed_since_read(Session& s);
+// The refusal of a save into a file that another program changed meanwhile.
+std::string changed_on_disk_text(const std::string& path);
+// Reads the lines of a packet up to and including its "/END/" line; a packet without one ends
+// before the next packet header (which is left to be read) or at the end of the file.
 void skip_to_end(LineReader& in);
 
 // Saves the scenario over the current options file, replacing it in one step.

@@ -7,7 +7,33 @@
 
 namespace qv {
 
-bool is_packet_end(std::string_view line) { return upper(trim(left(line, 5))) == "/END/"; }
+bool is_packet_end(std::string_view line) {
+    return upper(trim(left(line, 5))) == "/END/";
+}
+
+std::string_view packet_header_of(std::string_view line) {
+    std::size_t start = line.find_first_not_of(' ');
+    if (start == std::string_view::npos || line[start] != '/')
+        return {};
+    line.remove_prefix(start);
+    for (std::string_view h : packet_headers)
+        if (line.size() >= h.size() && iequals(line.substr(0, h.size()), h))
+            return h;
+    return {};
+}
+
+bool ends_at_header(LineReader& in, std::string_view line) {
+    if (packet_header_of(line).empty())
+        return false;
+    in.unread();
+    return true;
+}
+
+std::string missing_end_text(std::string_view header) {
+    return "The " + std::string(header) +
+           " packet has no /END/ line: it ends where the next packet begins.\n"
+           "Please check the options file.";
+}
 
 namespace {
 
@@ -48,7 +74,7 @@ void read_options_packet(Session& s, LineReader& in) {
             line = in.read();
         }
         take = true;
-        if (is_packet_end(line)) {
+        if (is_packet_end(line) || ends_at_header(in, line)) {
             options_end_checks(s, n);
             return;
         }
@@ -115,9 +141,18 @@ bool contains(const std::string& value, std::string_view word) {
     return value.find(upper(word)) != std::string::npos;
 }
 
+// One of the eight value lines; the next packet's header here cuts the packet short, which
+// fails as the end of the file does.
+std::string period_value(LineReader& in) {
+    const std::string& line = in.read();
+    if (ends_at_header(in, line))
+        throw past_end_error();
+    return line_value(line);
+}
+
 void read_period_lines(Session& s, LineReader& in) {
     Scenario& sc = s.sc;
-    std::string v = line_value(in.read());
+    std::string v = period_value(in);
     if (contains(v, "ANNUAL"))
         sc.period_type = 0;
     else if (contains(v, "MONTHLY"))
@@ -129,7 +164,7 @@ void read_period_lines(Session& s, LineReader& in) {
         Session::end_program();
     }
 
-    v = line_value(in.read());
+    v = period_value(in);
     if (contains(v, "TYPICAL DAY"))
         sc.summation_type = 0;
     else if (contains(v, "PERIOD TOTAL"))
@@ -139,28 +174,28 @@ void read_period_lines(Session& s, LineReader& in) {
         Session::end_program();
     }
 
-    sc.episode_year = line_value(in.read());
+    sc.episode_year = period_value(in);
     s.log.write(" Get period options " + sc.episode_year);
 
-    v = line_value(in.read());
+    v = period_value(in);
     sc.season_of_year = 2;
     for (int i = 0; i < 4; ++i)
         if (contains(v, season_names[i])) sc.season_of_year = i;
 
-    v = line_value(in.read());
+    v = period_value(in);
     for (int i = 0; i < 12; ++i)
         if (contains(v, month_names[i])) sc.month_of_year = i;
     if (v.empty()) sc.month_of_year = 5;
 
-    v = trim(line_value(in.read()));
+    v = trim(period_value(in));
     for (int i = 0; i < 2; ++i)
         if (contains(v, trim(day_names[i]))) sc.weekday_or_weekend = i;
 
-    sc.growth_calc_year = line_value(in.read());
+    sc.growth_calc_year = period_value(in);
     s.log.write(" Get period options " + sc.growth_calc_year);
-    sc.tech_sel_year = line_value(in.read());
+    sc.tech_sel_year = period_value(in);
     s.log.write(" Get period options " + sc.tech_sel_year);
-    in.read();
+    ends_at_header(in, in.read());
 }
 
 const char* word_or_empty(int index, const char* const* words, int count) {
@@ -186,6 +221,9 @@ void write_period_packet(Session& s, LineWriter& out) {
     static const char* const period_words[] = {"Annual", "Monthly", "Seasonal"};
     static const char* const summation_words[] = {"Typical day", "Period total"};
     const Scenario& sc = s.sc;
+    // The words come from the Period window, which is loaded for them when it is not open. An
+    // open window is neither committed nor closed: its edits stay the user's to accept.
+    s.log.write("Entering Period form load");
     out.line("/PERIOD/");
     value_line(out, "Period type        : ", word_or_empty(sc.period_type, period_words, 3));
     value_line(out, "Summation type     : ",
@@ -207,7 +245,8 @@ void write_period_packet(Session& s, LineWriter& out) {
 void read_stage2_packet(Session& s, LineReader& in) {
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_packet_end(line)) return;
+        if (is_packet_end(line) || ends_at_header(in, line))
+            return;
         s.sc.stage2str = line_value(line);
         s.sc.stage2_present = true;
     }

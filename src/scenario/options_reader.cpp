@@ -41,6 +41,7 @@ const std::array<Header, 13>& headers() {
 void clear_found_flags(Scenario& sc) {
     for (const auto& h : headers()) sc.*(h.found) = false;
     sc.stage2_present = false;
+    sc.daily_set = sc.deteriorate_set = false;
 }
 
 void read_body(Session& s) {
@@ -49,13 +50,18 @@ void read_body(Session& s) {
     clear_found_flags(sc);
 
     const std::string path = s.option_file_path();
-    LineReader in(s.fs.read_file(path));
+    FileFacts facts;
+    std::string bytes = s.fs.read_file_with_facts(path, facts);
+    s.file_stamp = make_stamp(path, bytes, facts);
+    LineReader in(std::move(bytes));
     while (!in.eof()) {
         std::string u = upper(ltrim(in.read()));
         for (const auto& h : headers()) {
             if (u.compare(0, std::string_view(h.text).size(), h.text) == 0) {
                 sc.*(h.found) = true;
                 h.read(s, in);
+                if (in.put_back())
+                    s.message(missing_end_text(h.text), Icon::Exclamation);
                 break;
             }
         }
@@ -104,20 +110,18 @@ void restore_previous_name(Scenario& sc) {
     sc.option_file_dir = sc.prev_option_file_dir;
 }
 
-// After a cancelled chooser: back to the previous file, or, when there is none, ask until the
-// user picks one (qvopt cannot ask and stops).
+// After a cancelled chooser: back to the previous file; when there is none, the chooser is
+// shown once more, and a second cancel ends the read there (qvopt cannot ask and stops).
 void after_cancel(Session& s) {
     restore_previous_name(s.sc);
-    while (s.sc.option_file_name.empty()) {
+    if (s.sc.option_file_name.empty()) {
         if (!s.ui.may_ask_again()) throw ChooserStop{};
         try {
             choose_option_file(s);
         } catch (const AppError& e) {
             if (e.number() != err::cancelled) throw;
             restore_previous_name(s.sc);
-            continue;
         }
-        break;
     }
     s.show_summary();
 }

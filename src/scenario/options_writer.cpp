@@ -8,7 +8,10 @@
 namespace qv {
 
 void skip_to_end(LineReader& in) {
-    while (!is_packet_end(in.read())) {
+    while (!in.eof()) {
+        const std::string& line = in.read();
+        if (is_packet_end(line) || ends_at_header(in, line))
+            return;
     }
 }
 
@@ -63,58 +66,102 @@ void report_open_failure(Session& s, const char* step, const AppError& e) {
 
 }  // namespace
 
-bool write_options_file(Session& s) {
+bool changed_since_read(Session& s) {
+    const std::string path = s.option_file_path();
+    if (!s.file_stamp || s.file_stamp->path != path)
+        return false;
+    try {
+        FileFacts facts;
+        std::string bytes = s.fs.read_file_with_facts(path, facts);
+        return *s.file_stamp != make_stamp(path, bytes, facts);
+    } catch (const AppError&) {
+        return true;
+    }
+}
+
+std::string changed_on_disk_text(const std::string& path) {
+    return "Cannot save " + path +
+           "\nThe file was changed by another program since it was read. Nothing was written.";
+}
+
+bool write_options_to(Session& s, const std::string& out_path) {
     Scenario& sc = s.sc;
-    const std::string out_path = sc.save_file_dir + "\\" + sc.save_file_name;
-    auto dir = s.fs.facts(sc.save_file_dir.empty() ? std::string("\\") : sc.save_file_dir);
+    const std::string out_dir = split_dir(out_path);
+    auto dir = s.fs.facts(out_dir.empty() ? std::string("\\") : out_dir);
     if (!dir || !dir->is_dir) {
         report_open_failure(s, "2.3", path_access_error());
         return false;
     }
+    const std::string in_path = s.option_file_path();
+    // A save into the file the scenario came from holds it locked from the read to the
+    // replacement, so that another program's save cannot slip in between.
+    const bool onto_input = out_path == in_path || s.fs.same_file(out_path, in_path);
+    std::unique_ptr<FileLock> lock;
     std::string input;
+    FileFacts in_facts;
     try {
-        input = s.fs.read_file(s.option_file_path());
+        if (onto_input)
+            lock = s.fs.lock_file(in_path);
+    } catch (const AppError& e) {
+        report_open_failure(s, "2.3", e);
+        return false;
+    }
+    try {
+        input = s.fs.read_file_with_facts(in_path, in_facts);
     } catch (const AppError& e) {
         report_open_failure(s, "2.4", e);
+        return false;
+    }
+    if (onto_input && s.file_stamp && s.file_stamp->path == in_path &&
+        *s.file_stamp != make_stamp(in_path, input, in_facts)) {
+        s.log.write("Newoptions code " + number_text("2.3") + sc.option_file_name);
+        s.message(changed_on_disk_text(in_path));
         return false;
     }
 
     LineWriter out;
     out.line(written_by + s.now_text());
     LineReader in(std::move(input));
-    bool det_written = false, source_written = false, stage2_written = false;
+    bool det_written = false, source_written = false, stage2_written = false, daily_written = false;
+    // Inside a packet that is copied unchanged: it gets an "/END/" of its own when the input's
+    // packet ends at the next header or at the end of the file without one.
+    bool copying = false;
     try {
         while (!in.eof()) {
             const std::string line = in.read();
-            std::string u = upper(ltrim(line));
-            if ((u.size() > 0 && u[0] == '/') || (u.size() > 1 && u[1] == '/')) {
+            const std::string_view header = packet_header_of(line);
+            if (!header.empty()) {
+                if (copying)
+                    out.line("/END/");
+                copying = false;
                 const Rewrite* hit = nullptr;
                 for (const auto& r : rewrites())
-                    if (u.compare(0, std::string_view(r.header).size(), r.header) == 0 &&
-                        r.when(sc)) {
+                    if (header == r.header && r.when(sc)) {
                         hit = &r;
                         break;
                     }
                 if (!hit) {
                     out.line(line);
+                    copying = true;
                     continue;
                 }
-                std::string_view h = hit->header;
-                det_written |= h == "/DETERIORATE FILES/";
-                source_written |= h == "/SOURCE CATEGORY/";
-                stage2_written |= h == "/STAGE II/";
-                try {
-                    skip_to_end(in);
-                } catch (const AppError&) {
-                    // The old packet has no end: write its replacement and stop the merge.
-                    write_packet(s, out, *hit);
-                    break;
-                }
+                det_written |= header == "/DETERIORATE FILES/";
+                source_written |= header == "/SOURCE CATEGORY/";
+                stage2_written |= header == "/STAGE II/";
+                daily_written |= header == "/DAILY FILES/";
+                skip_to_end(in);
                 write_packet(s, out, *hit);
-            } else if (line.find(written_by) == std::string::npos) {
-                out.line(line);
+                continue;
             }
+            if (copying && is_packet_end(line))
+                copying = false;
+            std::string u = upper(ltrim(line));
+            if ((u.size() > 0 && u[0] == '/') || (u.size() > 1 && u[1] == '/') ||
+                line.find(written_by) == std::string::npos)
+                out.line(line);
         }
+        if (copying)
+            out.line("/END/");
     } catch (const std::exception&) {
     }
 
@@ -122,17 +169,27 @@ bool write_options_file(Session& s) {
         for (const auto& r : rewrites())
             if (std::string_view(r.header) == header) write_packet(s, out, r);
     };
-    if (sc.deteriorate_found && !det_written) append("/DETERIORATE FILES/");
-    if (sc.source_found && !source_written) append("/SOURCE CATEGORY/");
-    if (!stage2_written) append("/STAGE II/");
+    if ((sc.deteriorate_found || sc.deteriorate_set) && !det_written)
+        append("/DETERIORATE FILES/");
+    if (sc.source_found && !source_written)
+        append("/SOURCE CATEGORY/");
+    if (!stage2_written)
+        append("/STAGE II/");
+    if (sc.daily_set && !daily_written)
+        append("/DAILY FILES/");
 
     try {
-        s.fs.write_file_atomic(out_path, out.bytes());
+        FileFacts written = s.fs.write_file_atomic(out_path, out.bytes());
+        s.file_stamp = make_stamp(out_path, out.bytes(), written);
     } catch (const AppError& e) {
         report_open_failure(s, "2.3", e);
         return false;
     }
     return true;
+}
+
+bool write_options_file(Session& s) {
+    return write_options_to(s, s.sc.save_file_dir + "\\" + s.sc.save_file_name);
 }
 
 }  // namespace qv

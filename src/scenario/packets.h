@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,23 @@ namespace qv {
 
 // The packet end as most readers test it: the first five characters, trimmed and upper-cased.
 bool is_packet_end(std::string_view line);
+
+// The packet headers, in the order in which the reader tests every line against them.
+inline constexpr std::array<std::string_view, 13> packet_headers = {
+    "/RUNFILES/",    "/POP FILES/",         "/OPTIONS/",  "/PERIOD/",
+    "/EMFAC FILES/", "/DETERIORATE FILES/", "/REGION/",   "/SOURCE CATEGORY/",
+    "/ALLOC FILES/", "/GROWTH FILES/",      "/STAGE II/", "/MODELYEAR OUT/",
+    "/DAILY FILES/",
+};
+// The header that `line` begins with (leading blanks and letter case ignored); empty when the
+// line is no packet header.
+std::string_view packet_header_of(std::string_view line);
+// A header met inside a packet ends that packet as its "/END/" would: the line is put back for
+// the driver, which reads it as the next packet and reports the missing "/END/". True when the
+// line was a header.
+bool ends_at_header(LineReader& in, std::string_view line);
+// The warning for a packet that ended at the next header instead of its "/END/".
+std::string missing_end_text(std::string_view header);
 
 // "/OPTIONS/", "/PERIOD/", "/STAGE II/".
 void read_options_packet(Session& s, LineReader& in);
@@ -56,8 +74,9 @@ void copy_file_list(const AllocList& source, AllocList& target);
 void copy_region_list(const RegionList& source, RegionList& target);
 // A directory held in the file is absolute when it names a drive or starts at a root.
 bool is_absolute_dir(std::string_view dir);
-// A name as the model takes it: the model runs in model_dir, so a relative name lies under it.
-std::string resolve_model_name(const Session& s, std::string_view name);
+// A name as the model resolves it: a relative name is taken under model_dir, where the model
+// runs, whatever the current directory is at the moment.
+std::string in_model_dir(const Session& s, std::string_view name);
 
 // The reference database, opened for one task. A failure shows its message and ends the program.
 void open_reference_db(Session& s);

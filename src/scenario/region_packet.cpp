@@ -12,8 +12,12 @@ void read_region_packet(Session& s, LineReader& in) {
     Scenario& sc = s.sc;
     sc.region_list.clear();
     for (int n = 1;; ++n) {
-        std::string v = line_value(in.read());
-        if (v == "/END/") break;
+        const std::string& line = in.read();
+        if (ends_at_header(in, line))
+            break;
+        std::string v = line_value(line);
+        if (v == "/END/")
+            break;
         if (v == "50STATE")
             sc.region_level = level::fifty_state;
         else if (v == "STATE")

@@ -112,6 +112,10 @@ struct Scenario {
          source_found = false, stage2_found = false, modelyear_found = false,
          daily_found = false;
 
+    // Set when the user gives the scenario a daily file or deterioration files that the file
+    // read has no packet for: the save then appends the packet. Cleared by every read.
+    bool daily_set = false, deteriorate_set = false;
+
     // Changed flags.
     bool options_changed = false, stage2_changed = false, period_changed = false,
          region_changed = false, pop_files_changed = false, alloc_files_changed = false,

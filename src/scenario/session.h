@@ -1,11 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/fs.h"
 #include "platform/reference_engine.h"
 #include "platform/ui.h"
+#include "scenario/file_stamp.h"
 #include "scenario/run_log.h"
 #include "scenario/scenario.h"
 
@@ -62,6 +64,8 @@ class Session {
     // chooser that went back to the previous file): the scenario then holds only part of a file,
     // and merging it into a file would replace that file's packets with it.
     bool read_incomplete = false;
+    // The current options file as it was read or last saved.
+    std::optional<FileStamp> file_stamp;
 
     // The general date-and-time text of "now" (replaceable in tests).
     std::function<std::string()> now_text;

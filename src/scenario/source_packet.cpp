@@ -43,7 +43,8 @@ void get_source_options(Session& s, LineReader& in) {
     while (!in.eof()) {
         std::string line;
         guarded([&] { line = in.read(); });
-        if (is_packet_end(line)) break;
+        if (is_packet_end(line) || ends_at_header(in, line))
+            break;
         std::string code = line.size() > 20 ? ltrim(line.substr(20, 20)) : std::string();
         query = source_query(code);
         QueryResult rows;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -274,6 +275,12 @@ TEST_F(Qvopt, CheckExitsByWhatTheReadShowed) {
          ""},
         {"unknown_period", replaced(demo, "Seasonal", "Weekly"), 3,
          "message (none, " + title + "): Period type not recognized WEEKLY6", "program ended"},
+        {"no_end", replaced(demo, "Control Factor     : 0.0\r\n/END/", "Control Factor     : 0.0"),
+         1,
+         "message (exclamation, " + title +
+             "): The /STAGE II/ packet has no /END/ line: it ends where the next packet "
+             "begins.\\nPlease check the options file.",
+         ""},
         {"no_opt", without_packet(demo, "/OPTIONS/"), 4,
          "message (exclamation, " + title +
              "): Cannot find the /OPTIONS/ packet in the options file.\\nThe options file is "
@@ -326,6 +333,56 @@ TEST_F(Qvopt, SaveRewritesOnlyTheChangedPacket) {
     auto opts = packet(b, "/OPTIONS/");
     EXPECT_NE(std::find(opts.begin(), opts.end(), "Title 1            : New title"), opts.end());
     EXPECT_EQ(opts.size(), packet(original, "/OPTIONS/").size());
+}
+
+// Two qvopt saves of one file at the same moment, a different packet each: both changes end
+// in the file, or one save exits 5 and says that the file changed since it was read.
+TEST_F(Qvopt, ConcurrentSavesNeverLoseAChangeSilently) {
+    const std::string path = work("both.opt");
+    const std::pair<const char*, const char*> changes[] = {
+        {"title1str=From one", "options_changed"}, {"episode_year=2031", "period_changed"}};
+    const char* marks[] = {"Title 1            : From one", "Year of episode    : 2031"};
+    for (int attempt = 0; attempt < 25; ++attempt) {
+        write("both.opt", demo);
+        int go[2];
+        ASSERT_EQ(::pipe(go), 0);
+        pid_t children[2];
+        for (int i = 0; i < 2; ++i) {
+            children[i] = ::fork();
+            ASSERT_GE(children[i], 0);
+            if (children[i] == 0) {
+                ::close(go[1]);
+                char c;
+                (void)!::read(go[0], &c, 1);
+                Result r =
+                    run({"save", path, "--set", changes[i].first, "--changed", changes[i].second});
+                dir.write("work/out" + std::to_string(i), r.out + r.err);
+                ::_exit(r.status);
+            }
+        }
+        ::close(go[0]);
+        ::close(go[1]);
+        int status[2];
+        for (int i = 0; i < 2; ++i) {
+            int raw = 0;
+            ::waitpid(children[i], &raw, 0);
+            status[i] = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        }
+        const std::string bytes = test::read_file(path);
+        for (int i = 0; i < 2; ++i) {
+            SCOPED_TRACE("attempt " + std::to_string(attempt) + ", save " + std::to_string(i));
+            ASSERT_TRUE(status[i] == 0 || status[i] == 5) << status[i];
+            EXPECT_EQ(bytes.find(marks[i]) != std::string::npos, status[i] == 0);
+            if (status[i] == 5) {
+                EXPECT_NE(dir.read("work/out" + std::to_string(i))
+                              .find("was changed by another program since it was read"),
+                          std::string::npos);
+            }
+        }
+        EXPECT_TRUE(status[0] == 0 || status[1] == 0);
+        if (HasFailure())
+            break;
+    }
 }
 
 TEST_F(Qvopt, SetGrowthFileKeepsTheEmptyLastSlot) {

@@ -227,7 +227,7 @@ TEST_F(FileDialogs, OkOnAnEmptyBox) {
 }
 
 TEST_F(FileDialogs, OkStoresAnExistingFileAsTyped) {
-    touch("Data/Present.Dat");
+    touch("model/Data/Present.Dat");
     for (const auto& c : one_box) {
         open(c.form);
         type(c.box, "Data\\Present.Dat");
@@ -256,7 +256,7 @@ TEST_F(FileDialogs, MissingFileIsReportedAndTheBoxReset) {
 }
 
 TEST_F(FileDialogs, PhaseInReportsOnlyTheExhaustFileWhenBothAreMissing) {
-    touch("tech/exh.dat");
+    touch("model/tech/exh.dat");
     w.s.sc.run_files[rf::exh_technology] = "EXH0.DAT";
     w.s.sc.run_files[rf::evp_technology] = "EVP0.DAT";
     open("frmTech");
@@ -295,7 +295,7 @@ TEST_F(FileDialogs, TemporalAllocationReportsOnlyTheSeasonFileAndKeepsTheBoxes) 
     EXPECT_TRUE(is_open());
     EXPECT_EQ(w.s.sc.run_files[rf::seasonality], "S0.DAT");
 
-    touch("s.dat");
+    touch("model/s.dat");
     w.ui.clear();
     type("txtSeason", "s.dat");
     click("CmdLeave1");

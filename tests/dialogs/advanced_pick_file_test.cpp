@@ -64,36 +64,41 @@ TEST_F(PickFile, PickLeavesTheCurrentDirectoryAtAppDir) {
     EXPECT_EQ(w.fs.current_dir(), w.s.settings.app_dir);
 }
 
-TEST_F(PickFile, ExistenceTestAgainstTheCurrentDirectory) {
+// Relative names are taken under model_dir, where the model takes them, wherever the current
+// directory happens to be (app_dir after a chooser, model_dir after the summary).
+TEST_F(PickFile, ExistenceTestTakesRelativeNamesUnderModelDir) {
     touch("model/data/ACTIVITY/act.dat");
+    touch("app/data/ACTIVITY/only-here.dat");
     struct Case {
         std::string text;
         bool passes;
     } cases[] = {
         {"", true},
-        {"model\\data\\ACTIVITY\\act.dat", true},
-        {"MODEL\\DATA\\activity\\ACT.DAT", true},  // letter case ignored, as on Windows
-        {"model/data/ACTIVITY/act.dat", true},
-        {"model\\data\\ACTIVITY\\*.dat", true},
-        {"model\\data\\ACTIVITY\\a?t.DAT", true},
+        {"data\\ACTIVITY\\act.dat", true},
+        {"DATA\\activity\\ACT.DAT", true},  // letter case ignored, as on Windows
+        {"data/ACTIVITY/act.dat", true},
+        {"data\\ACTIVITY\\*.dat", true},
+        {"data\\ACTIVITY\\a?t.DAT", true},
         {w.program("model/data/ACTIVITY/act.dat"), true},
-        {"model\\data\\ACTIVITY\\*.xyz", false},
-        {"model\\data\\ACTIVITY\\missing.dat", false},
-        {"model\\data\\ACTIVITY", false},  // a directory is not a file
+        {"data\\ACTIVITY\\*.xyz", false},
+        {"data\\ACTIVITY\\missing.dat", false},
+        {"data\\ACTIVITY", false},  // a directory is not a file
+        {"data\\ACTIVITY\\only-here.dat", false},
         {"act.dat", false},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(named_file_exists(w.fs, c.text), c.passes) << c.text;
-
-    w.fs.set_current_dir(w.program("model/data/ACTIVITY"));
-    EXPECT_TRUE(named_file_exists(w.fs, "act.dat"));
+    std::filesystem::create_directories(w.dir.path() / "app");
+    for (const char* current : {"model", "app", "model/data/ACTIVITY"}) {
+        w.fs.set_current_dir(w.program(current));
+        for (const auto& c : cases)
+            EXPECT_EQ(named_file_exists(w.s, c.text), c.passes) << current << ": " << c.text;
+    }
 }
 
 TEST_F(PickFile, FirstMissingFileIsTheOneReported) {
-    touch("here.dat");
-    EXPECT_EQ(first_missing_file(w.fs, {"here.dat", ""}), std::nullopt);
-    EXPECT_EQ(first_missing_file(w.fs, {"gone1.dat", "gone2.dat"}), 0u);
-    EXPECT_EQ(first_missing_file(w.fs, {"here.dat", "gone2.dat"}), 1u);
+    touch("model/here.dat");
+    EXPECT_EQ(first_missing_file(w.s, {"here.dat", ""}), std::nullopt);
+    EXPECT_EQ(first_missing_file(w.s, {"gone1.dat", "gone2.dat"}), 0u);
+    EXPECT_EQ(first_missing_file(w.s, {"here.dat", "gone2.dat"}), 1u);
 }
 
 TEST_F(PickFile, ByModelYearOffForgetsBothNamesOnOnlySetsTheFlag) {

@@ -82,7 +82,7 @@ class SaveAfterOk : public AdvancedDialogTest {
 TEST_F(SaveAfterOk, EachDialogsPathReachesItsPacketInLowerCase) {
     for (const char* f : {"In/Activ.DAT", "In/Fips.DAT", "In/Daily.DAT", "In/Retro.DAT",
                           "In/Exh.DAT", "In/Evp.DAT", "In/Season.DAT", "In/Region.DAT"})
-        touch(f);
+        touch(std::string("model/") + f);
     struct Case {
         const char* form;
         std::vector<std::pair<const char*, const char*>> typed;
@@ -120,11 +120,15 @@ TEST_F(SaveAfterOk, ByModelYearNamesFollowTheOutputFile) {
     EXPECT_TRUE(has(lines, "EVAP BMY OUT       : c:\\qv\\out\\run.bmv"));
 }
 
-TEST_F(SaveAfterOk, PacketTheFileLacksStaysAbsent) {
-    touch("In/Daily.DAT");
+// A daily file chosen for a file without the packet is saved in one appended at the end; the
+// by-model-year packet, which the dialog only switches, stays absent.
+TEST_F(SaveAfterOk, ChosenDailyFileAppendsItsPacket) {
+    touch("model/In/Daily.DAT");
     auto lines = save_after(false, "frmDaily", [&] { type("txtDaily", "In\\Daily.DAT"); });
-    EXPECT_FALSE(has(lines, "/DAILY FILES/"));
-    EXPECT_FALSE(has(lines, "DAILY TEMPS/RVP    : in\\daily.dat"));
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(
+        std::vector<std::string>(lines.end() - 3, lines.end()),
+        (std::vector<std::string>{"/DAILY FILES/", "DAILY TEMPS/RVP    : in\\daily.dat", "/END/"}));
 
     lines = save_after(false, "frmoptout", [&] {
         QTest::mouseClick(window->findChild<QCheckBox*>("chkbmy"), Qt::LeftButton);

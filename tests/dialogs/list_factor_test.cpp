@@ -47,7 +47,7 @@ TEST_F(Factors, OnlyTheFirstMissingFileIsReported) {
     EXPECT_EQ(w.ui.messages(), std::vector<std::string>{"first.emf does not exist"});
 
     // Enter in a box acts as OK.
-    file("nox.emf");
+    file("model/nox.emf");
     type("df_emfac2", "nox.emf");
     type("df_emfac9", "");
     QTest::keyClick(box("df_emfac9"), Qt::Key_Return);

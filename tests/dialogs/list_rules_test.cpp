@@ -36,12 +36,12 @@ TEST(CommitGrowthFiles, KeepsOneSpareSlot) {
     EXPECT_TRUE(sc.growth_changed);
 }
 
-// Relative names are taken against the workspace root, the current directory.
+// Relative names are taken under model_dir, where the model takes them.
 class ReplaceListFile : public AdvancedDialogTest {
   protected:
     ReplaceListFile() {
         for (const char* name : {"a.alo", "b.alo", "c.alo", "new.alo"})
-            touch(name);
+            touch(std::string("model/") + name);
         for (const char* name : {"a.alo", "b.alo", "c.alo"})
             list.add(std::make_shared<AllocCls>(AllocCls{std::string("L ") + name, name}), name);
     }

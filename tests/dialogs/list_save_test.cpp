@@ -25,7 +25,7 @@ class SaveAfterList : public ListDialogTest {
     // Loads the file, lets `edit` work the dialog, presses OK and saves over the file.
     std::vector<std::string> save_after(bool with_deteriorate, const char* form,
                                         const std::function<void()>& edit) {
-        touch("In/thc.det");
+        touch("model/In/thc.det");
         w.county("06037", "Los Angeles");
         w.load("model/run.opt", options_file(with_deteriorate));
         w.fs.set_current_dir(w.s.settings.app_dir);
@@ -98,13 +98,16 @@ TEST_F(SaveAfterList, EachDialogWritesItsPacketAndKeepsTheRest) {
     }
 }
 
-TEST_F(SaveAfterList, DeteriorationPacketOnlyWhenTheFileHadOne) {
+// A file without the packet gets one when the user names a deterioration file.
+TEST_F(SaveAfterList, DeteriorationPacketAppendedWhenAFileIsChosen) {
     const std::string bsfc = file("model/data/detfac/BSFC.DET");
     const auto lines = save_after(false, "Deterior", [&] {
         w.ui.choose(bsfc);
         trigger("mnuDF4");
     });
-    EXPECT_TRUE(packet(lines, "/DETERIORATE FILES/").empty());
+    EXPECT_EQ(packet(lines, "/DETERIORATE FILES/"),
+              (std::vector<std::string>{"/DETERIORATE FILES/",
+                                        "BSFC               : " + lower(bsfc), "/END/"}));
     EXPECT_EQ(w.s.sc.deteriorate_files[4], bsfc);
 }
 

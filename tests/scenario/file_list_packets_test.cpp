@@ -270,7 +270,11 @@ TEST(ModelyearPacket, WriterDerivesTheNamesFromTheOutputPath) {
         const char* evap;
     } rows[] = {
         {"C:\\QV\\OUTPUT\\RUN.OUT", "C:\\QV\\OUTPUT\\RUN.BMX", "C:\\QV\\OUTPUT\\RUN.BMV"},
-        {"C:\\QV\\V1.2\\RUN.OUT", "C:\\QV\\V1.BMX", "C:\\QV\\V1.BMV"},  // first dot wins
+        // The first dot of the file's name; dots in directory names stay.
+        {"C:\\QV\\V1.2\\RUN.OUT", "C:\\QV\\V1.2\\RUN.BMX", "C:\\QV\\V1.2\\RUN.BMV"},
+        {"/HOME/ME/.LOCAL/SHARE/WS/OUTPUTS/DEMO.OUT", "/HOME/ME/.LOCAL/SHARE/WS/OUTPUTS/DEMO.BMX",
+         "/HOME/ME/.LOCAL/SHARE/WS/OUTPUTS/DEMO.BMV"},
+        {"\\HOME\\ME\\.LOCAL\\WS\\DEMO", "BMX", "BMV"},
         {"C:\\QV\\RUN.TAR.OUT", "C:\\QV\\RUN.BMX", "C:\\QV\\RUN.BMV"},
         {"C:\\QV\\Run.", "C:\\QV\\Run.BMX", "C:\\QV\\Run.BMV"},
     };

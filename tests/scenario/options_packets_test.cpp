@@ -486,7 +486,10 @@ TEST_F(PeriodPacket, WriterWritesTheWordsOfEachKind) {
         sc.growth_calc_year = "2021";
         sc.tech_sel_year = "";
         LineWriter out;
+        const std::size_t logged = fresh.s.log.lines().size();
         write_period_packet(fresh.s, out);
+        EXPECT_EQ(fresh.s.log.lines().size(), logged + 1);
+        EXPECT_EQ(fresh.s.log.lines().back(), "Entering Period form load");
         EXPECT_EQ(
             out.bytes(),
             crlf({"/PERIOD/", std::string("Period type        : ") + r.type_word,

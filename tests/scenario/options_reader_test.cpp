@@ -160,6 +160,16 @@ TEST_F(OptionsReader, CancelWithoutPreviousFileAsksAgainOrStopsWhenNobodyCanAnsw
     EXPECT_EQ(w.s.sc.option_file_name, "good.opt");
     EXPECT_TRUE(w.ui.all_answers_used());
 
+    // Shown once more, not again and again: a second cancel ends the read.
+    Workspace twice;
+    twice.ui.cancel_chooser();
+    twice.ui.cancel_chooser();
+    twice.load("model/empty.opt", crlf({"nothing here"}));
+    EXPECT_TRUE(twice.ui.all_answers_used());
+    EXPECT_EQ(twice.s.sc.option_file_name, "");
+    EXPECT_EQ(twice.view.summaries, 1);
+    EXPECT_TRUE(twice.s.read_incomplete);
+
     Workspace quiet;
     quiet.ui.may_ask_again_ = false;
     quiet.ui.cancel_chooser();

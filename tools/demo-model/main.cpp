@@ -1,13 +1,24 @@
 // qv-demo-model OPTIONSFILE: a small stand-in for the model console program. It reads the options
 // file, checks that the packets a run needs are there, prints its progress, and writes the message
-// file and the output data file that the "/RUNFILES/" packet names.
+// file and the output data file that the "/RUNFILES/" packet names. The output data file ends in
+// a table of made-up figures, one row per region, that depend on the region, the episode year and
+// the title, so that the variants of a batch give different files; none of it is an emission
+// estimate.
 //
-// Exit status: 0 done; 2 bad command line, unreadable options file or missing packet or name;
-// 3 a result file could not be written.
+// QV_DEMO_MODEL_SECONDS sets how long a run takes (a decimal number of seconds, 0 to 86400), so
+// that batches can be watched; unset, a run takes 1.2 s.
+//
+// Exit status: 0 done; 2 bad command line or QV_DEMO_MODEL_SECONDS, unreadable options file or
+// missing packet or name; 3 a result file could not be written.
 
 #include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <map>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -74,9 +85,56 @@ std::string value_of(const std::vector<Entry>& packet, const std::string& key) {
     return {};
 }
 
-void progress(const std::string& text) {
+constexpr int progress_steps = 4;
+
+void progress(const std::string& text, std::chrono::milliseconds pause) {
     std::cout << text << std::endl;
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(pause);
+}
+
+// The pause after each progress line: the run's length from QV_DEMO_MODEL_SECONDS, spread over
+// the steps. Empty when the variable holds no number in range.
+std::optional<std::chrono::milliseconds> step_pause(const char* seconds) {
+    if (!seconds)
+        return std::chrono::milliseconds(300);
+    char* end = nullptr;
+    const double value = std::strtod(seconds, &end);
+    if (end == seconds || *end != '\0' || !std::isfinite(value) || value < 0 || value > 86400)
+        return std::nullopt;
+    return std::chrono::milliseconds(std::llround(value * 1000 / progress_steps));
+}
+
+// FNV-1a: a stable spread of made-up figures over regions, years and titles.
+std::uint64_t mix(const std::string& text) {
+    std::uint64_t h = 1469598103934665603ULL;
+    for (unsigned char c : text)
+        h = (h ^ c) * 1099511628211ULL;
+    return h;
+}
+
+std::string fixed(double value, int decimals) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.*f", decimals, value);
+    return buf;
+}
+
+// One row per region: units, hours of use and three pollutants in tons, all invented.
+std::string made_up_table(const std::vector<std::string>& regions, const std::string& year,
+                          const std::string& title) {
+    std::string table =
+        "Made-up figures (demo stand-in, not emission estimates)\r\n"
+        "Region,Units,Hours,HC tons,NOx tons,CO tons\r\n";
+    for (const auto& region : regions) {
+        const std::uint64_t h = mix(region + "|" + year + "|" + title);
+        const double units = 1000 + static_cast<double>(h % 90000);
+        const double hours = units * (200 + static_cast<double>((h >> 17) % 600));
+        const double hc = hours * (1 + static_cast<double>((h >> 29) % 50)) * 1e-7;
+        const double nox = hours * (2 + static_cast<double>((h >> 37) % 80)) * 1e-7;
+        const double co = hours * (5 + static_cast<double>((h >> 47) % 300)) * 1e-7;
+        table += region + "," + fixed(units, 0) + "," + fixed(hours, 0) + "," + fixed(hc, 3) + "," +
+                 fixed(nox, 3) + "," + fixed(co, 3) + "\r\n";
+    }
+    return table;
 }
 
 }  // namespace
@@ -87,6 +145,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string file = argv[1];
+    const char* seconds = std::getenv("QV_DEMO_MODEL_SECONDS");
+    const auto pause = step_pause(seconds);
+    if (!pause) {
+        std::cerr << "qv-demo-model: QV_DEMO_MODEL_SECONDS=" << seconds
+                  << " is not a number of seconds from 0 to 86400\n";
+        return 2;
+    }
     qv::HostFileSystem fs;
 
     std::map<std::string, std::vector<Entry>> packets;
@@ -118,25 +183,28 @@ int main(int argc, char** argv) {
                                     value_of(period, "Summation type") + ", " +
                                     value_of(period, "Year of episode");
     std::string regions;
-    int region_count = 0;
+    std::vector<std::string> region_codes;
     for (const auto& e : packets["/REGION/"]) {
         if (upper(e.key) == "REGION LEVEL" || e.value.empty())
             continue;
         regions += (regions.empty() ? "" : " ") + e.value;
-        ++region_count;
+        region_codes.push_back(e.value);
     }
 
-    progress("qv-demo-model: reading " + file);
-    progress("Scenario: " + title);
-    progress("Period: " + period_text);
-    progress("Computing emissions for " + std::to_string(region_count) + " region(s)");
+    progress("qv-demo-model: reading " + file, *pause);
+    progress("Scenario: " + title, *pause);
+    progress("Period: " + period_text, *pause);
+    progress("Computing emissions for " + std::to_string(region_codes.size()) + " region(s)",
+             *pause);
 
     const std::string body = "Title: " + title + "\r\nPeriod: " + period_text +
                              "\r\nRegions: " + regions + "\r\nRun completed\r\n";
     try {
         fs.write_file(message,
                       "qv-demo-model message file\r\nOptions file: " + file + "\r\n" + body);
-        fs.write_file(output, "qv-demo-model output data\r\n" + body);
+        fs.write_file(output,
+                      "qv-demo-model output data\r\n" + body +
+                          made_up_table(region_codes, value_of(period, "Year of episode"), title));
     } catch (const qv::AppError& e) {
         std::cerr << "qv-demo-model: cannot write the result files: " << e.description() << '\n';
         return 3;

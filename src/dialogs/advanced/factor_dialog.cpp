@@ -152,7 +152,7 @@ void FactorDialog::test_exist() {
     std::vector<std::string> texts;
     for (QLineEdit* box : boxes_)
         texts.push_back(program_text(box));
-    if (auto missing = first_missing_file(s_.fs, texts)) {
+    if (auto missing = first_missing_file(s_, texts)) {
         report_missing_file(s_, texts[*missing]);
         return;
     }
@@ -175,8 +175,12 @@ void FactorDialog::keyPressEvent(QKeyEvent* event) {
 void FactorDialog::closeEvent(QCloseEvent* event) {
     if (!cancelled_ && !program_ending()) {
         auto& files = s_.sc.*traits_.files;
-        for (std::size_t i = 0; i < boxes_.size(); ++i)
+        for (std::size_t i = 0; i < boxes_.size(); ++i) {
             files[i] = program_text(boxes_[i]);
+            // A file without the deterioration packet gets one when the user names a file.
+            if (traits_.files == &Scenario::deteriorate_files && !files[i].empty())
+                s_.sc.deteriorate_set = true;
+        }
     }
     event->accept();
 }

@@ -121,7 +121,7 @@ void FileDialog::ok() {
         std::vector<std::string> texts;
         for (std::size_t i = 0; i < boxes_.size(); ++i)
             texts.push_back(box_text(i));
-        if (auto missing = first_missing_file(s_.fs, texts)) {
+        if (auto missing = first_missing_file(s_, texts)) {
             report_missing_file(s_, texts[*missing]);
             const FileRowForm& row = form_data_.rows[*missing];
             if (form_data_.ok == OkRule::TestResetStore && row.entry >= 0)
@@ -142,8 +142,13 @@ void FileDialog::cancel() {
 void FileDialog::store_rows() {
     for (std::size_t i = 0; i < form_data_.rows.size(); ++i) {
         const FileRowForm& row = form_data_.rows[i];
-        if (row.entry >= 0)
-            s_.sc.run_files[row.entry] = stored_text(row, box_text(i));
+        if (row.entry < 0)
+            continue;
+        std::string& entry = s_.sc.run_files[row.entry];
+        entry = stored_text(row, box_text(i));
+        // A file without the daily packet gets one when the user names a daily file.
+        if (row.entry == rf::daily_temps && !entry.empty())
+            s_.sc.daily_set = true;
     }
 }
 

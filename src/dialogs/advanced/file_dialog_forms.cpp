@@ -144,10 +144,10 @@ std::string chooser_initial_dir(const Session& s, const FileDialogForm& form_dat
                                          : s.settings.data_dir + form_data.data_subdir;
 }
 
-std::optional<std::size_t> first_missing_file(const FileSystem& fs,
+std::optional<std::size_t> first_missing_file(const Session& s,
                                               const std::vector<std::string>& texts) {
     for (std::size_t i = 0; i < texts.size(); ++i)
-        if (!named_file_exists(fs, texts[i]))
+        if (!named_file_exists(s, texts[i]))
             return i;
     return std::nullopt;
 }

@@ -55,7 +55,7 @@ const std::vector<FileDialogForm>& file_dialog_forms();
 std::string chooser_initial_dir(const Session& s, const FileDialogForm& form_data);
 
 // The index of the first text whose file is missing; nullopt when all pass.
-std::optional<std::size_t> first_missing_file(const FileSystem& fs,
+std::optional<std::size_t> first_missing_file(const Session& s,
                                               const std::vector<std::string>& texts);
 
 // What a box stores: its text, or the row's default when it is empty.

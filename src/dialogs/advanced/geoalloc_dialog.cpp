@@ -104,7 +104,7 @@ void GeoallocDialog::replace() {
 
 bool GeoallocDialog::ok_step() {
     const std::string lookup = program_text(txtalloc_);
-    if (!named_file_exists(s_.fs, lookup)) {
+    if (!named_file_exists(s_, lookup)) {
         report_missing_file(s_, lookup);
         return false;
     }

@@ -66,7 +66,7 @@ void GrowthDialog::replace() {
     const std::string text = edit_text();
     if (text.empty())
         return;
-    if (!named_file_exists(s_.fs, text)) {
+    if (!named_file_exists(s_, text)) {
         s_.untitled_message(text + " does not exist.");
         return;
     }

@@ -38,7 +38,7 @@ ChooserRequest open_request(std::string title, std::string filter, int filter_in
 }
 
 bool accept_added_file(Session& s, const std::string& path) {
-    if (!named_file_exists(s.fs, path)) {
+    if (!named_file_exists(s, path)) {
         s.untitled_message(path + " does not exist.");
         return false;
     }
@@ -67,7 +67,7 @@ bool replace_list_file(Session& s, AllocList& work, int pos, const std::string& 
     // line the model cannot read, so an empty box replaces nothing.
     if (pos < 0 || static_cast<std::size_t>(pos) >= work.size() || text.empty())
         return false;
-    if (!named_file_exists(s.fs, text)) {
+    if (!named_file_exists(s, text)) {
         s.untitled_message(text + missing_suffix);
         return false;
     }

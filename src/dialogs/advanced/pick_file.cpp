@@ -1,6 +1,7 @@
 #include "dialogs/advanced/pick_file.h"
 
 #include "scenario/options_file.h"
+#include "scenario/packets.h"
 
 namespace qv {
 
@@ -24,8 +25,8 @@ std::optional<std::string> pick_file(Session& s, ChooserRequest request, bool ch
     }
 }
 
-bool named_file_exists(const FileSystem& fs, const std::string& text) {
-    return text.empty() || !fs.list(text, attr_normal).empty();
+bool named_file_exists(const Session& s, const std::string& text) {
+    return text.empty() || !s.fs.list(in_model_dir(s, text), attr_normal).empty();
 }
 
 void report_missing_file(Session& s, const std::string& text) {

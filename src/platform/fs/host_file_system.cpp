@@ -5,11 +5,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <sys/file.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <random>
+#include <thread>
 #include <utility>
 
 #include "platform/app_error.h"
@@ -180,6 +185,13 @@ class Fd {
     Fd(Fd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
+    Fd& operator=(Fd&& o) noexcept {
+        if (this != &o) {
+            close();
+            fd_ = std::exchange(o.fd_, -1);
+        }
+        return *this;
+    }
     ~Fd() { close(); }
     int get() const { return fd_; }
     bool close() { return fd_ < 0 || ::close(std::exchange(fd_, -1)) == 0; }
@@ -222,6 +234,84 @@ std::optional<std::pair<Fd, std::string>> create_unique(const std::string& dir,
     }
     return std::nullopt;
 }
+
+FileFacts facts_of(const struct stat& st) {
+    return FileFacts{S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
+                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
+                         st.st_mtim.tv_nsec};
+}
+
+// The file that a host path names once symbolic links are followed: a save through a link
+// replaces that file and keeps the link. A link to a file that does not exist yet names the
+// place where the file will be made.
+std::string follow_links(std::string host) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(host.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return host;
+        std::string to(static_cast<std::size_t>(st.st_size) + 256, '\0');
+        ssize_t n = ::readlink(host.c_str(), to.data(), to.size());
+        if (n <= 0 || static_cast<std::size_t>(n) >= to.size())
+            throw path_access_error();
+        to.resize(static_cast<std::size_t>(n));
+        host = to[0] == '/' ? to : child(parent(host), to);
+    }
+    throw path_access_error();
+}
+
+bool same_inode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// Opens `path` and takes an exclusive flock on it. The lock must be on the file that the path
+// names when it is granted: another holder may have renamed a new file over the path while we
+// waited, and then the lock is taken again on that one. Fails (nullopt) when the file cannot
+// be opened or the lock is still held by another after about ten seconds.
+std::optional<Fd> open_locked(const std::string& path, int flags, mode_t mode) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (;;) {
+        Fd fd(::open(path.c_str(), flags, mode));
+        if (fd.get() < 0)
+            return std::nullopt;
+        while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if ((errno != EWOULDBLOCK && errno != EINTR) ||
+                std::chrono::steady_clock::now() > deadline)
+                return std::nullopt;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        struct stat held {
+        }, named{};
+        if (::fstat(fd.get(), &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+            same_inode(held, named))
+            return fd;
+        if (std::chrono::steady_clock::now() > deadline)
+            return std::nullopt;
+    }
+}
+
+// The permission bits of a new file: 0666 less the process's umask, read without changing it.
+mode_t new_file_mode() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    while (status >> key) {
+        if (key == "Umask:") {
+            unsigned mask = 022;
+            status >> std::oct >> mask;
+            return static_cast<mode_t>(0666 & ~mask);
+        }
+        status.ignore(1 << 16, '\n');
+    }
+    return 0644;
+}
+
+class HostFileLock final : public FileLock {
+  public:
+    explicit HostFileLock(Fd fd) : fd_(std::move(fd)) {}
+
+  private:
+    Fd fd_;
+};
 
 // Makes a rename in `dir` survive a power cut; a failure here leaves the file correct.
 void sync_dir(const std::string& dir) {
@@ -299,6 +389,11 @@ std::string HostFileSystem::program_path(std::string_view host) const {
 }
 
 std::string HostFileSystem::read_file(std::string_view path) const {
+    FileFacts facts;
+    return read_file_with_facts(path, facts);
+}
+
+std::string HostFileSystem::read_file_with_facts(std::string_view path, FileFacts& facts) const {
     std::string host = host_path(path);
     if (host.empty())
         throw file_not_found_error();
@@ -327,6 +422,7 @@ std::string HostFileSystem::read_file(std::string_view path) const {
         }
         bytes.append(buf, static_cast<std::size_t>(n));
     }
+    facts = facts_of(st);
     return bytes;
 }
 
@@ -337,29 +433,60 @@ void HostFileSystem::write_file(std::string_view path, std::string_view bytes) {
         throw path_access_error();
 }
 
-void HostFileSystem::write_file_atomic(std::string_view path, std::string_view bytes) {
+FileFacts HostFileSystem::write_file_atomic(std::string_view path, std::string_view bytes) {
     std::string target = host_path(path);
     if (target.empty())
         throw path_access_error();
-    struct stat st {};
-    const bool replacing = ::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    target = follow_links(std::move(target));
+    struct stat old {};
+    const bool replacing = ::stat(target.c_str(), &old) == 0;
+    if (replacing) {
+        if (!S_ISREG(old.st_mode))
+            throw path_access_error();
+        // Read-only means read-only for everyone: root could rename over it, but must not.
+        if ((old.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)
+            throw permission_denied_error();
+    }
 
-    std::string dir = parent(target);
-    auto temp = create_unique(dir, ".QV", ".tmp");
-    if (!temp)
+    const std::string dir = parent(target);
+    const std::string temp = child(dir, save_temp_name(target.substr(target.rfind('/') + 1)));
+    // The lock on the temporary file keeps two writers of one target from sharing it.
+    auto locked = open_locked(temp, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (!locked && errno == EACCES && ::unlink(temp.c_str()) == 0)
+        locked = open_locked(temp, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (!locked)
         throw path_access_error();
-    auto& [fd, temp_path] = *temp;
-    // Readers of the file keep the access they had; a file system that cannot set the bits
-    // still gets the content.
+    Fd& fd = *locked;
+    // Owner and group first: changing them may clear set-id bits that the mode then restores.
+    // Where the process may not give the file away, the new file is its own.
     if (replacing)
-        (void)::fchmod(fd.get(), st.st_mode & 07777);
-    bool ok = write_all(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.close() &&
-              ::rename(temp_path.c_str(), target.c_str()) == 0;
+        (void)::fchown(fd.get(), old.st_uid, old.st_gid);
+    const mode_t mode = replacing ? old.st_mode & 07777 : new_file_mode();
+    struct stat written {};
+    bool ok = ::fchmod(fd.get(), mode) == 0 && ::ftruncate(fd.get(), 0) == 0 &&
+              write_all(fd.get(), bytes) && ::fsync(fd.get()) == 0 &&
+              ::fstat(fd.get(), &written) == 0 && ::rename(temp.c_str(), target.c_str()) == 0;
     if (!ok) {
-        ::unlink(temp_path.c_str());
+        // Still under the lock, so the file at that name is this write's own.
+        ::unlink(temp.c_str());
         throw path_access_error();
     }
     sync_dir(dir);
+    return facts_of(written);
+}
+
+std::unique_ptr<FileLock> HostFileSystem::lock_file(std::string_view path) {
+    std::string host = host_path(path);
+    if (host.empty())
+        return nullptr;
+    host = follow_links(std::move(host));
+    struct stat st {};
+    if (::stat(host.c_str(), &st) != 0)
+        return nullptr;
+    auto fd = open_locked(host, O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
+    if (!fd)
+        throw permission_denied_error();
+    return std::make_unique<HostFileLock>(std::move(*fd));
 }
 
 void HostFileSystem::replace(std::string_view from, std::string_view to) {
@@ -386,10 +513,7 @@ std::optional<FileFacts> HostFileSystem::facts(std::string_view path) const {
     struct stat st {};
     if (host.empty() || ::stat(host.c_str(), &st) != 0)
         return std::nullopt;
-    return FileFacts{
-        S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size),
-        static_cast<std::int64_t>(st.st_mtime),
-        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
+    return facts_of(st);
 }
 
 std::vector<std::string> HostFileSystem::list(std::string_view pattern, int attributes) const {

@@ -13,16 +13,18 @@ namespace qv {
 // The file system of a POSIX host, reached with program paths (see FileSystem for the mapping).
 //
 // A path that is empty or holds a NUL byte names no file: host_path() gives "" for it, reads
-// report it missing and writes fail. Files are written with the process's umask, and an atomic
-// save keeps the permission bits of the file it replaces.
+// report it missing and writes fail. New files get the process's umask; an atomic write keeps
+// the permission bits, owner and group of the file it replaces. Locks are flock(2) locks.
 class HostFileSystem final : public FileSystem {
   public:
     std::string host_path(std::string_view path) const override;
     std::string program_path(std::string_view host) const override;
 
     std::string read_file(std::string_view path) const override;
+    std::string read_file_with_facts(std::string_view path, FileFacts& facts) const override;
     void write_file(std::string_view path, std::string_view bytes) override;
-    void write_file_atomic(std::string_view path, std::string_view bytes) override;
+    FileFacts write_file_atomic(std::string_view path, std::string_view bytes) override;
+    std::unique_ptr<FileLock> lock_file(std::string_view path) override;
     void replace(std::string_view from, std::string_view to) override;
     bool remove(std::string_view path) override;
     std::unique_ptr<LineSink> create_line_file(std::string_view path) override;

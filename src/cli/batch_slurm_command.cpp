@@ -1,0 +1,309 @@
+#include "cli/batch_slurm_command.h"
+
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+
+#include "cli/campaign_outputs.h"
+#include "cli/json_text.h"
+#include "cli/qvopt.h"
+
+extern char** environ;
+
+namespace qv::cli {
+
+namespace fs = std::filesystem;
+
+struct BatchSlurmCommands::Options {
+    CLI::App* slurm = nullptr;
+    CLI::App* status = nullptr;
+    std::string list;
+    runs::SlurmResources resources;
+    bool force = false;
+    bool submit = false;
+    bool json = false;
+};
+
+namespace {
+
+// What a command printed and how it ended.
+struct Captured {
+    bool started = false;  // false: not found on PATH or not executable
+    int status = -1;       // exit status; -1 when a signal ended it
+    std::string out, err;
+};
+
+// Runs ARGS[0] (found on PATH) without a shell and collects both its outputs.
+Captured capture(const std::vector<std::string>& args) {
+    Captured result;
+    int out_pipe[2], err_pipe[2];
+    if (pipe(out_pipe) != 0)
+        return result;
+    if (pipe(err_pipe) != 0) {
+        close(out_pipe[0]);
+        close(out_pipe[1]);
+        return result;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out_pipe[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err_pipe[1], 2);
+    for (int fd : {out_pipe[0], out_pipe[1], err_pipe[0], err_pipe[1]})
+        posix_spawn_file_actions_addclose(&actions, fd);
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out_pipe[1]);
+    close(err_pipe[1]);
+    if (spawned == 0) {
+        pollfd fds[2] = {{out_pipe[0], POLLIN, 0}, {err_pipe[0], POLLIN, 0}};
+        std::string* sinks[2] = {&result.out, &result.err};
+        int open_fds = 2;
+        while (open_fds > 0) {
+            if (poll(fds, 2, -1) < 0) {
+                if (errno == EINTR)
+                    continue;
+                break;
+            }
+            for (int i = 0; i < 2; ++i) {
+                if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                    continue;
+                char buf[4096];
+                const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+                if (n > 0) {
+                    sinks[i]->append(buf, static_cast<std::size_t>(n));
+                } else if (n == 0 || errno != EINTR) {
+                    fds[i].fd = -1;
+                    --open_fds;
+                }
+            }
+        }
+        int wstatus = 0;
+        while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+        }
+        result.started = true;
+        result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+    }
+    close(out_pipe[0]);
+    close(err_pipe[0]);
+    return result;
+}
+
+std::string absolute(const std::string& path) {
+    return fs::absolute(path).lexically_normal().string();
+}
+
+// The absolute path of the running qvopt, which every task of a job runs.
+std::string self_path() {
+    std::error_code ec;
+    auto self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string{} : self.string();
+}
+
+// The qvopt command line a job's tasks run, with this command's configuration and model
+// options as absolute paths, so the tasks find the same files wherever Slurm starts them.
+std::vector<std::string> task_command(const CommonOptions& common) {
+    std::vector<std::string> words{self_path()};
+    for (const auto& [option, value] : {std::pair{"--config", &common.config},
+                                        {"--model-dir", &common.model_dir},
+                                        {"--data-dir", &common.data_dir}}) {
+        if (!value->empty())
+            words.insert(words.end(), {option, absolute(*value)});
+    }
+    if (!common.model_exe.empty()) {
+        // A bare name is looked up in the model directory; a path is made absolute.
+        const bool bare = common.model_exe.find('/') == std::string::npos;
+        words.insert(words.end(),
+                     {"--model-exe", bare ? common.model_exe : absolute(common.model_exe)});
+    }
+    return words;
+}
+
+void write_atomically(const std::string& path, const std::string& text) {
+    const std::string temp = path + ".tmp";
+    {
+        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
+        f << text;
+        f.close();
+        if (!f)
+            throw runs::SlurmJobError(temp + ": cannot be written");
+    }
+    std::error_code ec;
+    fs::rename(temp, path, ec);
+    if (ec) {
+        fs::remove(temp, ec);
+        throw runs::SlurmJobError(path + ": cannot be written");
+    }
+}
+
+struct Prepared {
+    runs::Campaign campaign;
+    std::vector<runs::ScenarioOutputs> outputs;
+};
+
+Prepared prepare(const std::string& list, const CommonOptions& common) {
+    Prepared p;
+    p.campaign = runs::read_campaign(absolute(list));
+    p.outputs = runs::check_distinct_outputs(p.campaign, run_files_reader(common));
+    return p;
+}
+
+int slurm_command(const std::string& list, const runs::SlurmResources& resources, bool force,
+                  bool submit, const CommonOptions& common, std::ostream& out, std::ostream& err,
+                  const runs::RecordCheck& check) {
+    runs::check_resources(resources);
+    const Prepared p = prepare(list, common);
+
+    runs::SlurmJobSpec spec;
+    spec.list_path = p.campaign.list_path;
+    spec.script_path = spec.list_path + ".sbatch";
+    const std::string log_dir = spec.list_path + ".slurm-logs";
+    // "%" starts a Slurm file-name pattern: one in the directory's name is written "%%".
+    std::string escaped;
+    for (char c : log_dir)
+        escaped += c == '%' ? std::string("%%") : std::string(1, c);
+    spec.log_pattern = escaped + "/%A_%a.log";
+    spec.qvopt = task_command(common);
+    spec.resources = resources;
+    std::size_t up_to_date = 0;
+    for (std::size_t i = 0; i < p.campaign.entries.size(); ++i) {
+        const auto& entry = p.campaign.entries[i];
+        if (!force && check(entry, p.outputs[i]).state == runs::ScenarioState::done) {
+            ++up_to_date;
+            continue;
+        }
+        spec.tasks.push_back({entry.line, entry.path});
+    }
+    std::ostream& report = submit ? err : out;
+    if (spec.tasks.empty()) {
+        if (p.campaign.entries.empty())
+            report << spec.list_path << " lists no options file; no job script written\n";
+        else
+            report << "every scenario of " << spec.list_path
+                   << " is up to date; no job script written\n";
+        return exit_status::ok;
+    }
+    const std::string script = runs::sbatch_script(spec);
+    std::error_code ec;
+    fs::create_directories(log_dir, ec);
+    if (ec)
+        throw runs::SlurmJobError(log_dir + ": cannot be created: " + ec.message());
+    write_atomically(spec.script_path, script);
+    report << "wrote " << spec.script_path << ": " << spec.tasks.size() << " task(s)";
+    if (up_to_date > 0)
+        report << ", " << up_to_date << " up-to-date scenario(s) left out";
+    report << '\n';
+    if (!submit)
+        return exit_status::ok;
+
+    const Captured sbatch = capture({"sbatch", "--parsable", spec.script_path});
+    if (!sbatch.started)
+        throw runs::SlurmJobError("sbatch is not on PATH; submit " + spec.script_path +
+                                  " on a machine of the cluster");
+    auto id = runs::parsable_job_id(sbatch.out);
+    if (sbatch.status != 0 || !id)
+        throw runs::SlurmJobError("sbatch refused " + spec.script_path + ": " +
+                                  (sbatch.err.empty() ? sbatch.out : sbatch.err));
+    out << *id << std::endl;
+    return exit_status::ok;
+}
+
+int status_command(const std::string& list, bool json, const CommonOptions& common,
+                   std::ostream& out, const runs::RecordCheck& check) {
+    const Prepared p = prepare(list, common);
+    const std::string script_path = p.campaign.list_path + ".sbatch";
+    std::vector<runs::QueuedTask> queued;
+    std::vector<runs::SlurmTask> tasks;
+    std::ifstream script(script_path, std::ios::binary);
+    if (script) {
+        tasks = runs::script_tasks(
+            std::string(std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>()));
+        if (!tasks.empty()) {
+            const Captured squeue = capture({"squeue", "--me", "--array", "--noheader",
+                                             std::string("--format=") + runs::squeue_format});
+            if (squeue.started && squeue.status == 0)
+                queued = runs::queued_tasks(squeue.out, script_path);
+        }
+    }
+    const runs::BatchStatus status =
+        runs::batch_status(p.campaign, p.outputs, check, queued, tasks);
+
+    if (json) {
+        nlohmann::ordered_json doc;
+        doc["list"] = p.campaign.list_path;
+        doc["all_done"] = status.all_finished();
+        doc["scenarios"] = nlohmann::ordered_json::array();
+        for (const auto& s : status.scenarios) {
+            doc["scenarios"].push_back({{"line", s.entry.line},
+                                        {"options_file", s.entry.path},
+                                        {"output_data", s.output_data},
+                                        {"state", std::string(runs::state_name(s.record.state))},
+                                        {"detail", s.record.detail},
+                                        {"slurm_task", s.slurm_task},
+                                        {"slurm_state", s.slurm_state}});
+        }
+        write_json(out, doc);
+    } else {
+        out << runs::status_table(status);
+    }
+    return status.all_finished() ? exit_status::ok : exit_status::messages;
+}
+
+}  // namespace
+
+BatchSlurmCommands::BatchSlurmCommands(CLI::App& batch) : opt_(std::make_unique<Options>()) {
+    Options& o = *opt_;
+    o.slurm = batch.add_subcommand(
+        "slurm", "write LIST.sbatch, a Slurm job array with one task per scenario to run");
+    o.slurm->add_option("LIST", o.list, "campaign: a file listing options files")->required();
+    o.slurm->add_option("--partition", o.resources.partition, "Slurm partition");
+    o.slurm->add_option("--time", o.resources.time, "time limit of each task, HH:MM:SS");
+    o.slurm->add_option("--cpus-per-task", o.resources.cpus_per_task, "CPUs of each task")
+        ->check(CLI::PositiveNumber);
+    o.slurm->add_option("--max-parallel", o.resources.max_parallel, "tasks running at once")
+        ->check(CLI::PositiveNumber);
+    o.slurm->add_option("--account", o.resources.account, "Slurm account to charge");
+    o.slurm->add_flag("--force", o.force, "include the scenarios that are up to date");
+    o.slurm->add_flag("--submit", o.submit, "submit with sbatch and print the job id");
+
+    o.status = batch.add_subcommand(
+        "status", "each scenario's state; exit status 1 unless all are done and up to date");
+    o.status->add_option("LIST", o.list, "campaign: a file listing options files")->required();
+    o.status->add_flag("--json", o.json, "print JSON");
+    for (auto* sub : {o.slurm, o.status})
+        sub->fallthrough();
+}
+
+BatchSlurmCommands::~BatchSlurmCommands() = default;
+
+bool BatchSlurmCommands::parsed() const {
+    return opt_->slurm->parsed() || opt_->status->parsed();
+}
+
+int BatchSlurmCommands::run(const CommonOptions& common, std::ostream& out, std::ostream& err,
+                            const runs::RecordCheck& check) const {
+    const Options& o = *opt_;
+    const runs::RecordCheck reader = check ? check : runs::RecordCheck(record_check);
+    const char* name = o.slurm->parsed() ? "qvopt batch slurm: " : "qvopt batch status: ";
+    try {
+        if (o.slurm->parsed())
+            return slurm_command(o.list, o.resources, o.force, o.submit, common, out, err, reader);
+        return status_command(o.list, o.json, common, out, reader);
+    } catch (const std::exception& e) {
+        // Campaign and job-script refusals, and file-system failures, all end the command.
+        err << name << e.what() << '\n';
+    }
+    return exit_status::messages;
+}
+
+}  // namespace qv::cli

@@ -1,0 +1,184 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "scenario/options_file.h"
+#include "scenario/packets.h"
+#include "support/workspace.h"
+
+namespace qv::test {
+namespace {
+
+// Every packet once, each but the last followed by another packet.
+const std::vector<std::string> full_file = {
+    "* every packet",
+    "/RUNFILES/",
+    "ALLOC XREF         : data\\allocate\\allocate.xrf",
+    "MESSAGE            : outputs\\demo.msg",
+    "OUTPUT DATA        : outputs\\demo.out",
+    "/END/",
+    "/POP FILES/",
+    "Population File    : data\\pop\\ca.pop",
+    "/END/",
+    "/OPTIONS/",
+    "Title 1            : Demo",
+    "Title 2            : two",
+    "Fuel RVP for gas   : 8.0",
+    "Oxygen Weight %    : 2.7",
+    "Gas sulfur %       : 0.0030",
+    "Diesel sulfur %    : 0.0015",
+    "CNG/LPG sulfur %   : 0.003",
+    "Minimum temper. (F): 60.0",
+    "Maximum temper. (F): 90.0",
+    "Average temper. (F): 75.0",
+    "Altitude of region : LOW",
+    "EtOH Blend % Mkt   : 77.0",
+    "EtOH Vol %         : 10.0",
+    "/END/",
+    "/PERIOD/",
+    "Period type        : Seasonal",
+    "Summation type     : Typical day",
+    "Year of episode    : 2025",
+    "Season of year     : Summer",
+    "Month of year      :",
+    "Weekday or weekend : Weekday",
+    "Year of growth calc: 2025",
+    "Year of tech sel   : 2025",
+    "/END/",
+    "/EMFAC FILES/",
+    "THC exhaust        : data\\emsfac\\exhthc.emf",
+    "/END/",
+    "/DETERIORATE FILES/",
+    "THC exhaust        : data\\detfac\\exhthc.det",
+    "/END/",
+    "/REGION/",
+    "Region Level       : STATE",
+    "California         : 06000",
+    "/END/",
+    "/SOURCE CATEGORY/",
+    "                   :2270002000",
+    "/END/",
+    "/ALLOC FILES/",
+    "Allocation File    : data\\allocate\\ca_pop.alo",
+    "/END/",
+    "/GROWTH FILES/",
+    "Growth FILE        : data\\growth\\nation.grw",
+    "/END/",
+    "/STAGE II/",
+    "Control Factor     : 0.5",
+    "/END/",
+    "/MODELYEAR OUT/",
+    "EXHAUST BMY OUT    : outputs\\demo.bmx",
+    "EVAP BMY OUT       : outputs\\demo.bmv",
+    "/END/",
+    "/DAILY FILES/",
+    "DAILY TEMPS/RVP    : data\\daily\\daily.dat",
+    "/END/",
+};
+
+std::string joined(const std::vector<std::string>& lines) {
+    std::string r;
+    for (const auto& l : lines)
+        r += l + "\r\n";
+    return r;
+}
+
+// The file with the "/END/" of the packet opened by `header` left out.
+std::string without_end(const std::string& header) {
+    std::vector<std::string> lines;
+    bool in = false;
+    for (const auto& l : full_file) {
+        if (l == header)
+            in = true;
+        if (in && l == "/END/") {
+            in = false;
+            continue;
+        }
+        lines.push_back(l);
+    }
+    return joined(lines);
+}
+
+struct Saved {
+    std::vector<std::string> messages;
+    std::string bytes;
+};
+
+// Reads `bytes` as the current options file `name` and saves it, every packet changed or none.
+Saved read_and_save(Workspace& w, const std::string& name, const std::string& bytes,
+                    bool all_changed) {
+    w.ui.clear();
+    w.load("model/" + name, bytes);
+    Saved r{w.ui.messages(), ""};
+    if (all_changed) {
+        Scenario& sc = w.s.sc;
+        sc.options_changed = sc.period_changed = sc.region_changed = true;
+        sc.alloc_files_changed = sc.pop_files_changed = sc.growth_changed = true;
+        sc.emfac_changed = true;
+    }
+    EXPECT_TRUE(update_default_option_file(w.s));
+    r.bytes = w.read("model/" + name);
+    return r;
+}
+
+struct FullWorkspace : Workspace {
+    FullWorkspace() {
+        county("06000", "California");
+        source("2270002000", "Tractors", "Farm", "Diesel");
+    }
+};
+
+class MissingEnd : public ::testing::TestWithParam<std::tuple<std::string_view, bool>> {};
+
+// Every packet without its "/END/" is read to the next header (or to the end of the file, which
+// needs no warning), reported once by name, and saved back complete: the save equals the save of
+// the intact file, every other packet byte for byte.
+TEST_P(MissingEnd, EndsAtTheNextHeaderAndIsSavedComplete) {
+    const auto [header, all_changed] = GetParam();
+    FullWorkspace w;
+    const Saved intact = read_and_save(w, "intact.opt", joined(full_file), all_changed);
+    ASSERT_TRUE(intact.messages.empty()) << intact.messages.front();
+
+    const Saved broken =
+        read_and_save(w, "broken.opt", without_end(std::string(header)), all_changed);
+    const bool last = header == "/DAILY FILES/";
+    const std::vector<std::string> expected =
+        last ? std::vector<std::string>{} : std::vector<std::string>{missing_end_text(header)};
+    EXPECT_EQ(broken.messages, expected);
+    EXPECT_EQ(split_lines(broken.bytes), split_lines(intact.bytes));
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPacket, MissingEnd,
+                         ::testing::Combine(::testing::ValuesIn(packet_headers),
+                                            ::testing::Bool()));
+
+TEST(MissingEnd, WarningNamesThePacket) {
+    FullWorkspace w;
+    w.load("model/run.opt", without_end("/STAGE II/"));
+    ASSERT_EQ(w.ui.calls().size(), 1u);
+    const UiCall& call = w.ui.calls()[0];
+    EXPECT_EQ(call.text,
+              "The /STAGE II/ packet has no /END/ line: it ends where the next packet begins.\n"
+              "Please check the options file.");
+    EXPECT_EQ(call.icon, Icon::Exclamation);
+    EXPECT_EQ(call.title, std::optional<std::string>("US KQT QUARVEL MODEL"));
+    // The control factor is the packet's own value, not that of the packet after it.
+    EXPECT_EQ(w.s.sc.stage2str, "0.5");
+    EXPECT_EQ(w.s.sc.run_files[rf::exhaust_bmy], "OUTPUTS\\DEMO.BMX");
+}
+
+// A truncated "/PERIOD/" (fewer than its eight lines before the next header) fails as the end
+// of the file inside the packet does.
+TEST(MissingEnd, PeriodCutShortEndsTheProgramAsAtTheEndOfTheFile) {
+    std::string bytes = joined(full_file);
+    const std::string cut = "Year of tech sel   : 2025\r\n/END/\r\n";
+    bytes.erase(bytes.find(cut), cut.size());
+    Workspace w;
+    w.write("model/run.opt", bytes);
+    w.set_current("model/run.opt");
+    EXPECT_ANY_THROW(read_options_file(w.s));
+    EXPECT_EQ(w.ui.messages(), std::vector<std::string>{"***************Period error 62"});
+}
+
+}  // namespace
+}  // namespace qv::test
