@@ -107,24 +107,27 @@ Overloaded(F...) -> Overloaded<F...>;
 // Lists of thousands of entries (every county) are built member by member into place: an
 // initializer list would copy every value twice.
 template <typename List, typename Fill>
-nlohmann::ordered_json list_json(const List& list, Fill fill) {
+nlohmann::ordered_json list_json(const List& list, std::size_t members, Fill fill) {
     auto a = nlohmann::ordered_json::array();
     auto& items = a.get_ref<nlohmann::ordered_json::array_t&>();
     items.reserve(static_cast<std::size_t>(std::distance(list.begin(), list.end())));
-    for (const auto& e : list)
-        fill(items.emplace_back(nlohmann::ordered_json::object()), e);
+    for (const auto& e : list) {
+        auto& o = items.emplace_back(nlohmann::ordered_json::object());
+        o.template get_ref<nlohmann::ordered_json::object_t&>().reserve(members);
+        fill(o, e);
+    }
     return a;
 }
 
 nlohmann::ordered_json alloc_json(const AllocList& list) {
-    return list_json(list, [](nlohmann::ordered_json& o, const auto& e) {
+    return list_json(list, 2, [](nlohmann::ordered_json& o, const auto& e) {
         o["descriptor"] = e->descriptor;
         o["allocfile"] = e->allocfile;
     });
 }
 
 nlohmann::ordered_json region_json(const RegionList& list) {
-    return list_json(list, [](nlohmann::ordered_json& o, const auto& e) {
+    return list_json(list, 5, [](nlohmann::ordered_json& o, const auto& e) {
         o["code"] = e->code;
         o["county"] = e->county;
         o["statename"] = e->statename;
@@ -134,7 +137,7 @@ nlohmann::ordered_json region_json(const RegionList& list) {
 }
 
 nlohmann::ordered_json source_json(const std::vector<SourceRecord>& list) {
-    return list_json(list, [](nlohmann::ordered_json& o, const SourceRecord& r) {
+    return list_json(list, 2, [](nlohmann::ordered_json& o, const SourceRecord& r) {
         o["scc"] = r.scc;
         o["description"] = r.description;
     });

@@ -39,6 +39,7 @@ bool same_word(std::string_view a, std::string_view b) {
 
 std::vector<Token> tokenize(std::string_view query) {
     std::vector<Token> tokens;
+    tokens.reserve(query.size() / 4 + 1);
     std::size_t i = 0;
     auto c = [&](std::size_t k) { return static_cast<unsigned char>(query[k]); };
     while (i < query.size()) {
@@ -114,6 +115,7 @@ std::vector<Token> tokenize(std::string_view query) {
 // wrong statement).
 QueryShape shape_of(const std::vector<Token>& tokens) {
     QueryShape shape;
+    shape.key.reserve(tokens.size() * 12);
     for (const Token& t : tokens) {
         char kind = 'p';
         switch (t.kind) {
