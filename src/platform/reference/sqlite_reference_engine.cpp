@@ -363,10 +363,12 @@ SqliteReferenceEngine::~SqliteReferenceEngine() = default;
 void SqliteReferenceEngine::open(const std::string& host_path) {
     impl_->reset();
     Format format = recognise(host_path);
-    // URI names let the copy attach the file read-only and immutable.
-    if (sqlite3_open_v2(":memory:", &impl_->db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
-                        nullptr) != SQLITE_OK) {
+    // URI names let the copy attach the file read-only and immutable. An engine is used by one
+    // thread at a time, so the connection needs no mutex of its own.
+    if (sqlite3_open_v2(
+            ":memory:", &impl_->db,
+            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+            nullptr) != SQLITE_OK) {
         impl_->reset();
         throw AppError(7, "Out of memory");
     }
