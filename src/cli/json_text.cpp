@@ -1,7 +1,5 @@
 #include "cli/json_text.h"
 
-#include <cstdio>
-
 namespace qv::cli {
 
 namespace {
@@ -43,64 +41,13 @@ std::size_t utf8_sequence(std::string_view bytes, std::size_t i) {
 }
 
 void escape_byte(std::string& s, unsigned char b) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\u%04x", b);
-    s += buf;
+    static constexpr char hex[] = "0123456789abcdef";
+    const char text[] = {'\\', 'u', '0', '0', hex[b >> 4], hex[b & 15]};
+    s.append(text, sizeof text);
 }
 
-void write_value(std::ostream& out, const nlohmann::ordered_json& v, int depth) {
-    using json = nlohmann::ordered_json;
-    const std::string pad(static_cast<std::size_t>(depth + 1) * 2, ' ');
-    const std::string close_pad(static_cast<std::size_t>(depth) * 2, ' ');
-    switch (v.type()) {
-        case json::value_t::string:
-            out << json_string(v.get_ref<const std::string&>());
-            return;
-        case json::value_t::array: {
-            if (v.empty()) {
-                out << "[]";
-                return;
-            }
-            out << "[\n";
-            bool first = true;
-            for (const auto& item : v) {
-                if (!first)
-                    out << ",\n";
-                first = false;
-                out << pad;
-                write_value(out, item, depth + 1);
-            }
-            out << '\n' << close_pad << ']';
-            return;
-        }
-        case json::value_t::object: {
-            if (v.empty()) {
-                out << "{}";
-                return;
-            }
-            out << "{\n";
-            bool first = true;
-            for (const auto& [key, item] : v.items()) {
-                if (!first)
-                    out << ",\n";
-                first = false;
-                out << pad << json_string(key) << ": ";
-                write_value(out, item, depth + 1);
-            }
-            out << '\n' << close_pad << '}';
-            return;
-        }
-        default:
-            // Numbers, booleans and null hold no text.
-            out << v.dump();
-            return;
-    }
-}
-
-}  // namespace
-
-std::string json_string(std::string_view bytes) {
-    std::string s = "\"";
+void append_json_string(std::string& s, std::string_view bytes) {
+    s += '"';
     for (std::size_t i = 0; i < bytes.size();) {
         const auto b = static_cast<unsigned char>(bytes[i]);
         std::size_t len = utf8_sequence(bytes, i);
@@ -144,12 +91,76 @@ std::string json_string(std::string_view bytes) {
         i += len;
     }
     s += '"';
+}
+
+// The document is written into one buffer: a scenario with thousands of regions is a
+// megabyte of text, and one stream write per piece costs more than the text itself.
+void write_value(std::string& out, const nlohmann::ordered_json& v, std::size_t depth) {
+    using json = nlohmann::ordered_json;
+    switch (v.type()) {
+        case json::value_t::string:
+            append_json_string(out, v.get_ref<const std::string&>());
+            return;
+        case json::value_t::array: {
+            if (v.empty()) {
+                out += "[]";
+                return;
+            }
+            out += "[\n";
+            bool first = true;
+            for (const auto& item : v) {
+                if (!first)
+                    out += ",\n";
+                first = false;
+                out.append((depth + 1) * 2, ' ');
+                write_value(out, item, depth + 1);
+            }
+            out += '\n';
+            out.append(depth * 2, ' ');
+            out += ']';
+            return;
+        }
+        case json::value_t::object: {
+            if (v.empty()) {
+                out += "{}";
+                return;
+            }
+            out += "{\n";
+            bool first = true;
+            for (const auto& [key, item] : v.items()) {
+                if (!first)
+                    out += ",\n";
+                first = false;
+                out.append((depth + 1) * 2, ' ');
+                append_json_string(out, key);
+                out += ": ";
+                write_value(out, item, depth + 1);
+            }
+            out += '\n';
+            out.append(depth * 2, ' ');
+            out += '}';
+            return;
+        }
+        default:
+            // Numbers, booleans and null hold no text.
+            out += v.dump();
+            return;
+    }
+}
+
+}  // namespace
+
+std::string json_string(std::string_view bytes) {
+    std::string s;
+    append_json_string(s, bytes);
     return s;
 }
 
 void write_json(std::ostream& out, const nlohmann::ordered_json& doc) {
-    write_value(out, doc, 0);
-    out << '\n';
+    std::string text;
+    write_value(text, doc, 0);
+    text += '\n';
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
 }  // namespace qv::cli

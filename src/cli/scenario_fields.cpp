@@ -1,6 +1,7 @@
 #include "cli/scenario_fields.h"
 
 #include <charconv>
+#include <iterator>
 
 namespace qv::cli {
 
@@ -103,22 +104,43 @@ struct Overloaded : F... {
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
-nlohmann::ordered_json alloc_json(const AllocList& list) {
+// Lists of thousands of entries (every county) are built member by member into place: an
+// initializer list would copy every value twice.
+template <typename List, typename Fill>
+nlohmann::ordered_json list_json(const List& list, std::size_t members, Fill fill) {
     auto a = nlohmann::ordered_json::array();
-    for (const auto& e : list)
-        a.push_back({{"descriptor", e->descriptor}, {"allocfile", e->allocfile}});
+    auto& items = a.get_ref<nlohmann::ordered_json::array_t&>();
+    items.reserve(static_cast<std::size_t>(std::distance(list.begin(), list.end())));
+    for (const auto& e : list) {
+        auto& o = items.emplace_back(nlohmann::ordered_json::object());
+        o.template get_ref<nlohmann::ordered_json::object_t&>().reserve(members);
+        fill(o, e);
+    }
     return a;
 }
 
+nlohmann::ordered_json alloc_json(const AllocList& list) {
+    return list_json(list, 2, [](nlohmann::ordered_json& o, const auto& e) {
+        o["descriptor"] = e->descriptor;
+        o["allocfile"] = e->allocfile;
+    });
+}
+
 nlohmann::ordered_json region_json(const RegionList& list) {
-    auto a = nlohmann::ordered_json::array();
-    for (const auto& e : list)
-        a.push_back({{"code", e->code},
-                     {"county", e->county},
-                     {"statename", e->statename},
-                     {"abbr", e->abbr},
-                     {"isState", e->isState}});
-    return a;
+    return list_json(list, 5, [](nlohmann::ordered_json& o, const auto& e) {
+        o["code"] = e->code;
+        o["county"] = e->county;
+        o["statename"] = e->statename;
+        o["abbr"] = e->abbr;
+        o["isState"] = e->isState;
+    });
+}
+
+nlohmann::ordered_json source_json(const std::vector<SourceRecord>& list) {
+    return list_json(list, 2, [](nlohmann::ordered_json& o, const SourceRecord& r) {
+        o["scc"] = r.scc;
+        o["description"] = r.description;
+    });
 }
 
 bool is_settable_kind(const FieldRef& ref, bool indexed) {
@@ -167,12 +189,7 @@ nlohmann::ordered_json scenario_json(const Scenario& sc) {
     for (const auto& f : table()) {
         j[std::string(f.name)] =
             std::visit(Overloaded{
-                           [&](std::vector<SourceRecord> S::*m) {
-                               auto a = nlohmann::ordered_json::array();
-                               for (const auto& r : sc.*m)
-                                   a.push_back({{"scc", r.scc}, {"description", r.description}});
-                               return a;
-                           },
+                           [&](std::vector<SourceRecord> S::*m) { return source_json(sc.*m); },
                            [&](AllocList S::*m) { return alloc_json(sc.*m); },
                            [&](RegionList S::*m) { return region_json(sc.*m); },
                            [&](auto m) { return nlohmann::ordered_json(sc.*m); },

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/app_error.h"
+#include "platform/reference/access_sql.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "support/temp_dir.h"
 
@@ -302,6 +303,74 @@ TEST_F(FixtureDatabaseTest, ComparisonsIgnoreCaseAndHandleNullAndNumbers) {
                   c.codes)
             << c.where;
     }
+}
+
+// Queries of one shape share a prepared statement; each must still get its own literals, and
+// a query of another shape (another field, literal kind, operator or name) its own statement.
+TEST_F(FixtureDatabaseTest, QueriesThatShareAShapeKeepTheirOwnLiteralsAndOtherShapesTheirOwnSql) {
+    struct Case {
+        std::string where;
+        std::vector<std::string> codes;
+    };
+    const std::vector<Case> cases{
+        {"Code = \"a1\"", {"a1", "a1"}},
+        {"Code = \"c3\"", {"c3"}},
+        {"Code = \"zz\"", {}},
+        {"Name = \"Alpha\"", {"a1", "a1"}},
+        {"Code = 'B2'", {"b2", "B2"}},
+        {"Qty = 2", {"b2", "B2"}},
+        {"Qty = 2.0", {"b2", "B2"}},
+        {"Qty = 4.5", {}},
+        {"Qty <> 2", {"a1", "c3", "d4", "a1", "é5"}},
+        {"Qty >= 4", {"d4", "é5"}},
+        {"Code = \"a1\" OR Qty = 3", {"a1", "c3", "a1"}},
+        {"Code = \"b2\" OR Qty = 5", {"b2", "B2", "é5"}},
+        {"Code LIKE \"a*\"", {"a1", "a1"}},
+        {"Code LIKE \"c?\"", {"c3"}},
+    };
+    // Twice through, so that every query also runs after all the others were prepared.
+    for (int round = 0; round < 2; ++round)
+        for (const Case& c : cases)
+            EXPECT_EQ(column(engine.query("SELECT Code FROM [Item List] WHERE " + c.where), "Code"),
+                      c.codes)
+                << c.where << " (round " << round << ")";
+    EXPECT_EQ(column(engine.query("SELECT Name FROM [Item List] WHERE Code = \"c3\""), "Name"),
+              (std::vector<std::string>{"Gamma \"G\""}));
+}
+
+TEST_F(FixtureDatabaseTest, AnInvalidPatternFailsAfterAValidOneOfTheSameShape) {
+    EXPECT_EQ(engine.query("SELECT Code FROM [Item List] WHERE Code LIKE \"[a-b]*\"").rows.size(),
+              4u);
+    EXPECT_EQ(error_number(
+                  [&] { engine.query("SELECT Code FROM [Item List] WHERE Code LIKE \"[b-a]*\""); }),
+              3075);
+}
+
+TEST(QueryShapeTest, LiteralsStandAsTheirKindAndEveryOtherTokenCounts) {
+    using reference::query_shape;
+    const auto key = [](std::string_view q) { return query_shape(q).key; };
+    const std::string base = key("SELECT a FROM t WHERE x = \"1\"");
+    EXPECT_EQ(key("SELECT a FROM t WHERE x = 'other'"), base);
+    EXPECT_EQ(key("SELECT  a FROM t\r\nWHERE x=\"\""), base);
+    for (std::string_view other : {
+             "SELECT a FROM t WHERE x = 1",        // literal kind
+             "SELECT a FROM t WHERE y = \"1\"",    // field
+             "SELECT a FROM t WHERE x <> \"1\"",   // operator
+             "SELECT A FROM t WHERE x = \"1\"",    // spelling of a name
+             "SELECT [a] FROM t WHERE x = \"1\"",  // bracketed name
+             "SELECT a FROM t WHERE x = \"1\";",   // punctuation
+         })
+        EXPECT_NE(key(other), base) << other;
+    // Bracketed names may hold any byte but "]": the key must not let them pose as tokens.
+    EXPECT_NE(key("SELECT [a b] FROM t"), key("SELECT [a] b FROM t"));
+    EXPECT_NE(key("SELECT [w1:a] FROM t"), key("SELECT a FROM t"));
+
+    auto shape = query_shape("SELECT a FROM t WHERE x = 'it''s' AND y = 2.5 AND z LIKE \"a*\"");
+    EXPECT_EQ(shape.literals,
+              (std::vector<reference::Literal>{{false, "it's"}, {true, "2.5"}, {false, "a*"}}));
+    EXPECT_FALSE(shape.reusable);
+    EXPECT_TRUE(query_shape("SELECT a FROM t WHERE x = 1").reusable);
+    EXPECT_EQ(error_number([&] { query_shape("SELECT a FROM t WHERE x = \"open"); }), 3075);
 }
 
 TEST_F(FixtureDatabaseTest, SavesACopyThatPlainSQLiteCanRead) {

@@ -31,11 +31,126 @@ bool same_word(std::string_view a, std::string_view b) {
     return a.size() == b.size() && compare_folded(a, b) == 0;
 }
 
+[[noreturn]] void lex_fail(std::string_view query, std::size_t offset, const std::string& why) {
+    throw AppError(err::db_syntax, "Syntax error in query expression '" + std::string(query) +
+                                       "': " + why + " (near position " +
+                                       std::to_string(offset + 1) + ").");
+}
+
+std::vector<Token> tokenize(std::string_view query) {
+    std::vector<Token> tokens;
+    tokens.reserve(query.size() / 4 + 1);
+    std::size_t i = 0;
+    auto c = [&](std::size_t k) { return static_cast<unsigned char>(query[k]); };
+    while (i < query.size()) {
+        unsigned char ch = c(i);
+        std::size_t start = i;
+        if (ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n') {
+            ++i;
+        } else if (ch == '[') {
+            std::size_t close = query.find(']', i + 1);
+            if (close == std::string_view::npos)
+                lex_fail(query, i, "a \"[\" has no closing \"]\"");
+            if (close == i + 1)
+                lex_fail(query, i, "an empty name \"[]\"");
+            tokens.push_back(
+                {Tok::bracketed, std::string(query.substr(i + 1, close - i - 1)), start});
+            i = close + 1;
+        } else if (ch == '"' || ch == '\'') {
+            // A quote inside a literal is written twice.
+            std::string text;
+            ++i;
+            for (;;) {
+                if (i >= query.size())
+                    lex_fail(query, start, "a text literal has no closing quote");
+                if (c(i) == ch) {
+                    if (i + 1 < query.size() && c(i + 1) == ch) {
+                        text += static_cast<char>(ch);
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                text += query[i++];
+            }
+            tokens.push_back({Tok::string, std::move(text), start});
+        } else if (is_digit(ch) || (ch == '.' && i + 1 < query.size() && is_digit(c(i + 1)))) {
+            while (i < query.size() && is_digit(c(i)))
+                ++i;
+            if (i < query.size() && c(i) == '.') {
+                ++i;
+                while (i < query.size() && is_digit(c(i)))
+                    ++i;
+            }
+            if (i < query.size() && is_name_char(c(i)))
+                lex_fail(query, start, "a malformed number");
+            tokens.push_back({Tok::number, std::string(query.substr(start, i - start)), start});
+        } else if (is_name_start(ch)) {
+            while (i < query.size() && is_name_char(c(i)))
+                ++i;
+            tokens.push_back({Tok::name, std::string(query.substr(start, i - start)), start});
+        } else {
+            std::string_view two = query.substr(i, 2);
+            if (two == "<>" || two == "<=" || two == ">=") {
+                tokens.push_back({Tok::punct, std::string(two), start});
+                i += 2;
+            } else if (std::string_view("(),.;*=<>").find(static_cast<char>(ch)) !=
+                       std::string_view::npos) {
+                tokens.push_back({Tok::punct, std::string(1, static_cast<char>(ch)), start});
+                ++i;
+            } else {
+                lex_fail(query, i,
+                         "an unexpected character '" + std::string(1, static_cast<char>(ch)) + "'");
+            }
+        }
+    }
+    tokens.push_back({Tok::end, "", query.size()});
+    return tokens;
+}
+
+// The shape key: every token but the literals, which stand as their kind only. Each token is
+// written as its kind, its length and its text, so two token lists never share a key. Names
+// keep their spelling (a key that differs only in letter case costs a translation, never a
+// wrong statement).
+QueryShape shape_of(const std::vector<Token>& tokens) {
+    QueryShape shape;
+    shape.key.reserve(tokens.size() * 12);
+    for (const Token& t : tokens) {
+        char kind = 'p';
+        switch (t.kind) {
+            case Tok::string:
+            case Tok::number:
+                shape.key += t.kind == Tok::string ? 's' : 'n';
+                shape.literals.push_back({t.kind == Tok::number, t.text});
+                continue;
+            case Tok::name:
+                // A LIKE pattern is checked against its value, so such a query's translation
+                // depends on more than its shape.
+                if (same_word(t.text, "LIKE"))
+                    shape.reusable = false;
+                kind = 'w';
+                break;
+            case Tok::bracketed:
+                kind = 'b';
+                break;
+            case Tok::punct:
+                break;
+            case Tok::end:
+                continue;
+        }
+        shape.key += kind;
+        shape.key += std::to_string(t.text.size());
+        shape.key += ':';
+        shape.key += t.text;
+    }
+    return shape;
+}
+
 class Translator {
   public:
-    Translator(std::string_view query, const TableLookup& lookup) : query_(query), lookup_(lookup) {
-        tokenize();
-    }
+    Translator(std::string_view query, const TableLookup& lookup)
+        : query_(query), lookup_(lookup), tokens_(tokenize(query)) {}
 
     TranslatedQuery run() {
         expect_word("SELECT");
@@ -157,82 +272,6 @@ class Translator {
             t.kind == Tok::end ? "at the end" : "near position " + std::to_string(t.offset + 1);
         throw AppError(err::db_syntax, "Syntax error in query expression '" + std::string(query_) +
                                            "': " + why + " (" + near + ").");
-    }
-
-    void tokenize() {
-        std::size_t i = 0;
-        auto c = [&](std::size_t k) { return static_cast<unsigned char>(query_[k]); };
-        while (i < query_.size()) {
-            unsigned char ch = c(i);
-            std::size_t start = i;
-            if (ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n') {
-                ++i;
-            } else if (ch == '[') {
-                std::size_t close = query_.find(']', i + 1);
-                if (close == std::string_view::npos)
-                    lex_fail(i, "a \"[\" has no closing \"]\"");
-                if (close == i + 1)
-                    lex_fail(i, "an empty name \"[]\"");
-                tokens_.push_back(
-                    {Tok::bracketed, std::string(query_.substr(i + 1, close - i - 1)), start});
-                i = close + 1;
-            } else if (ch == '"' || ch == '\'') {
-                // A quote inside a literal is written twice.
-                std::string text;
-                ++i;
-                for (;;) {
-                    if (i >= query_.size())
-                        lex_fail(start, "a text literal has no closing quote");
-                    if (c(i) == ch) {
-                        if (i + 1 < query_.size() && c(i + 1) == ch) {
-                            text += static_cast<char>(ch);
-                            i += 2;
-                            continue;
-                        }
-                        ++i;
-                        break;
-                    }
-                    text += query_[i++];
-                }
-                tokens_.push_back({Tok::string, std::move(text), start});
-            } else if (is_digit(ch) || (ch == '.' && i + 1 < query_.size() && is_digit(c(i + 1)))) {
-                while (i < query_.size() && is_digit(c(i)))
-                    ++i;
-                if (i < query_.size() && c(i) == '.') {
-                    ++i;
-                    while (i < query_.size() && is_digit(c(i)))
-                        ++i;
-                }
-                if (i < query_.size() && is_name_char(c(i)))
-                    lex_fail(start, "a malformed number");
-                tokens_.push_back(
-                    {Tok::number, std::string(query_.substr(start, i - start)), start});
-            } else if (is_name_start(ch)) {
-                while (i < query_.size() && is_name_char(c(i)))
-                    ++i;
-                tokens_.push_back({Tok::name, std::string(query_.substr(start, i - start)), start});
-            } else {
-                std::string_view two = query_.substr(i, 2);
-                if (two == "<>" || two == "<=" || two == ">=") {
-                    tokens_.push_back({Tok::punct, std::string(two), start});
-                    i += 2;
-                } else if (std::string_view("(),.;*=<>").find(static_cast<char>(ch)) !=
-                           std::string_view::npos) {
-                    tokens_.push_back({Tok::punct, std::string(1, static_cast<char>(ch)), start});
-                    ++i;
-                } else {
-                    lex_fail(i, "an unexpected character '" +
-                                    std::string(1, static_cast<char>(ch)) + "'");
-                }
-            }
-        }
-        tokens_.push_back({Tok::end, "", query_.size()});
-    }
-
-    [[noreturn]] void lex_fail(std::size_t offset, const std::string& why) const {
-        throw AppError(err::db_syntax, "Syntax error in query expression '" + std::string(query_) +
-                                           "': " + why + " (near position " +
-                                           std::to_string(offset + 1) + ").");
     }
 
     const Token& peek(std::size_t ahead = 0) const {
@@ -442,6 +481,10 @@ std::string quote_identifier(std::string_view name) {
 
 TranslatedQuery translate_access_query(std::string_view query, const TableLookup& lookup) {
     return Translator(query, lookup).run();
+}
+
+QueryShape query_shape(std::string_view query) {
+    return shape_of(tokenize(query));
 }
 
 }  // namespace qv::reference

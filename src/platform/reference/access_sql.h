@@ -20,6 +20,7 @@ struct TableInfo {
 struct Literal {
     bool is_number = false;
     std::string text;
+    bool operator==(const Literal&) const = default;
 };
 
 struct TranslatedQuery {
@@ -30,12 +31,24 @@ struct TranslatedQuery {
     std::vector<std::string> lookup_columns;
 };
 
+// What a query text is without its literals. Two texts with the same key translate to the same
+// SQL, with their own literals as the parameters in order, unless reusable is false.
+struct QueryShape {
+    std::string key;
+    std::vector<Literal> literals;
+    bool reusable = true;
+};
+
 // Finds a table by name without regard to case; nullptr when there is none.
 using TableLookup = std::function<const TableInfo*(std::string_view)>;
 
 // Throws AppError: 3075 for text outside the dialect, 3078 for an unknown table, 3061 for an
 // unknown field.
 TranslatedQuery translate_access_query(std::string_view query, const TableLookup& lookup);
+
+// Throws AppError 3075 where translate_access_query would for a text that cannot be split into
+// tokens.
+QueryShape query_shape(std::string_view query);
 
 // The SQLite collation and function names that the translated text relies on.
 inline constexpr const char* access_collation = "ACCESS";

@@ -58,8 +58,20 @@ char32_t fold_case(char32_t c) {
 int compare_folded(std::string_view a, std::string_view b) {
     std::size_t i = 0, j = 0;
     while (i < a.size() && j < b.size()) {
-        char32_t x = fold_case(next_char(a, i));
-        char32_t y = fold_case(next_char(b, j));
+        const auto ca = static_cast<unsigned char>(a[i]);
+        const auto cb = static_cast<unsigned char>(b[j]);
+        char32_t x, y;
+        // Codes and names are mostly ASCII: this collation runs for every row an index or a
+        // lookup compares, so the common case skips the decoding.
+        if ((ca | cb) < 0x80) {
+            x = ca >= 'A' && ca <= 'Z' ? ca + 0x20 : ca;
+            y = cb >= 'A' && cb <= 'Z' ? cb + 0x20 : cb;
+            ++i;
+            ++j;
+        } else {
+            x = fold_case(next_char(a, i));
+            y = fold_case(next_char(b, j));
+        }
         if (x != y)
             return x < y ? -1 : 1;
     }

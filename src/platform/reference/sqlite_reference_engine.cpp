@@ -189,6 +189,12 @@ struct SqliteReferenceEngine::Impl {
     std::vector<reference::DamagedTable> damaged;
     std::string notes;
     std::unordered_map<std::string, sqlite3_stmt*> statements;
+    // Query shapes already translated: the statement (owned by statements) and its table.
+    struct Shape {
+        sqlite3_stmt* stmt;
+        std::string table;
+    };
+    std::unordered_map<std::string, Shape> shapes;
     std::set<std::pair<std::string, std::string>> indexed;
 
     ~Impl() { reset(); }
@@ -197,6 +203,7 @@ struct SqliteReferenceEngine::Impl {
         for (auto& [text, stmt] : statements)
             sqlite3_finalize(stmt);
         statements.clear();
+        shapes.clear();
         indexed.clear();
         tables.clear();
         damaged.clear();
@@ -356,10 +363,12 @@ SqliteReferenceEngine::~SqliteReferenceEngine() = default;
 void SqliteReferenceEngine::open(const std::string& host_path) {
     impl_->reset();
     Format format = recognise(host_path);
-    // URI names let the copy attach the file read-only and immutable.
-    if (sqlite3_open_v2(":memory:", &impl_->db,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
-                        nullptr) != SQLITE_OK) {
+    // URI names let the copy attach the file read-only and immutable. An engine is used by one
+    // thread at a time, so the connection needs no mutex of its own.
+    if (sqlite3_open_v2(
+            ":memory:", &impl_->db,
+            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
+            nullptr) != SQLITE_OK) {
         impl_->reset();
         throw AppError(7, "Out of memory");
     }
@@ -395,22 +404,42 @@ bool SqliteReferenceEngine::is_open() const {
 QueryResult SqliteReferenceEngine::query(std::string_view sql) {
     if (!impl_->db)
         throw AppError(3420, "Object invalid or no longer set.");
-    reference::TranslatedQuery tq = reference::translate_access_query(
-        sql, [this](std::string_view n) { return impl_->find_table(n); });
-    if (const auto* d = impl_->damage_of(tq.table))
-        throw impl_->damaged_table(*d);
-    for (const std::string& c : tq.lookup_columns)
-        impl_->ensure_index(tq.table, c);
+    // The program runs one query shape for many codes: only the first of a shape is translated
+    // and prepared, the others bind their own literals to the same statement.
+    reference::QueryShape shape = reference::query_shape(sql);
+    sqlite3_stmt* stmt = nullptr;
+    std::vector<reference::Literal> parameters;
+    if (auto known = shape.reusable ? impl_->shapes.find(shape.key) : impl_->shapes.end();
+        known != impl_->shapes.end()) {
+        if (const auto* d = impl_->damage_of(known->second.table))
+            throw impl_->damaged_table(*d);
+        stmt = known->second.stmt;
+        parameters = std::move(shape.literals);
+    } else {
+        reference::TranslatedQuery tq = reference::translate_access_query(
+            sql, [this](std::string_view n) { return impl_->find_table(n); });
+        if (const auto* d = impl_->damage_of(tq.table))
+            throw impl_->damaged_table(*d);
+        for (const std::string& c : tq.lookup_columns)
+            impl_->ensure_index(tq.table, c);
 
-    sqlite3_stmt*& stmt = impl_->statements[tq.sql];
-    if (!stmt && sqlite3_prepare_v2(impl_->db, tq.sql.c_str(), static_cast<int>(tq.sql.size()),
-                                    &stmt, nullptr) != SQLITE_OK) {
-        std::string msg = sqlite3_errmsg(impl_->db);
-        impl_->statements.erase(tq.sql);
-        throw AppError(err::db_syntax, "Cannot run query '" + std::string(sql) + "': " + msg + ".");
+        sqlite3_stmt*& prepared = impl_->statements[tq.sql];
+        if (!prepared &&
+            sqlite3_prepare_v2(impl_->db, tq.sql.c_str(), static_cast<int>(tq.sql.size()),
+                               &prepared, nullptr) != SQLITE_OK) {
+            std::string msg = sqlite3_errmsg(impl_->db);
+            impl_->statements.erase(tq.sql);
+            throw AppError(err::db_syntax,
+                           "Cannot run query '" + std::string(sql) + "': " + msg + ".");
+        }
+        stmt = prepared;
+        // Kept only when the translation bound exactly the shape's literals in their order.
+        if (shape.reusable && tq.parameters == shape.literals)
+            impl_->shapes.emplace(std::move(shape.key), Impl::Shape{stmt, tq.table});
+        parameters = std::move(tq.parameters);
     }
-    for (std::size_t i = 0; i < tq.parameters.size(); ++i) {
-        const reference::Literal& p = tq.parameters[i];
+    for (std::size_t i = 0; i < parameters.size(); ++i) {
+        const reference::Literal& p = parameters[i];
         int at = static_cast<int>(i + 1);
         std::int64_t whole = 0;
         auto [end, ec] = std::from_chars(p.text.data(), p.text.data() + p.text.size(), whole);
