@@ -164,17 +164,17 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
     runs::check_resources(resources);
     const Prepared p = prepare(list, common);
 
-    runs::SlurmJobSpec spec;
-    spec.list_path = p.campaign.list_path;
-    spec.script_path = spec.list_path + ".sbatch";
-    const std::string log_dir = spec.list_path + ".slurm-logs";
+    runs::SlurmJobSpec job;
+    job.list_path = p.campaign.list_path;
+    job.script_path = job.list_path + ".sbatch";
+    const std::string log_dir = job.list_path + ".slurm-logs";
     // "%" starts a Slurm file-name pattern: one in the directory's name is written "%%".
     std::string escaped;
     for (char c : log_dir)
         escaped += c == '%' ? std::string("%%") : std::string(1, c);
-    spec.log_pattern = escaped + "/%A_%a.log";
-    spec.qvopt = task_command(common);
-    spec.resources = resources;
+    job.log_pattern = escaped + "/%A_%a.log";
+    job.qvopt = task_command(common);
+    job.resources = resources;
     std::size_t up_to_date = 0;
     for (std::size_t i = 0; i < p.campaign.entries.size(); ++i) {
         const auto& entry = p.campaign.entries[i];
@@ -182,37 +182,37 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
             ++up_to_date;
             continue;
         }
-        spec.tasks.push_back({entry.line, entry.path});
+        job.tasks.push_back({entry.line, entry.path});
     }
     std::ostream& report = submit ? err : out;
-    if (spec.tasks.empty()) {
+    if (job.tasks.empty()) {
         if (p.campaign.entries.empty())
-            report << spec.list_path << " lists no options file; no job script written\n";
+            report << job.list_path << " lists no options file; no job script written\n";
         else
-            report << "every scenario of " << spec.list_path
+            report << "every scenario of " << job.list_path
                    << " is up to date; no job script written\n";
         return exit_status::ok;
     }
-    const std::string script = runs::sbatch_script(spec);
+    const std::string script = runs::sbatch_script(job);
     std::error_code ec;
     fs::create_directories(log_dir, ec);
     if (ec)
         throw runs::SlurmJobError(log_dir + ": cannot be created: " + ec.message());
-    write_atomically(spec.script_path, script);
-    report << "wrote " << spec.script_path << ": " << spec.tasks.size() << " task(s)";
+    write_atomically(job.script_path, script);
+    report << "wrote " << job.script_path << ": " << job.tasks.size() << " task(s)";
     if (up_to_date > 0)
         report << ", " << up_to_date << " up-to-date scenario(s) left out";
     report << '\n';
     if (!submit)
         return exit_status::ok;
 
-    const Captured sbatch = capture({"sbatch", "--parsable", spec.script_path});
+    const Captured sbatch = capture({"sbatch", "--parsable", job.script_path});
     if (!sbatch.started)
-        throw runs::SlurmJobError("sbatch is not on PATH; submit " + spec.script_path +
+        throw runs::SlurmJobError("sbatch is not on PATH; submit " + job.script_path +
                                   " on a machine of the cluster");
     auto id = runs::parsable_job_id(sbatch.out);
     if (sbatch.status != 0 || !id)
-        throw runs::SlurmJobError("sbatch refused " + spec.script_path + ": " +
+        throw runs::SlurmJobError("sbatch refused " + job.script_path + ": " +
                                   (sbatch.err.empty() ? sbatch.out : sbatch.err));
     out << *id << std::endl;
     return exit_status::ok;

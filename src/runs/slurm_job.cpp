@@ -91,32 +91,32 @@ std::string shell_quote(const std::string& word) {
     return quoted + "'";
 }
 
-std::string sbatch_script(const SlurmJobSpec& spec) {
-    check_resources(spec.resources);
-    if (spec.tasks.empty())
+std::string sbatch_script(const SlurmJobSpec& job) {
+    check_resources(job.resources);
+    if (job.tasks.empty())
         throw SlurmJobError("no scenario to run");
-    for (const auto& path : {spec.list_path, spec.script_path, spec.log_pattern}) {
+    for (const auto& path : {job.list_path, job.script_path, job.log_pattern}) {
         if (path.find_first_of("\"\r\n") != std::string::npos)
             throw SlurmJobError(path +
                                 ": a path with a line break or a double quote cannot be "
                                 "named in a job script");
     }
-    for (const auto& t : spec.tasks) {
+    for (const auto& t : job.tasks) {
         if (t.options_file.find_first_of("\r\n") != std::string::npos)
             throw SlurmJobError("line " + std::to_string(t.line) +
                                 ": a path with a line break cannot be named in a job script");
     }
 
-    const auto& r = spec.resources;
+    const auto& r = job.resources;
     std::ostringstream out;
     out << "#!/bin/bash\n"
-        << "# Written by qvopt batch slurm from " << spec.list_path << ": one task per scenario\n"
+        << "# Written by qvopt batch slurm from " << job.list_path << ": one task per scenario\n"
         << "# that was not up to date. Submit it with sbatch; qvopt batch status shows progress.\n"
         << "#SBATCH --job-name=qv-batch\n"
-        << "#SBATCH --array=0-" << spec.tasks.size() - 1;
+        << "#SBATCH --array=0-" << job.tasks.size() - 1;
     if (r.max_parallel > 0)
         out << '%' << r.max_parallel;
-    out << "\n#SBATCH --output=\"" << spec.log_pattern << "\"\n";
+    out << "\n#SBATCH --output=\"" << job.log_pattern << "\"\n";
     if (!r.partition.empty())
         out << "#SBATCH --partition=" << r.partition << '\n';
     if (!r.time.empty())
@@ -126,10 +126,10 @@ std::string sbatch_script(const SlurmJobSpec& spec) {
     if (!r.account.empty())
         out << "#SBATCH --account=" << r.account << '\n';
     out << "set -eu\n" << tasks_open << '\n';
-    for (const auto& t : spec.tasks)
+    for (const auto& t : job.tasks)
         out << "  " << shell_quote(t.options_file) << task_mark << t.line << '\n';
     out << ")\nexec";
-    for (const auto& word : spec.qvopt)
+    for (const auto& word : job.qvopt)
         out << ' ' << shell_quote(word);
     out << " run \"${tasks[$SLURM_ARRAY_TASK_ID]}\"\n";
     return out.str();

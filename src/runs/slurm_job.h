@@ -42,9 +42,9 @@ struct SlurmJobSpec {
     std::vector<SlurmTask> tasks;  // at least one
 };
 
-// The text of a job array script with one task per spec.tasks entry: task i runs
+// The text of a job array script with one task per job.tasks entry: task i runs
 // `qvopt ... run <tasks[i].options_file>`.
-std::string sbatch_script(const SlurmJobSpec& spec);
+std::string sbatch_script(const SlurmJobSpec& job);
 
 // The tasks a script written by sbatch_script runs, in task order; empty for another text.
 std::vector<SlurmTask> script_tasks(const std::string& script);

@@ -11,19 +11,19 @@ namespace qv::runs {
 namespace {
 
 SlurmJobSpec spec_with(std::vector<SlurmTask> tasks) {
-    SlurmJobSpec spec;
-    spec.list_path = "/w/campaign.txt";
-    spec.script_path = "/w/campaign.txt.sbatch";
-    spec.log_pattern = "/w/campaign.txt.slurm-logs/%A_%a.log";
-    spec.qvopt = {"/opt/qv/bin/qvopt", "--model-dir", "/w/model"};
-    spec.tasks = std::move(tasks);
-    return spec;
+    SlurmJobSpec job;
+    job.list_path = "/w/campaign.txt";
+    job.script_path = "/w/campaign.txt.sbatch";
+    job.log_pattern = "/w/campaign.txt.slurm-logs/%A_%a.log";
+    job.qvopt = {"/opt/qv/bin/qvopt", "--model-dir", "/w/model"};
+    job.tasks = std::move(tasks);
+    return job;
 }
 
 // What bash prints when it runs the script as task INDEX, with printf standing for qvopt.
-std::string run_as_task(const SlurmJobSpec& spec, int index) {
+std::string run_as_task(const SlurmJobSpec& job, int index) {
     test::TempDir dir;
-    SlurmJobSpec printing = spec;
+    SlurmJobSpec printing = job;
     printing.qvopt = {"printf", "[%s]"};
     const std::string script = dir.write("job.sbatch", sbatch_script(printing));
     const std::string command =
@@ -44,11 +44,11 @@ TEST(SlurmJob, EachTaskRunsQvoptOnItsOwnFileWhateverTheFileIsCalled) {
         {5, "/w/with blank/and 'quote'.opt"},
         {8, "/w/$HOME `date` \"x\"\\y;*.opt"},
     };
-    const auto spec = spec_with(tasks);
+    const auto job = spec_with(tasks);
     for (std::size_t i = 0; i < tasks.size(); ++i)
-        EXPECT_EQ(run_as_task(spec, static_cast<int>(i)), "[run][" + tasks[i].options_file + "]");
+        EXPECT_EQ(run_as_task(job, static_cast<int>(i)), "[run][" + tasks[i].options_file + "]");
 
-    const auto back = script_tasks(sbatch_script(spec));
+    const auto back = script_tasks(sbatch_script(job));
     ASSERT_EQ(back.size(), tasks.size());
     for (std::size_t i = 0; i < tasks.size(); ++i) {
         EXPECT_EQ(back[i].line, tasks[i].line);
@@ -58,8 +58,8 @@ TEST(SlurmJob, EachTaskRunsQvoptOnItsOwnFileWhateverTheFileIsCalled) {
 }
 
 TEST(SlurmJob, DirectivesFollowTheResourcesGiven) {
-    auto spec = spec_with({{1, "/w/a.opt"}, {2, "/w/b.opt"}, {4, "/w/c.opt"}});
-    const std::string bare = sbatch_script(spec);
+    auto job = spec_with({{1, "/w/a.opt"}, {2, "/w/b.opt"}, {4, "/w/c.opt"}});
+    const std::string bare = sbatch_script(job);
     EXPECT_NE(bare.find("\n#SBATCH --array=0-2\n"), std::string::npos) << bare;
     EXPECT_NE(bare.find("\n#SBATCH --output=\"/w/campaign.txt.slurm-logs/%A_%a.log\"\n"),
               std::string::npos);
@@ -68,8 +68,8 @@ TEST(SlurmJob, DirectivesFollowTheResourcesGiven) {
     for (const char* absent : {"--partition", "--time", "--cpus-per-task", "--account"})
         EXPECT_EQ(bare.find(absent), std::string::npos) << absent;
 
-    spec.resources = {"short", "1-02:30:00", 4, 2, "proj7"};
-    const std::string full = sbatch_script(spec);
+    job.resources = {"short", "1-02:30:00", 4, 2, "proj7"};
+    const std::string full = sbatch_script(job);
     for (const char* line :
          {"#SBATCH --array=0-2%2\n", "#SBATCH --partition=short\n", "#SBATCH --time=1-02:30:00\n",
           "#SBATCH --cpus-per-task=4\n", "#SBATCH --account=proj7\n"})
@@ -93,10 +93,10 @@ TEST(SlurmJob, RefusesWhatWouldChangeTheScriptsMeaning) {
         {{}, "/w/l.sbatch", "/w/a\n.opt"},
     };
     for (const auto& row : rows) {
-        auto spec = spec_with({{1, row.task_file}});
-        spec.resources = row.resources;
-        spec.script_path = row.script_path;
-        EXPECT_THROW(sbatch_script(spec), SlurmJobError)
+        auto job = spec_with({{1, row.task_file}});
+        job.resources = row.resources;
+        job.script_path = row.script_path;
+        EXPECT_THROW(sbatch_script(job), SlurmJobError)
             << row.resources.partition << row.resources.time << row.script_path << row.task_file;
     }
     EXPECT_THROW(sbatch_script(spec_with({})), SlurmJobError);
