@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/program_end.h"
@@ -159,6 +160,19 @@ TEST_F(Config, ValuesAreTakenByPositionAndChecked) {
     std::filesystem::create_directories(w.dir.path() / "out");
     write_config_file(w.s);
     EXPECT_EQ(w.read("out/qv-gui.ini"), ini("b.opt", ""));
+}
+
+// An ini written with "\\" separators is read into the host's form and written back so.
+TEST_F(Config, BackslashPathsTakeTheHostForm) {
+    std::string backslashed = ini("b.opt", "");
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    w.write("qv-gui.ini", backslashed);
+    read_config_file(w.s);
+    EXPECT_TRUE(w.ui.messages().empty());
+    EXPECT_EQ(w.s.settings.model_dir, w.program("model"));
+    EXPECT_EQ(w.s.settings.data_dir, w.program("data"));
+    write_config_file(w.s);
+    EXPECT_EQ(w.read("qv-gui.ini"), ini("b.opt", ""));
 }
 
 TEST_F(Config, MissingPathEndsThroughFini) {
