@@ -9,7 +9,7 @@
 #include "scenario/line_io.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv::cli {
 

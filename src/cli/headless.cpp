@@ -8,7 +8,7 @@
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/state_table.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv::cli {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "scenario/session.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv::runs {
 

@@ -11,7 +11,7 @@
 #include "platform/app_error.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv::runs {
 

@@ -1,7 +1,7 @@
 #include "runs/session_run.h"
 
 #include "platform/app_error.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv::runs {
 

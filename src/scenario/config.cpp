@@ -4,7 +4,7 @@
 
 #include "platform/app_error.h"
 #include "scenario/line_io.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

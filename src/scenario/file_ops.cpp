@@ -2,7 +2,7 @@
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

@@ -3,7 +3,7 @@
 #include "platform/app_error.h"
 #include "scenario/options_file.h"
 #include "scenario/text.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

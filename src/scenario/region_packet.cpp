@@ -3,7 +3,7 @@
 #include "scenario/packets.h"
 #include "scenario/query_text.h"
 #include "scenario/text.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

@@ -5,7 +5,7 @@
 #include "platform/app_error.h"
 #include "platform/program_end.h"
 #include "scenario/text.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

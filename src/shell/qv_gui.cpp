@@ -28,7 +28,7 @@
 #include "shell/startup.h"
 #include "shell/summary.h"
 #include "shell/window_factory.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 // Resources of a static library are registered by name, outside any namespace.
 static void init_shell_resources() {

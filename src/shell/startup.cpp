@@ -3,7 +3,7 @@
 #include "scenario/config.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

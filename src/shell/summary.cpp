@@ -10,7 +10,7 @@
 #include "platform/qt/qt_ui.h"
 #include "scenario/config.h"
 #include "scenario/text.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

@@ -5,7 +5,7 @@
 #include "platform/app_error.h"
 #include "scenario/line_io.h"
 #include "scenario/text.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

@@ -1,4 +1,4 @@
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "support/workspace.h"

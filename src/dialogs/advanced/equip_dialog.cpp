@@ -4,7 +4,7 @@
 #include "dialogs/advanced/pick_file.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

@@ -15,7 +15,7 @@
 #include "platform/qt/program_ending.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

@@ -1,7 +1,7 @@
 #include "dialogs/advanced/file_dialog_forms.h"
 
 #include "dialogs/advanced/pick_file.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

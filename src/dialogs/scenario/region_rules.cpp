@@ -7,7 +7,7 @@
 #include "scenario/alloc_names.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 

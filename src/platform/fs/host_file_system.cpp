@@ -18,7 +18,7 @@
 #include <utility>
 
 #include "platform/app_error.h"
-#include "platform/path_form.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 namespace {
