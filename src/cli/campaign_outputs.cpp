@@ -9,6 +9,7 @@
 #include "scenario/line_io.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv::cli {
 
@@ -63,7 +64,7 @@ class HostNames {
 };
 
 std::string program_form(const std::string& dir, const std::string& name) {
-    return name.empty() ? std::string{} : dir + "\\" + name;
+    return name.empty() ? std::string{} : join_path(dir, name);
 }
 
 }  // namespace

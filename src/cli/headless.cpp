@@ -8,6 +8,7 @@
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/state_table.h"
+#include "platform/fs/path_form.h"
 
 namespace qv::cli {
 
@@ -66,7 +67,7 @@ void HeadlessSession::configure() {
     if (!common_.config.empty()) {
         config = fs.program_path(common_.config);
     } else {
-        std::string beside = s.settings.app_dir + "\\qv-gui.ini";
+        std::string beside = join_path(s.settings.app_dir, "qv-gui.ini");
         auto facts = fs.facts(beside);
         if (facts && !facts->is_dir)
             config = beside;

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "scenario/session.h"
+#include "platform/fs/path_form.h"
 
 namespace qv::runs {
 
@@ -119,11 +120,11 @@ ScenarioOutputs scenario_outputs(const Session& s) {
     auto host = [&](const std::string& dir, const std::string& name) -> std::string {
         if (name.empty())
             return {};
-        std::string path = dir.empty() ? name : dir + "\\" + name;
+        std::string path = dir.empty() ? name : join_path(dir, name);
         const bool absolute =
             path[0] == '\\' || path[0] == '/' || (path.size() > 1 && path[1] == ':');
         if (!absolute)
-            path = s.settings.model_dir + "\\" + path;
+            path = join_path(s.settings.model_dir, path);
         return s.fs.host_path(path);
     };
     return {host(s.sc.message_dir, s.sc.message_file_name),

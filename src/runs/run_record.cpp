@@ -11,6 +11,7 @@
 #include "platform/app_error.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv::runs {
 
@@ -340,7 +341,7 @@ std::string record_path_for(const FileSystem& fs, const std::string& output_file
 std::string record_path_of(const Session& s) {
     if (s.sc.output_file_name.empty())
         return {};
-    return record_path_for(s.fs, s.sc.output_dir + "\\" + s.sc.output_file_name);
+    return record_path_for(s.fs, join_path(s.sc.output_dir, s.sc.output_file_name));
 }
 
 RecordPlan plan_record(const Session& s, std::string program_name) {
@@ -349,9 +350,9 @@ RecordPlan plan_record(const Session& s, std::string program_name) {
     plan.program_name = std::move(program_name);
     plan.title = sc.title1str;
     if (!sc.output_file_name.empty())
-        plan.output_file = sc.output_dir + "\\" + sc.output_file_name;
+        plan.output_file = join_path(sc.output_dir, sc.output_file_name);
     plan.options_file = named_file(s.fs, "options file", s.option_file_path());
-    plan.model = named_file(s.fs, "model", s.settings.model_dir + "\\" + s.settings.model_exe);
+    plan.model = named_file(s.fs, "model", join_path(s.settings.model_dir, s.settings.model_exe));
     plan.reference_db = named_file(s.fs, "reference database", reference_db_path(s));
 
     for (int k : {rf::alloc_xref, rf::activity, rf::exh_technology, rf::evp_technology,
@@ -374,9 +375,9 @@ RecordPlan plan_record(const Session& s, std::string program_name) {
         plan.results.push_back(named_file(s.fs, role, program_path));
     };
     if (!sc.message_file_name.empty())
-        result("message", sc.message_dir + "\\" + sc.message_file_name);
+        result("message", join_path(sc.message_dir, sc.message_file_name));
     if (!sc.output_file_name.empty())
-        result("output", sc.output_dir + "\\" + sc.output_file_name);
+        result("output", join_path(sc.output_dir, sc.output_file_name));
     for (int k : {rf::exhaust_bmy, rf::evap_bmy})
         if (!trim(sc.run_files[k]).empty())
             result("by model year", in_model_dir(s, sc.run_files[k]));

@@ -1,6 +1,7 @@
 #include "runs/session_run.h"
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 
 namespace qv::runs {
 
@@ -26,9 +27,9 @@ std::vector<ResultFile> scenario_results(const Session& s) {
         ResultFile r;
         r.role = f.role;
         if (!f.name.empty()) {
-            std::string path = f.dir.empty() ? f.name : f.dir + "\\" + f.name;
+            std::string path = f.dir.empty() ? f.name : join_path(f.dir, f.name);
             if (!absolute_path(path))
-                path = s.settings.model_dir + "\\" + path;
+                path = join_path(s.settings.model_dir, path);
             r.path = path;
         }
         results.push_back(r);

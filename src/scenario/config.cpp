@@ -4,6 +4,7 @@
 
 #include "platform/app_error.h"
 #include "scenario/line_io.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -20,7 +21,11 @@ ConfigOutcome read_config_file(Session& s) {
         lines = split_lines(s.fs.read_file(cfg.config_path));
     } catch (const AppError&) {
     }
-    auto value = [&](std::size_t i) { return i < lines.size() ? config_value(lines[i]) : std::string(); };
+    // An older qv-gui.ini may hold "\" separators: its paths are the host's, so they take
+    // the host's form.
+    auto value = [&](std::size_t i) {
+        return i < lines.size() ? with_host_separators(config_value(lines[i])) : std::string();
+    };
     auto check = [&](const std::string& path, int attributes) {
         if (file_exists(s.fs, path, attributes)) return;
         s.message(path + " does not exist. Correct qv-gui.ini and retry.");
@@ -30,11 +35,11 @@ ConfigOutcome read_config_file(Session& s) {
     ConfigOutcome outcome;
     cfg.model_dir = value(0);
     cfg.model_exe = value(1);
-    check(cfg.model_dir + "\\" + cfg.model_exe, attr_normal);
+    check(join_path(cfg.model_dir, cfg.model_exe), attr_normal);
     s.sc.option_file_name = value(2);
-    check(cfg.model_dir + "\\" + s.sc.option_file_name, attr_normal);
+    check(join_path(cfg.model_dir, s.sc.option_file_name), attr_normal);
     s.sc.save_file_name = value(3);
-    check(cfg.model_dir + "\\" + s.sc.save_file_name, attr_normal);
+    check(join_path(cfg.model_dir, s.sc.save_file_name), attr_normal);
     cfg.data_dir = value(4);
     check(cfg.data_dir, attr_directory);
     cfg.access_exe = value(5);
@@ -54,7 +59,7 @@ void write_config_file(Session& s) {
     };
     std::string bytes;
     for (const auto& [v, key] : lines) bytes += v + "\t" + key + "\r\n";
-    s.fs.write_file_atomic(cfg.app_dir + "\\qv-gui.ini", bytes);
+    s.fs.write_file_atomic(join_path(cfg.app_dir, "qv-gui.ini"), bytes);
 }
 
 }  // namespace qv

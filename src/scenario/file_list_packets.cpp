@@ -2,16 +2,17 @@
 #include "platform/program_end.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
 std::string split_dir(std::string_view path) {
-    std::size_t p = path.rfind('\\');
+    std::size_t p = path.find_last_of("\\/");
     return p == std::string_view::npos ? std::string() : std::string(path.substr(0, p));
 }
 
 std::string split_file_name(std::string_view path) {
-    std::size_t p = path.rfind('\\');
+    std::size_t p = path.find_last_of("\\/");
     return p == std::string_view::npos ? std::string(path) : std::string(path.substr(p + 1));
 }
 
@@ -25,7 +26,7 @@ bool is_absolute_dir(std::string_view dir) {
 std::string in_model_dir(const Session& s, std::string_view name) {
     if (name.empty() || is_absolute_dir(name))
         return std::string(name);
-    return s.settings.model_dir + "\\" + std::string(name);
+    return join_path(s.settings.model_dir, std::string(name));
 }
 
 namespace {
@@ -47,7 +48,7 @@ void resolve_run_output(Session& s, const std::string& value, std::string& dir,
     dir = split_dir(value);
     name = split_file_name(value);
     if (dir.empty()) dir = s.sc.option_file_dir;
-    if (!is_absolute_dir(dir)) dir = s.settings.model_dir + "\\" + dir;
+    if (!is_absolute_dir(dir)) dir = join_path(s.settings.model_dir, dir);
 }
 
 }  // namespace
@@ -72,12 +73,16 @@ void read_runfiles_packet(Session& s, LineReader& in) {
             Session::end_program();
         }
         sc.run_files[k] = line_value(line);
+        // A value that already names a full path is kept as the file holds it; only one that
+        // had to be completed is composed anew, in the host's form.
         if (k == rf::message) {
             resolve_run_output(s, sc.run_files[k], sc.message_dir, sc.message_file_name);
-            sc.run_files[k] = sc.message_dir + "\\" + sc.message_file_name;
+            if (!is_absolute_dir(split_dir(sc.run_files[k])))
+                sc.run_files[k] = join_path(sc.message_dir, sc.message_file_name);
         } else if (k == rf::output_data) {
             resolve_run_output(s, sc.run_files[k], sc.output_dir, sc.output_file_name);
-            sc.run_files[k] = sc.output_dir + "\\" + sc.output_file_name;
+            if (!is_absolute_dir(split_dir(sc.run_files[k])))
+                sc.run_files[k] = join_path(sc.output_dir, sc.output_file_name);
         }
     }
 }

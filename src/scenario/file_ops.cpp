@@ -2,6 +2,7 @@
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -35,7 +36,8 @@ bool update_default_option_file(Session& s) {
 
 bool save_options_as(Session& s, const std::string& chosen) {
     Scenario& sc = s.sc;
-    if (chosen == s.option_file_path() || s.fs.same_file(chosen, s.option_file_path())) {
+    if (same_path_text(chosen, s.option_file_path()) ||
+        s.fs.same_file(chosen, s.option_file_path())) {
         BusyPointer busy(s.ui);
         return update_default_option_file(s);
     }
@@ -45,22 +47,22 @@ bool save_options_as(Session& s, const std::string& chosen) {
     {
         BusyPointer busy(s.ui);
         std::string results = sc.save_file_dir;
-        auto outputs = s.fs.facts(sc.save_file_dir + "\\outputs");
+        auto outputs = s.fs.facts(join_path(sc.save_file_dir, "outputs"));
         if (outputs && outputs->is_dir)
-            results = sc.save_file_dir + "\\outputs";
+            results = join_path(sc.save_file_dir, "outputs");
         std::size_t dot = sc.save_file_name.find('.');
         std::string base =
             dot == std::string::npos ? std::string() : sc.save_file_name.substr(0, dot + 1);
         sc.message_dir = sc.output_dir = results;
         sc.message_file_name = base + "MSG";
         sc.output_file_name = base + "OUT";
-        sc.run_files[rf::message] = sc.message_dir + "\\" + sc.message_file_name;
-        sc.run_files[rf::output_data] = sc.output_dir + "\\" + sc.output_file_name;
+        sc.run_files[rf::message] = join_path(sc.message_dir, sc.message_file_name);
+        sc.run_files[rf::output_data] = join_path(sc.output_dir, sc.output_file_name);
         if (sc.bmy_output_on) {
             sc.bmy_exhaust_file_name = base + "BMX";
             sc.bmy_evap_file_name = base + "BMV";
-            sc.run_files[rf::exhaust_bmy] = sc.output_dir + "\\" + sc.bmy_exhaust_file_name;
-            sc.run_files[rf::evap_bmy] = sc.output_dir + "\\" + sc.bmy_evap_file_name;
+            sc.run_files[rf::exhaust_bmy] = join_path(sc.output_dir, sc.bmy_exhaust_file_name);
+            sc.run_files[rf::evap_bmy] = join_path(sc.output_dir, sc.bmy_evap_file_name);
         } else {
             sc.run_files[rf::exhaust_bmy].clear();
             sc.run_files[rf::evap_bmy].clear();

@@ -3,6 +3,7 @@
 #include "platform/app_error.h"
 #include "scenario/options_file.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -16,14 +17,14 @@ ModelRunOutcome run_model(Session& s, ModelWaiter& model) {
     }
 
     const std::string option_file = s.option_file_path();
-    const std::string model_path = cfg.model_dir + "\\" + cfg.model_exe;
+    const std::string model_path = join_path(cfg.model_dir, cfg.model_exe);
     outcome.command_line = model_path + " " + option_file;
     bool busy = false;
     try {
         s.fs.set_current_dir(cfg.model_dir);
-        s.fs.write_file(cfg.model_dir + "\\quarvel.bat",
+        s.fs.write_file(join_path(cfg.model_dir, "quarvel.bat"),
                         "CD " + cfg.model_dir + "\r\n" + cfg.model_exe + " " +
-                            s.sc.option_file_dir + "\\" + s.sc.option_file_name + "\r\n");
+                            join_path(s.sc.option_file_dir, s.sc.option_file_name) + "\r\n");
         s.ui.busy(true);
         busy = true;
         outcome.exit_code =

@@ -4,6 +4,7 @@
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -87,7 +88,7 @@ std::string changed_on_disk_text(const std::string& path) {
 bool write_options_to(Session& s, const std::string& out_path) {
     Scenario& sc = s.sc;
     const std::string out_dir = split_dir(out_path);
-    auto dir = s.fs.facts(out_dir.empty() ? std::string("\\") : out_dir);
+    auto dir = s.fs.facts(out_dir.empty() ? std::string(1, host_separator) : out_dir);
     if (!dir || !dir->is_dir) {
         report_open_failure(s, "2.3", path_access_error());
         return false;
@@ -95,7 +96,7 @@ bool write_options_to(Session& s, const std::string& out_path) {
     const std::string in_path = s.option_file_path();
     // A save into the file the scenario came from holds it locked from the read to the
     // replacement, so that another program's save cannot slip in between.
-    const bool onto_input = out_path == in_path || s.fs.same_file(out_path, in_path);
+    const bool onto_input = same_path_text(out_path, in_path) || s.fs.same_file(out_path, in_path);
     std::unique_ptr<FileLock> lock;
     std::string input;
     FileFacts in_facts;
@@ -189,7 +190,7 @@ bool write_options_to(Session& s, const std::string& out_path) {
 }
 
 bool write_options_file(Session& s) {
-    return write_options_to(s, s.sc.save_file_dir + "\\" + s.sc.save_file_name);
+    return write_options_to(s, join_path(s.sc.save_file_dir, s.sc.save_file_name));
 }
 
 }  // namespace qv

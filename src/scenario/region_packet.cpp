@@ -3,6 +3,7 @@
 #include "scenario/packets.h"
 #include "scenario/query_text.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -107,7 +108,7 @@ void write_region_packet(Session& s, LineWriter& out) {
     out.line("/END/");
 }
 
-std::string reference_db_path(const Session& s) { return s.settings.model_dir + "\\reports\\reports.mdb"; }
+std::string reference_db_path(const Session& s) { return join_path(join_path(s.settings.model_dir, "reports"), "reports.mdb"); }
 
 void open_reference_db(Session& s) {
     std::string path = reference_db_path(s);

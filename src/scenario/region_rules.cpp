@@ -7,6 +7,7 @@
 #include "scenario/alloc_names.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -25,8 +26,8 @@ std::vector<std::string> region_prefixes(const RegionList& selected, int regleve
 
 void pop_alloc(Session& s, int reglevel) {
     Scenario& sc = s.sc;
-    const std::string a = s.settings.data_dir + "\\ALLOCATE\\";
-    const std::string p = s.settings.data_dir + "\\POP\\";
+    const std::string a = join_path(s.settings.data_dir, "ALLOCATE") + host_separator;
+    const std::string p = join_path(s.settings.data_dir, "POP") + host_separator;
     try {
         sc.pop_files_work.clear();
         sc.alloc_files_work.clear();

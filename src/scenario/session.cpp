@@ -5,6 +5,7 @@
 #include "platform/app_error.h"
 #include "platform/program_end.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -48,7 +49,7 @@ void Session::end_program() {
 }
 
 std::string Session::option_file_path() const {
-    return sc.option_file_dir + "\\" + sc.option_file_name;
+    return join_path(sc.option_file_dir, sc.option_file_name);
 }
 
 std::string general_date_time_now() {

@@ -28,6 +28,7 @@
 #include "shell/startup.h"
 #include "shell/summary.h"
 #include "shell/window_factory.h"
+#include "platform/fs/path_form.h"
 
 // Resources of a static library are registered by name, outside any namespace.
 static void init_shell_resources() {
@@ -241,14 +242,14 @@ void QVGui::load() {
         return;
 
     try {
-        s_.log.open(s_.fs, cfg.app_dir + "\\region.txt");
+        s_.log.open(s_.fs, join_path(cfg.app_dir, "region.txt"));
         s_.log.write("Starting new run");
         ++load_count_;
         center_form(this);
         s_.sc.pop_files_changed = false;
         s_.sc.save_file_name.clear();
 
-        const std::string ini = cfg.app_dir + "\\qv-gui.ini";
+        const std::string ini = join_path(cfg.app_dir, "qv-gui.ini");
         if (!file_exists(s_.fs, ini, attr_normal)) {
             first_run_setup(s_);
             reports_->setEnabled(!cfg.access_exe.empty());

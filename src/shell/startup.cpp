@@ -3,6 +3,7 @@
 #include "scenario/config.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -81,11 +82,11 @@ void name_new_option_file(Session& s) {
 }
 
 void select_data_dir(Session& s) {
-    auto chosen = s.ui.choose_directory("Navigate to Data files and select", "\\");
+    auto chosen = s.ui.choose_directory("Navigate to Data files and select", std::string(1, host_separator));
     if (!chosen)
         must_have(s, "Must Define Data Path", false);
     std::string dir = *chosen;
-    while (dir.size() > 1 && dir.back() == '\\' && dir[dir.size() - 2] != ':')
+    while (dir.size() > 1 && is_path_separator(dir.back()) && dir[dir.size() - 2] != ':')
         dir.pop_back();
     s.settings.data_dir = dir;
     enter_app_dir(s);
@@ -113,7 +114,7 @@ void first_run_setup(Session& s) {
     select_data_dir(s);
     select_access(s);
     write_config_file(s);
-    s.settings.config_path = s.settings.app_dir + "\\qv-gui.ini";
+    s.settings.config_path = join_path(s.settings.app_dir, "qv-gui.ini");
 }
 
 }  // namespace qv

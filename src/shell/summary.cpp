@@ -10,6 +10,7 @@
 #include "platform/qt/qt_ui.h"
 #include "scenario/config.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -17,9 +18,9 @@ namespace {
 
 // The name shown for a run file: the bare name when it lies in the model's outputs directory.
 std::string shown_path(const Session& s, const std::string& dir, const std::string& name) {
-    if (lower(dir) == lower(s.settings.model_dir) + "\\outputs")
+    if (same_path_text(lower(dir), lower(join_path(s.settings.model_dir, "outputs"))))
         return name;
-    return dir + "\\" + name;
+    return join_path(dir, name);
 }
 
 // Appends the facts of `name` (in the current directory) to `line`; false when a step failed

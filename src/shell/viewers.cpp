@@ -5,6 +5,7 @@
 #include "platform/app_error.h"
 #include "scenario/line_io.h"
 #include "scenario/text.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -22,14 +23,14 @@ void start_text_viewer(Session& s, Processes& processes, const std::string& path
 }
 
 std::string reports_dir(const ShellSettings& settings) {
-    return settings.model_dir + "\\reports";
+    return join_path(settings.model_dir, "reports");
 }
 
 }  // namespace
 
 std::string reports_command_line(const ShellSettings& settings) {
     const std::string dir = reports_dir(settings);
-    return settings.access_exe + " " + dir + "\\reports.mdb" + " /ini " + dir + "\\quarvel.ini";
+    return settings.access_exe + " " + join_path(dir, "reports.mdb") + " /ini " + join_path(dir, "quarvel.ini");
 }
 
 void start_reporting_utility(Session& s, Processes& processes) {
@@ -41,7 +42,8 @@ void start_reporting_utility(Session& s, Processes& processes) {
         s.fs.set_current_dir(dir);
         processes.start_detached(
             s.fs.host_path(cfg.access_exe),
-            {s.fs.host_path(dir + "\\reports.mdb"), "/ini", s.fs.host_path(dir + "\\quarvel.ini")},
+            {s.fs.host_path(join_path(dir, "reports.mdb")), "/ini",
+             s.fs.host_path(join_path(dir, "quarvel.ini"))},
             s.fs.host_path(dir));
     } catch (const AppError& e) {
         if (e.number() == err::overflow)
@@ -54,9 +56,9 @@ void start_reporting_utility(Session& s, Processes& processes) {
 }
 
 std::string message_file_path(const Scenario& sc) {
-    if (sc.message_file_name.find('\\') != std::string::npos)
+    if (sc.message_file_name.find_first_of("\\/") != std::string::npos)
         return sc.message_file_name;
-    return sc.message_dir + "\\" + sc.message_file_name;
+    return join_path(sc.message_dir, sc.message_file_name);
 }
 
 void view_message_file(Session& s, Processes& processes) {
@@ -76,9 +78,9 @@ std::vector<std::string> file_status_lines(const Session& s) {
         "Input option file " + lower(sc.option_file_name),
         "Data directory " + lower(cfg.data_dir),
         "Access executable " + lower(cfg.access_exe),
-        "Option file " + lower(sc.option_file_dir + "\\" + sc.option_file_name),
-        "Output file " + lower(sc.output_dir + "\\" + sc.output_file_name),
-        "Message file " + lower(sc.message_dir + "\\" + sc.message_file_name),
+        "Option file " + lower(join_path(sc.option_file_dir, sc.option_file_name)),
+        "Output file " + lower(join_path(sc.output_dir, sc.output_file_name)),
+        "Message file " + lower(join_path(sc.message_dir, sc.message_file_name)),
     };
 }
 

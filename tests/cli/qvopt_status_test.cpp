@@ -106,9 +106,9 @@ TEST_F(QvoptStatus, AnUnreadableRecordNeverStopsTheOtherFiles) {
     ASSERT_EQ(qvopt({"run", opt}, &out), 0) << out;
     // A second scenario with an output of its own, and a broken record.
     std::string text = test::read_file(opt);
-    const auto at = text.find("outputs\\demo.out");
+    const auto at = text.find("outputs/demo.out");
     ASSERT_NE(at, std::string::npos);
-    text.replace(at, 16, "outputs\\other.out");
+    text.replace(at, 16, "outputs/other.out");
     const std::string other = dir.write("model/other.opt", text);
     dir.write("model/outputs/other.out.run.json", "{\"format\": \"qv-run-record/9\"}");
 

@@ -189,8 +189,8 @@ TEST_F(Qvopt, ShowReportsMessagesChoosersAndEnds) {
         return json{{"kind", "open_chooser"},
                     {"title", "Select new option file "},
                     {"filter", opt_filter},
-                    {"initial_dir", path.substr(0, path.rfind('\\'))},
-                    {"initial_name", path.substr(path.rfind('\\') + 1)}};
+                    {"initial_dir", path.substr(0, path.rfind('/'))},
+                    {"initial_name", path.substr(path.rfind('/') + 1)}};
     };
     auto box = [](const std::string& text, const char* icon) {
         return json{{"kind", "message"},
@@ -414,8 +414,8 @@ TEST_F(Qvopt, SaveAsNamesResultsAfterTheNewFile) {
         std::string results =
             lower(program(outputs ? work("outputs") : (dir.path() / "work").string()));
         auto runfiles = packet(crlf_lines(test::read_file(work("run2.opt"))), "/RUNFILES/");
-        EXPECT_EQ(runfiles[7], "MESSAGE            : " + results + "\\run2.msg");
-        EXPECT_EQ(runfiles[8], "OUTPUT DATA        : " + results + "\\run2.out");
+        EXPECT_EQ(runfiles[7], "MESSAGE            : " + results + "/run2.msg");
+        EXPECT_EQ(runfiles[8], "OUTPUT DATA        : " + results + "/run2.out");
     }
 }
 
@@ -521,7 +521,7 @@ TEST_F(Qvopt, ConfigurationSuppliesTheDirectoriesOrEndsTheProgram) {
     EXPECT_EQ(j["status"], 3);
     EXPECT_EQ(j["exit"], "ended");
     EXPECT_EQ(j["messages"][0]["text"],
-              m + "\\missing.exe does not exist. Correct qv-gui.ini and retry.");
+              m + "/missing.exe does not exist. Correct qv-gui.ini and retry.");
     EXPECT_EQ(j["messages"][1], json({{"kind", "end"}, {"fini", true}}));
     EXPECT_EQ(j["run_log"], json::array({"Ending run", "****************************"}));
 }

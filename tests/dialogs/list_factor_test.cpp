@@ -32,7 +32,7 @@ TEST_F(Factors, MenuEntriesPickIntoTheirBox) {
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].text, "Select a THC exhaust file");
     EXPECT_EQ(calls[0].request.filter, "Emissions (*.EMF)|*.EMF|All files (*.*)|*.*");
-    EXPECT_EQ(calls[0].request.initial_dir, w.s.settings.data_dir + "\\emsfac");
+    EXPECT_EQ(calls[0].request.initial_dir, w.s.settings.data_dir + "/emsfac");
     EXPECT_EQ(calls[1].text, "Select a RuningLoss file");
     EXPECT_EQ(text("df_emfac0"), thc);
     EXPECT_EQ(text("df_emfac14"), "");
@@ -65,7 +65,7 @@ TEST_F(Factors, HiddenDeteriorationBoxIsStored) {
     w.ui.choose(bsfc);
     trigger("mnuDF4");
     EXPECT_EQ(w.ui.calls().back().text, "Select a BSFC file");
-    EXPECT_EQ(w.ui.calls().back().request.initial_dir, w.s.settings.data_dir + "\\detfac");
+    EXPECT_EQ(w.ui.calls().back().request.initial_dir, w.s.settings.data_dir + "/detfac");
     click("CmdLeave1");
     EXPECT_EQ(w.s.sc.deteriorate_files[4], bsfc);
     EXPECT_FALSE(w.s.sc.emfac_changed);

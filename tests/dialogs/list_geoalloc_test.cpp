@@ -38,7 +38,7 @@ TEST_F(Geoalloc, AddTakesTheDescriptorAndOkCommitsWithTheNote) {
     EXPECT_EQ(r.title, "Select Allocation file");
     EXPECT_EQ(r.filter, "ALLOC (*.alo)|*.alo|XREF (*.xrf)|*.xrf|All files (*.*)|*.*");
     EXPECT_EQ(r.filter_index, 1);
-    EXPECT_EQ(r.initial_dir, w.s.settings.data_dir + "\\ALLOCATE");
+    EXPECT_EQ(r.initial_dir, w.s.settings.data_dir + "/ALLOCATE");
     EXPECT_EQ(rows("lstalloc").back(), added);
     EXPECT_EQ(work().back(), "Golf course estab. :|" + added);
     EXPECT_EQ(committed().size(), 3u);
@@ -182,7 +182,7 @@ TEST_F(Geoalloc, OkTestsAndStoresTheLookupTable) {
     click("cmdlookup");
     const ChooserRequest& r = w.ui.calls().back().request;
     EXPECT_EQ(r.filter_index, 2);
-    EXPECT_EQ(r.initial_dir, w.s.settings.data_dir + "\\allocate");
+    EXPECT_EQ(r.initial_dir, w.s.settings.data_dir + "/allocate");
     EXPECT_EQ(text("txtalloc"), xref);
     click("cmdfin0");
     EXPECT_FALSE(is_open());

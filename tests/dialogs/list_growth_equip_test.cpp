@@ -26,7 +26,7 @@ TEST_F(Growth, OkOnThreeEntriesGivesFourSlots) {
     const ChooserRequest& r = w.ui.calls().back().request;
     EXPECT_EQ(r.title, "Select Growth file");
     EXPECT_EQ(r.filter, "Growth Files (*.grw)|*.grw|All files (*.*)|*.*");
-    EXPECT_EQ(r.initial_dir, w.s.settings.data_dir + "\\growth");
+    EXPECT_EQ(r.initial_dir, w.s.settings.data_dir + "/growth");
     add(w.program("model/data/growth/gone.grw"));
     EXPECT_EQ(w.ui.messages(), std::vector<std::string>{w.program("model/data/growth/gone.grw") +
                                                         " does not exist."});
@@ -109,7 +109,7 @@ TEST_F(Equip, ReplaceShowsTheWorkingListAgain) {
     const ChooserRequest& r = w.ui.calls().back().request;
     EXPECT_EQ(r.title, "Select Allocation file");
     EXPECT_EQ(r.filter, "Equip Files (*.pop)|*.pop|All files (*.*)|*.*");
-    EXPECT_EQ(r.initial_dir, w.s.settings.data_dir + "\\pop");
+    EXPECT_EQ(r.initial_dir, w.s.settings.data_dir + "/pop");
     EXPECT_EQ(rows("lstEquip").size(), 4u);
     click_row("lstEquip", 0);
     EXPECT_EQ(text("SelEdit"), paths[0]);

@@ -57,7 +57,7 @@ TEST_F(RegionDialogTest, OpeningRebuildsTheFileListsAndOkCommits) {
     EXPECT_EQ(file_names(s.sc.alloc_files),
               (std::vector<std::string>{"ca_pop.alo", "nv_pop.alo", "or_pop.alo"}));
     EXPECT_EQ(s.sc.alloc_files[0]->descriptor, "Census population  :");
-    EXPECT_EQ(s.sc.alloc_files[0]->allocfile, s.settings.data_dir + "\\ALLOCATE\\ca_pop.alo");
+    EXPECT_EQ(s.sc.alloc_files[0]->allocfile, s.settings.data_dir + "/ALLOCATE/ca_pop.alo");
     EXPECT_EQ(file_names(s.sc.pop_files), (std::vector<std::string>{"ca.pop", "nv.pop", "or.pop"}));
     EXPECT_EQ(lines("Regselect"), (QStringList{"California", "Nevada", "Oregon"}));
     EXPECT_EQ(lines("States").size(), 53);

@@ -134,7 +134,7 @@ TEST_F(RegionRules, PopAllocListsTheStateFilesWithDescriptors) {
                                           county_entry("06003", "Alpine County", "CA")});
     s.sc.alloc_files_changed = s.sc.pop_files_changed = false;
     pop_alloc(s, level::county);
-    const std::string a = s.settings.data_dir + "\\ALLOCATE\\", p = s.settings.data_dir + "\\POP\\";
+    const std::string a = s.settings.data_dir + "/ALLOCATE/", p = s.settings.data_dir + "/POP/";
     using Files = std::vector<std::pair<std::string, std::string>>;
     EXPECT_EQ(files_of(s.sc.alloc_files), (Files{{"Construction cost  :", a + "CA_CONST.ALO"},
                                                  {"Census population  :", a + "ca_pop.alo"},

@@ -105,11 +105,12 @@ TEST_F(HostFileSystemTest, ExistingHostPathsMapToTheirCleanForm) {
         EXPECT_EQ(fsys.host_path(given), expected) << given;
 }
 
-TEST_F(HostFileSystemTest, ProgramPathsAreAbsoluteWithBackslashesAndRoundTrip) {
+TEST_F(HostFileSystemTest, ProgramPathsAreAbsoluteWithHostSeparatorsAndRoundTrip) {
     tmp.write("d/f.txt", "");
-    EXPECT_EQ(fsys.program_path("/a//b/"), "\\a\\b");
-    EXPECT_EQ(fsys.program_path("/"), "\\");
-    const std::string expected = fsys.program_path(tmp.str()) + "\\d\\f.txt";
+    EXPECT_EQ(fsys.program_path("/a//b/"), "/a/b");
+    EXPECT_EQ(fsys.program_path("/a\\b"), "/a/b");
+    EXPECT_EQ(fsys.program_path("/"), "/");
+    const std::string expected = fsys.program_path(tmp.str()) + "/d/f.txt";
     EXPECT_EQ(fsys.program_path("x/../d/./f.txt"), expected);
     EXPECT_EQ(fsys.host_path(expected), host("d/f.txt"));
     EXPECT_EQ(fsys.current_dir(), fsys.program_path(tmp.str()));
@@ -212,9 +213,9 @@ TEST_F(HostFileSystemTest, TempFileReservesAUniqueNameInTmpdir) {
 
     EXPECT_NE(a, b);
     for (const auto& p : {a, b}) {
-        const std::string name = p.substr(p.rfind('\\') + 1);
+        const std::string name = p.substr(p.rfind('/') + 1);
         const std::string digits = name.substr(2, name.size() - 6);
-        EXPECT_EQ(p[0], '\\');
+        EXPECT_EQ(p[0], '/');
         EXPECT_TRUE(name.starts_with("QV") && name.ends_with(".tmp")) << p;
         EXPECT_TRUE(digits.size() >= 4 && digits.size() <= 6 &&
                     digits.find_first_not_of("0123456789ABCDEF") == digits.npos)

@@ -42,7 +42,7 @@ TEST(DemoRoundTrip, SavingUnchangedKeepsTheFile) {
     ASSERT_EQ(new_lines.size(), old_lines.size() + 1);  // the new "Written by" line
     EXPECT_EQ(new_lines[0], "Written by Quarvel interface at 12/9/2026 1:02:03 PM");
     // Message and output names are kept as full paths once read.
-    const std::string outputs = lower(s.settings.model_dir) + "\\outputs\\";
+    const std::string outputs = lower(s.settings.model_dir) + "/outputs/";
     for (std::size_t i = 0; i < old_lines.size(); ++i) {
         std::string expected = lower(old_lines[i]);
         if (expected.rfind("message", 0) == 0 || expected.rfind("output data", 0) == 0)

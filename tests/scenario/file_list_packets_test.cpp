@@ -120,23 +120,28 @@ TEST_F(RunfilesPacket, KeyNotAcceptedEndsTheProgram) {
 }
 
 TEST_F(RunfilesPacket, MessageAndOutputDirectoriesAreMadeFull) {
+    // A value that names a full path is kept as read; one that had to be completed is composed
+    // with "/" only.
     struct Row {
         const char* option_file_dir;
         const char* value;
         const char* dir;
         const char* name;
+        const char* run_file;
     } rows[] = {
-        {"C:\\QV\\OPTS", "run.msg", "C:\\QV\\OPTS", "RUN.MSG"},
-        {"C:\\QV\\OPTS", "out\\run.msg", "C:\\QV\\OUT", "RUN.MSG"},
-        {"C:\\QV\\OPTS", "out\\sub\\run.msg", "C:\\QV\\OUT\\SUB", "RUN.MSG"},
-        {"C:\\QV\\OPTS", "d:\\res\\run.msg", "D:\\RES", "RUN.MSG"},
-        {"C:\\QV\\OPTS", "d:run\\x.msg", "D:RUN", "X.MSG"},
-        {"C:\\QV\\OPTS", "\\res\\run.msg", "\\RES", "RUN.MSG"},
-        {"C:\\QV\\OPTS", "/srv/res\\run.msg", "/SRV/RES", "RUN.MSG"},
-        {"C:\\QV\\OPTS", "", "C:\\QV\\OPTS", ""},
-        {"/home/u/opts", "run.msg", "/home/u/opts", "RUN.MSG"},
+        {"C:\\QV\\OPTS", "run.msg", "C:\\QV\\OPTS", "RUN.MSG", "C:/QV/OPTS/RUN.MSG"},
+        {"C:\\QV\\OPTS", "out\\run.msg", "C:/QV/OUT", "RUN.MSG", "C:/QV/OUT/RUN.MSG"},
+        {"C:\\QV\\OPTS", "out\\sub\\run.msg", "C:/QV/OUT/SUB", "RUN.MSG", "C:/QV/OUT/SUB/RUN.MSG"},
+        {"C:\\QV\\OPTS", "out/sub\\run.msg", "C:/QV/OUT/SUB", "RUN.MSG", "C:/QV/OUT/SUB/RUN.MSG"},
+        {"C:\\QV\\OPTS", "d:\\res\\run.msg", "D:\\RES", "RUN.MSG", "D:\\RES\\RUN.MSG"},
+        {"C:\\QV\\OPTS", "d:run\\x.msg", "D:RUN", "X.MSG", "D:RUN\\X.MSG"},
+        {"C:\\QV\\OPTS", "\\res\\run.msg", "\\RES", "RUN.MSG", "\\RES\\RUN.MSG"},
+        {"C:\\QV\\OPTS", "/srv/res\\run.msg", "/SRV/RES", "RUN.MSG", "/SRV/RES\\RUN.MSG"},
+        {"C:\\QV\\OPTS", "/srv/res/run.msg", "/SRV/RES", "RUN.MSG", "/SRV/RES/RUN.MSG"},
+        {"C:\\QV\\OPTS", "", "C:\\QV\\OPTS", "", "C:/QV/OPTS/"},
+        {"/home/u/opts", "run.msg", "/home/u/opts", "RUN.MSG", "/home/u/opts/RUN.MSG"},
         // A relative options-file directory is taken under the model directory like any other.
-        {"opts", "run.msg", "C:\\QV\\opts", "RUN.MSG"},
+        {"opts", "run.msg", "C:/QV/opts", "RUN.MSG", "C:/QV/opts/RUN.MSG"},
     };
     for (const char* key : {"MESSAGE         ", "OUTPUT DATA     "}) {
         const bool message = key[0] == 'M';
@@ -150,8 +155,7 @@ TEST_F(RunfilesPacket, MessageAndOutputDirectoriesAreMadeFull) {
             read_runfiles_packet(fresh.s, in);
             EXPECT_EQ(message ? sc.message_dir : sc.output_dir, r.dir);
             EXPECT_EQ(message ? sc.message_file_name : sc.output_file_name, r.name);
-            EXPECT_EQ(sc.run_files[message ? rf::message : rf::output_data],
-                      std::string(r.dir) + "\\" + r.name);
+            EXPECT_EQ(sc.run_files[message ? rf::message : rf::output_data], r.run_file);
         }
     }
 }

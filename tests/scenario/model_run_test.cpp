@@ -103,7 +103,7 @@ TEST_F(ModelRun, SavesWritesTheBatchFileRunsInModelDirAndComesBack) {
 
     const std::string model_dir = s.settings.model_dir;
     EXPECT_EQ(w.read("model/quarvel.bat"),
-              "CD " + model_dir + "\r\nQV.EXE " + model_dir + "\\run.opt\r\n");
+              "CD " + model_dir + "\r\nQV.EXE " + model_dir + "/run.opt\r\n");
     EXPECT_NE(w.read("model/run.opt").find("Saved before the run"), std::string::npos);
 
     EXPECT_EQ(processes.program, host("model/QV.EXE"));
@@ -114,7 +114,7 @@ TEST_F(ModelRun, SavesWritesTheBatchFileRunsInModelDirAndComesBack) {
     EXPECT_TRUE(r.started);
     EXPECT_EQ(r.exit_code, 7);
     EXPECT_EQ(r.error_number, 0);
-    EXPECT_EQ(r.command_line, model_dir + "\\QV.EXE " + model_dir + "\\run.opt");
+    EXPECT_EQ(r.command_line, model_dir + "/QV.EXE " + model_dir + "/run.opt");
     EXPECT_EQ(w.view.summaries, 1);
     EXPECT_EQ(w.fs.current_dir(), s.settings.app_dir);
     EXPECT_EQ(ui.busy_depth(), 0);
@@ -145,7 +145,7 @@ TEST_F(ModelRun, ErrorBranchShowsTheProblemAndLogsItButPassesOverflowInSilence) 
         ModelRunOutcome r = run_model(s, processes);
 
         const std::string command =
-            s.settings.model_dir + "\\QV.EXE " + s.sc.option_file_dir + "\\run.opt";
+            s.settings.model_dir + "/QV.EXE " + s.sc.option_file_dir + "/run.opt";
         EXPECT_FALSE(r.started);
         EXPECT_EQ(r.error_number, row.number);
         EXPECT_EQ(r.command_line, command);

@@ -69,7 +69,7 @@ TEST_F(OptionsReader, ReadsAFullFileWithoutMessages) {
     const Scenario& sc = w.s.sc;
     EXPECT_TRUE(w.ui.messages().empty());
     EXPECT_EQ(sc.title1str, "FIRST TITLE");
-    EXPECT_EQ(sc.run_files[rf::message], w.s.settings.model_dir + "\\OUTPUTS\\RUN.MSG");
+    EXPECT_EQ(sc.run_files[rf::message], w.s.settings.model_dir + "/OUTPUTS/RUN.MSG");
     EXPECT_EQ(sc.run_files[rf::output_data], "C:\\RESULTS\\RUN.OUT");
     ASSERT_EQ(sc.region_list.size(), 1u);
     EXPECT_TRUE(sc.region_list[0]->isState);

@@ -40,7 +40,7 @@ TEST(RegionPacket, StateLevelKeepsWholeStatesAndDropsCounties) {
               "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=\"06000\");");
     EXPECT_EQ(w.ref.opens, 1);
     EXPECT_EQ(w.ref.closes, 1);
-    EXPECT_EQ(w.ref.opened_paths[0], w.fs.host_path(w.s.settings.model_dir + "\\reports\\reports.mdb"));
+    EXPECT_EQ(w.ref.opened_paths[0], w.fs.host_path(w.s.settings.model_dir + "/reports/reports.mdb"));
     EXPECT_EQ(written_region(w), crlf({"/REGION/", "Region Level       : STATE",
                                        "California         : 06000",
                                        "Nevada             : 32000", "/END/"}));
@@ -96,7 +96,7 @@ TEST(RegionPacket, UnopenableDatabaseEndsTheProgramNamingThePath) {
     Workspace w;
     w.ref.fail_open = true;
     EXPECT_THROW(read_region(w, {"Region Level       : STATE", "x: 06000", "/END/"}), ProgramEnd);
-    std::string path = w.s.settings.model_dir + "\\reports\\reports.mdb";
+    std::string path = w.s.settings.model_dir + "/reports/reports.mdb";
     EXPECT_EQ(w.ui.messages(),
               std::vector<std::string>{"Couldn't find file '" + w.fs.host_path(path) + "'." +
                                        path + "3024"});

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/program_end.h"
@@ -38,15 +39,15 @@ TEST_F(SaveAs, NewNameRenamesMessageOutputAndModelYearFiles) {
     w.ui.choose(w.program("other/RUN2.OPT"));
     file_save_as(w.s);
     const Scenario& sc = w.s.sc;
-    std::string results = w.program("other") + "\\outputs";
-    EXPECT_EQ(sc.run_files[rf::message], results + "\\RUN2.MSG");
-    EXPECT_EQ(sc.run_files[rf::output_data], results + "\\RUN2.OUT");
-    EXPECT_EQ(sc.run_files[rf::exhaust_bmy], results + "\\RUN2.BMX");
+    std::string results = w.program("other") + "/outputs";
+    EXPECT_EQ(sc.run_files[rf::message], results + "/RUN2.MSG");
+    EXPECT_EQ(sc.run_files[rf::output_data], results + "/RUN2.OUT");
+    EXPECT_EQ(sc.run_files[rf::exhaust_bmy], results + "/RUN2.BMX");
     EXPECT_EQ(sc.option_file_name, "RUN2.OPT");
     EXPECT_EQ(sc.prev_option_file_name, "run.opt");
     EXPECT_EQ(w.view.caption, "US KQT QUARVEL MODEL (run2.opt)");
     std::string saved = w.read("other/RUN2.OPT");
-    EXPECT_NE(saved.find("MESSAGE            : " + lower(results) + "\\run2.msg\r\n"),
+    EXPECT_NE(saved.find("MESSAGE            : " + lower(results) + "/run2.msg\r\n"),
               std::string::npos);
     EXPECT_EQ(w.read("model/run.opt"), minimal);
     auto& req = w.ui.calls()[0].request;
@@ -59,7 +60,7 @@ TEST_F(SaveAs, WithoutOutputsDirectoryResultsGoBesideTheFile) {
     std::filesystem::create_directories(w.dir.path() / "other");
     w.ui.choose(w.program("other/b.opt"));
     file_save_as(w.s);
-    EXPECT_EQ(w.s.sc.run_files[rf::message], w.program("other") + "\\b.MSG");
+    EXPECT_EQ(w.s.sc.run_files[rf::message], w.program("other") + "/b.MSG");
 }
 
 TEST_F(SaveAs, LongNameIsRefusedAndAskedAgain) {
@@ -85,7 +86,7 @@ TEST_F(SaveAs, CancelAndMissingPeriodChangeNothing) {
         EXPECT_EQ(w.ui.calls().back().title, std::nullopt);
         EXPECT_EQ(w.s.log.lines().back(), "Cancelled error  2 ");
         EXPECT_EQ(w.s.sc.option_file_name, "run.opt");
-        EXPECT_EQ(w.s.sc.run_files[rf::message], w.program("model") + "\\OUTPUTS\\OLD.MSG");
+        EXPECT_EQ(w.s.sc.run_files[rf::message], w.program("model") + "/OUTPUTS/OLD.MSG");
     }
 }
 
@@ -97,7 +98,7 @@ TEST_F(SaveAs, TheCurrentFileInAnotherCaseIsAPlainSave) {
     EXPECT_EQ(w.s.sc.option_file_name, "run.opt");
     EXPECT_NE(w.read("model/run.opt").find("Title 1            : CHANGED"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(w.dir.path() / "model/RUN.OPT"));
-    EXPECT_EQ(w.s.sc.run_files[rf::message], w.program("model") + "\\OUTPUTS\\OLD.MSG");
+    EXPECT_EQ(w.s.sc.run_files[rf::message], w.program("model") + "/OUTPUTS/OLD.MSG");
 }
 
 TEST(Name83, OnlyTheCharactersBeforeTheFirstPeriodCount) {
@@ -161,6 +162,19 @@ TEST_F(Config, ValuesAreTakenByPositionAndChecked) {
     EXPECT_EQ(w.read("out/qv-gui.ini"), ini("b.opt", ""));
 }
 
+// An ini written with "\\" separators is read into the host's form and written back so.
+TEST_F(Config, BackslashPathsTakeTheHostForm) {
+    std::string backslashed = ini("b.opt", "");
+    std::replace(backslashed.begin(), backslashed.end(), '/', '\\');
+    w.write("qv-gui.ini", backslashed);
+    read_config_file(w.s);
+    EXPECT_TRUE(w.ui.messages().empty());
+    EXPECT_EQ(w.s.settings.model_dir, w.program("model"));
+    EXPECT_EQ(w.s.settings.data_dir, w.program("data"));
+    write_config_file(w.s);
+    EXPECT_EQ(w.read("qv-gui.ini"), ini("b.opt", ""));
+}
+
 TEST_F(Config, MissingPathEndsThroughFini) {
     w.write("qv-gui.ini", ini("nosuch.opt", ""));
     try {
@@ -171,7 +185,7 @@ TEST_F(Config, MissingPathEndsThroughFini) {
     }
     EXPECT_EQ(w.ui.messages(),
               std::vector<std::string>{w.program("model") +
-                                       "\\nosuch.opt does not exist. Correct qv-gui.ini and retry."});
+                                       "/nosuch.opt does not exist. Correct qv-gui.ini and retry."});
     auto lines = w.s.log.lines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "Ending run");

@@ -32,7 +32,7 @@ TEST(StartUp, WithIniReadsTheDefaultOptionsFileFromTheModelDirectory) {
     EXPECT_TRUE(d.gui.isVisible());
     EXPECT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (demo.opt)");
     EXPECT_EQ(d.s.sc.option_file_dir, d.program("model"));
-    EXPECT_EQ(d.s.settings.config_path, d.program("app") + "\\qv-gui.ini");
+    EXPECT_EQ(d.s.settings.config_path, d.program("app") + "/qv-gui.ini");
     EXPECT_EQ(d.s.state_table.size(), 53u);
     EXPECT_EQ(d.summary(),
               "Simulation Run Title       : DEMO SCENARIO\n"
@@ -58,7 +58,7 @@ TEST(StartUp, MissingPathShowsItsMessageAndEndsThroughFini) {
                                           "demo.opt",         d.program("model/data"), ""};
         lines[line] = line >= 4 ? d.program(value) : value;
         const std::string missing =
-            line >= 4 ? d.program(value) : d.program("model") + "\\" + value;
+            line >= 4 ? d.program(value) : d.program("model") + "/" + value;
         d.ini(lines);
         EXPECT_EQ(d.start(), std::optional<bool>(true)) << value;
         ASSERT_EQ(d.ui.messages().size(), 1u);
@@ -87,7 +87,7 @@ TEST(StartUp, FirstRunAsksForEveryPathAndWritesTheIni) {
          "option (*.opt)|*.opt|text files (*.txt)|*.txt|All files (*.*)|*.*", d.program("model")},
         {"save_file", "Name new option file",
          "option (*.opt)|*.opt|text files (*.txt)|*.txt|All files (*.*)|*.*", d.program("model")},
-        {"choose_directory", "Navigate to Data files and select", "", "\\"},
+        {"choose_directory", "Navigate to Data files and select", "", "/"},
         {"open_file", "Select MSACCESS.EXE", "option (*.exe)|*.exe|All files (*)|*",
          "c:\\program files\\microsoft office\\office"},
     };
@@ -277,7 +277,7 @@ TEST(FileMenu, SaveAsRenamesTheRunFilesAndBecomesTheCurrentFile) {
     EXPECT_TRUE(fs::exists(d.dir.path() / "model/RUN2.OPT"));
     EXPECT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (run2.opt)");
     EXPECT_EQ(d.s.sc.message_file_name, "RUN2.MSG");
-    EXPECT_EQ(d.s.sc.message_dir, d.program("model") + "\\outputs");
+    EXPECT_EQ(d.s.sc.message_dir, d.program("model") + "/outputs");
     EXPECT_NE(d.summary().find("Current Message File     : run2.msg"), std::string::npos);
     EXPECT_NE(d.summary().find("Current Output Data File : run2.out"), std::string::npos);
     EXPECT_EQ(d.host.current_dir(), d.program("app"));

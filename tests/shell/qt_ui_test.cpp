@@ -73,7 +73,7 @@ TEST(QtUiChooser, EnterOnTheStartNameGivesThatFile) {
     HostFileSystem fs;
     QtUi ui(fs);
     const std::string folder = fs.program_path((dir.path() / "data/ACTIVITY").string());
-    const std::string file = folder + "\\activity.dat";
+    const std::string file = folder + "/activity.dat";
     // A remembered full path in program form, and a bare name in the start directory.
     for (const std::string& start : {file, std::string("activity.dat")}) {
         ChooserRequest request;

@@ -31,7 +31,7 @@ TEST_F(DemoRun, ShowsTheCommandAndOutputAndEndsWithTheFilesWritten) {
 
     // The batch file: change to the model directory, then the model on the options file.
     EXPECT_EQ(dir.read("model/quarvel.bat"), "CD " + s.settings.model_dir + "\r\nqv-demo-model " +
-                                                 s.settings.model_dir + "\\demo.opt\r\n");
+                                                 s.settings.model_dir + "/demo.opt\r\n");
     EXPECT_TRUE(fs::is_regular_file(model / "outputs/demo.msg"));
     EXPECT_TRUE(fs::is_regular_file(model / "outputs/demo.out"));
     EXPECT_EQ(view.summaries, summaries + 1);
@@ -110,14 +110,14 @@ TEST_F(DemoRun, AModelThatCannotStartGivesTheProblemMessageAndLogLine) {
     ModelRunner runner(s, &main);
     runner.run();
     const std::string command =
-        lower(s.settings.model_dir + "\\no-such-model " + s.settings.model_dir + "\\demo.opt");
+        lower(s.settings.model_dir + "/no-such-model " + s.settings.model_dir + "/demo.opt");
     ASSERT_EQ(ui.messages(),
               std::vector<std::string>{
                   "Problem starting Core Model\n\nCommand string: " + command +
                   "\n\nMake sure the Core model executable exists and is in the correct path."});
     EXPECT_EQ(s.log.lines().back(), "Problem running file error number 53 command string " +
-                                        s.settings.model_dir + "\\no-such-model " +
-                                        s.settings.model_dir + "\\demo.opt");
+                                        s.settings.model_dir + "/no-such-model " +
+                                        s.settings.model_dir + "/demo.opt");
     EXPECT_EQ(child<QLabel>(runner, "lblStatus")->text(),
               "The model could not be started (error 53: No such file or directory)");
     EXPECT_FALSE(runner.running());

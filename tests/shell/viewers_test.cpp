@@ -29,8 +29,8 @@ TEST(ReportsCommandLine, NamesTheDatabaseAndSettingsInTheReportsFolder) {
     cfg.access_exe = "C:\\OFFICE\\MSACCESS.EXE";
     cfg.model_dir = "C:\\QV";
     EXPECT_EQ(reports_command_line(cfg),
-              "C:\\OFFICE\\MSACCESS.EXE C:\\QV\\reports\\reports.mdb /ini "
-              "C:\\QV\\reports\\quarvel.ini");
+              "C:\\OFFICE\\MSACCESS.EXE C:/QV/reports/reports.mdb /ini "
+              "C:/QV/reports/quarvel.ini");
 }
 
 TEST(ReportingUtility, StartsDetachedInTheReportsFolderAndStaysThere) {
@@ -55,8 +55,8 @@ TEST(ReportingUtility, StartsDetachedInTheReportsFolderAndStaysThere) {
 TEST(ReportingUtility, FailureShowsTheLowerCasedCommandExceptForOverflow) {
     const std::string message =
         "Problem starting the Reporting Utility\nCommand string: \n\n"
-        "c:\\office\\msaccess.exe c:\\qv\\reports\\reports.mdb /ini "
-        "c:\\qv\\reports\\quarvel.ini\n\n"
+        "c:\\office\\msaccess.exe c:/qv/reports/reports.mdb /ini "
+        "c:/qv/reports/quarvel.ini\n\n"
         "Make sure all of the compenents exist and are in the correct path.";
     struct Row {
         const char* model_dir;  // "C:\\QV" does not exist on this host: entering it fails
@@ -103,9 +103,10 @@ TEST(MessageFilePath, DirectoryUnlessTheNameCarriesOne) {
         const char* name;
         const char* path;
     } rows[] = {
-        {"C:\\QV\\OUTPUTS", "RUN1.MSG", "C:\\QV\\OUTPUTS\\RUN1.MSG"},
+        {"C:\\QV\\OUTPUTS", "RUN1.MSG", "C:/QV/OUTPUTS/RUN1.MSG"},
+        {"/qv/outputs", "else/RUN1.MSG", "else/RUN1.MSG"},
         {"C:\\QV\\OUTPUTS", "D:\\ELSE\\RUN1.MSG", "D:\\ELSE\\RUN1.MSG"},
-        {"", "RUN1.MSG", "\\RUN1.MSG"},
+        {"", "RUN1.MSG", "/RUN1.MSG"},
     };
     for (const Row& r : rows) {
         Scenario sc;
@@ -238,9 +239,9 @@ TEST_F(ViewerWindows, CurrentListsEveryPathInLowerCase) {
         {"inputoptlbl", "Input option file run1.opt"},
         {"datadirlbl", "Data directory c:\\qv\\data"},
         {"Accesslbl", "Access executable c:\\office\\msaccess.exe"},
-        {"Optionlbl", "Option file c:\\qv\\run1.opt"},
-        {"Outputlbl", "Output file c:\\qv\\outputs\\run1.out"},
-        {"Messagelbl", "Message file c:\\qv\\outputs\\run1.msg"},
+        {"Optionlbl", "Option file c:/qv/run1.opt"},
+        {"Outputlbl", "Output file c:/qv/outputs/run1.out"},
+        {"Messagelbl", "Message file c:/qv/outputs/run1.msg"},
     };
     int previous_y = -1;
     for (const auto& [name, text] : labels) {

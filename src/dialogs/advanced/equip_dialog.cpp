@@ -4,6 +4,7 @@
 #include "dialogs/advanced/pick_file.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -39,7 +40,7 @@ void EquipDialog::entry_clicked() {
 void EquipDialog::add_file() {
     append_picked(
         open_request("Select Allocation file", "Equip Files (*.pop)|*.pop|All files (*.*)|*.*", 1,
-                     s_.settings.data_dir + "\\pop"),
+                     join_path(s_.settings.data_dir, "pop")),
         false);
 }
 

@@ -15,6 +15,7 @@
 #include "platform/qt/program_ending.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -49,7 +50,7 @@ const FactorDialogTraits& emission_factor_traits() {
         &Scenario::emfac_files,
         &ListDialogMemory::emiss_cancelled,
         "Emissions (*.EMF)|*.EMF|All files (*.*)|*.*",
-        "\\emsfac",
+        "emsfac",
         {true, true, true, true, true, true, true, true, true, true, true, true, true, true, true},
         true,
     };
@@ -65,7 +66,7 @@ const FactorDialogTraits& deterioration_factor_traits() {
         &Scenario::deteriorate_files,
         &ListDialogMemory::deterior_cancelled,
         "Deterioration (*.DET)|*.DET|All files (*.*)|*.*",
-        "\\detfac",
+        "detfac",
         {true, true, true, true, false, false, false, true, true, true, true, true, true, true,
          true},
         false,
@@ -140,7 +141,7 @@ void FactorDialog::pick(int type) {
     std::optional<std::string> path =
         pick_file(s_,
                   open_request("Select a " + name + " file", traits_.filter, 1,
-                               s_.settings.data_dir + traits_.subdir),
+                               join_path(s_.settings.data_dir, traits_.subdir)),
                   true);
     if (path)
         set_program_text(boxes_[at], *path);

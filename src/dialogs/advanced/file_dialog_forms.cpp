@@ -1,6 +1,7 @@
 #include "dialogs/advanced/file_dialog_forms.h"
 
 #include "dialogs/advanced/pick_file.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -49,17 +50,17 @@ std::vector<FileDialogForm> build_forms() {
     FileRowForm activity =
         input_row("txtActivity", rf::activity, "ACTIVITY (*.DAT)|*.DAT|All files (*.*)|*.*");
     activity.empty_default = "data\\activity\\ACTIVITY.DAT";
-    all.push_back(single("frmActiv", "Activity", activity, "Select Activity file", "\\ACTIVITY"));
+    all.push_back(single("frmActiv", "Activity", activity, "Select Activity file", "ACTIVITY"));
 
     all.push_back(single("frmUSCountiesFIPS", "U.S. Counties FIPS",
                          input_row("txtUSCountiesFIPS", rf::us_counties_fips,
                                    "County FIPS (*.DAT)|*.DAT|All files (*.*)|*.*"),
-                         "Select U.S. Counties FIPS file", "\\ALLOCATE"));
+                         "Select U.S. Counties FIPS file", "ALLOCATE"));
 
     FileDialogForm daily =
         single("frmDaily", "Daily Temp/RVP",
                input_row("txtDaily", rf::daily_temps, "DAYTMPRV (*.DAT)|*.DAT|All files (*.*)|*.*"),
-               "Select Daily Temp/RVP file", "\\DAILY");
+               "Select Daily Temp/RVP file", "DAILY");
     daily.note_name = "lbldaily";
     daily.note =
         "Optional file containing 365 daily temperatures and fuel RVP inputs by state. This "
@@ -69,7 +70,7 @@ std::vector<FileDialogForm> build_forms() {
     FileDialogForm retrofit =
         single("frmRetrofit", "Retrofit",
                input_row("txtRetrofit", rf::retrofit, "RETROFIT (*.DAT)|*.DAT|All files (*.*)|*.*"),
-               "Select Retrofit file", "\\RETROFIT");
+               "Select Retrofit file", "RETROFIT");
     retrofit.check_83 = false;
     all.push_back(retrofit);
 
@@ -82,7 +83,7 @@ std::vector<FileDialogForm> build_forms() {
                   labelled_row("lblEvaporativeTech", "Evaporative Tech File", "txtEvaporativeTech",
                                "changeEvaporativeCommand", change, rf::evp_technology, tech)};
     phase.chooser_title = "Select Phase in file";
-    phase.data_subdir = "\\TECH";
+    phase.data_subdir = "TECH";
     all.push_back(phase);
 
     const char* season = "Season (*.dat)|*.dat|All files (*.*)|*.*";
@@ -94,7 +95,7 @@ std::vector<FileDialogForm> build_forms() {
                      labelled_row("lblRegion", "Region File", "txtRegion", "cmdChange1",
                                   change_left, rf::regions, season)};
     temporal.chooser_title = "Select Seasonal Allocation file";
-    temporal.data_subdir = "\\SEASON";
+    temporal.data_subdir = "SEASON";
     temporal.centred = false;
     temporal.ok = OkRule::TestThenClose;
     temporal.store_on_close = true;
@@ -141,7 +142,7 @@ const FileDialogForm* file_dialog_form(const std::string& form) {
 
 std::string chooser_initial_dir(const Session& s, const FileDialogForm& form_data) {
     return form_data.data_subdir.empty() ? s.sc.output_dir
-                                         : s.settings.data_dir + form_data.data_subdir;
+                                         : join_path(s.settings.data_dir, form_data.data_subdir);
 }
 
 std::optional<std::size_t> first_missing_file(const Session& s,

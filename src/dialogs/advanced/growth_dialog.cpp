@@ -4,6 +4,7 @@
 #include "dialogs/advanced/pick_file.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -58,7 +59,7 @@ void GrowthDialog::entry_clicked() {
 void GrowthDialog::add_file() {
     append_picked(
         open_request("Select Growth file", "Growth Files (*.grw)|*.grw|All files (*.*)|*.*", 1,
-                     s_.settings.data_dir + "\\growth"),
+                     join_path(s_.settings.data_dir, "growth")),
         true);
 }
 

@@ -11,10 +11,10 @@
 namespace qv {
 
 std::optional<std::string> alloc_descriptor_for(const std::string& path) {
-    // The search for the backslash starts 13 characters before the end (at the first character
+    // The search for a separator starts 13 characters before the end (at the first character
     // for shorter paths), so it finds the one before a name part of up to 13 characters.
     const std::size_t start = path.size() > 14 ? path.size() - 14 : 0;
-    const std::size_t slash = path.find('\\', start);
+    const std::size_t slash = path.find_first_of("\\/", start);
     if (slash == std::string::npos)
         return std::nullopt;
     const std::size_t underscore = path.find('_', slash);

@@ -18,6 +18,7 @@
 #include <utility>
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 
 namespace qv {
 namespace {
@@ -385,7 +386,7 @@ std::string HostFileSystem::program_path(std::string_view host) const {
     if (host[0] != '/')
         push_components(working_dir(), parts);
     push_components(host, parts);
-    return join(parts, '\\');
+    return join(parts, host_separator);
 }
 
 std::string HostFileSystem::read_file(std::string_view path) const {
