@@ -4,6 +4,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "platform/fs/path_form.h"
 #include "platform/process/posix_model_launcher.h"
 #include "runs/model_process.h"
 #include "runs/run_record.h"
@@ -53,7 +54,7 @@ Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
     } else {
         const ShellSettings& cfg = run.s.settings;
         runs::RunRequest& r = p.request;
-        r.model_path = run.fs.host_path(cfg.model_dir + "\\" + cfg.model_exe);
+        r.model_path = run.fs.host_path(join_path(cfg.model_dir, cfg.model_exe));
         r.options_file = run.fs.host_path(run.s.option_file_path());
         r.args = {r.options_file};
         r.working_dir = run.fs.host_path(cfg.model_dir);

@@ -50,7 +50,7 @@ public:
 
     // The host path a program path maps to (after the case-insensitive fallback).
     virtual std::string host_path(std::string_view path) const = 0;
-    // A host path (command line, chooser) in program form: absolute, with "\" separators.
+    // A host path (command line, chooser) in program form: absolute, with the host's separators.
     virtual std::string program_path(std::string_view host) const = 0;
 
     // Whole file as bytes. Missing: AppError 53; otherwise unreadable: AppError 75.

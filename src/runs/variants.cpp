@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/fs/path_form.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/period_rules.h"
@@ -182,7 +183,7 @@ MakeResult write_variants(Session& s, const std::string& dir, const std::string&
                           const std::vector<Variant>& variants, bool force) {
     MakeResult result;
     const std::string program_dir = s.fs.program_path(dir);
-    const std::string list = program_dir + "\\campaign.txt";
+    const std::string list = join_path(program_dir, "campaign.txt");
     const std::string template_path = s.option_file_path();
     std::vector<std::string> targets;
     for (const Variant& v : variants)
