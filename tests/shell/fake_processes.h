@@ -9,9 +9,7 @@
 
 namespace qv::test {
 
-// Records what the program starts; fails every start with `failure` when it is set. A start
-// that would be waited for always fails (with 53 unless `failure` says otherwise): tests that
-// need a real process use PosixProcesses.
+// Records what the program starts; fails every start with `failure` when it is set.
 class FakeProcesses : public Processes {
   public:
     struct Start {
@@ -21,12 +19,6 @@ class FakeProcesses : public Processes {
         bool detached = false;
     };
 
-    std::unique_ptr<ProcessHandle> start(const std::string& program,
-                                         const std::vector<std::string>& args,
-                                         const std::string& working_dir, WindowStyle) override {
-        record(program, args, working_dir, false);
-        throw AppError(err::file_not_found, "File not found");
-    }
     void start_detached(const std::string& program, const std::vector<std::string>& args,
                         const std::string& working_dir) override {
         record(program, args, working_dir, true);

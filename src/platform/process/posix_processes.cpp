@@ -1,27 +1,19 @@
 #include "platform/process/posix_processes.h"
 
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <thread>
 
 #include "platform/app_error.h"
 
 namespace qv {
 
 namespace {
-
-using namespace std::chrono_literals;
-
-// How long a process group gets to end after SIGTERM before SIGKILL.
-constexpr auto terminate_grace = 2s;
 
 // What a child that could not exec reports back through the status pipe.
 struct StartFailure {
@@ -145,12 +137,7 @@ void wait_for(pid_t pid, int* status) {
 }
 
 // Runs in the child between fork and exec: async-signal-safe calls only.
-[[noreturn]] void exec_child(const char* path, char* const* argv, const char* dir, int out_fd,
-                             int status_fd) {
-    if (out_fd >= 0) {
-        ::dup2(out_fd, STDOUT_FILENO);
-        ::dup2(out_fd, STDERR_FILENO);
-    }
+[[noreturn]] void exec_child(const char* path, char* const* argv, const char* dir, int status_fd) {
     if (dir && ::chdir(dir) != 0) {
         StartFailure f{1, errno};
         write_all(status_fd, &f, sizeof f);
@@ -179,142 +166,7 @@ struct Command {
     const char* dir_or_null() const { return dir.empty() ? nullptr : dir.c_str(); }
 };
 
-class PosixProcessHandle final : public ProcessHandle {
-  public:
-    PosixProcessHandle(pid_t pid, Fd output, std::function<void(const std::string&)> on_output)
-        : pid_(pid), output_(std::move(output)), on_output_(std::move(on_output)) {
-        if (output_.get() >= 0)
-            ::fcntl(output_.get(), F_SETFL, ::fcntl(output_.get(), F_GETFL) | O_NONBLOCK);
-    }
-
-    // A handle given up while its process runs ends the process rather than leave it behind.
-    ~PosixProcessHandle() override {
-        if (!reaped_)
-            terminate();
-    }
-
-    bool running() override {
-        pump();
-        if (reaped_)
-            return false;
-        int status = 0;
-        pid_t r = ::waitpid(pid_, &status, WNOHANG);
-        if (r == 0)
-            return true;
-        if (r < 0 && errno == EINTR)
-            return true;
-        // A process that can no longer be queried counts as ended with code 0.
-        finish(r == pid_ ? status : 0);
-        return false;
-    }
-
-    int exit_code() override {
-        if (WIFEXITED(status_))
-            return WEXITSTATUS(status_);
-        if (WIFSIGNALED(status_))
-            return 128 + WTERMSIG(status_);
-        return 0;
-    }
-
-    void terminate() override {
-        if (reaped_)
-            return;
-        if (::kill(-pid_, SIGTERM) != 0)
-            ::kill(pid_, SIGTERM);
-        // The leader stays unreaped (a zombie at worst) until the SIGKILL below, so its group id
-        // cannot have passed to another process when that is sent.
-        const auto deadline = std::chrono::steady_clock::now() + terminate_grace;
-        while (std::chrono::steady_clock::now() < deadline) {
-            siginfo_t info{};
-            if (::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
-                info.si_pid == pid_)
-                break;
-            std::this_thread::sleep_for(20ms);
-        }
-        // Whatever the model started and did not end with it goes now. Should the model not lead
-        // a group of its own, it is ended alone, so the wait below always comes back.
-        if (::kill(-pid_, SIGKILL) != 0)
-            ::kill(pid_, SIGKILL);
-        int status = 0;
-        wait_for(pid_, &status);
-        finish(status);
-    }
-
-  private:
-    void finish(int status) {
-        reaped_ = true;
-        status_ = status;
-        // Everything the process wrote before it ended is in the pipe by now.
-        pump();
-        if (!pending_.empty() && on_output_)
-            on_output_(pending_);
-        pending_.clear();
-        output_.reset();
-    }
-
-    void pump() {
-        if (output_.get() < 0)
-            return;
-        char buf[4096];
-        for (;;) {
-            ssize_t n = ::read(output_.get(), buf, sizeof buf);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            pending_.append(buf, static_cast<std::size_t>(n));
-        }
-        std::size_t start = 0;
-        for (std::size_t nl; (nl = pending_.find('\n', start)) != std::string::npos;
-             start = nl + 1) {
-            std::string line = pending_.substr(start, nl - start);
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            if (on_output_)
-                on_output_(line);
-        }
-        pending_.erase(0, start);
-    }
-
-    pid_t pid_;
-    bool reaped_ = false;
-    int status_ = 0;
-    Fd output_;
-    std::string pending_;
-    std::function<void(const std::string&)> on_output_;
-};
-
 }  // namespace
-
-std::unique_ptr<ProcessHandle> PosixProcesses::start(const std::string& program,
-                                                     const std::vector<std::string>& args,
-                                                     const std::string& working_dir, WindowStyle) {
-    Command cmd(program, args, working_dir);
-    Pipe status = make_pipe();
-    Pipe output;
-    if (on_output)
-        output = make_pipe();
-
-    pid_t pid = ::fork();
-    if (pid < 0)
-        throw path_access_error();
-    if (pid == 0) {
-        ::setpgid(0, 0);
-        exec_child(cmd.path.c_str(), cmd.argv.data(), cmd.dir_or_null(), output.write.get(),
-                   status.write.get());
-    }
-    // Both sides set the group, so that it is in place whichever runs first.
-    ::setpgid(pid, pid);
-    status.write.reset();
-    output.write.reset();
-    StartFailure failure{};
-    if (read_failure(status.read.get(), failure)) {
-        int ignored = 0;
-        wait_for(pid, &ignored);
-        throw start_error(failure);
-    }
-    return std::make_unique<PosixProcessHandle>(pid, std::move(output.read), on_output);
-}
 
 void PosixProcesses::start_detached(const std::string& program,
                                     const std::vector<std::string>& args,
@@ -330,8 +182,7 @@ void PosixProcesses::start_detached(const std::string& program,
         ::setsid();
         pid_t grandchild = ::fork();
         if (grandchild == 0)
-            exec_child(cmd.path.c_str(), cmd.argv.data(), cmd.dir_or_null(), -1,
-                       status.write.get());
+            exec_child(cmd.path.c_str(), cmd.argv.data(), cmd.dir_or_null(), status.write.get());
         if (grandchild < 0) {
             StartFailure f{2, errno};
             write_all(status.write.get(), &f, sizeof f);
