@@ -57,4 +57,37 @@ std::string crlf(std::initializer_list<std::string> lines) {
     return r;
 }
 
+std::string plain_options_period_region() {
+    return crlf({
+        "/OPTIONS/",
+        "Title 1            : one",
+        "Title 2            : two",
+        "Fuel RVP for gas   : 9.0",
+        "Oxygen Weight %    : 0.0",
+        "Gas sulfur %       : 0.0339",
+        "Diesel sulfur %    : 0.2484",
+        "CNG/LPG sulfur %   : 0.003",
+        "Minimum temper. (F): 60.0",
+        "Maximum temper. (F): 84.0",
+        "Average temper. (F): 75.0",
+        "Altitude of region : LOW",
+        "EtOH Blend % Mkt   : 0.0",
+        "EtOH Vol %         : 0.0",
+        "/END/",
+        "/PERIOD/",
+        "Period type        : Annual",
+        "Summation type     : Typical day",
+        "Year of episode    : 2020",
+        "Season of year     :",
+        "Month of year      :",
+        "Weekday or weekend : Weekday",
+        "Year of growth calc: 2020",
+        "Year of tech sel   : 2020",
+        "/END/",
+        "/REGION/",
+        "Region Level       : US TOTAL",
+        "/END/",
+    });
+}
+
 }  // namespace qv::test

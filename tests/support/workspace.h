@@ -49,4 +49,8 @@ struct Workspace {
 // Joins lines with CR LF (and one after the last).
 std::string crlf(std::initializer_list<std::string> lines);
 
+// The "/OPTIONS/", "/PERIOD/" and "/REGION/" packets of a plain scenario (US TOTAL, so no
+// reference database is needed), as CR LF lines.
+std::string plain_options_period_region();
+
 }  // namespace qv::test
