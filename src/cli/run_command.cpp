@@ -51,19 +51,20 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
 
     PosixModelLauncher launcher;
     runs::SessionRunOptions run_options;
-    // Lines are gathered and written once per portion read: a flood of output then costs a
-    // write per portion rather than per line.
-    std::string lines;
+    // The model's output goes on as it was read, a portion at a time, byte for byte: a flood of
+    // output then costs one write per portion.
+    bool at_line_start = true;
+    run_options.hooks.on_output = [&](std::string_view portion) {
+        out.write(portion.data(), static_cast<std::streamsize>(portion.size()));
+        at_line_start = portion.back() == '\n';
+    };
+    run_options.hooks.after_output = [&] { out.flush(); };
+    // What follows the model's output starts on a line of its own.
     auto write_lines = [&] {
-        out.write(lines.data(), static_cast<std::streamsize>(lines.size()));
-        out.flush();
-        lines.clear();
+        if (!at_line_start)
+            out << '\n';
+        at_line_start = true;
     };
-    run_options.hooks.on_line = [&lines](std::string_view line) {
-        lines.append(line);
-        lines.push_back('\n');
-    };
-    run_options.hooks.after_output = write_lines;
     run_options.control = &control;
     run_options.time_limit = options.timeout;
     run_options.paced = false;

@@ -39,9 +39,15 @@ class ModelLauncher {
     // Starts `program` with `args` in `working_dir`. Throws AppError when it cannot: 53 no such
     // program, 76 the working directory cannot be entered, 75 otherwise; its description is
     // the system's reason ("Permission denied").
+    //
+    // With an `output_file` (a host path), the model writes its output straight into that file
+    // (created, or emptied) and wait() reads it back from there as it grows: the model then
+    // writes at the speed of the disk, never waiting for the reader. Without one its output
+    // goes through a pipe.
     virtual std::unique_ptr<ModelProcess> launch(const std::string& program,
                                                  const std::vector<std::string>& args,
-                                                 const std::string& working_dir) = 0;
+                                                 const std::string& working_dir,
+                                                 const std::string& output_file = {}) = 0;
 };
 
 }  // namespace qv

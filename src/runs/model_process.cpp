@@ -1,11 +1,8 @@
 #include "runs/model_process.h"
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <thread>
 
 #include "platform/app_error.h"
@@ -60,88 +57,6 @@ class LineSplitter {
 
     std::function<void(std::string_view)> emit_;
     std::string pending_;
-};
-
-// Writes the run's output to its log on a thread of its own, so that copying a flood of output
-// into the file goes on while the next portion is read. At most log_queue_limit bytes wait;
-// beyond that the reader waits for the writer.
-class LogWriter {
-  public:
-    static constexpr std::size_t log_queue_limit = 16 << 20;
-
-    // False when the file cannot be written.
-    bool open(const std::string& path) {
-        file_.open(path, std::ios::binary | std::ios::trunc);
-        if (!file_)
-            return false;
-        thread_ = std::thread([this] { write_queued(); });
-        return true;
-    }
-    ~LogWriter() { close(); }
-
-    // Takes `data` and leaves an empty buffer (one already written, with its storage) in its
-    // place, so that a flood of output does not allocate a buffer for every portion.
-    void write(std::string& data) {
-        if (!thread_.joinable() || data.empty())
-            return;
-        std::unique_lock lock(mutex_);
-        room_.wait(lock, [&] { return queued_ < log_queue_limit; });
-        queued_ += data.size();
-        queue_.push_back(std::move(data));
-        data.clear();
-        if (!spare_.empty()) {
-            data.swap(spare_.back());
-            spare_.pop_back();
-        }
-        work_.notify_one();
-    }
-
-    // Waits until everything is written; false when some of it could not be.
-    bool close() {
-        if (thread_.joinable()) {
-            {
-                std::lock_guard lock(mutex_);
-                closing_ = true;
-            }
-            work_.notify_one();
-            thread_.join();
-            file_.close();
-            if (file_.fail())
-                failed_ = true;
-        }
-        return !failed_;
-    }
-
-  private:
-    void write_queued() {
-        std::unique_lock lock(mutex_);
-        for (;;) {
-            work_.wait(lock, [&] { return closing_ || !queue_.empty(); });
-            if (queue_.empty())
-                return;
-            std::string data = std::move(queue_.front());
-            queue_.pop_front();
-            lock.unlock();
-            file_.write(data.data(), static_cast<std::streamsize>(data.size()));
-            if (!file_)
-                failed_ = true;
-            lock.lock();
-            queued_ -= data.size();
-            data.clear();
-            spare_.push_back(std::move(data));
-            room_.notify_one();
-        }
-    }
-
-    std::ofstream file_;
-    std::thread thread_;
-    std::mutex mutex_;
-    std::condition_variable work_, room_;
-    std::deque<std::string> queue_;
-    std::vector<std::string> spare_;
-    std::size_t queued_ = 0;
-    bool closing_ = false;
-    bool failed_ = false;  // written by the writer thread, read after it was joined
 };
 
 // What a result file was before the run, so that a file left by an earlier run is not taken
@@ -200,27 +115,52 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
         before.push_back(file_state(r.path));
     }
 
-    // The last lines, in a ring whose strings keep their storage: a flood of output costs no
-    // allocation per line.
-    std::vector<std::string> tail(tail_lines_kept);
+    // The last lines, in a ring whose strings keep their storage. A line that lies in the
+    // portion being passed on is kept as a view into it and copied only if it is still among
+    // the last ones when the portion is done: a flood of output costs a copy per portion rather
+    // than per line.
+    struct TailLine {
+        std::string text;
+        std::string_view in_portion;  // not yet copied into text
+    };
+    std::vector<TailLine> tail(tail_lines_kept);
     std::size_t tail_count = 0;
+    std::string chunk;
     auto pass_on = [&](std::string_view line) {
-        tail[tail_count++ % tail_lines_kept].assign(line);
+        TailLine& slot = tail[tail_count++ % tail_lines_kept];
+        const bool in_chunk = !chunk.empty() && line.data() >= chunk.data() &&
+                              line.data() + line.size() <= chunk.data() + chunk.size();
+        if (in_chunk) {
+            slot.in_portion = line;
+        } else {
+            slot.text.assign(line);
+            slot.in_portion = {};
+        }
         if (hooks.on_line)
             hooks.on_line(line);
     };
+    auto keep_tail = [&] {
+        for (TailLine& slot : tail)
+            if (slot.in_portion.data()) {
+                slot.text.assign(slot.in_portion);
+                slot.in_portion = {};
+            }
+    };
     LineSplitter splitter(pass_on);
 
-    LogWriter log;
-    const std::string log_path = locate(request.log_path);
-    if (!log_path.empty() && !log.open(log_path))
+    // The model writes its output straight into the log, which is read back as it grows: the
+    // model then never waits for the reader, however much it prints.
+    std::string log_path = locate(request.log_path);
+    if (!log_path.empty() && !std::ofstream(log_path, std::ios::binary | std::ios::trunc)) {
         pass_on("The model's output could not be written to " + log_path);
+        log_path.clear();
+    }
 
     auto end_run = [&] {
         facts.ended = std::chrono::system_clock::now();
         const std::size_t kept = std::min(tail_count, tail_lines_kept);
         for (std::size_t i = tail_count - kept; i < tail_count; ++i)
-            facts.console_tail.push_back(tail[i % tail_lines_kept]);
+            facts.console_tail.push_back(tail[i % tail_lines_kept].text);
         for (RunObserver* o : observers)
             o->run_ended(facts);
     };
@@ -228,7 +168,7 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     facts.started = std::chrono::system_clock::now();
     std::unique_ptr<ModelProcess> model;
     try {
-        model = launcher.launch(request.model_path, request.args, request.working_dir);
+        model = launcher.launch(request.model_path, request.args, request.working_dir, log_path);
     } catch (const AppError& e) {
         result.start_error = e.number();
         facts.failure = "the model could not be started (error " + std::to_string(e.number()) +
@@ -247,12 +187,13 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     // Set once the model's group was asked to end; SIGKILL follows at this time.
     std::optional<Clock::time_point> kill_at;
 
-    std::string chunk;
     auto take_output = [&] {
         if (chunk.empty())
             return;
+        if (hooks.on_output)
+            hooks.on_output(chunk);
         splitter.feed(chunk);
-        log.write(chunk);
+        keep_tail();
         chunk.clear();
         if (hooks.after_output)
             hooks.after_output();
@@ -320,8 +261,6 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     facts.exit_status = exit.status;
     facts.signal = exit.signal;
     splitter.finish();
-    if (!log.close())
-        pass_on("The model's output could not all be written to " + log_path);
 
     for (std::size_t i = 0; i < facts.results.size(); ++i) {
         facts.results[i].path = locate(request.results[i].path);

@@ -78,6 +78,9 @@ struct RunHooks {
     // Each line of output as it arrives, without its line end; a line longer than max_line_bytes
     // comes as several.
     std::function<void(std::string_view line)> on_line;
+    // Each portion of output as it was read, before it is cut into lines: the model's bytes as
+    // they are, for a caller that passes them on whole.
+    std::function<void(std::string_view portion)> on_output;
     // After each portion of output was passed on (a moment to flush).
     std::function<void()> after_output;
     // Every poll_interval while the model runs, after its state was read: the window handles

@@ -98,6 +98,23 @@ TEST_F(FaultyModel, FailuresAreReportedAsFailures) {
     }
 }
 
+TEST_F(FaultyModel, TheModelsOutputIsPassedOnByteForByteThenALineEnd) {
+    // CR LF kept, a long line whole, and qvopt's own lines after the model's on a line of their
+    // own although the model's last line has no line end.
+    const std::string long_line(200000, 'y');
+    script("printf 'one\\r\\ntwo\\n" + long_line +
+           "\\nno end'; echo m > outputs/demo.msg; echo o > outputs/demo.out");
+    std::ostringstream out, err;
+    const int status = run_qvopt(args(), out, err);
+    fs::current_path(start_dir);
+    EXPECT_EQ(status, 0) << out.str() << err.str();
+    const std::string expected = "one\r\ntwo\n" + long_line + "\nno end\n";
+    const std::size_t at = out.str().find(expected);
+    ASSERT_NE(at, std::string::npos) << out.str().substr(0, 300);
+    EXPECT_EQ(test::read_file(model / "outputs/demo.out.log"),
+              expected.substr(0, expected.size() - 1));
+}
+
 bool gone(pid_t pid) {
     // A killed process may linger briefly as init's zombie.
     const auto deadline = std::chrono::steady_clock::now() + 8s;

@@ -134,12 +134,61 @@ TEST_F(ScriptRun, OutputComesLineByLineCutAtTheLimitAndWholeInTheLog) {
     }
     EXPECT_EQ(long_bytes, 1000000u);
     EXPECT_EQ(lines.size(), 200001u + (1000000 + max_line_bytes - 1) / max_line_bytes);
-    EXPECT_EQ(r.facts.console_tail.size(), tail_lines_kept);
-    EXPECT_EQ(r.facts.console_tail.back(), lines.back());
+    EXPECT_EQ(r.facts.console_tail,
+              std::vector<std::string>(lines.end() - tail_lines_kept, lines.end()));
 
     const std::string log = dir.read("out.dat.log");
     EXPECT_EQ(log.size(), 1288895u + 6 + 1000000u);  // seq's bytes, "crlf\r\n", the long line
     EXPECT_EQ(log.substr(0, 4), "1\n2\n");
+}
+
+TEST_F(ScriptRun, WithOrWithoutALogTheLinesAndTheirLastOnesAreTheSame) {
+    // Lines of every length around the portions' edges, some ending in CR LF, the last one
+    // without a line end.
+    const std::string script =
+        "i=0; while [ $i -lt 3000 ]; do printf '%0*d\\n' $((i % 700)) $i; "
+        "[ $((i % 7)) -eq 0 ] && printf 'cr %d\\r\\n' $i; i=$((i+1)); done; printf 'last'";
+    std::vector<std::string> seen[2];
+    std::vector<std::string> tails[2];
+    for (int with_log : {0, 1}) {
+        lines.clear();
+        RunRequest req = request(script);
+        if (!with_log)
+            req.log_path.clear();
+        const RunResult r = run(req);
+        ASSERT_EQ(r.facts.exit_status, 0);
+        seen[with_log] = lines;
+        tails[with_log] = r.facts.console_tail;
+    }
+    EXPECT_EQ(seen[0], seen[1]);
+    ASSERT_EQ(seen[1].size(), 3000u + 429u + 1u);
+    EXPECT_EQ(seen[1].back(), "last");
+    EXPECT_EQ(seen[1][1], "cr 0");
+    EXPECT_EQ(tails[1], std::vector<std::string>(seen[1].end() - tail_lines_kept, seen[1].end()));
+    EXPECT_EQ(tails[0], tails[1]);
+}
+
+TEST_F(ScriptRun, TheModelNeverWaitsForAReaderThatIsSlow) {
+    // The model writes 8 MiB, notes that it is done writing, and ends. The first portion of its
+    // output is passed on slowly; a model whose output went through a pipe would be held up
+    // until then.
+    RunRequest req = request(
+        "head -c 8388608 /dev/zero | tr '\\0' x; date +%s%N > written; "
+        "echo m > out.msg; echo o > out.dat");
+    long long first_portion_done = 0;
+    hooks.on_line = nullptr;
+    hooks.on_output = [&](std::string_view) {
+        if (first_portion_done == 0) {
+            std::this_thread::sleep_for(2s);
+            first_portion_done = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                     std::chrono::system_clock::now().time_since_epoch())
+                                     .count();
+        }
+    };
+    const RunResult r = run(req);
+    ASSERT_TRUE(r.facts.succeeded()) << r.facts.failure;
+    EXPECT_LT(std::stoll(dir.read("written")), first_portion_done);
+    EXPECT_EQ(fs::file_size(dir.path() / "out.dat.log"), 8388608u);
 }
 
 TEST_F(ScriptRun, ALogThatCannotBeWrittenIsNotedAndTheRunGoesOn) {
@@ -240,7 +289,7 @@ struct PacedLauncher : ModelLauncher {
         Exit reap() override { return {7, {}}; }
     };
     std::unique_ptr<ModelProcess> launch(const std::string&, const std::vector<std::string>&,
-                                         const std::string&) override {
+                                         const std::string&, const std::string&) override {
         return std::make_unique<Model>(*this);
     }
 };

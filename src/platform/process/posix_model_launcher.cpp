@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -10,10 +11,13 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
+#include <tuple>
 #include <vector>
 
 #include "platform/app_error.h"
@@ -29,6 +33,8 @@ namespace {
 constexpr int watcher_grace_ms = 2000;
 // Without a pidfd the model's end is noticed by polling this often.
 constexpr int fallback_poll_ms = 10;
+// How long output is gathered after the model's output file grew, before it is read.
+constexpr int gather_ms = 5;
 // One wait() reads at most this much, so output is passed on in steady portions.
 constexpr std::size_t read_limit = 1 << 20;
 constexpr int pipe_size = 1 << 20;
@@ -100,19 +106,31 @@ constexpr int reset_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGC
     ::_exit(0);
 }
 
+// Where the model's output is read from: a pipe, or the file the model writes into, with an
+// inotify descriptor that becomes readable when the file grows.
+struct OutputSource {
+    Fd fd;
+    Fd changes;  // file only; -1 where inotify is refused (the file is then polled)
+    bool is_file = false;
+};
+
 class PosixModelProcess final : public ModelProcess {
   public:
-    PosixModelProcess(pid_t pid, Fd output, Fd pidfd, pid_t watcher, Fd guard)
+    PosixModelProcess(pid_t pid, OutputSource output, Fd pidfd, pid_t watcher, Fd guard)
         : pid_(pid),
-          output_(std::move(output)),
+          output_(std::move(output.fd)),
+          changes_(std::move(output.changes)),
+          is_file_(output.is_file),
           pidfd_(std::move(pidfd)),
           watcher_(watcher),
           guard_(std::move(guard)) {
-        ::fcntl(output_.get(), F_SETFL, ::fcntl(output_.get(), F_GETFL) | O_NONBLOCK);
-        // A larger pipe lets a model that floods its output write on while a portion is
-        // passed on, instead of waiting every 64 KiB; where the system refuses, the pipe
-        // keeps its size.
-        ::fcntl(output_.get(), F_SETPIPE_SZ, pipe_size);
+        if (!is_file_) {
+            ::fcntl(output_.get(), F_SETFL, ::fcntl(output_.get(), F_GETFL) | O_NONBLOCK);
+            // A larger pipe lets a model that floods its output write on while a portion is
+            // passed on, instead of waiting every 64 KiB; where the system refuses, the pipe
+            // keeps its size.
+            ::fcntl(output_.get(), F_SETPIPE_SZ, pipe_size);
+        }
     }
 
     // A run given up while its model runs ends the model rather than leave it behind.
@@ -133,15 +151,18 @@ class PosixModelProcess final : public ModelProcess {
     bool wait(std::chrono::milliseconds timeout, int wake_fd, std::string& output) override {
         if (reaped_)
             return true;
-        if (has_ended()) {
-            drain(output, true);
-            return true;
-        }
+        if (has_ended())
+            return read_after_end(output);
+        // A file keeps what the model wrote while the last portion was passed on: read it
+        // before waiting, so a flood is read at the pace it comes.
+        if (is_file_ && drain(output, false) > 0)
+            return false;
         pollfd fds[3];
         nfds_t n = 0;
-        const int out_index = output_.get() >= 0 ? static_cast<int>(n) : -1;
-        if (output_.get() >= 0)
-            fds[n++] = {output_.get(), POLLIN, 0};
+        const int watched = is_file_ ? changes_.get() : output_.get();
+        const int out_index = watched >= 0 ? static_cast<int>(n) : -1;
+        if (watched >= 0)
+            fds[n++] = {watched, POLLIN, 0};
         if (pidfd_.get() >= 0)
             fds[n++] = {pidfd_.get(), POLLIN, 0};
         if (wake_fd >= 0)
@@ -149,15 +170,21 @@ class PosixModelProcess final : public ModelProcess {
         long ms = static_cast<long>(timeout.count());
         if (ms < 0)
             ms = 0;
-        if (pidfd_.get() < 0 && ms > fallback_poll_ms)
+        const bool unwatched_file = is_file_ && changes_.get() < 0;
+        if ((pidfd_.get() < 0 || unwatched_file) && ms > fallback_poll_ms)
             ms = fallback_poll_ms;
         const int r = ::poll(fds, n, static_cast<int>(ms));
-        if (r > 0 && out_index >= 0 && fds[out_index].revents != 0)
+        if (r > 0 && out_index >= 0 && fds[out_index].revents != 0) {
+            if (is_file_) {
+                clear_changes();
+                gather(wake_fd);
+            }
             drain(output, false);
-        if (has_ended()) {
-            drain(output, true);
-            return true;
+        } else if (unwatched_file) {
+            drain(output, false);
         }
+        if (has_ended())
+            return read_after_end(output);
         return false;
     }
 
@@ -193,11 +220,72 @@ class PosixModelProcess final : public ModelProcess {
                info.si_pid == pid_;
     }
 
-    // Reads what is there without waiting. Once the model has ended, all it wrote is in the
-    // pipe; what it started may write on, so the read stops at an empty pipe or the limit.
-    void drain(std::string& output, bool ended) {
+    // The file grew: waits a moment longer (unless the model ends or a wake-up comes), so
+    // that a model writing in small pieces is read in large portions, not one per write.
+    void gather(int wake_fd) {
+        pollfd fds[2];
+        nfds_t n = 0;
+        if (pidfd_.get() >= 0)
+            fds[n++] = {pidfd_.get(), POLLIN, 0};
+        if (wake_fd >= 0)
+            fds[n++] = {wake_fd, POLLIN, 0};
+        ::poll(fds, n, gather_ms);
+    }
+
+    void clear_changes() {
+        char events[4096];
+        while (::read(changes_.get(), events, sizeof events) > 0) {
+        }
+    }
+
+    // Once the model has ended. A pipe holds at most its size, read here at once. A file may
+    // hold far more that is not read yet: it is read on in portions of read_limit, up to the
+    // size it had when the end was seen (what the model's children write later is left to the
+    // log), and the end is reported once that is read.
+    bool read_after_end(std::string& output) {
+        if (!is_file_) {
+            drain(output, true);
+            return true;
+        }
+        if (!end_size_) {
+            struct stat st {};
+            end_size_ = ::fstat(output_.get(), &st) == 0 ? st.st_size : 0;
+        }
+        if (read_ >= *end_size_)
+            return true;
+        drain(output, false);
+        return read_ >= *end_size_;
+    }
+
+    // Reads what is there without waiting and returns how much.
+    std::size_t drain(std::string& output, bool ended) {
         if (output_.get() < 0)
-            return;
+            return 0;
+        return is_file_ ? read_file(output) : read_pipe(output, ended);
+    }
+
+    // What the file holds beyond what was read, up to read_limit, straight into the caller's
+    // buffer (which keeps its storage between portions).
+    std::size_t read_file(std::string& output) {
+        struct stat st {};
+        if (::fstat(output_.get(), &st) != 0 || st.st_size <= read_)
+            return 0;
+        const auto want = static_cast<std::size_t>(
+            std::min<off_t>(st.st_size - read_, static_cast<off_t>(read_limit)));
+        const std::size_t had = output.size();
+        output.resize(had + want);
+        ssize_t n;
+        while ((n = ::read(output_.get(), output.data() + had, want)) < 0 && errno == EINTR) {
+        }
+        const std::size_t got = n > 0 ? static_cast<std::size_t>(n) : 0;
+        output.resize(had + got);
+        read_ += static_cast<off_t>(got);
+        return got;
+    }
+
+    // Once the model has ended, all it wrote is in the pipe; what it started may write on, so
+    // the read stops at an empty pipe or the limit.
+    std::size_t read_pipe(std::string& output, bool ended) {
         std::size_t got = 0;
         const std::size_t limit = ended ? 16 * read_limit : read_limit;
         while (got < limit) {
@@ -207,37 +295,68 @@ class PosixModelProcess final : public ModelProcess {
             if (n == 0) {
                 // Every writer has closed its end: nothing more will come.
                 output_.reset();
-                return;
+                break;
             }
             if (n < 0)
-                return;
+                break;
             output.append(buffer_.data(), static_cast<std::size_t>(n));
             got += static_cast<std::size_t>(n);
         }
+        return got;
     }
 
     pid_t pid_;
     Fd output_;
+    Fd changes_;
+    bool is_file_;
+    off_t read_ = 0;
+    std::optional<off_t> end_size_;
     Fd pidfd_;
     pid_t watcher_;
     Fd guard_;
     bool reaped_ = false;
     int status_ = 0;
-    std::vector<char> buffer_ = std::vector<char>(pipe_size);
+    std::vector<char> buffer_ = std::vector<char>(is_file_ ? 0 : pipe_size);
 };
 
+// Opens OUTPUT_FILE for the model to write (created, or emptied) and for reading it back.
+// Returns the model's end and the reading end.
+std::pair<Fd, OutputSource> output_into_file(const std::string& output_file) {
+    Fd write_end(::open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (write_end.get() < 0)
+        throw system_error(err::path_access, errno);
+    OutputSource source;
+    source.is_file = true;
+    source.fd = Fd(::open(output_file.c_str(), O_RDONLY | O_CLOEXEC));
+    if (source.fd.get() < 0)
+        throw system_error(err::path_access, errno);
+    source.changes = Fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    if (source.changes.get() >= 0 &&
+        ::inotify_add_watch(source.changes.get(), output_file.c_str(), IN_MODIFY) < 0)
+        source.changes.reset();
+    return {std::move(write_end), std::move(source)};
+}
 
 }  // namespace
 
 std::unique_ptr<ModelProcess> PosixModelLauncher::launch(const std::string& program,
                                                          const std::vector<std::string>& args,
-                                                         const std::string& working_dir) {
+                                                         const std::string& working_dir,
+                                                         const std::string& output_file) {
     Command cmd(program, args, working_dir);
     Fd null_fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
     if (null_fd.get() < 0)
         throw system_error(err::path_access, errno);
     Pipe status = make_pipe();
-    Pipe output = make_pipe();
+    Fd model_output;
+    OutputSource source;
+    if (output_file.empty()) {
+        Pipe output = make_pipe();
+        model_output = std::move(output.write);
+        source.fd = std::move(output.read);
+    } else {
+        std::tie(model_output, source) = output_into_file(output_file);
+    }
     Pipe guard = make_pipe();
 
     const pid_t parent = ::getpid();
@@ -246,11 +365,11 @@ std::unique_ptr<ModelProcess> PosixModelLauncher::launch(const std::string& prog
         throw system_error(err::path_access, errno);
     if (pid == 0)
         exec_model(cmd.path.c_str(), cmd.argv.data(), cmd.dir_or_null(), parent, null_fd.get(),
-                   output.write.get(), status.write.get());
+                   model_output.get(), status.write.get());
     // Both sides set the group, so that it is in place whichever runs first.
     ::setpgid(pid, pid);
     status.write.reset();
-    output.write.reset();
+    model_output.reset();
     StartFailure failure{};
     if (read_failure(status.read.get(), failure)) {
         int ignored = 0;
@@ -264,7 +383,7 @@ std::unique_ptr<ModelProcess> PosixModelLauncher::launch(const std::string& prog
         watch(guard.read.get(), pid);
     guard.read.reset();
     // Without a watcher the model still ends with this program's thread (PR_SET_PDEATHSIG).
-    return std::make_unique<PosixModelProcess>(pid, std::move(output.read), std::move(pidfd),
+    return std::make_unique<PosixModelProcess>(pid, std::move(source), std::move(pidfd),
                                                watcher > 0 ? watcher : 0, std::move(guard.write));
 }
 
