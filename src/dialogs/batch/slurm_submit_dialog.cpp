@@ -31,11 +31,14 @@ namespace {
 // qv-gui's own settings, apart from qv-gui.ini (whose lines are fixed).
 constexpr const char* settings_owner = "qv-gui";
 
-// What qvopt said on its error output, without the command name it puts before each line.
+// What qvopt said on its error output, without the command name it puts before each line and
+// without the line of the script written (the dialog shows the script itself).
 QString qvopt_said(const QByteArray& err) {
     QStringList lines;
     for (QString line : QString::fromUtf8(err).split('\n')) {
         line = line.trimmed();
+        if (line.startsWith("wrote "))
+            continue;
         for (const char* prefix : {"qvopt batch slurm: ", "qvopt: "})
             if (line.startsWith(prefix)) {
                 line.remove(0, static_cast<int>(qstrlen(prefix)));
@@ -145,7 +148,6 @@ SlurmSubmitDialog::SlurmSubmitDialog(const Session& s, std::string list_path, bo
     auto* buttons = new QDialogButtonBox;
     submit_ = buttons->addButton("&Submit", QDialogButtonBox::AcceptRole);
     submit_->setObjectName("submit");
-    submit_->setEnabled(false);
     auto* cancel = buttons->addButton(QDialogButtonBox::Cancel);
     cancel->setObjectName("cancel");
 
