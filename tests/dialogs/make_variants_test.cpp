@@ -92,7 +92,7 @@ TEST_F(MakeVariantsTest, PerStateAndYearWritesWhatQvoptBatchMakeWrites) {
     EXPECT_EQ(child<QRadioButton>("each_state")->text(), "One per state of its region: CA, NV, OR");
     set_text("years", "2025, 2030");
     set_text("folder", out_dir().string());
-    EXPECT_EQ(count_text(), "6 options files and campaign.txt will be written into " +
+    EXPECT_EQ(count_text(), "6 options files and campaign.txt will be written into\n" +
                                 QString::fromStdString(out_dir().string()) + ":");
     EXPECT_EQ(preview_files(), (QStringList{"CA2025.opt", "CA2030.opt", "NV2025.opt", "NV2030.opt",
                                             "OR2025.opt", "OR2030.opt", "campaign.txt"}));

@@ -94,7 +94,9 @@ MakeVariantsDialog::MakeVariantsDialog(Session& s, QWidget* parent)
     folder_row->addWidget(browse_button);
     auto* fields = new QFormLayout;
     fields->addRow("Episode &years:", years_);
-    fields->addRow("&Folder:", folder_row);
+    auto* folder_label = new QLabel("&Folder:");
+    folder_label->setBuddy(folder_);
+    fields->addRow(folder_label, folder_row);
 
     count_ = new QLabel;
     count_->setObjectName("count");
@@ -188,7 +190,7 @@ void MakeVariantsDialog::refresh() {
         text = QString("%1 options file%2 and campaign.txt will be written")
                    .arg(n)
                    .arg(n == 1 ? "" : "s");
-        text += dir.empty() ? QString(": choose a folder.") : " into " + display_text(dir) + ":";
+        text += dir.empty() ? QString(": choose a folder.") : " into\n" + display_text(dir) + ":";
     }
     count_->setText(text);
     count_->setStyleSheet(plan->refusal.empty() ? QString() : QString("color: #b00000"));
