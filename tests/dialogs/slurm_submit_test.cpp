@@ -239,6 +239,36 @@ TEST_F(SlurmSubmitTest, SubmitToSlurmReturnsWhatWasSubmittedOrNothingOnCancel) {
     EXPECT_EQ(submit_to_slurm(s, list, false, nullptr), std::nullopt);
 }
 
+// A real submission to the private cluster that slurm_submit_it.sh starts; skipped elsewhere.
+TEST_F(SlurmSubmitTest, RealSlurmRunsTheSubmittedScenario) {
+    const QByteArray conf = qgetenv("QV_TEST_SLURM_CONF");
+    const QByteArray model = qgetenv("QV_TEST_DEMO_MODEL");
+    if (conf.isEmpty() || model.isEmpty())
+        GTEST_SKIP() << "QV_TEST_SLURM_CONF and QV_TEST_DEMO_MODEL not set (slurm_submit_it.sh)";
+    EnvFor slurm_conf("SLURM_CONF", conf);
+    EnvFor seconds("QV_DEMO_MODEL_SECONDS", "0.2");
+    fs::remove(dir.path() / "bin/sbatch");
+    fs::copy_file(model.toStdString(), dir.path() / "model/qv-demo-model");
+    s.settings.model_exe = "qv-demo-model";
+    ASSERT_TRUE(slurm_available());
+
+    open_dialog();
+    child<QLineEdit>("time")->setText("00:05:00");
+    click("submit");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !is_open(); }, 30000));
+    ASSERT_TRUE(dialog()->submission()) << testing::PrintToString(ui.messages());
+    const std::string id = dialog()->submission()->job_id;
+    EXPECT_FALSE(id.empty());
+    EXPECT_EQ(id.find_first_not_of("0123456789"), std::string::npos) << id;
+
+    const fs::path out = dir.path() / "model/outputs/demo.out";
+    const fs::path record = dir.path() / "model/outputs/demo.out.run.json";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return fs::exists(record); }, 90000))
+        << "no run record of job " << id;
+    EXPECT_TRUE(fs::exists(out));
+    EXPECT_TRUE(fs::exists(dir.path() / ("model/campaign.txt.slurm-logs/" + id + "_0.log")));
+}
+
 TEST_F(SlurmSubmitTest, AvailableWhenSbatchIsOnPath) {
     EXPECT_TRUE(slurm_available());
     EnvFor no_slurm("PATH", QByteArray::fromStdString((dir.path() / "model").string()));
