@@ -89,7 +89,8 @@ TEST_F(MakeVariantsTest, PerStateAndYearWritesWhatQvoptBatchMakeWrites) {
     open_dialog();
     EXPECT_EQ(window->windowTitle(), "Make variants");
     click("each_state");
-    EXPECT_EQ(child<QRadioButton>("each_state")->text(), "One per state of its region: CA, NV, OR");
+    EXPECT_EQ(child<QRadioButton>("each_state")->text(),
+              "One per state of its &region: CA, NV, OR");
     set_text("years", "2025, 2030");
     set_text("folder", out_dir().string());
     EXPECT_EQ(count_text(), "6 options files and campaign.txt will be written into\n" +

@@ -26,11 +26,11 @@ namespace {
 
 QString region_caption(const std::vector<std::string>& states) {
     if (states.size() > 6)
-        return QString("One per state of its region (%1 states)").arg(states.size());
+        return QString("One per state of its &region (%1 states)").arg(states.size());
     QStringList abbrs;
     for (const std::string& abbr : states)
         abbrs << display_text(abbr);
-    return "One per state of its region: " + abbrs.join(", ");
+    return "One per state of its &region: " + abbrs.join(", ");
 }
 
 }  // namespace
@@ -53,10 +53,10 @@ MakeVariantsDialog::MakeVariantsDialog(Session& s, QWidget* parent)
     auto* region_layout = new QVBoxLayout(region_box);
     region_ = new QButtonGroup(this);
     const std::pair<const char*, QString> options[] = {
-        {"keep", "As the template has it"},
+        {"keep", "&As the template has it"},
         {"each_state", region_caption(runs::region_states(*quiet_))},
-        {"chosen_states", "One per chosen state"},
-        {"each_county", "One per county of the chosen states"},
+        {"chosen_states", "One per &chosen state"},
+        {"each_county", "One per c&ounty of the chosen states"},
     };
     for (int i = 0; i < 4; ++i) {
         auto* option = new QRadioButton(options[i].second);
