@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -149,6 +150,19 @@ TEST_F(SlurmSubmitTest, ShowsTheScriptQvoptWritesAndFollowsTheFields) {
     EXPECT_NE(script().indexOf("#SBATCH --array=0-0%2\n"), -1);
     EXPECT_EQ(sbatch_args(), "(sbatch not run)");
     EXPECT_TRUE(ui.calls().empty());
+}
+
+TEST_F(SlurmSubmitTest, ARelativeListIsTakenWhereItWasGiven) {
+    const QString start = QDir::currentPath();
+    QDir::setCurrent(QString::fromStdString((dir.path() / "model").string()));
+    auto* d = new SlurmSubmitDialog(s, "campaign.txt", false);
+    window = d;
+    QDir::setCurrent(QString::fromStdString(dir.path().string()));
+    const bool done = settled();
+    QDir::setCurrent(start);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(summary().toStdString(), "wrote " + list + ".sbatch: 1 task(s)");
+    EXPECT_EQ(script().toStdString(), read_file(list + ".sbatch"));
 }
 
 TEST_F(SlurmSubmitTest, ARefusedValueShowsQvoptsMessage) {

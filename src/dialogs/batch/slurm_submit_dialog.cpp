@@ -104,9 +104,14 @@ QStringList slurm_arguments(const Session& s, const std::string& list_path, cons
     return args;
 }
 
-SlurmSubmitDialog::SlurmSubmitDialog(const Session& s, std::string list_path, bool force,
+SlurmSubmitDialog::SlurmSubmitDialog(const Session& s, const std::string& list_path, bool force,
                                      QWidget* parent)
-    : QDialog(parent), s_(s), list_path_(std::move(list_path)), force_(force) {
+    : QDialog(parent),
+      s_(s),
+      // qvopt runs in the list's folder and the script is read beside the list, whatever the
+      // current directory is then.
+      list_path_(QFileInfo(QString::fromStdString(list_path)).absoluteFilePath().toStdString()),
+      force_(force) {
     setObjectName("SlurmSubmit");
     setWindowTitle("Submit to Slurm");
 

@@ -57,7 +57,7 @@ QStringList slurm_arguments(const Session& s, const std::string& list_path,
 class SlurmSubmitDialog : public QDialog {
     Q_OBJECT
   public:
-    SlurmSubmitDialog(const Session& s, std::string list_path, bool force,
+    SlurmSubmitDialog(const Session& s, const std::string& list_path, bool force,
                       QWidget* parent = nullptr);
     ~SlurmSubmitDialog() override;
 
