@@ -283,6 +283,19 @@ TEST_F(SlurmSubmitTest, RealSlurmRunsTheSubmittedScenario) {
     EXPECT_TRUE(fs::exists(dir.path() / ("model/campaign.txt.slurm-logs/" + id + "_0.log")));
 }
 
+TEST_F(SlurmSubmitTest, AQvoptThatCannotStartIsSaidSo) {
+    const std::string missing = (dir.path() / "no-qvopt").string();
+    EnvFor qvopt("QV_QVOPT", QByteArray::fromStdString(missing));
+    open_dialog();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(summary().toStdString(), missing + " could not be started");
+    dialog()->submit();
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(ui.messages(), std::vector<std::string>{missing + " could not be started"});
+    EXPECT_EQ(ui.busy_depth(), 0);
+    EXPECT_FALSE(dialog()->submission());
+}
+
 TEST_F(SlurmSubmitTest, AvailableWhenSbatchIsOnPath) {
     EXPECT_TRUE(slurm_available());
     EnvFor no_slurm("PATH", QByteArray::fromStdString((dir.path() / "model").string()));
