@@ -193,7 +193,8 @@ void MakeVariantsDialog::refresh() {
         text += dir.empty() ? QString(": choose a folder.") : " into\n" + display_text(dir) + ":";
     }
     count_->setText(text);
-    count_->setStyleSheet(plan->refusal.empty() ? QString() : QString("color: #b00000"));
+    count_->setStyleSheet(plan->refusal.empty() || plan->incomplete ? QString()
+                                                                    : QString("color: #b00000"));
     ok_->setEnabled(plan->refusal.empty() && !dir.empty());
 }
 

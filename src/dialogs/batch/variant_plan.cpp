@@ -35,6 +35,7 @@ std::unique_ptr<VariantPlan> VariantPlanner::plan(Session& checks, const Variant
                                   request.region == RegionVariation::each_county;
     if (by_chosen_states && request.states.empty()) {
         p->refusal = "Choose one or more states.";
+        p->incomplete = true;
         return p;
     }
     try {
@@ -68,6 +69,7 @@ std::unique_ptr<VariantPlan> VariantPlanner::plan(Session& checks, const Variant
     }
     if (p->dimensions.empty()) {
         p->refusal = "Choose what to vary: the states, the counties or the years.";
+        p->incomplete = true;
         return p;
     }
     p->variants = runs::combine(p->dimensions);

@@ -37,6 +37,7 @@ struct VariantPlan {
     std::vector<runs::Variant> variants;
     std::string refusal;         // why there are no variants; "" when there are
     bool refusal_shown = false;  // a check showed it through the Ui
+    bool incomplete = false;     // the refusal only asks for a choice still to be made
 };
 
 // Builds plans for one template. The counties of a state come from the reference database the
