@@ -1,7 +1,5 @@
 #include "dialogs/batch/variant_plan.h"
 
-#include <filesystem>
-
 #include "dialogs/batch/session_copy.h"
 #include "platform/fs/path_form.h"
 
