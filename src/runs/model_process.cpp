@@ -1,6 +1,7 @@
 #include "runs/model_process.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -35,6 +36,9 @@ class LineSplitter {
             }
         }
     }
+
+    // Forgets a partial line: the next portion starts at the beginning of a line.
+    void restart() { pending_.clear(); }
 
     // The last line, when the output did not end with a line end.
     void finish() {
@@ -187,12 +191,27 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     // Set once the model's group was asked to end; SIGKILL follows at this time.
     std::optional<Clock::time_point> kill_at;
 
+    // Without a line hook only the last lines are kept, so only the portion's last lines are
+    // cut: from the line end before them, where a line begins.
+    auto lines_needed = [&](std::string_view portion) {
+        if (hooks.on_line)
+            return portion;
+        std::size_t end = portion.size();
+        for (std::size_t found = 0; found <= tail_lines_kept; ++found) {
+            const void* at = end ? ::memrchr(portion.data(), '\n', end) : nullptr;
+            if (!at)
+                return portion;
+            end = static_cast<std::size_t>(static_cast<const char*>(at) - portion.data());
+        }
+        splitter.restart();
+        return portion.substr(end + 1);
+    };
     auto take_output = [&] {
         if (chunk.empty())
             return;
         if (hooks.on_output)
             hooks.on_output(chunk);
-        splitter.feed(chunk);
+        splitter.feed(lines_needed(chunk));
         keep_tail();
         chunk.clear();
         if (hooks.after_output)

@@ -142,23 +142,26 @@ TEST_F(ScriptRun, OutputComesLineByLineCutAtTheLimitAndWholeInTheLog) {
     EXPECT_EQ(log.substr(0, 4), "1\n2\n");
 }
 
-TEST_F(ScriptRun, WithOrWithoutALogTheLinesAndTheirLastOnesAreTheSame) {
+TEST_F(ScriptRun, WithOrWithoutALogOrALineHookTheLinesAndTheLastOnesAreTheSame) {
     // Lines of every length around the portions' edges, some ending in CR LF, the last one
     // without a line end.
     const std::string script =
         "i=0; while [ $i -lt 3000 ]; do printf '%0*d\\n' $((i % 700)) $i; "
         "[ $((i % 7)) -eq 0 ] && printf 'cr %d\\r\\n' $i; i=$((i+1)); done; printf 'last'";
+    const auto line_hook = hooks.on_line;
     std::vector<std::string> seen[2];
-    std::vector<std::string> tails[2];
-    for (int with_log : {0, 1}) {
+    std::vector<std::string> tails[3];
+    for (int way : {0, 1, 2}) {  // without a log; with one; with one and no line hook
         lines.clear();
         RunRequest req = request(script);
-        if (!with_log)
+        if (way == 0)
             req.log_path.clear();
+        hooks.on_line = way == 2 ? nullptr : line_hook;
         const RunResult r = run(req);
         ASSERT_EQ(r.facts.exit_status, 0);
-        seen[with_log] = lines;
-        tails[with_log] = r.facts.console_tail;
+        if (way < 2)
+            seen[way] = lines;
+        tails[way] = r.facts.console_tail;
     }
     EXPECT_EQ(seen[0], seen[1]);
     ASSERT_EQ(seen[1].size(), 3000u + 429u + 1u);
@@ -166,6 +169,7 @@ TEST_F(ScriptRun, WithOrWithoutALogTheLinesAndTheirLastOnesAreTheSame) {
     EXPECT_EQ(seen[1][1], "cr 0");
     EXPECT_EQ(tails[1], std::vector<std::string>(seen[1].end() - tail_lines_kept, seen[1].end()));
     EXPECT_EQ(tails[0], tails[1]);
+    EXPECT_EQ(tails[2], tails[1]);
 }
 
 TEST_F(ScriptRun, TheModelNeverWaitsForAReaderThatIsSlow) {
