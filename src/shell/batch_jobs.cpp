@@ -161,7 +161,8 @@ QVariant BatchJobs::data(const QModelIndex& index, int role) const {
         return {};
     switch (index.column()) {
         case file_col:
-            return r.written;
+            // A file named by its whole path shows its name; the path is in the tooltip.
+            return QFileInfo(r.written).isAbsolute() ? QFileInfo(r.written).fileName() : r.written;
         case title_col:
             return r.title;
         case region_col:

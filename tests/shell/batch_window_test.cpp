@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
@@ -387,6 +388,38 @@ TEST(BatchTimeLeft, RoundsUpToTheSecond) {
     EXPECT_EQ(time_left_text(0), "0:00:00 left");
     EXPECT_EQ(time_left_text(1), "0:00:01 left");
     EXPECT_EQ(time_left_text(3'725'000), "1:02:05 left");
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// docs/screenshots/batch-window.png: the window during a run, its rows in several states.
+TEST_F(BatchDesk, Screenshot) {
+    const QString out = qEnvironmentVariable("QV_SCREENSHOT_DIR");
+    if (out.isEmpty())
+        GTEST_SKIP() << "QV_SCREENSHOT_DIR is not set";
+    add({opt("OR2030.opt")});
+    run_to_end(false);
+    jobs->remove_rows({0});
+    seconds("4");
+    fail("CA2025.opt");
+    add({opt("CA2025.opt"), opt("NV2025.opt"), opt("OR2025.opt"), opt("CA2030.opt"),
+         opt("NV2030.opt"), opt("OR2030.opt")});
+    auto* window = new BatchWindow(s, &main);
+    window->findChild<QSpinBox*>("spnWorkers")->setValue(2);
+    window->show();
+    window->findChild<QPushButton*>("cmdRun")->click();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return jobs->row(1).state == RowState::done && jobs->running_count() == 2; },
+        run_wait_ms));
+    QTest::qWait(1200);
+    QDir().mkpath(out);
+    EXPECT_TRUE(window->grab().save(out + "/batch-window.png"));
+    jobs->stop_and_wait();
+    window->close();
 }
 
 }  // namespace
