@@ -387,25 +387,34 @@ void BatchJobs::check_finished(int code, QProcess::ExitStatus status) {
     for (qsizetype i = 0; i < scenarios.size() && i < static_cast<qsizetype>(rows.size()); ++i) {
         const QJsonObject o = scenarios[i].toObject();
         BatchRow& r = *rows[static_cast<std::size_t>(i)];
+        const bool had_slurm = !r.slurm_task.isEmpty();
+        const bool local = r.process || (r.state == RowState::queued && !had_slurm);
         r.output_data = o.value("output_data").toString();
-        r.slurm_task = o.value("slurm_task").toString();
-        r.slurm_state = o.value("slurm_state").toString();
         const QFileInfo output(r.output_data);
         r.output_size = output.exists() ? output.size() : -1;
         const QFileInfo record(r.output_data + ".run.json");
         if (record.exists())
             r.last_run = record.lastModified();
-        if (r.process || r.state == RowState::queued)
+        if (local)
             continue;
+        r.slurm_task = o.value("slurm_task").toString();
+        r.slurm_state = o.value("slurm_state").toString();
         const RowState recorded = recorded_state(o.value("state").toString());
         if (!r.slurm_task.isEmpty()) {
             r.state = recorded == RowState::running ? RowState::running : RowState::queued;
             continue;
         }
-        if (r.ran_here && recorded != RowState::out_of_date && recorded != RowState::running)
+        const bool ended = recorded != RowState::out_of_date && recorded != RowState::running;
+        if (r.ran_here && ended)
             continue;
         r.state = recorded == RowState::running ? RowState::never_run : recorded;
         r.detail = o.value("detail").toString();
+        // A task that Slurm has let go of ended as a local run does.
+        if (had_slurm && ended) {
+            r.ran_here = true;
+            if (r.state == RowState::up_to_date)
+                r.state = RowState::done;
+        }
     }
     c->apply(c->candidate);
     if (slurm_active())

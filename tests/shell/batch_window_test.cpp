@@ -331,6 +331,51 @@ TEST_F(BatchDesk, ASavedListIsRememberedAndReopened) {
     EXPECT_EQ(later.row(1).state, RowState::never_run);
 }
 
+// Slurm, as batch status sees it: a stand-in squeue on PATH reports the tasks of the
+// campaign's job script that qvopt batch slurm wrote.
+TEST_F(BatchDesk, SlurmTasksShowQueuedAndRunningAlsoWhenReopenedAndTheirEndAsDone) {
+    add({opt("CA2025.opt"), opt("NV2025.opt")});
+    const std::string list = (camp / "cluster.txt").string();
+    ASSERT_TRUE(jobs->save_list(QString::fromStdString(list)));
+    ASSERT_EQ(
+        QProcess::execute(QV_QVOPT_PATH,
+                          {"--model-dir", QString::fromStdString(model.string()), "--model-exe",
+                           "stand-in", "batch", "slurm", QString::fromStdString(list)}),
+        0);
+    const std::string queue = dir.write(
+        "squeue.txt", "77|0|RUNNING|" + list + ".sbatch\n" + "77|1|PENDING|" + list + ".sbatch\n");
+    dir.write("bin/squeue", "#!/bin/sh\ncat '" + queue + "'\n");
+    fs::permissions(dir.path() / "bin/squeue", fs::perms::owner_all);
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", QByteArray::fromStdString((dir.path() / "bin").string()) + ":" + path);
+
+    jobs->follow_slurm();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jobs->slurm_active() && !jobs->checking(); }, 20000));
+    EXPECT_EQ(states(), (std::vector<RowState>{RowState::running, RowState::queued}));
+    EXPECT_EQ(BatchJobs::state_text(jobs->row(0)), "running (Slurm 77_0)");
+    EXPECT_EQ(BatchJobs::state_text(jobs->row(1)), "queued (Slurm 77_1)");
+    EXPECT_FALSE(jobs->local_active());
+
+    // The campaign opened again later shows them the same way.
+    BatchJobs later(s);
+    later.use_settings_file(QString::fromStdString((dir.path() / "qv-gui.conf").string()));
+    later.open_list(QString::fromStdString(list));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return later.size() == 2 && !later.checking(); }, 20000));
+    EXPECT_EQ(BatchJobs::state_text(later.row(1)), "queued (Slurm 77_1)");
+
+    // The first task ends on the cluster (here: run by qvopt), the second leaves the queue.
+    ASSERT_EQ(
+        QProcess::execute(QV_QVOPT_PATH, {"--model-dir", QString::fromStdString(model.string()),
+                                          "--model-exe", "stand-in", "run", opt("CA2025.opt")}),
+        0);
+    dir.write("squeue.txt", "");
+    jobs->follow_slurm();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !jobs->slurm_active() && !jobs->checking(); }, 20000));
+    qputenv("PATH", path);
+    EXPECT_EQ(states(), (std::vector<RowState>{RowState::done, RowState::never_run}));
+    EXPECT_TRUE(jobs->row(0).last_run.isValid());
+}
+
 // qv-gui with the main window: the Batch menu, and ending while runs go on.
 struct BatchMainWindow : BatchDesk {
     QVGui gui{s};
