@@ -166,6 +166,7 @@ void BatchWindow::update_state() {
     const bool active = jobs_->local_active();
     const bool busy = active || jobs_->checking();
     progress_->setRange(0, std::max(1, total));
+    progress_->setTextVisible(total > 0);
     progress_->setValue(std::min(jobs_->finished_count(), std::max(1, total)));
     const auto eta = jobs_->eta_ms();
     eta_->setText(eta ? time_left_text(*eta) : QString());
