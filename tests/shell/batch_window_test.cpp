@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
@@ -22,6 +23,7 @@
 #include "shell/batch_jobs.h"
 #include "shell/batch_window.h"
 #include "shell/qv_gui.h"
+#include "shell/run_record_window.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -306,11 +308,42 @@ TEST_F(BatchDesk, EnterAndTheContextMenuOpenTheRunsFiles) {
     EXPECT_EQ(processes.starts[1].args,
               std::vector<std::string>{(camp / "ca2025.out.log").string()});
 
+    // The run record in the Run Record window.
+    window->show_run_record(0);
+    auto* record = main.findChild<RunRecordWindow*>("RunRecord");
+    ASSERT_NE(record, nullptr);
+    const QString facts = record->findChild<QLabel*>("RecordFacts")->text();
+    EXPECT_TRUE(facts.startsWith("Record: " +
+                                 QString::fromStdString((camp / "ca2025.out.run.json").string())))
+        << facts.toStdString();
+    EXPECT_TRUE(facts.contains("End: exit status 0")) << facts.toStdString();
+    record->close();
+
     // Open in main window reads the scenario as File > Open does.
     window->open_in_main_window(0);
     EXPECT_EQ(s.sc.option_file_name, "CA2025.opt");
     EXPECT_EQ(s.sc.title1str, "DEMO SCENARIO");
     EXPECT_FALSE(s.read_incomplete);
+    window->close();
+}
+
+TEST_F(BatchDesk, AddFilesTakesWhatTheChooserGives) {
+    auto* window = new BatchWindow(s, &main);
+    window->show();
+    ui.choose(hfs.program_path(opt("NV2025.opt").toStdString()));
+    window->findChild<QPushButton*>("cmdAdd")->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jobs->size() == 1 && !jobs->checking(); }, 20000));
+    ASSERT_EQ(ui.calls().size(), 1u);
+    EXPECT_EQ(ui.calls()[0].kind, "open_file");
+    EXPECT_EQ(ui.calls()[0].request.filter, "Option files (*.opt)|*.opt|All files (*.*)|*.*");
+    EXPECT_EQ(jobs->row(0).path, opt("NV2025.opt"));
+    EXPECT_EQ(jobs->data(jobs->index(0, BatchJobs::file_col)).toString(), "NV2025.opt");
+
+    // Cancelled: nothing changes.
+    ui.cancel_chooser();
+    window->findChild<QPushButton*>("cmdAdd")->click();
+    EXPECT_EQ(jobs->size(), 1);
+    EXPECT_FALSE(jobs->checking());
     window->close();
 }
 
@@ -418,6 +451,19 @@ TEST_F(BatchMainWindow, RunBatchOpensTheWindowAndEndingQvGuiAsksFirst) {
     EXPECT_FALSE(jobs->local_active());
     EXPECT_EQ(jobs->row(0).state, RowState::stopped);
     EXPECT_FALSE(written("CA2025"));
+}
+
+TEST_F(BatchMainWindow, OpenInMainWindowIsRefusedWhileAnEditingWindowIsOpen) {
+    add({opt("CA2025.opt")});
+    gui.show();
+    gui.open_form("Options");
+    auto* window = qobject_cast<BatchWindow*>(gui.open_form("Batch"));
+    ASSERT_NE(window, nullptr);
+    const std::string before = s.sc.option_file_name;
+    window->open_in_main_window(0);
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.messages()[0], "Close the open windows before opening another options file.");
+    EXPECT_EQ(s.sc.option_file_name, before);
 }
 
 TEST(BatchQuestion, SaysThatSlurmTasksKeepRunning) {
