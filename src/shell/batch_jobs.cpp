@@ -454,12 +454,16 @@ void BatchJobs::changed(const std::shared_ptr<BatchRow>& r) {
 
 // ---- facts of each row: "qvopt show FILE", a few at a time ----
 
+// Starting a process takes the window's thread a few milliseconds: one start per turn of the
+// event loop, so the window never waits for several in a row.
 void BatchJobs::query_facts() {
     while (facts_running_ < facts_at_once && !facts_queue_.empty()) {
         std::shared_ptr<BatchRow> r = facts_queue_.front().lock();
         facts_queue_.pop_front();
         if (!r)
             continue;
+        if (facts_running_ + 1 < facts_at_once && !facts_queue_.empty())
+            QTimer::singleShot(0, this, &BatchJobs::query_facts);
         QProcess* p = start_qvopt({"show", r->path});
         ++facts_running_;
         connect(p, &QProcess::finished, this, [this, r, p] { facts_finished(r, p); });
@@ -468,6 +472,7 @@ void BatchJobs::query_facts() {
                 facts_finished(r, p);
         });
         p->start();
+        return;
     }
 }
 
@@ -559,12 +564,16 @@ void BatchJobs::start_runs(bool force, bool failed_only) {
     });
 }
 
+// One start per turn of the event loop, as for the facts.
 void BatchJobs::start_next() {
+    const int running = running_count();
     for (auto& r : rows_) {
-        if (running_count() >= workers_)
+        if (running >= workers_)
             break;
         if (r->state != RowState::queued || !r->slurm_task.isEmpty() || r->process)
             continue;
+        if (running + 1 < workers_)
+            QTimer::singleShot(0, this, &BatchJobs::start_next);
         QProcess* p = start_qvopt({"run", r->path});
         // The model's output goes to its log file beside the output data file.
         p->setStandardOutputFile(QProcess::nullDevice());
@@ -581,6 +590,7 @@ void BatchJobs::start_next() {
         });
         p->start();
         changed(r);
+        break;
     }
     if (local_active() && !ticker_.isActive())
         ticker_.start();
