@@ -179,15 +179,16 @@ TEST_F(BatchDesk, TwoWorkersRunTheRowsQueuedRunningDoneAndOneFailed) {
         }
     };
     QObject::connect(jobs, &QAbstractItemModel::dataChanged, jobs, note);
-    int most_running = 0, most_queued = 0;
+    int most_running = 0;
+    bool two_and_two = false;  // two running while two waited
     QObject::connect(jobs, &BatchJobs::progressChanged, jobs, [&] {
         most_running = std::max(most_running, jobs->running_count());
-        most_queued = std::max(most_queued, jobs->queued_count());
+        two_and_two |= jobs->running_count() == 2 && jobs->queued_count() == 2;
     });
     run_to_end(false);
 
     EXPECT_EQ(most_running, 2);
-    EXPECT_EQ(most_queued, 2);
+    EXPECT_TRUE(two_and_two);
     EXPECT_EQ(states(), (std::vector<RowState>{RowState::done, RowState::done, RowState::failed,
                                                RowState::done}));
     for (int i : {0, 1, 3})
