@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace qv {
 
@@ -35,6 +36,12 @@ public:
     // nullopt: the user cancelled.
     virtual std::optional<std::string> open_file(const ChooserRequest& request) = 0;
     virtual std::optional<std::string> save_file(const ChooserRequest& request) = 0;
+    // The open chooser that takes several files at once; empty when the user cancelled. Where
+    // the chooser takes one file at a time, that one.
+    virtual std::vector<std::string> open_files(const ChooserRequest& request) {
+        auto one = open_file(request);
+        return one ? std::vector<std::string>{*one} : std::vector<std::string>{};
+    }
     virtual std::optional<std::string> choose_directory(const std::string& title,
                                                         const std::string& initial_dir) = 0;
     virtual void busy(bool on) = 0;

@@ -2,6 +2,7 @@
 
 #include "platform/app_error.h"
 #include "scenario/options_file.h"
+#include "scenario/packets.h"
 
 namespace qv {
 
@@ -15,6 +16,19 @@ bool refuse_incomplete_read(Session& s) {
         return false;
     s.message(incomplete_read_message, Icon::Exclamation);
     return true;
+}
+
+void open_options_file(Session& s, const std::string& path) {
+    s.sc.prev_option_file_name = s.sc.option_file_name;
+    s.sc.prev_option_file_dir = s.sc.option_file_dir;
+    s.sc.option_file_name = split_file_name(path);
+    s.sc.option_file_dir = split_dir(path);
+    {
+        BusyPointer busy(s.ui);
+        read_options_file(s);
+    }
+    s.set_caption_for_current_file();
+    s.back_to_app_dir();
 }
 
 void file_menu(Session& s, int index) {

@@ -8,6 +8,10 @@ namespace qv {
 // directory ends at app_dir.
 void file_menu(Session& s, int index);
 
+// Reads the options file at PATH (program form) as File > Open reads a chosen one; the current
+// directory ends at app_dir.
+void open_options_file(Session& s, const std::string& path);
+
 // What Save, Save as and Run say when the latest read of an options file stopped part-way.
 extern const char* const incomplete_read_message;
 

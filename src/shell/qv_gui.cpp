@@ -23,6 +23,8 @@
 #include "scenario/options_file.h"
 #include "scenario/state_table.h"
 #include "shell/application.h"
+#include "shell/batch_jobs.h"
+#include "shell/batch_window.h"
 #include "shell/file_menu.h"
 #include "shell/last_run.h"
 #include "shell/startup.h"
@@ -168,7 +170,10 @@ void QVGui::build_menus() {
                     file_menu(s_, i);
                 });
     files->addSeparator()->setObjectName("MnuFiles3");
-    connect(item(files, "MnuExit", "E&xit"), &QAction::triggered, this, [this] { fini(); });
+    connect(item(files, "MnuExit", "E&xit"), &QAction::triggered, this, [this] {
+        if (confirm_end_with_batch_runs(s_, this))
+            fini();
+    });
 
     QMenu* scen = menuBar()->addMenu("&Scenario");
     scen->setObjectName("MenuScen");
@@ -202,16 +207,16 @@ void QVGui::build_menus() {
                 &QAction::triggered, this, [this, form] { open_form(form); });
     }
 
-    // Batch runs are not offered from the window (qvopt runs files in batch): shown greyed.
     QMenu* batch = menuBar()->addMenu("&Batch");
     batch->setObjectName("MenuBatch");
     for (int i = 0; i < 2; ++i)
         connect(item(batch, QString("MnuBatch%1").arg(i),
                      i == 0 ? "&Select option files" : "&Run Batch"),
-                &QAction::triggered, this, [this] { open_form("Batch"); });
-    batch->menuAction()->setEnabled(false);
-    for (QAction* a : batch->actions())
-        a->setEnabled(false);
+                &QAction::triggered, this, [this, i] {
+                    auto* window = qobject_cast<BatchWindow*>(open_form("Batch"));
+                    if (window && i == 1)
+                        window->run_batch();
+                });
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("MenuHelp");
@@ -370,6 +375,10 @@ void QVGui::closeEvent(QCloseEvent* event) {
     // The program is already ending (its windows are being closed): nothing more to log.
     if (ending_ || (app && app->ended())) {
         event->accept();
+        return;
+    }
+    if (!confirm_end_with_batch_runs(s_, this)) {
+        event->ignore();
         return;
     }
     fini();

@@ -45,6 +45,10 @@ class QVGui : public QMainWindow, public DocumentView {
     // Opens the window of a form name modeless, or brings it to the front when open.
     QWidget* open_form(const QString& form_name);
 
+    // Refuses (after a message) while a window that holds values of the current scenario is
+    // open, as File > Open does before it reads another options file.
+    bool confirm_no_open_windows();
+
     void set_caption(const std::string& caption) override;
     void show_summary() override;
 
@@ -70,7 +74,6 @@ class QVGui : public QMainWindow, public DocumentView {
     int load_count_ = 0;
     bool ending_ = false;
     QMap<QString, QPointer<QWidget>> windows_;
-    bool confirm_no_open_windows();
 
     QLabel* picture_ = nullptr;
     QLabel* summary_ = nullptr;

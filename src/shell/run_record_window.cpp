@@ -107,7 +107,7 @@ RunRecordWindow::RunRecordWindow(Session& s, QWidget* parent) : QWidget(parent, 
 
 void RunRecordWindow::refresh() {
     static const OpensslHasher hasher;
-    const std::string record = runs::record_path_of(s_);
+    const std::string record = record_path_.empty() ? runs::record_path_of(s_) : record_path_;
     runs::RecordStatus status;
     if (!record.empty())
         status = runs::check_record(record, s_.fs, hasher);
@@ -157,6 +157,11 @@ void RunRecordWindow::refresh() {
     table_->resizeColumnsToContents();
     table_->resizeRowsToContents();
     table_->horizontalHeader()->setSectionResizeMode(file_col, QHeaderView::Stretch);
+}
+
+void RunRecordWindow::show_record(const std::string& record_path) {
+    record_path_ = record_path;
+    refresh();
 }
 
 void RunRecordWindow::keyPressEvent(QKeyEvent* event) {

@@ -18,12 +18,15 @@ class RunRecordWindow : public QWidget {
     explicit RunRecordWindow(Session& s, QWidget* parent = nullptr);
 
     void refresh();
+    // Shows the record at RECORD_PATH (host path) instead of the current scenario's.
+    void show_record(const std::string& record_path);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
     Session& s_;
+    std::string record_path_;  // empty: the current scenario's record
     QLabel* facts_ = nullptr;
     QTableWidget* table_ = nullptr;
 };

@@ -14,6 +14,12 @@ namespace {
 const char* const viewer_failure =
     "Problem starting Notepad\nMake sure notepad.exe exists and is in your path.";
 
+std::string reports_dir(const ShellSettings& settings) {
+    return join_path(settings.model_dir, "reports");
+}
+
+}  // namespace
+
 void start_text_viewer(Session& s, Processes& processes, const std::string& path) {
     try {
         processes.start_detached(text_viewer_program, {s.fs.host_path(path)}, "");
@@ -21,12 +27,6 @@ void start_text_viewer(Session& s, Processes& processes, const std::string& path
         s.message(viewer_failure, Icon::Exclamation);
     }
 }
-
-std::string reports_dir(const ShellSettings& settings) {
-    return join_path(settings.model_dir, "reports");
-}
-
-}  // namespace
 
 std::string reports_command_line(const ShellSettings& settings) {
     const std::string dir = reports_dir(settings);

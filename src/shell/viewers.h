@@ -12,6 +12,9 @@ namespace qv {
 // detached with the file's host path as its one argument.
 inline constexpr const char* text_viewer_program = "xdg-open";
 
+// Opens a file (program or host path) in the text viewer; says so when the viewer cannot start.
+void start_text_viewer(Session& s, Processes& processes, const std::string& path);
+
 // access_exe, the reference database and its settings file in model_dir\reports, as one
 // command line (program form).
 std::string reports_command_line(const ShellSettings& settings);

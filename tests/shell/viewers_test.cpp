@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableView>
 #include <QTest>
 
 #include "fake_processes.h"
@@ -320,11 +321,15 @@ TEST_F(ViewerWindows, DiagListsThePacketsOfTheFileOnDisk) {
     window->close();
 }
 
-TEST_F(ViewerWindows, BatchIsEmpty) {
+TEST_F(ViewerWindows, BatchShowsAnEmptyCampaign) {
     auto* window = open<BatchWindow>("Batch");
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->windowTitle(), "Batch");
-    EXPECT_TRUE(window->findChildren<QWidget*>().isEmpty());
+    auto* table = child<QTableView>(window, "BatchTable");
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->model()->rowCount(), 0);
+    EXPECT_FALSE(child<QPushButton>(window, "cmdRun")->isEnabled());
+    EXPECT_FALSE(child<QPushButton>(window, "cmdStop")->isEnabled());
     window->close();
 }
 

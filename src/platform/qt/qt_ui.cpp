@@ -150,6 +150,20 @@ std::optional<std::string> QtUi::open_file(const ChooserRequest& request) {
     return choose(request, false);
 }
 
+std::vector<std::string> QtUi::open_files(const ChooserRequest& request) {
+    QString dir;
+    if (!request.initial_dir.empty())
+        dir = QString::fromStdString(fs_.host_path(request.initial_dir));
+    const QStringList filters = qt_filter(request.filter).split(";;", Qt::SkipEmptyParts);
+    QString selected = filters.isEmpty() ? QString() : filters.first();
+    const QStringList chosen = QFileDialog::getOpenFileNames(
+        owner(parent_), display_text(request.title), dir, filters.join(";;"), &selected);
+    std::vector<std::string> paths;
+    for (const QString& p : chosen)
+        paths.push_back(fs_.program_path(program_text(p)));
+    return paths;
+}
+
 std::optional<std::string> QtUi::save_file(const ChooserRequest& request) {
     return choose(request, true);
 }

@@ -41,6 +41,7 @@ class QtUi : public Ui {
                    Buttons buttons) override;
     std::optional<std::string> open_file(const ChooserRequest& request) override;
     std::optional<std::string> save_file(const ChooserRequest& request) override;
+    std::vector<std::string> open_files(const ChooserRequest& request) override;
     std::optional<std::string> choose_directory(const std::string& title,
                                                 const std::string& initial_dir) override;
     void busy(bool on) override;
