@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # End-to-end: the Batch window of the real qv-gui under Xvfb on a copy of the demo workspace.
-# Opens the window from the Batch menu by keyboard, opens a campaign of variants of the demo
-# scenario with Open list..., runs it and waits until every scenario has its message file,
-# output file and a run record of a run that exited with status 0. Every wait is bounded; the
+# Opens the window from the Batch menu by keyboard, makes one variant of the demo scenario per
+# state of its region with Make variants... (the same files as qvopt batch make writes), runs
+# them and waits until every scenario has its message file, output file and a run record of a
+# run that exited with status 0. Every wait is bounded; the
 # copy is removed at the end.
 #
 # Usage: batch_window_e2e.sh QV_GUI QVOPT QV_DEMO_MODEL DEMO_MODEL_DIR
@@ -42,26 +43,28 @@ if [ "${1:-}" = "--inner" ]; then
   xdotool windowfocus --sync "$batch"
   sleep 0.5
 
-  # (After the Make variants dialog is merged, the campaign is made here with it instead of
-  # by qvopt batch make below, and the list it writes is loaded.)
-
-  # Open list...: the chooser takes the list's path.
-  xdotool key --clearmodifiers alt+o
-  chooser=$(wait_window "$gui_pid" "^Open campaign list$") ||
-    { echo "no Open campaign list chooser within 30 s"; exit 1; }
-  xdotool windowfocus --sync "$chooser"
+  # Make variants..., one per state of the demo scenario's region, into model/states.
+  xdotool key --clearmodifiers alt+v
+  dialog=$(wait_window "$gui_pid" "^Make variants$") ||
+    { echo "no Make variants dialog within 30 s"; cat "$work/qv-gui.log"; exit 1; }
+  xdotool windowfocus --sync "$dialog"
   sleep 0.5
-  xdotool type --delay 10 "$list"
-  # The first Return may only take the completer's suggestion.
-  for _ in 1 2 3; do
-    xdotool key --clearmodifiers Return
-    sleep 1
-    xdotool search --all --pid "$gui_pid" --name "^Open campaign list$" >/dev/null 2>&1 || break
+  xdotool key --clearmodifiers alt+r
+  xdotool key --clearmodifiers alt+f ctrl+a
+  xdotool type --delay 10 "$work/model/states"
+  sleep 0.5
+  xdotool key --clearmodifiers Return
+  for _ in $(seq 1 50); do
+    [ -s "$list" ] && break
+    sleep 0.2
   done
-  if xdotool search --all --pid "$gui_pid" --name "^Open campaign list$" >/dev/null 2>&1; then
-    echo "the chooser did not take $list"
-    exit 1
-  fi
+  [ -s "$list" ] || { echo "Make variants wrote no $list"; cat "$work/qv-gui.log"; exit 1; }
+  made=$(cd "$work/model/states" && ls *.opt | sort | tr '\n' ' ')
+  expected=$(cd "$work/ref" && ls *.opt | sort | tr '\n' ' ')
+  [ "$made" = "$expected" ] ||
+    { echo "Make variants wrote \"$made\", qvopt batch make \"$expected\""; exit 1; }
+  echo "Make variants wrote $made"
+
   xdotool windowfocus --sync "$batch"
   # Run, once the list has been checked and read.
   sleep 2
@@ -114,10 +117,11 @@ cp "$qvopt" "$work/bin/qvopt"
 printf '%s\t:model directory\r\n%s\t:model executable\r\n%s\t:input option file\r\n%s\t:output option file\r\n%s\t:Data dir\r\n\t:ACCESS executable\r\n' \
   "$work/model" qv-demo-model demo.opt demo.opt "$work/model/data" >"$work/bin/qv-gui.ini"
 
-# The campaign: one variant of the demo scenario per state of its region.
+# What Make variants is to write: one variant of the demo scenario per state of its region, as
+# qvopt batch make writes them (elsewhere).
 "$work/bin/qvopt" --config "$work/bin/qv-gui.ini" batch make "$work/model/demo.opt" \
-  --out "$work/model/states" --each-state
-count=$(find "$work/model/states" -name '*.opt' | wc -l)
+  --out "$work/ref" --each-state >/dev/null
+count=$(find "$work/ref" -name '*.opt' | wc -l)
 [ "$count" -gt 0 ] || { echo "batch make wrote no variants"; exit 1; }
 
 # A private runtime directory keeps the single-instance lock apart from any other qv-gui, and a
