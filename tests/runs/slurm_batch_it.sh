@@ -9,25 +9,8 @@
 set -euo pipefail
 
 qvopt=$1 demo_model=$2 demo=$3 local_slurm=$4
-PATH=$PATH:/usr/sbin:/sbin
-
-for tool in munged slurmctld slurmd sbatch squeue; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "skipped: $tool is not installed (bash scripts/setup.sh installs it)"
-    exit 77
-  fi
-done
-
-work=$(mktemp -d)
-export QV_LOCAL_SLURM_DIR=$work/slurm
-cleanup() {
-  bash "$local_slurm" stop >/dev/null 2>&1 || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-# A test stopped by its time limit still stops its cluster.
-trap 'exit 143' TERM
-trap 'exit 130' INT
+QV_SLURM_TOOLS="munged slurmctld slurmd sbatch squeue"
+source "$(dirname "$0")/../support/local_slurm.sh"
 
 fail() {
   echo "FAILED: $*"
@@ -37,13 +20,6 @@ fail() {
   exit 1
 }
 
-if ! started=$(bash "$local_slurm" start 2>&1); then
-  echo "skipped: the local Slurm cluster cannot start on this machine:"
-  echo "$started"
-  exit 77
-fi
-conf=$(sed -n 's/^SLURM_CONF=//p' <<<"$started")
-[ -f "$conf" ] || fail "start printed no SLURM_CONF line: $started"
 export SLURM_CONF=$conf
 
 again=$(bash "$local_slurm" start) || fail "a second start did not exit 0"
