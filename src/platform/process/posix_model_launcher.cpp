@@ -49,8 +49,8 @@ void sleep_ms(int ms) {
 constexpr int reset_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGCHLD};
 
 // Runs in the model's process between fork and exec: async-signal-safe calls only.
-[[noreturn]] void exec_model(const char* path, char* const* argv, const char* dir, pid_t parent,
-                             int null_fd, int out_fd, int status_fd) {
+[[noreturn]] void exec_model(const Command& cmd, pid_t parent, int null_fd, int out_fd,
+                             int status_fd) {
     ::setpgid(0, 0);
     ::prctl(PR_SET_PDEATHSIG, SIGTERM);
     // The parent may have ended before the line above took effect.
@@ -66,15 +66,7 @@ constexpr int reset_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGC
     ::dup2(null_fd, STDIN_FILENO);
     ::dup2(out_fd, STDOUT_FILENO);
     ::dup2(out_fd, STDERR_FILENO);
-    if (dir && ::chdir(dir) != 0) {
-        StartFailure f{1, errno};
-        write_all(status_fd, &f, sizeof f);
-        ::_exit(127);
-    }
-    ::execv(path, argv);
-    StartFailure f{2, errno};
-    write_all(status_fd, &f, sizeof f);
-    ::_exit(127);
+    cmd.exec(status_fd);
 }
 
 // The watcher, between fork and its end: async-signal-safe calls only. It waits on `guard`; a
@@ -364,8 +356,7 @@ std::unique_ptr<ModelProcess> PosixModelLauncher::launch(const std::string& prog
     if (pid < 0)
         throw system_error(err::path_access, errno);
     if (pid == 0)
-        exec_model(cmd.path.c_str(), cmd.argv.data(), cmd.dir_or_null(), parent, null_fd.get(),
-                   model_output.get(), status.write.get());
+        exec_model(cmd, parent, null_fd.get(), model_output.get(), status.write.get());
     // Both sides set the group, so that it is in place whichever runs first.
     ::setpgid(pid, pid);
     status.write.reset();

@@ -11,23 +11,6 @@ namespace qv {
 
 using namespace posix;
 
-namespace {
-
-// Runs in the child between fork and exec: async-signal-safe calls only.
-[[noreturn]] void exec_child(const char* path, char* const* argv, const char* dir, int status_fd) {
-    if (dir && ::chdir(dir) != 0) {
-        StartFailure f{1, errno};
-        write_all(status_fd, &f, sizeof f);
-        ::_exit(127);
-    }
-    ::execv(path, argv);
-    StartFailure f{2, errno};
-    write_all(status_fd, &f, sizeof f);
-    ::_exit(127);
-}
-
-}  // namespace
-
 void PosixProcesses::start_detached(const std::string& program,
                                     const std::vector<std::string>& args,
                                     const std::string& working_dir) {
@@ -42,7 +25,7 @@ void PosixProcesses::start_detached(const std::string& program,
         ::setsid();
         pid_t grandchild = ::fork();
         if (grandchild == 0)
-            exec_child(cmd.path.c_str(), cmd.argv.data(), cmd.dir_or_null(), status.write.get());
+            cmd.exec(status.write.get());
         if (grandchild < 0) {
             StartFailure f{2, errno};
             write_all(status.write.get(), &f, sizeof f);

@@ -115,4 +115,16 @@ Command::Command(const std::string& program, const std::vector<std::string>& arg
     argv.push_back(nullptr);
 }
 
+void Command::exec(int status_fd) const {
+    if (!dir.empty() && ::chdir(dir.c_str()) != 0) {
+        StartFailure f{1, errno};
+        write_all(status_fd, &f, sizeof f);
+        ::_exit(127);
+    }
+    ::execv(path.c_str(), argv.data());
+    StartFailure f{2, errno};
+    write_all(status_fd, &f, sizeof f);
+    ::_exit(127);
+}
+
 }  // namespace qv::posix

@@ -77,7 +77,9 @@ struct Command {
 
     Command(const std::string& program, const std::vector<std::string>& arguments,
             const std::string& working_dir);
-    const char* dir_or_null() const { return dir.empty() ? nullptr : dir.c_str(); }
+    // In the child between fork and exec (async-signal-safe): enters the working directory and
+    // execs, reporting a failure of either as a StartFailure on STATUS_FD.
+    [[noreturn]] void exec(int status_fd) const;
 };
 
 }  // namespace qv::posix
