@@ -76,9 +76,8 @@ void BM_OpenCampaign(benchmark::State& state) {
         qint64 longest_gap = 0;
         QTimer ticker;
         ticker.setInterval(1);
-        QObject::connect(&ticker, &QTimer::timeout, [&] {
-            longest_gap = std::max(longest_gap, gap.restart());
-        });
+        QObject::connect(&ticker, &QTimer::timeout,
+                         [&] { longest_gap = std::max(longest_gap, gap.restart()); });
         clock.start();
         gap.start();
         ticker.start();

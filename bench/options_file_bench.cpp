@@ -15,13 +15,13 @@
 namespace {
 
 class NoRowsReference : public qv::ReferenceEngine {
-public:
+  public:
     void open(const std::string&) override { open_ = true; }
     void close() override { open_ = false; }
     bool is_open() const override { return open_; }
     qv::QueryResult query(std::string_view) override { return {}; }
 
-private:
+  private:
     bool open_ = false;
 };
 
@@ -38,17 +38,18 @@ std::string large_file() {
         line(l);
     line("/END/");
     line("/PERIOD/");
-    for (const char* l : {"Period type        : Annual", "Summation type     : Typical day",
-                          "Year of episode    : 2020", "Season of year     :",
-                          "Month of year      :", "Weekday or weekend : Weekday",
-                          "Year of growth calc: 2020", "Year of tech sel   : 2020"})
+    for (const char* l :
+         {"Period type        : Annual", "Summation type     : Typical day",
+          "Year of episode    : 2020", "Season of year     :", "Month of year      :",
+          "Weekday or weekend : Weekday", "Year of growth calc: 2020", "Year of tech sel   : 2020"})
         line(l);
     line("/END/");
     line("/REGION/");
     line("Region Level       : US TOTAL");
     line("/END/");
     line("/GROWTH FILES/");
-    for (int i = 0; i < 3000; ++i) line("Growth FILE        : c:\\data\\growth\\g" + std::to_string(i) + ".grw");
+    for (int i = 0; i < 3000; ++i)
+        line("Growth FILE        : c:\\data\\growth\\g" + std::to_string(i) + ".grw");
     line("/END/");
     line("/ALLOC FILES/");
     for (int i = 0; i < 3000; ++i)
@@ -64,7 +65,8 @@ std::string large_file() {
 struct Fixture {
     Fixture() : s(ui, fs, ref) {
         std::string tmpl = (std::filesystem::temp_directory_path() / "qvbench-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
+        if (!mkdtemp(tmpl.data()))
+            std::abort();
         dir = tmpl;
         std::ofstream(dir / "big.opt", std::ios::binary) << large_file();
         s.settings.model_dir = fs.program_path(dir.string());
@@ -83,7 +85,8 @@ struct Fixture {
 
 void BM_ReadLargeOptionsFile(benchmark::State& state) {
     Fixture f;
-    for (auto _ : state) qv::read_options_file(f.s);
+    for (auto _ : state)
+        qv::read_options_file(f.s);
     state.SetBytesProcessed(state.iterations() *
                             static_cast<int64_t>(std::filesystem::file_size(f.dir / "big.opt")));
 }
@@ -93,7 +96,8 @@ void BM_SaveLargeOptionsFile(benchmark::State& state) {
     Fixture f;
     qv::read_options_file(f.s);
     f.s.sc.growth_changed = f.s.sc.alloc_files_changed = true;
-    for (auto _ : state) qv::update_default_option_file(f.s);
+    for (auto _ : state)
+        qv::update_default_option_file(f.s);
 }
 BENCHMARK(BM_SaveLargeOptionsFile)->Unit(benchmark::kMillisecond);
 

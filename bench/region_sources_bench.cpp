@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
-#include "scenario/region_rules.h"
 #include "dialogs/scenario/sources_rules.h"
 #include "platform/fs/host_file_system.h"
 #include "platform/reference/sqlite_reference_engine.h"
+#include "scenario/region_rules.h"
 #include "scenario/state_table.h"
 
 namespace {

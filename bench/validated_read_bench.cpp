@@ -20,7 +20,8 @@
 
 namespace {
 
-const std::filesystem::path demo_model = std::filesystem::path(QV_BINARY_DIR) / "examples/demo/model";
+const std::filesystem::path demo_model =
+    std::filesystem::path(QV_BINARY_DIR) / "examples/demo/model";
 
 std::vector<std::string> csv_column(const std::filesystem::path& file, int column) {
     std::ifstream in(file);
@@ -59,7 +60,8 @@ std::string big_file() {
         std::getline(ss, statefp, ',');
         std::getline(ss, countyfp, ',');
         // Territories outside the state table would stop the validation at their first code.
-        if (statefp == "60" || statefp == "66" || statefp == "69" || statefp == "74") continue;
+        if (statefp == "60" || statefp == "66" || statefp == "69" || statefp == "74")
+            continue;
         s += "County             : " + statefp + countyfp + "\r\n";
     }
     s += "/END/\r\n/SOURCE CATEGORY/\r\n";
@@ -71,7 +73,7 @@ std::string big_file() {
 
 // Knows every code without a database: the reader's own work, without the look-ups.
 class KnowsEverything : public qv::ReferenceEngine {
-public:
+  public:
     void open(const std::string&) override {}
     void close() override {}
     bool is_open() const override { return false; }
@@ -87,7 +89,8 @@ public:
 
 void run(benchmark::State& state, qv::ReferenceEngine& ref) {
     std::string tmpl = (std::filesystem::temp_directory_path() / "qvbench-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) std::abort();
+    if (!mkdtemp(tmpl.data()))
+        std::abort();
     std::filesystem::path dir = tmpl;
     std::ofstream(dir / "big.opt", std::ios::binary) << big_file();
     qv::ConsoleUi ui;
@@ -98,7 +101,8 @@ void run(benchmark::State& state, qv::ReferenceEngine& ref) {
     qv::build_state_table(s.state_table);
     s.sc.option_file_dir = fs.program_path(dir.string());
     s.sc.option_file_name = "big.opt";
-    for (auto _ : state) qv::read_options_file(s);
+    for (auto _ : state)
+        qv::read_options_file(s);
     state.counters["regions"] = static_cast<double>(s.sc.region_list.size());
     state.counters["sources"] = static_cast<double>(s.sc.source_list.size()) - 1;
     std::filesystem::remove_all(dir);

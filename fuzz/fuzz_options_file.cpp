@@ -17,7 +17,7 @@ namespace {
 
 // A reference database that knows every code: validation and source look-up take all of them.
 class EverythingReference : public qv::ReferenceEngine {
-public:
+  public:
     void open(const std::string&) override { open_ = true; }
     void close() override { open_ = false; }
     bool is_open() const override { return open_; }
@@ -28,14 +28,15 @@ public:
         return r;
     }
 
-private:
+  private:
     bool open_ = false;
 };
 
 const std::filesystem::path& work_dir() {
     static const std::filesystem::path dir = [] {
         std::string tmpl = (std::filesystem::temp_directory_path() / "qvfuzz-XXXXXX").string();
-        if (!mkdtemp(tmpl.data())) std::abort();
+        if (!mkdtemp(tmpl.data()))
+            std::abort();
         return std::filesystem::path(tmpl);
     }();
     return dir;

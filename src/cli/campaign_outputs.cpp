@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "scenario/line_io.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv::cli {
 

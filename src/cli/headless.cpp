@@ -3,12 +3,12 @@
 #include <filesystem>
 
 #include "cli/qvopt.h"
+#include "platform/fs/path_form.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "scenario/config.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/state_table.h"
-#include "platform/fs/path_form.h"
 
 namespace qv::cli {
 

@@ -1,3 +1,5 @@
 #include "cli/qvopt.h"
 
-int main(int argc, char** argv) { return qv::cli::run_qvopt(argc, argv); }
+int main(int argc, char** argv) {
+    return qv::cli::run_qvopt(argc, argv);
+}

@@ -57,8 +57,8 @@ int check_command(HeadlessSession& run, const std::string& file, std::ostream& o
     return run.events().empty() ? exit_status::ok : exit_status::messages;
 }
 
-int save_command(HeadlessSession& run, const std::string& file, const SaveOptions& opt, std::ostream& out,
-                 std::ostream& err) {
+int save_command(HeadlessSession& run, const std::string& file, const SaveOptions& opt,
+                 std::ostream& out, std::ostream& err) {
     std::vector<Assignment> assignments;
     try {
         for (const auto& arg : opt.sets)

@@ -35,7 +35,7 @@ inline std::string save_temp_name(std::string_view file_name) {
 
 // A text file written line by line, each line flushed at once (the run log).
 class LineSink {
-public:
+  public:
     virtual ~LineSink() = default;
     virtual void write_line(std::string_view line) = 0;
 };
@@ -45,7 +45,7 @@ public:
 // current directory, and a component that does not exist in its exact case matches the entry
 // that differs only in letter case. Failures throw AppError.
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
 
     // The host path a program path maps to (after the case-insensitive fallback).
@@ -85,7 +85,7 @@ public:
     // True when two paths name the same existing file, or would after the case fallback.
     virtual bool same_file(std::string_view a, std::string_view b) const = 0;
 
-    virtual std::string current_dir() const = 0;  // program form
+    virtual std::string current_dir() const = 0;              // program form
     virtual void set_current_dir(std::string_view path) = 0;  // AppError 76 when it fails
 
     // A new unique name "QV" + hex digits + ".tmp", reserved in the system temporary directory;

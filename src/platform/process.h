@@ -6,7 +6,7 @@
 namespace qv {
 
 class Processes {
-public:
+  public:
     virtual ~Processes() = default;
     // Starts a program that runs on by itself (a viewer, the reporting tool): not waited for.
     // Throws AppError when the program cannot be started.

@@ -6,12 +6,16 @@ namespace qv {
 
 namespace {
 bool same_name(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i) {
         char x = a[i], y = b[i];
-        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
+        if (x >= 'a' && x <= 'z')
+            x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z')
+            y = static_cast<char>(y - 'a' + 'A');
+        if (x != y)
+            return false;
     }
     return true;
 }
@@ -19,14 +23,17 @@ bool same_name(std::string_view a, std::string_view b) {
 
 int QueryResult::column(std::string_view name) const {
     for (std::size_t i = 0; i < columns.size(); ++i)
-        if (same_name(columns[i], name)) return static_cast<int>(i);
+        if (same_name(columns[i], name))
+            return static_cast<int>(i);
     return -1;
 }
 
 std::optional<std::string> QueryResult::field(std::size_t row, std::string_view name) const {
     int c = column(name);
-    if (c < 0) throw AppError(3265, "Item not found in this collection.");
-    if (row >= rows.size()) throw AppError(3021, "No current record.");
+    if (c < 0)
+        throw AppError(3265, "Item not found in this collection.");
+    if (row >= rows.size())
+        throw AppError(3021, "No current record.");
     return rows[row][static_cast<std::size_t>(c)];
 }
 

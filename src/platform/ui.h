@@ -27,7 +27,7 @@ struct ChooserRequest {
 // The user-facing services the program's logic calls. Implementations: Qt (qv-gui), console
 // (qvopt), ScriptedUi (tests). Chosen paths come back in program form, with "\" separators.
 class Ui {
-public:
+  public:
     virtual ~Ui() = default;
 
     // title: nullopt shows application_title.
@@ -55,13 +55,13 @@ public:
 
 // Busy pointer for the length of a scope.
 class BusyPointer {
-public:
+  public:
     explicit BusyPointer(Ui& ui) : ui_(ui) { ui_.busy(true); }
     ~BusyPointer() { ui_.busy(false); }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
 
-private:
+  private:
     Ui& ui_;
 };
 

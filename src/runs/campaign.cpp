@@ -5,8 +5,8 @@
 #include <map>
 #include <sstream>
 
-#include "scenario/session.h"
 #include "platform/fs/path_form.h"
+#include "scenario/session.h"
 
 namespace qv::runs {
 

@@ -9,9 +9,9 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv::runs {
 

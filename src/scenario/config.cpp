@@ -3,12 +3,14 @@
 #include <vector>
 
 #include "platform/app_error.h"
-#include "scenario/line_io.h"
 #include "platform/fs/path_form.h"
+#include "scenario/line_io.h"
 
 namespace qv {
 
-std::string config_value(const std::string& line) { return line.substr(0, line.find('\t')); }
+std::string config_value(const std::string& line) {
+    return line.substr(0, line.find('\t'));
+}
 
 bool file_exists(const FileSystem& fs, const std::string& path, int attributes) {
     return !fs.list(path, attributes).empty();
@@ -27,7 +29,8 @@ ConfigOutcome read_config_file(Session& s) {
         return i < lines.size() ? with_host_separators(config_value(lines[i])) : std::string();
     };
     auto check = [&](const std::string& path, int attributes) {
-        if (file_exists(s.fs, path, attributes)) return;
+        if (file_exists(s.fs, path, attributes))
+            return;
         s.message(path + " does not exist. Correct qv-gui.ini and retry.");
         s.fini();
     };
@@ -53,12 +56,16 @@ ConfigOutcome read_config_file(Session& s) {
 void write_config_file(Session& s) {
     const ShellSettings& cfg = s.settings;
     const std::pair<std::string, const char*> lines[] = {
-        {cfg.model_dir, ":model directory"},       {cfg.model_exe, ":model executable"},
-        {s.sc.option_file_name, ":input option file"}, {s.sc.save_file_name, ":output option file"},
-        {cfg.data_dir, ":Data dir"},               {cfg.access_exe, ":ACCESS executable"},
+        {cfg.model_dir, ":model directory"},
+        {cfg.model_exe, ":model executable"},
+        {s.sc.option_file_name, ":input option file"},
+        {s.sc.save_file_name, ":output option file"},
+        {cfg.data_dir, ":Data dir"},
+        {cfg.access_exe, ":ACCESS executable"},
     };
     std::string bytes;
-    for (const auto& [v, key] : lines) bytes += v + "\t" + key + "\r\n";
+    for (const auto& [v, key] : lines)
+        bytes += v + "\t" + key + "\r\n";
     s.fs.write_file_atomic(join_path(cfg.app_dir, "qv-gui.ini"), bytes);
 }
 

@@ -1,8 +1,8 @@
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "platform/program_end.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -16,7 +16,9 @@ std::string split_file_name(std::string_view path) {
     return p == std::string_view::npos ? std::string(path) : std::string(path.substr(p + 1));
 }
 
-void copy_file_list(const AllocList& source, AllocList& target) { target.copy_from(source); }
+void copy_file_list(const AllocList& source, AllocList& target) {
+    target.copy_from(source);
+}
 
 bool is_absolute_dir(std::string_view dir) {
     return dir.find(':') != std::string_view::npos ||
@@ -32,7 +34,9 @@ std::string in_model_dir(const Session& s, std::string_view name) {
 namespace {
 
 // Upper-cased first five characters are "/END/" (no trim), as the keyed packets test it.
-bool is_keyed_packet_end(std::string_view line) { return upper(left(line, 5)) == "/END/"; }
+bool is_keyed_packet_end(std::string_view line) {
+    return upper(left(line, 5)) == "/END/";
+}
 
 void keyed_line(LineWriter& out, int index, const std::string& path) {
     out.line(std::string(run_file_key_texts[static_cast<std::size_t>(index)]) + "   : " +
@@ -43,20 +47,23 @@ void keyed_line(LineWriter& out, int index, const std::string& path) {
 // the options file's directory when the value has none; whatever is still relative then
 // (the value's directory, or a relative options-file directory) is taken under model_dir,
 // where the model runs.
-void resolve_run_output(Session& s, const std::string& value, std::string& dir,
-                        std::string& name) {
+void resolve_run_output(Session& s, const std::string& value, std::string& dir, std::string& name) {
     dir = split_dir(value);
     name = split_file_name(value);
-    if (dir.empty()) dir = s.sc.option_file_dir;
-    if (!is_absolute_dir(dir)) dir = join_path(s.settings.model_dir, dir);
+    if (dir.empty())
+        dir = s.sc.option_file_dir;
+    if (!is_absolute_dir(dir))
+        dir = join_path(s.settings.model_dir, dir);
 }
 
 }  // namespace
 
 void read_runfiles_packet(Session& s, LineReader& in) {
     Scenario& sc = s.sc;
-    for (int i = 0; i < run_file_count; ++i) sc.run_file_keys[i] = run_file_key_texts[i];
-    for (int i = 8; i < run_file_count; ++i) sc.run_files[i].clear();
+    for (int i = 0; i < run_file_count; ++i)
+        sc.run_file_keys[i] = run_file_key_texts[i];
+    for (int i = 8; i < run_file_count; ++i)
+        sc.run_files[i].clear();
     while (!in.eof()) {
         const std::string& line = in.read();
         if (is_keyed_packet_end(line) || ends_at_header(in, line))
@@ -89,7 +96,8 @@ void read_runfiles_packet(Session& s, LineReader& in) {
 
 void write_runfiles_packet(Session& s, LineWriter& out) {
     out.line("/RUNFILES/");
-    for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11}) keyed_line(out, i, s.sc.run_files[i]);
+    for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11})
+        keyed_line(out, i, s.sc.run_files[i]);
     out.line("/END/");
 }
 
@@ -105,7 +113,8 @@ void read_modelyear_packet(Session& s, LineReader& in) {
             throw AppError(err::subscript, "Subscript out of range");
         sc.run_files[index++] = line_value(line);
     }
-    sc.bmy_output_on = !sc.run_files[rf::exhaust_bmy].empty() || !sc.run_files[rf::evap_bmy].empty();
+    sc.bmy_output_on =
+        !sc.run_files[rf::exhaust_bmy].empty() || !sc.run_files[rf::evap_bmy].empty();
 }
 
 void write_modelyear_packet(Session& s, LineWriter& out) {
@@ -115,8 +124,7 @@ void write_modelyear_packet(Session& s, LineWriter& out) {
         // The first "." of the file's name: a "." in a directory name must not cut the path
         // there, or the files would land beside that directory instead of beside the output.
         const std::size_t name_start = output.find_last_of("\\/");
-        std::size_t dot =
-            output.find('.', name_start == std::string::npos ? 0 : name_start + 1);
+        std::size_t dot = output.find('.', name_start == std::string::npos ? 0 : name_start + 1);
         std::string base = dot == std::string::npos ? std::string() : output.substr(0, dot + 1);
         sc.bmy_exhaust_file_name = base + "BMX";
         sc.bmy_evap_file_name = base + "BMV";
@@ -149,7 +157,8 @@ void write_daily_packet(Session& s, LineWriter& out) {
 
 void read_factor_files_packet(Session& s, LineReader& in, bool is_emfac) {
     auto& files = is_emfac ? s.sc.emfac_files : s.sc.deteriorate_files;
-    for (int i = 0; i < emission_type_count; ++i) files[i].clear();
+    for (int i = 0; i < emission_type_count; ++i)
+        files[i].clear();
     const std::string_view types = emission_type_list;
     while (!in.eof()) {
         const std::string& line = in.read();
@@ -158,23 +167,27 @@ void read_factor_files_packet(Session& s, LineReader& in, bool is_emfac) {
             return;
         std::string label = trim(left(u, 19));
         // A blank line names no type (it must not clear the first one).
-        if (label.empty()) continue;
+        if (label.empty())
+            continue;
         std::size_t pos = types.find(label);
-        if (pos == std::string_view::npos) continue;
+        if (pos == std::string_view::npos)
+            continue;
         std::size_t index = 0;
         for (std::size_t i = 0; i < pos; ++i)
-            if (types[i] == '|') ++index;
+            if (types[i] == '|')
+                ++index;
         files[index] = line.size() > 20 ? trim(line.substr(20)) : std::string();
     }
 }
 
 namespace {
-void write_factor_packet(const char* header, const std::array<std::string, factor_file_count>& files,
-                         LineWriter& out) {
+void write_factor_packet(const char* header,
+                         const std::array<std::string, factor_file_count>& files, LineWriter& out) {
     static const std::string field = "                   : ";
     out.line(header);
     for (int i = 0; i < emission_type_count; ++i) {
-        if (files[i].empty()) continue;
+        if (files[i].empty())
+            continue;
         std::string label = emission_type_labels[i];
         out.line(label + right(field, 21 - label.size()) + lower(files[i]));
     }
@@ -227,7 +240,8 @@ void read_file_list(Session& s, LineReader& in, AllocList& list, AllocList& work
                 break;
             auto item = std::make_shared<AllocCls>();
             std::size_t colon = line.find(':');
-            item->descriptor = colon == std::string::npos ? std::string() : line.substr(0, colon + 1);
+            item->descriptor =
+                colon == std::string::npos ? std::string() : line.substr(0, colon + 1);
             item->allocfile = line_value(line);
             list.add(item, item->allocfile);
         }
@@ -240,7 +254,8 @@ void read_file_list(Session& s, LineReader& in, AllocList& list, AllocList& work
 
 void write_file_list(const char* header, const AllocList& list, LineWriter& out) {
     out.line(header);
-    for (const auto& item : list) out.line(item->descriptor + lower(item->allocfile));
+    for (const auto& item : list)
+        out.line(item->descriptor + lower(item->allocfile));
     out.line("/END/");
 }
 

@@ -1,8 +1,8 @@
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 

@@ -15,7 +15,7 @@ namespace qv {
 // Keys compare without regard to letter case.
 template <typename T>
 class KeyedList {
-public:
+  public:
     using Ptr = std::shared_ptr<T>;
 
     std::size_t size() const { return items_.size(); }
@@ -28,14 +28,16 @@ public:
     // Adds at the end. A key already present fails with AppError 457 and changes nothing.
     void add(Ptr item, const std::string& key) {
         std::string k = upper(key);
-        if (index_.count(k)) throw duplicate_key_error();
+        if (index_.count(k))
+            throw duplicate_key_error();
         index_.emplace(k, items_.size());
         items_.push_back(std::move(item));
         keys_.push_back(key);
     }
     // Adds unless the key is present; returns whether it was added.
     bool add_if_new(Ptr item, const std::string& key) {
-        if (contains(key)) return false;
+        if (contains(key))
+            return false;
         add(std::move(item), key);
         return true;
     }
@@ -51,7 +53,8 @@ public:
     }
     bool remove(const std::string& key) {
         auto it = index_.find(upper(key));
-        if (it == index_.end()) return false;
+        if (it == index_.end())
+            return false;
         remove_at(it->second);
         return true;
     }
@@ -62,15 +65,18 @@ public:
     }
     // Empties this list, then adds every item of `source` in order under its key.
     void copy_from(const KeyedList& source) {
-        if (&source == this) return;
+        if (&source == this)
+            return;
         clear();
-        for (std::size_t i = 0; i < source.size(); ++i) add(source.items_[i], source.keys_[i]);
+        for (std::size_t i = 0; i < source.size(); ++i)
+            add(source.items_[i], source.keys_[i]);
     }
 
-private:
+  private:
     void reindex() {
         index_.clear();
-        for (std::size_t i = 0; i < keys_.size(); ++i) index_.emplace(upper(keys_[i]), i);
+        for (std::size_t i = 0; i < keys_.size(); ++i)
+            index_.emplace(upper(keys_[i]), i);
     }
 
     std::vector<Ptr> items_;

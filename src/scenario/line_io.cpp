@@ -17,7 +17,8 @@ const std::string& LineReader::read() {
     }
     line_.assign(bytes_, pos_, end - pos_);
     pos_ = end + 1;
-    if (bytes_[end] == '\r' && pos_ < bytes_.size() && bytes_[pos_] == '\n') ++pos_;
+    if (bytes_[end] == '\r' && pos_ < bytes_.size() && bytes_[pos_] == '\n')
+        ++pos_;
     return line_;
 }
 
@@ -29,7 +30,8 @@ void LineReader::unread() {
 std::vector<std::string> split_lines(std::string bytes) {
     LineReader r(std::move(bytes));
     std::vector<std::string> lines;
-    while (!r.eof()) lines.push_back(r.read());
+    while (!r.eof())
+        lines.push_back(r.read());
     return lines;
 }
 

@@ -8,7 +8,7 @@ namespace qv {
 
 // Reads the lines of a file held in memory; CR LF, LF and CR all end a line.
 class LineReader {
-public:
+  public:
     explicit LineReader(std::string bytes) : bytes_(std::move(bytes)) {}
 
     bool eof() const { return pos_ >= bytes_.size(); }
@@ -22,7 +22,7 @@ public:
     // The line read last (for error reports).
     const std::string& current() const { return line_; }
 
-private:
+  private:
     std::string bytes_;
     std::size_t pos_ = 0;
     std::size_t line_start_ = 0;
@@ -32,7 +32,7 @@ private:
 
 // Collects written lines, each ended with CR LF.
 class LineWriter {
-public:
+  public:
     void line(std::string_view text) {
         out_.append(text);
         out_.append("\r\n");
@@ -43,7 +43,7 @@ public:
     void truncate(std::size_t n) { out_.resize(n); }
     const std::string& last_line() const { return last_; }
 
-private:
+  private:
     std::string out_;
     std::string last_;
 };

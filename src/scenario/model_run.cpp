@@ -1,9 +1,9 @@
 #include "scenario/model_run.h"
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "scenario/options_file.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 

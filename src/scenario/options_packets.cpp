@@ -54,7 +54,8 @@ void options_end_checks(Session& s, int n) {
     double d = std::fabs(lenient_number(sc.etohvolpctstr) * 0.35 * 0.01 *
                              lenient_number(sc.blendmktsharestr) -
                          lenient_number(sc.pcoxygenstr));
-    if (d > 0.1) caution(s, "CAUTION: Oxygen content mismatch with Ethanol Blend Mkt Share & Vol %.");
+    if (d > 0.1)
+        caution(s, "CAUTION: Oxygen content mismatch with Ethanol Blend Mkt Share & Vol %.");
 }
 
 }  // namespace
@@ -70,7 +71,8 @@ void read_options_packet(Session& s, LineReader& in) {
     for (;;) {
         ++n;
         if (take) {
-            if (in.eof()) return;
+            if (in.eof())
+                return;
             line = in.read();
         }
         take = true;
@@ -80,23 +82,45 @@ void read_options_packet(Session& s, LineReader& in) {
         }
         std::string v = line_value(line);
         switch (n) {
-            case 1: sc.title1str = v; break;
-            case 2: sc.title2str = v; break;
-            case 3: sc.fulrvpstr = v; break;
-            case 4: sc.pcoxygenstr = v; break;
-            case 5: sc.so2gasstr = v; break;
-            case 6: sc.so2dieselstr = v; break;
+            case 1:
+                sc.title1str = v;
+                break;
+            case 2:
+                sc.title2str = v;
+                break;
+            case 3:
+                sc.fulrvpstr = v;
+                break;
+            case 4:
+                sc.pcoxygenstr = v;
+                break;
+            case 5:
+                sc.so2gasstr = v;
+                break;
+            case 6:
+                sc.so2dieselstr = v;
+                break;
             case 7:
                 if (starts_with_upper(line, "MARINE"))
                     sc.so2marinedieselstr = v;
                 else
                     take = false;
                 break;
-            case 8: sc.so2cngstr = v; break;
-            case 9: sc.mintempstr = v; break;
-            case 10: sc.maxtempstr = v; break;
-            case 11: sc.avgtempstr = v; break;
-            case 12: sc.altitudestr = v; break;
+            case 8:
+                sc.so2cngstr = v;
+                break;
+            case 9:
+                sc.mintempstr = v;
+                break;
+            case 10:
+                sc.maxtempstr = v;
+                break;
+            case 11:
+                sc.avgtempstr = v;
+                break;
+            case 12:
+                sc.altitudestr = v;
+                break;
             case 13:
                 if (starts_with_upper(line, "ETOH BLEND"))
                     sc.blendmktsharestr = v;
@@ -109,7 +133,8 @@ void read_options_packet(Session& s, LineReader& in) {
                 else
                     caution(s, "CAUTION: Incorrect ethanol blend volume percent info.");
                 break;
-            default: break;
+            default:
+                break;
         }
     }
 }
@@ -180,16 +205,20 @@ void read_period_lines(Session& s, LineReader& in) {
     v = period_value(in);
     sc.season_of_year = 2;
     for (int i = 0; i < 4; ++i)
-        if (contains(v, season_names[i])) sc.season_of_year = i;
+        if (contains(v, season_names[i]))
+            sc.season_of_year = i;
 
     v = period_value(in);
     for (int i = 0; i < 12; ++i)
-        if (contains(v, month_names[i])) sc.month_of_year = i;
-    if (v.empty()) sc.month_of_year = 5;
+        if (contains(v, month_names[i]))
+            sc.month_of_year = i;
+    if (v.empty())
+        sc.month_of_year = 5;
 
     v = trim(period_value(in));
     for (int i = 0; i < 2; ++i)
-        if (contains(v, trim(day_names[i]))) sc.weekday_or_weekend = i;
+        if (contains(v, trim(day_names[i])))
+            sc.weekday_or_weekend = i;
 
     sc.growth_calc_year = period_value(in);
     s.log.write(" Get period options " + sc.growth_calc_year);
@@ -226,17 +255,14 @@ void write_period_packet(Session& s, LineWriter& out) {
     s.log.write("Entering Period form load");
     out.line("/PERIOD/");
     value_line(out, "Period type        : ", word_or_empty(sc.period_type, period_words, 3));
-    value_line(out, "Summation type     : ",
-               word_or_empty(sc.summation_type, summation_words, 2));
+    value_line(out, "Summation type     : ", word_or_empty(sc.summation_type, summation_words, 2));
     value_line(out, "Year of episode    : ", sc.episode_year);
     value_line(out, "Season of year     : ",
-               sc.period_type == 2 ? word_or_empty(sc.season_of_year, season_names.data(), 4)
-                                   : "");
+               sc.period_type == 2 ? word_or_empty(sc.season_of_year, season_names.data(), 4) : "");
     value_line(out, "Month of year      : ",
-               sc.period_type == 1 ? word_or_empty(sc.month_of_year, month_names.data(), 12)
-                                   : "");
-    value_line(out, "Weekday or weekend : ",
-               word_or_empty(sc.weekday_or_weekend, day_names.data(), 2));
+               sc.period_type == 1 ? word_or_empty(sc.month_of_year, month_names.data(), 12) : "");
+    value_line(out,
+               "Weekday or weekend : ", word_or_empty(sc.weekday_or_weekend, day_names.data(), 2));
     value_line(out, "Year of growth calc: ", sc.growth_calc_year);
     value_line(out, "Year of tech sel   : ", sc.tech_sel_year);
     out.line("/END/");
@@ -254,7 +280,8 @@ void read_stage2_packet(Session& s, LineReader& in) {
 
 void write_stage2_packet(Session& s, LineWriter& out) {
     Scenario& sc = s.sc;
-    if (sc.stage2str.empty()) sc.stage2str = "0";
+    if (sc.stage2str.empty())
+        sc.stage2str = "0";
     out.line("/STAGE II/");
     out.line("Control Factor     : " + (sc.stage2_present ? sc.stage2str : std::string("0.0")));
     out.line("/END/");

@@ -39,7 +39,8 @@ const std::array<Header, 13>& headers() {
 }
 
 void clear_found_flags(Scenario& sc) {
-    for (const auto& h : headers()) sc.*(h.found) = false;
+    for (const auto& h : headers())
+        sc.*(h.found) = false;
     sc.stage2_present = false;
     sc.daily_set = sc.deteriorate_set = false;
 }
@@ -77,13 +78,14 @@ void read_body(Session& s) {
     }
 
     static const std::pair<const char*, bool Scenario::*> required[] = {
-        {"/REGION/", &Scenario::region_found},   {"/ALLOC FILES/", &Scenario::alloc_found},
+        {"/REGION/", &Scenario::region_found},     {"/ALLOC FILES/", &Scenario::alloc_found},
         {"/EMFAC FILES/", &Scenario::emfac_found}, {"/POP FILES/", &Scenario::pop_found},
-        {"/OPTIONS/", &Scenario::options_found}, {"/PERIOD/", &Scenario::period_found},
+        {"/OPTIONS/", &Scenario::options_found},   {"/PERIOD/", &Scenario::period_found},
         {"/RUNFILES/", &Scenario::runfiles_found},
     };
     for (const auto& [header, found] : required) {
-        if (sc.*found) continue;
+        if (sc.*found)
+            continue;
         s.message(std::string("Cannot find the ") + header +
                       " packet in the options file.\nThe options file is corrupted.",
                   Icon::Exclamation);
@@ -91,15 +93,19 @@ void read_body(Session& s) {
     }
 
     if (!sc.deteriorate_found)
-        for (int i = 0; i <= 8; ++i) sc.deteriorate_files[i].clear();
-    if (!sc.source_found) sc.source_subset = false;
-    if (!sc.stage2_found) sc.stage2str = "0.0";
+        for (int i = 0; i <= 8; ++i)
+            sc.deteriorate_files[i].clear();
+    if (!sc.source_found)
+        sc.source_subset = false;
+    if (!sc.stage2_found)
+        sc.stage2str = "0.0";
     if (!sc.modelyear_found) {
         sc.bmy_output_on = false;
         sc.run_files[rf::exhaust_bmy].clear();
         sc.run_files[rf::evap_bmy].clear();
     }
-    if (!sc.daily_found) sc.run_files[rf::daily_temps].clear();
+    if (!sc.daily_found)
+        sc.run_files[rf::daily_temps].clear();
 
     s.set_caption_for_current_file();
     s.show_summary();
@@ -115,11 +121,13 @@ void restore_previous_name(Scenario& sc) {
 void after_cancel(Session& s) {
     restore_previous_name(s.sc);
     if (s.sc.option_file_name.empty()) {
-        if (!s.ui.may_ask_again()) throw ChooserStop{};
+        if (!s.ui.may_ask_again())
+            throw ChooserStop{};
         try {
             choose_option_file(s);
         } catch (const AppError& e) {
-            if (e.number() != err::cancelled) throw;
+            if (e.number() != err::cancelled)
+                throw;
             restore_previous_name(s.sc);
         }
     }
@@ -155,7 +163,8 @@ void choose_option_file(Session& s) {
     request.initial_dir = s.sc.option_file_dir;
     request.initial_name = s.sc.option_file_name;
     auto chosen = s.ui.open_file(request);
-    if (!chosen) throw cancelled_error();
+    if (!chosen)
+        throw cancelled_error();
     s.sc.option_file_name = split_file_name(*chosen);
     s.sc.option_file_dir = split_dir(*chosen);
     BusyPointer busy(s.ui);

@@ -1,10 +1,10 @@
 #include <functional>
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -54,11 +54,14 @@ void write_packet(Session& s, LineWriter& out, const Rewrite& r) {
     try {
         r.write(s, out);
     } catch (const std::exception&) {
-        if (out.size() > start && out.last_line() != "/END/") out.line("/END/");
+        if (out.size() > start && out.last_line() != "/END/")
+            out.line("/END/");
     }
 }
 
-std::string number_text(const char* n) { return std::string(" ") + n + " "; }
+std::string number_text(const char* n) {
+    return std::string(" ") + n + " ";
+}
 
 void report_open_failure(Session& s, const char* step, const AppError& e) {
     s.log.write("Newoptions code " + number_text(step) + s.sc.option_file_name);
@@ -168,7 +171,8 @@ bool write_options_to(Session& s, const std::string& out_path) {
 
     auto append = [&](const char* header) {
         for (const auto& r : rewrites())
-            if (std::string_view(r.header) == header) write_packet(s, out, r);
+            if (std::string_view(r.header) == header)
+                write_packet(s, out, r);
     };
     if ((sc.deteriorate_found || sc.deteriorate_set) && !det_written)
         append("/DETERIORATE FILES/");

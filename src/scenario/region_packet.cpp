@@ -1,13 +1,15 @@
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "platform/program_end.h"
 #include "scenario/packets.h"
 #include "scenario/query_text.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 
-void copy_region_list(const RegionList& source, RegionList& target) { target.copy_from(source); }
+void copy_region_list(const RegionList& source, RegionList& target) {
+    target.copy_from(source);
+}
 
 void read_region_packet(Session& s, LineReader& in) {
     Scenario& sc = s.sc;
@@ -53,11 +55,13 @@ void validate_region(Session& s) {
     try {
         for (const auto& entry : entries) {
             auto state = s.state_table.find(left(entry->code, 2));
-            if (!state) throw invalid_argument_error();
+            if (!state)
+                throw invalid_argument_error();
             QueryResult rows = s.reference.query(county_query(entry->code));
             if (!rows.empty() && sc.region_level == level::county) {
                 auto county = rows.field(0, "county");
-                if (!county) throw AppError(err::invalid_null, "Invalid use of Null");
+                if (!county)
+                    throw AppError(err::invalid_null, "Invalid use of Null");
                 entry->abbr = state->abbr;
                 entry->statename = state->statename;
                 entry->county = *county;
@@ -93,7 +97,8 @@ std::string region_name_field(const RegionCls& entry, int region_level, std::str
     else
         name = previous;  // whole states at the national levels: the reader ignores the name
     previous = name;
-    if (name.size() < 20) return fit(name, 19);
+    if (name.size() < 20)
+        return fit(name, 19);
     return left(name, 16) + " " + right(name, 2);
 }
 
@@ -108,12 +113,15 @@ void write_region_packet(Session& s, LineWriter& out) {
     out.line("/END/");
 }
 
-std::string reference_db_path(const Session& s) { return join_path(join_path(s.settings.model_dir, "reports"), "reports.mdb"); }
+std::string reference_db_path(const Session& s) {
+    return join_path(join_path(s.settings.model_dir, "reports"), "reports.mdb");
+}
 
 void open_reference_db(Session& s) {
     std::string path = reference_db_path(s);
     try {
-        if (s.reference.is_open()) s.reference.close();
+        if (s.reference.is_open())
+            s.reference.close();
         s.reference.open(s.fs.host_path(path));
     } catch (const AppError& e) {
         s.message(e.description() + path + std::to_string(e.number()));
@@ -123,7 +131,8 @@ void open_reference_db(Session& s) {
 
 void close_reference_db(Session& s) {
     try {
-        if (s.reference.is_open()) s.reference.close();
+        if (s.reference.is_open())
+            s.reference.close();
     } catch (const AppError& e) {
         s.message(e.description() + reference_db_path(s) + std::to_string(e.number()));
         Session::end_program();

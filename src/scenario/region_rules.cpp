@@ -4,10 +4,10 @@
 #include <memory>
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "scenario/alloc_names.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 

@@ -8,9 +8,11 @@ void RunLog::open(FileSystem& fs, const std::string& path) {
 }
 
 void RunLog::write(std::string_view line) {
-    if (!is_open()) return;
+    if (!is_open())
+        return;
     lines_.emplace_back(line);
-    if (sink_) sink_->write_line(line);
+    if (sink_)
+        sink_->write_line(line);
 }
 
 void RunLog::close() {

@@ -12,7 +12,7 @@ namespace qv {
 // The run log region.txt: one line per event, flushed at once. Lines are also kept in memory
 // (qvopt reports them). Writes after close() are skipped.
 class RunLog {
-public:
+  public:
     // Creates or truncates the file; AppError when it cannot.
     void open(FileSystem& fs, const std::string& path);
     void write(std::string_view line);
@@ -22,7 +22,7 @@ public:
     void open_in_memory() { in_memory_ = true; }
     const std::vector<std::string>& lines() const { return lines_; }
 
-private:
+  private:
     std::unique_ptr<LineSink> sink_;
     bool in_memory_ = false;
     std::vector<std::string> lines_;

@@ -42,8 +42,8 @@ constexpr int emission_type_count = 15;
 
 // Indices into run_files.
 namespace rf {
-constexpr int alloc_xref = 0, activity = 1, exh_technology = 2, evp_technology = 3,
-              seasonality = 4, regions = 5, message = 6, output_data = 7, kpz2_rdl = 8, lnv = 9,
+constexpr int alloc_xref = 0, activity = 1, exh_technology = 2, evp_technology = 3, seasonality = 4,
+              regions = 5, message = 6, output_data = 7, kpz2_rdl = 8, lnv = 9,
               us_counties_fips = 10, retrofit = 11, exhaust_bmy = 12, evap_bmy = 13,
               daily_temps = 14;
 }
@@ -106,11 +106,10 @@ struct Scenario {
     std::string tech_sel_year;
 
     // Packet-present flags.
-    bool region_found = false, alloc_found = false, emfac_found = false,
-         deteriorate_found = false, growth_found = false, pop_found = false,
-         options_found = false, period_found = false, runfiles_found = false,
-         source_found = false, stage2_found = false, modelyear_found = false,
-         daily_found = false;
+    bool region_found = false, alloc_found = false, emfac_found = false, deteriorate_found = false,
+         growth_found = false, pop_found = false, options_found = false, period_found = false,
+         runfiles_found = false, source_found = false, stage2_found = false,
+         modelyear_found = false, daily_found = false;
 
     // Set when the user gives the scenario a daily file or deterioration files that the file
     // read has no packet for: the save then appends the packet. Cleared by every read.

@@ -3,9 +3,9 @@
 #include <ctime>
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "platform/program_end.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 

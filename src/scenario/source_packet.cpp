@@ -17,7 +17,8 @@ namespace {
 
 std::string text_field(const QueryResult& rows, std::string_view name) {
     auto v = rows.field(0, name);
-    if (!v) throw AppError(err::invalid_null, "Invalid use of Null");
+    if (!v)
+        throw AppError(err::invalid_null, "Invalid use of Null");
     return *v;
 }
 
@@ -84,7 +85,8 @@ void get_source_options(Session& s, LineReader& in) {
 
 void write_source_packet(Session& s, LineWriter& out) {
     const Scenario& sc = s.sc;
-    if (!sc.source_subset) return;
+    if (!sc.source_subset)
+        return;
     out.line("/SOURCE CATEGORY/");
     for (std::size_t i = 0; i + 1 < sc.source_list.size(); ++i)
         out.line(std::string(19, ' ') + ":" + sc.source_list[i].scc);

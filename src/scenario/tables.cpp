@@ -13,14 +13,14 @@ const char* const emission_type_list =
     "NON-RM HOSE PERM|RM FILL NECK PERM|RM SUPPLY/RETURN|RM VENT PERM|HOT SOAKS|RUNINGLOSS";
 
 const std::array<const char*, emission_type_count> emission_type_labels = {
-    "THC exhaust", "CO exhaust",        "NOX exhaust",      "PM exhaust",   "BSFC",
-    "Crankcase",   "Spillage",          "Diurnal",          "Tank Perm",    "Non-RM Hose Perm",
-    "RM Fill Neck Perm", "RM Supply/Return", "RM Vent Perm", "Hot Soaks", "RuningLoss"};
+    "THC exhaust",       "CO exhaust",       "NOX exhaust",  "PM exhaust", "BSFC",
+    "Crankcase",         "Spillage",         "Diurnal",      "Tank Perm",  "Non-RM Hose Perm",
+    "RM Fill Neck Perm", "RM Supply/Return", "RM Vent Perm", "Hot Soaks",  "RuningLoss"};
 
 const std::array<const char*, 4> season_names = {"Winter", "Spring", "Summer", "Autumn"};
-const std::array<const char*, 12> month_names = {"January", "February", "March",     "April",
-                                                 "May",     "June",     "July",      "August",
-                                                 "September", "October", "November", "December"};
+const std::array<const char*, 12> month_names = {"January",   "February", "March",    "April",
+                                                 "May",       "June",     "July",     "August",
+                                                 "September", "October",  "November", "December"};
 const std::array<const char*, 2> day_names = {"Weekday", "Weekend"};
 const std::array<const char*, 4> region_level_words = {"50STATE", "STATE", "COUNTY", "US TOTAL"};
 

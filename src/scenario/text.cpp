@@ -9,20 +9,28 @@
 namespace qv {
 
 namespace {
-char up(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-char down(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+char up(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+char down(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+bool is_digit(char c) {
+    return c >= '0' && c <= '9';
+}
 }  // namespace
 
 std::string upper(std::string_view s) {
     std::string r(s);
-    for (char& c : r) c = up(c);
+    for (char& c : r)
+        c = up(c);
     return r;
 }
 
 std::string lower(std::string_view s) {
     std::string r(s);
-    for (char& c : r) c = down(c);
+    for (char& c : r)
+        c = down(c);
     return r;
 }
 
@@ -36,23 +44,31 @@ std::string rtrim(std::string_view s) {
     return e == std::string_view::npos ? std::string() : std::string(s.substr(0, e + 1));
 }
 
-std::string trim(std::string_view s) { return rtrim(ltrim(s)); }
+std::string trim(std::string_view s) {
+    return rtrim(ltrim(s));
+}
 
 bool iequals(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
+    if (a.size() != b.size())
+        return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (up(a[i]) != up(b[i])) return false;
+        if (up(a[i]) != up(b[i]))
+            return false;
     return true;
 }
 
 bool starts_with_upper(std::string_view line, std::string_view prefix) {
-    if (line.size() < prefix.size()) return false;
+    if (line.size() < prefix.size())
+        return false;
     for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (up(line[i]) != prefix[i]) return false;
+        if (up(line[i]) != prefix[i])
+            return false;
     return true;
 }
 
-std::string left(std::string_view s, std::size_t n) { return std::string(s.substr(0, n)); }
+std::string left(std::string_view s, std::size_t n) {
+    return std::string(s.substr(0, n));
+}
 
 std::string right(std::string_view s, std::size_t n) {
     return n >= s.size() ? std::string(s) : std::string(s.substr(s.size() - n));
@@ -75,20 +91,27 @@ namespace {
 // digits, and an exponent when one follows with digits.
 std::size_t number_length(std::string_view s, std::size_t b) {
     std::size_t i = b;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
     std::size_t digits = 0;
-    while (i < s.size() && is_digit(s[i])) ++i, ++digits;
+    while (i < s.size() && is_digit(s[i]))
+        ++i, ++digits;
     if (i < s.size() && s[i] == '.') {
         ++i;
-        while (i < s.size() && is_digit(s[i])) ++i, ++digits;
+        while (i < s.size() && is_digit(s[i]))
+            ++i, ++digits;
     }
-    if (digits == 0) return 0;
+    if (digits == 0)
+        return 0;
     if (i < s.size() && (s[i] == 'E' || s[i] == 'e' || s[i] == 'D' || s[i] == 'd')) {
         std::size_t j = i + 1;
-        if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
+            ++j;
         std::size_t k = j;
-        while (k < s.size() && is_digit(s[k])) ++k;
-        if (k > j) i = k;
+        while (k < s.size() && is_digit(s[k]))
+            ++k;
+        if (k > j)
+            i = k;
     }
     return i - b;
 }
@@ -96,7 +119,8 @@ std::size_t number_length(std::string_view s, std::size_t b) {
 double to_double(std::string_view s) {
     std::string t(s);
     for (char& c : t)
-        if (c == 'D' || c == 'd') c = 'E';
+        if (c == 'D' || c == 'd')
+            c = 'E';
     double v = std::strtod(t.c_str(), nullptr);
     return std::isfinite(v) ? v : 0.0;
 }
@@ -104,7 +128,8 @@ double to_double(std::string_view s) {
 
 double lenient_number(std::string_view s) {
     std::size_t b = 0;
-    while (b < s.size() && (s[b] == ' ' || s[b] == '\t')) ++b;
+    while (b < s.size() && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
     std::size_t n = number_length(s, b);
     return n == 0 ? 0.0 : to_double(s.substr(b, n));
 }
@@ -112,7 +137,8 @@ double lenient_number(std::string_view s) {
 double strict_number(std::string_view s) {
     std::string t = trim(s);
     std::size_t n = number_length(t, 0);
-    if (n == 0 || n != t.size()) throw type_mismatch_error();
+    if (n == 0 || n != t.size())
+        throw type_mismatch_error();
     double v = to_double(t);
     return v;
 }

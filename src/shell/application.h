@@ -8,7 +8,7 @@ namespace qv {
 // thrown by an event step ends the program (the orderly exit has already run when it says so);
 // any other exception is logged to standard error and the event is dropped.
 class Application : public QApplication {
-public:
+  public:
     Application(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "platform/hash/openssl_hasher.h"
 #include "platform/program_end.h"
 #include "platform/qt/qt_ui.h"
@@ -30,7 +31,6 @@
 #include "shell/startup.h"
 #include "shell/summary.h"
 #include "shell/window_factory.h"
-#include "platform/fs/path_form.h"
 
 // Resources of a static library are registered by name, outside any namespace.
 static void init_shell_resources() {

@@ -1,9 +1,9 @@
 #include "shell/startup.h"
 
+#include "platform/fs/path_form.h"
 #include "scenario/config.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -82,7 +82,8 @@ void name_new_option_file(Session& s) {
 }
 
 void select_data_dir(Session& s) {
-    auto chosen = s.ui.choose_directory("Navigate to Data files and select", std::string(1, host_separator));
+    auto chosen =
+        s.ui.choose_directory("Navigate to Data files and select", std::string(1, host_separator));
     if (!chosen)
         must_have(s, "Must Define Data Path", false);
     std::string dir = *chosen;

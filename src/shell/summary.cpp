@@ -7,10 +7,10 @@
 #include <algorithm>
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "platform/qt/qt_ui.h"
 #include "scenario/config.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 

@@ -3,9 +3,9 @@
 #include <array>
 
 #include "platform/app_error.h"
+#include "platform/fs/path_form.h"
 #include "scenario/line_io.h"
 #include "scenario/text.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -30,7 +30,8 @@ void start_text_viewer(Session& s, Processes& processes, const std::string& path
 
 std::string reports_command_line(const ShellSettings& settings) {
     const std::string dir = reports_dir(settings);
-    return settings.access_exe + " " + join_path(dir, "reports.mdb") + " /ini " + join_path(dir, "quarvel.ini");
+    return settings.access_exe + " " + join_path(dir, "reports.mdb") + " /ini " +
+           join_path(dir, "quarvel.ini");
 }
 
 void start_reporting_utility(Session& s, Processes& processes) {
@@ -40,11 +41,10 @@ void start_reporting_utility(Session& s, Processes& processes) {
     const std::string dir = reports_dir(cfg);
     try {
         s.fs.set_current_dir(dir);
-        processes.start_detached(
-            s.fs.host_path(cfg.access_exe),
-            {s.fs.host_path(join_path(dir, "reports.mdb")), "/ini",
-             s.fs.host_path(join_path(dir, "quarvel.ini"))},
-            s.fs.host_path(dir));
+        processes.start_detached(s.fs.host_path(cfg.access_exe),
+                                 {s.fs.host_path(join_path(dir, "reports.mdb")), "/ini",
+                                  s.fs.host_path(join_path(dir, "quarvel.ini"))},
+                                 s.fs.host_path(dir));
     } catch (const AppError& e) {
         if (e.number() == err::overflow)
             return;

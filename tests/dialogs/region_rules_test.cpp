@@ -3,9 +3,9 @@
 #include <fstream>
 #include <set>
 
-#include "scenario/region_rules.h"
 #include "region_sources_fixture.h"
 #include "scenario/alloc_names.h"
+#include "scenario/region_rules.h"
 
 namespace qv::test {
 namespace {

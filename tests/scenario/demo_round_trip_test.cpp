@@ -53,7 +53,8 @@ TEST(DemoRoundTrip, SavingUnchangedKeepsTheFile) {
     // Read again: the same scenario.
     Scenario first = s.sc;
     read_options_file(s);
-    for (int i = 0; i < run_file_count; ++i) EXPECT_EQ(lower(s.sc.run_files[i]), lower(first.run_files[i]));
+    for (int i = 0; i < run_file_count; ++i)
+        EXPECT_EQ(lower(s.sc.run_files[i]), lower(first.run_files[i]));
     EXPECT_EQ(s.sc.title2str, first.title2str);
     EXPECT_EQ(s.sc.source_list.size(), first.source_list.size());
 }

@@ -59,7 +59,7 @@ const std::string growth_packet =
     crlf({"/GROWTH FILES/", "Growth FILE        : c:\\data\\growth\\nation.grw", "/END/"});
 
 class OptionsReader : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { w.county("06000", "The State of California"); }
     Workspace w;
 };
@@ -111,8 +111,9 @@ TEST_F(OptionsReader, FileWithoutMainPacketsWarnsAndAsksForAnother) {
     w.ui.choose(w.program("model/good.opt"));
     w.load("model/stage.opt", crlf({"/STAGE II/", "Control Factor     : 0.5", "/END/"}));
     ASSERT_EQ(w.ui.calls().size(), 2u);
-    EXPECT_EQ(w.ui.calls()[0].text, "No packets found in the file: " + w.program("model/stage.opt") +
-                                        "\nIt appears that this file is not a QUARVEL options file.");
+    EXPECT_EQ(w.ui.calls()[0].text,
+              "No packets found in the file: " + w.program("model/stage.opt") +
+                  "\nIt appears that this file is not a QUARVEL options file.");
     EXPECT_EQ(w.ui.calls()[0].icon, Icon::Exclamation);
     EXPECT_EQ(w.ui.calls()[0].title, std::optional<std::string>("US KQT QUARVEL MODEL"));
     EXPECT_EQ(w.ui.calls()[1].kind, "open_file");
@@ -216,7 +217,8 @@ TEST_F(OptionsReader, LineEndingsOfEveryKindAreRead) {
     std::string text = full_file();
     std::string lf, cr;
     for (char c : text) {
-        if (c == '\r') continue;
+        if (c == '\r')
+            continue;
         lf += c;
         cr += c == '\n' ? '\r' : c;
     }

@@ -63,22 +63,27 @@ const std::string original = crlf({
     "* a comment at the end",
 });
 
-std::vector<std::string> lines_of(const std::string& bytes) { return split_lines(bytes); }
+std::vector<std::string> lines_of(const std::string& bytes) {
+    return split_lines(bytes);
+}
 
 // The lines of `bytes` from the header line `header` to its "/END/".
 std::vector<std::string> packet(const std::string& bytes, const std::string& header) {
     std::vector<std::string> all = lines_of(bytes), r;
     bool in = false;
     for (const auto& l : all) {
-        if (!in && upper(ltrim(l)).rfind(header, 0) == 0) in = true;
-        if (in) r.push_back(l);
-        if (in && l == "/END/") break;
+        if (!in && upper(ltrim(l)).rfind(header, 0) == 0)
+            in = true;
+        if (in)
+            r.push_back(l);
+        if (in && l == "/END/")
+            break;
     }
     return r;
 }
 
 class OptionsWriter : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         w.county("06037", "Los Angeles");
         w.load("model/run.opt", original);
@@ -149,8 +154,8 @@ TEST_F(OptionsWriter, OptionalPacketsAreAppendedOnlyByTheirRule) {
 }
 
 TEST_F(OptionsWriter, AllSourcesDropsTheSourcePacket) {
-    std::string with = original + crlf({"/SOURCE CATEGORY/", "                   :2270002000",
-                                        "/END/"});
+    std::string with =
+        original + crlf({"/SOURCE CATEGORY/", "                   :2270002000", "/END/"});
     w.source("2270002000", "All", "Construction", "Diesel");
     w.load("model/run.opt", with);
     EXPECT_TRUE(w.s.sc.source_subset);
@@ -166,8 +171,8 @@ TEST_F(OptionsWriter, PacketWithoutEndIsReplacedAndTheMergeStops) {
     w.s.sc.emfac_changed = true;
     std::string saved = save();
     auto emfac = packet(saved, "/EMFAC FILES/");
-    EXPECT_EQ(emfac, (std::vector<std::string>{"/EMFAC FILES/",
-                                                "THC exhaust        : c:\\x.emf", "/END/"}));
+    EXPECT_EQ(emfac, (std::vector<std::string>{"/EMFAC FILES/", "THC exhaust        : c:\\x.emf",
+                                               "/END/"}));
 }
 
 TEST_F(OptionsWriter, SaveReplacesTheFileWholeAndLeavesNoTemporary) {
@@ -206,14 +211,16 @@ TEST(OptionsWriterLineEnds, LfOnlyInputIsWrittenWithCrLf) {
     w.county("06037", "Los Angeles");
     std::string lf;
     for (char c : original)
-        if (c != '\r') lf += c;
+        if (c != '\r')
+            lf += c;
     w.load("model/lf.opt", lf);
     ASSERT_TRUE(w.ui.messages().empty());
     ASSERT_TRUE(update_default_option_file(w.s));
     std::string saved = w.read("model/lf.opt");
     std::size_t lone_lf = 0;
     for (std::size_t i = 0; i < saved.size(); ++i)
-        if (saved[i] == '\n' && (i == 0 || saved[i - 1] != '\r')) ++lone_lf;
+        if (saved[i] == '\n' && (i == 0 || saved[i - 1] != '\r'))
+            ++lone_lf;
     EXPECT_EQ(lone_lf, 0u);
     for (const char* kept : {"/OPTIONS/", "/MY OWN PACKET/", "/REGION/", "/EMFAC FILES/"})
         EXPECT_EQ(packet(saved, kept), packet(original, kept)) << kept;

@@ -23,21 +23,23 @@ std::vector<std::string> lines_starting(const std::string& bytes, const std::str
 
 std::string scenario_file(const std::string& message, const std::string& output) {
     return crlf({
-        "/RUNFILES/",
-        "ALLOC XREF         : data\\allocate\\allocate.xrf",
-        "MESSAGE            : " + message,
-        "OUTPUT DATA        : " + output,
-        "/END/",
-    }) + plain_options_period_region() + crlf({
-        "/ALLOC FILES/",
-        "Allocation File    : DATA\\ALLOCATE\\CA_POP.ALO",
-        "/END/",
-        "/POP FILES/",
-        "Population File    : DATA\\POP\\CA.POP",
-        "/END/",
-        "/EMFAC FILES/",
-        "/END/",
-    });
+               "/RUNFILES/",
+               "ALLOC XREF         : data\\allocate\\allocate.xrf",
+               "MESSAGE            : " + message,
+               "OUTPUT DATA        : " + output,
+               "/END/",
+           }) +
+           plain_options_period_region() +
+           crlf({
+               "/ALLOC FILES/",
+               "Allocation File    : DATA\\ALLOCATE\\CA_POP.ALO",
+               "/END/",
+               "/POP FILES/",
+               "Population File    : DATA\\POP\\CA.POP",
+               "/END/",
+               "/EMFAC FILES/",
+               "/END/",
+           });
 }
 
 struct RunFileCase {

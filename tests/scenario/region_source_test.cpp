@@ -40,10 +40,11 @@ TEST(RegionPacket, StateLevelKeepsWholeStatesAndDropsCounties) {
               "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=\"06000\");");
     EXPECT_EQ(w.ref.opens, 1);
     EXPECT_EQ(w.ref.closes, 1);
-    EXPECT_EQ(w.ref.opened_paths[0], w.fs.host_path(w.s.settings.model_dir + "/reports/reports.mdb"));
-    EXPECT_EQ(written_region(w), crlf({"/REGION/", "Region Level       : STATE",
-                                       "California         : 06000",
-                                       "Nevada             : 32000", "/END/"}));
+    EXPECT_EQ(w.ref.opened_paths[0],
+              w.fs.host_path(w.s.settings.model_dir + "/reports/reports.mdb"));
+    EXPECT_EQ(written_region(w),
+              crlf({"/REGION/", "Region Level       : STATE", "California         : 06000",
+                    "Nevada             : 32000", "/END/"}));
 }
 
 TEST(RegionPacket, CountyLevelNamesCountiesAndDropsUnknownCodesSilently) {
@@ -98,8 +99,8 @@ TEST(RegionPacket, UnopenableDatabaseEndsTheProgramNamingThePath) {
     EXPECT_THROW(read_region(w, {"Region Level       : STATE", "x: 06000", "/END/"}), ProgramEnd);
     std::string path = w.s.settings.model_dir + "/reports/reports.mdb";
     EXPECT_EQ(w.ui.messages(),
-              std::vector<std::string>{"Couldn't find file '" + w.fs.host_path(path) + "'." +
-                                       path + "3024"});
+              std::vector<std::string>{"Couldn't find file '" + w.fs.host_path(path) + "'." + path +
+                                       "3024"});
 }
 
 TEST(RegionPacket, QuotesInACodeStayInsideTheLiteral) {
@@ -110,7 +111,8 @@ TEST(RegionPacket, QuotesInACodeStayInsideTheLiteral) {
 
 std::string source_packet(std::initializer_list<std::string> codes) {
     std::string r = "";
-    for (const auto& c : codes) r += std::string(19, ' ') + ":" + c + "\r\n";
+    for (const auto& c : codes)
+        r += std::string(19, ' ') + ":" + c + "\r\n";
     return r + "/END/\r\n";
 }
 
@@ -131,8 +133,8 @@ TEST(SourcePacket, ValidCodesAreTakenAndWrittenBack) {
               "WHERE (SCC=\"2270002000\");");
     LineWriter out;
     write_source_packet(w.s, out);
-    EXPECT_EQ(out.bytes(), "/SOURCE CATEGORY/\r\n" + source_packet({"2270002000", "2265004010",
-                                                                    "2282010005"}));
+    EXPECT_EQ(out.bytes(),
+              "/SOURCE CATEGORY/\r\n" + source_packet({"2270002000", "2265004010", "2282010005"}));
     EXPECT_EQ(w.ref.opens, 1);
     EXPECT_EQ(w.ref.closes, 1);
 }
@@ -142,9 +144,9 @@ TEST(SourcePacket, UnknownCodesAreReportedAndSkipped) {
     w.source("2270002000", "E", "C", "Diesel");
     LineReader in(source_packet({"9999999999", "2270002000"}));
     get_source_options(w.s, in);
-    EXPECT_EQ(w.ui.messages(), std::vector<std::string>{
-                                   "Invalid SCC code found in /SOURCE CATEGORY/ Packet: \n" +
-                                   std::string(27, ' ') + "9999999999\nSkipping this entry."});
+    EXPECT_EQ(w.ui.messages(),
+              std::vector<std::string>{"Invalid SCC code found in /SOURCE CATEGORY/ Packet: \n" +
+                                       std::string(27, ' ') + "9999999999\nSkipping this entry."});
     EXPECT_EQ(w.ui.calls()[0].icon, Icon::Information);
     ASSERT_EQ(w.s.sc.source_list.size(), 2u);
     EXPECT_EQ(w.s.sc.source_list[0].scc, "2270002000");

@@ -13,19 +13,42 @@
 namespace qv::test {
 namespace {
 
-const std::string minimal = crlf({
-    "/RUNFILES/", "MESSAGE            : outputs\\old.msg", "OUTPUT DATA        : outputs\\old.out",
-    "/END/", "/OPTIONS/", "Title 1            : t", "Title 2            :",
-    "Fuel RVP for gas   : 9", "Oxygen Weight %    : 0", "/END/", "/PERIOD/",
-    "Period type        : Annual", "Summation type     : Typical day", "Year of episode    : 2020",
-    "Season of year     :", "Month of year      :", "Weekday or weekend : Weekday",
-    "Year of growth calc: 2020", "Year of tech sel   : 2020", "/END/", "/REGION/",
-    "Region Level       : US TOTAL", "/END/", "/ALLOC FILES/", "/END/", "/POP FILES/", "/END/",
-    "/EMFAC FILES/", "/END/", "/MODELYEAR OUT/", "EXHAUST BMY OUT    : x.bmx",
-    "EVAP BMY OUT       :", "/END/"});
+const std::string minimal = crlf({"/RUNFILES/",
+                                  "MESSAGE            : outputs\\old.msg",
+                                  "OUTPUT DATA        : outputs\\old.out",
+                                  "/END/",
+                                  "/OPTIONS/",
+                                  "Title 1            : t",
+                                  "Title 2            :",
+                                  "Fuel RVP for gas   : 9",
+                                  "Oxygen Weight %    : 0",
+                                  "/END/",
+                                  "/PERIOD/",
+                                  "Period type        : Annual",
+                                  "Summation type     : Typical day",
+                                  "Year of episode    : 2020",
+                                  "Season of year     :",
+                                  "Month of year      :",
+                                  "Weekday or weekend : Weekday",
+                                  "Year of growth calc: 2020",
+                                  "Year of tech sel   : 2020",
+                                  "/END/",
+                                  "/REGION/",
+                                  "Region Level       : US TOTAL",
+                                  "/END/",
+                                  "/ALLOC FILES/",
+                                  "/END/",
+                                  "/POP FILES/",
+                                  "/END/",
+                                  "/EMFAC FILES/",
+                                  "/END/",
+                                  "/MODELYEAR OUT/",
+                                  "EXHAUST BMY OUT    : x.bmx",
+                                  "EVAP BMY OUT       :",
+                                  "/END/"});
 
 class SaveAs : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         w.load("model/run.opt", minimal);
         ASSERT_TRUE(w.ui.messages().empty()) << w.ui.messages()[0];
@@ -81,8 +104,8 @@ TEST_F(SaveAs, CancelAndMissingPeriodChangeNothing) {
         else
             w.ui.choose(w.program("model/RUN2"));
         file_save_as(w.s);
-        EXPECT_EQ(w.ui.messages().back(),
-                  cancel ? "Error: Cannot save file: Error 32755" : "Error: Cannot save file: Error 5");
+        EXPECT_EQ(w.ui.messages().back(), cancel ? "Error: Cannot save file: Error 32755"
+                                                 : "Error: Cannot save file: Error 5");
         EXPECT_EQ(w.ui.calls().back().title, std::nullopt);
         EXPECT_EQ(w.s.log.lines().back(), "Cancelled error  2 ");
         EXPECT_EQ(w.s.sc.option_file_name, "run.opt");
@@ -107,9 +130,10 @@ TEST(Name83, OnlyTheCharactersBeforeTheFirstPeriodCount) {
         const char* path;
         Name83 outcome;
     } rows[] = {{"c:\\x\\abcdefgh.dat", Name83::Accepted}, {"abcdefgh.data", Name83::Accepted},
-                {"my.longname.dat", Name83::Accepted},    {".hidden", Name83::Accepted},
+                {"my.longname.dat", Name83::Accepted},     {".hidden", Name83::Accepted},
                 {"c:\\x\\abcdefghi.dat", Name83::TooLong}, {"c:\\x.y\\noperiod", Name83::NoPeriod}};
-    for (const auto& r : rows) EXPECT_EQ(check_83_name(w.s, r.path), r.outcome) << r.path;
+    for (const auto& r : rows)
+        EXPECT_EQ(check_83_name(w.s, r.path), r.outcome) << r.path;
     EXPECT_EQ(w.ui.messages().size(), 1u);
 }
 
@@ -127,7 +151,7 @@ TEST(StateTable, FiftyThreeRowsInTheFixedOrder) {
 }
 
 class Config : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         w.s.log.close();
         w.s.log.open_in_memory();
@@ -183,9 +207,9 @@ TEST_F(Config, MissingPathEndsThroughFini) {
     } catch (const ProgramEnd& end) {
         EXPECT_TRUE(end.fini);
     }
-    EXPECT_EQ(w.ui.messages(),
-              std::vector<std::string>{w.program("model") +
-                                       "/nosuch.opt does not exist. Correct qv-gui.ini and retry."});
+    EXPECT_EQ(w.ui.messages(), std::vector<std::string>{
+                                   w.program("model") +
+                                   "/nosuch.opt does not exist. Correct qv-gui.ini and retry."});
     auto lines = w.s.log.lines();
     ASSERT_GE(lines.size(), 2u);
     EXPECT_EQ(lines[lines.size() - 2], "Ending run");

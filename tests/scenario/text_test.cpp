@@ -20,7 +20,8 @@ TEST(LineValue, TakesTextAfterFirstColonUpperCasedAndTrimmed) {
         {"a:b:c", "B:C"},
         {"x: caf\xe9 ", "CAF\xe9"},  // non-ASCII bytes survive
     };
-    for (const auto& r : rows) EXPECT_EQ(line_value(r.line), r.value) << r.line;
+    for (const auto& r : rows)
+        EXPECT_EQ(line_value(r.line), r.value) << r.line;
 }
 
 TEST(Numbers, LenientTakesLeadingNumberStrictRefusesText) {
@@ -32,7 +33,8 @@ TEST(Numbers, LenientTakesLeadingNumberStrictRefusesText) {
     EXPECT_DOUBLE_EQ(strict_number(" 3.5 "), 3.5);
     EXPECT_DOUBLE_EQ(strict_number("1E2"), 100.0);
     for (const char* bad : {"", "abc", "2.7x", "1e999999"}) {
-        if (std::string(bad) == "1e999999") continue;
+        if (std::string(bad) == "1e999999")
+            continue;
         EXPECT_THROW(strict_number(bad), AppError) << bad;
     }
 }

@@ -57,8 +57,7 @@ TEST(StartUp, MissingPathShowsItsMessageAndEndsThroughFini) {
         std::vector<std::string> lines = {d.program("model"), "qv-demo-model",         "demo.opt",
                                           "demo.opt",         d.program("model/data"), ""};
         lines[line] = line >= 4 ? d.program(value) : value;
-        const std::string missing =
-            line >= 4 ? d.program(value) : d.program("model") + "/" + value;
+        const std::string missing = line >= 4 ? d.program(value) : d.program("model") + "/" + value;
         d.ini(lines);
         EXPECT_EQ(d.start(), std::optional<bool>(true)) << value;
         ASSERT_EQ(d.ui.messages().size(), 1u);

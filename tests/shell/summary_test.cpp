@@ -74,7 +74,8 @@ TEST_F(SummaryTest, OutputsDirectoryRuleIgnoresCaseAndOtherDirectoriesShowTheWho
         {w.s.settings.model_dir + "\\Outputs", "test.out"},
         {w.s.settings.model_dir + "/outputs", "test.out"},
         {w.s.settings.model_dir, w.s.settings.model_dir + "/test.out"},
-        {w.s.settings.model_dir + "\\outputs\\old", w.s.settings.model_dir + "/outputs/old/test.out"},
+        {w.s.settings.model_dir + "\\outputs\\old",
+         w.s.settings.model_dir + "/outputs/old/test.out"},
     };
     for (const auto& r : rows) {
         w.s.sc.output_dir = r.dir;

@@ -11,9 +11,10 @@ namespace qv::test {
 
 // A reference database that answers by exact query text; any other text gives no rows.
 class FakeReference : public ReferenceEngine {
-public:
+  public:
     void open(const std::string& host_path) override {
-        if (fail_open) throw AppError(3024, "Couldn't find file '" + host_path + "'.");
+        if (fail_open)
+            throw AppError(3024, "Couldn't find file '" + host_path + "'.");
         ++opens;
         open_ = true;
         opened_paths.push_back(host_path);
@@ -26,7 +27,8 @@ public:
     QueryResult query(std::string_view sql) override {
         queries.emplace_back(sql);
         auto it = answers.find(std::string(sql));
-        if (it != answers.end()) return it->second;
+        if (it != answers.end())
+            return it->second;
         QueryResult r;
         r.columns = default_columns;
         return r;
@@ -50,7 +52,7 @@ public:
     int opens = 0;
     int closes = 0;
 
-private:
+  private:
     bool open_ = false;
 };
 

@@ -13,7 +13,8 @@ Button ScriptedUi::message(const std::string& text, const std::optional<std::str
     c.icon = icon;
     c.buttons = buttons;
     calls_.push_back(c);
-    if (buttons == Buttons::Ok) return Button::Ok;
+    if (buttons == Buttons::Ok)
+        return Button::Ok;
     if (answers_.empty() || !std::holds_alternative<Button>(answers_.front())) {
         ADD_FAILURE() << "unexpected Yes/No box: " << text;
         return Button::No;
@@ -69,7 +70,9 @@ std::optional<std::string> ScriptedUi::choose_directory(const std::string& title
     return next_path("directory chooser", c.request);
 }
 
-void ScriptedUi::busy(bool on) { busy_depth_ += on ? 1 : -1; }
+void ScriptedUi::busy(bool on) {
+    busy_depth_ += on ? 1 : -1;
+}
 
 void ScriptedUi::beep() {
     UiCall c;
@@ -80,7 +83,8 @@ void ScriptedUi::beep() {
 std::vector<std::string> ScriptedUi::messages() const {
     std::vector<std::string> r;
     for (const auto& c : calls_)
-        if (c.kind == "message") r.push_back(c.text);
+        if (c.kind == "message")
+            r.push_back(c.text);
     return r;
 }
 

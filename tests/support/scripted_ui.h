@@ -24,7 +24,7 @@ struct UiCall {
 // answered OK without a script entry; Yes/No boxes and choosers take the next scripted answer,
 // and a call with no answer queued fails the test (and is answered No / Cancel).
 class ScriptedUi : public Ui {
-public:
+  public:
     // The user presses Enter on the name the chooser offers.
     struct StartName {};
     using Answer = std::variant<Button, std::optional<std::string>, StartName>;
@@ -55,7 +55,7 @@ public:
     void clear() { calls_.clear(); }
     bool may_ask_again_ = true;
 
-private:
+  private:
     std::optional<std::string> next_path(const char* kind, const ChooserRequest& request);
     std::deque<Answer> answers_;
     std::vector<UiCall> calls_;

@@ -9,7 +9,8 @@ namespace qv::test {
 
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "qvtest-XXXXXX").string();
-    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    if (!mkdtemp(tmpl.data()))
+        throw std::runtime_error("mkdtemp failed");
     path_ = tmpl;
 }
 
@@ -26,7 +27,9 @@ std::string TempDir::write(const std::string& relative, const std::string& bytes
     return p.string();
 }
 
-std::string TempDir::read(const std::string& relative) const { return read_file(path_ / relative); }
+std::string TempDir::read(const std::string& relative) const {
+    return read_file(path_ / relative);
+}
 
 std::string read_file(const std::filesystem::path& p) {
     std::ifstream in(p, std::ios::binary);

@@ -7,7 +7,7 @@ namespace qv::test {
 
 // A fresh directory under the system temporary directory, removed with everything in it.
 class TempDir {
-public:
+  public:
     TempDir();
     ~TempDir();
     TempDir(const TempDir&) = delete;
@@ -19,7 +19,7 @@ public:
     std::string write(const std::string& relative, const std::string& bytes) const;
     std::string read(const std::string& relative) const;
 
-private:
+  private:
     std::filesystem::path path_;
 };
 

@@ -53,7 +53,8 @@ void Workspace::source(const std::string& scc, const std::string& equip, const s
 
 std::string crlf(std::initializer_list<std::string> lines) {
     std::string r;
-    for (const auto& l : lines) r += l + "\r\n";
+    for (const auto& l : lines)
+        r += l + "\r\n";
     return r;
 }
 

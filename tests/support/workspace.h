@@ -12,7 +12,7 @@ namespace qv::test {
 
 // Records what the document asks of the main window.
 class RecordingView : public DocumentView {
-public:
+  public:
     void set_caption(const std::string& c) override { caption = c; }
     void show_summary() override { ++summaries; }
     std::string caption;

@@ -6,9 +6,9 @@
 
 #include "dialogs/advanced/list_rules.h"
 #include "dialogs/advanced/pick_file.h"
+#include "platform/fs/path_form.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 
@@ -68,14 +68,16 @@ void GeoallocDialog::entry_clicked() {
 
 void GeoallocDialog::change_lookup() {
     std::optional<std::string> path = pick_file(
-        s_, open_request(alloc_title, alloc_filter, 2, join_path(s_.settings.data_dir, "allocate")), true);
+        s_, open_request(alloc_title, alloc_filter, 2, join_path(s_.settings.data_dir, "allocate")),
+        true);
     if (path)
         set_program_text(txtalloc_, *path);
 }
 
 void GeoallocDialog::add_file() {
     std::optional<std::string> path = pick_file(
-        s_, open_request(alloc_title, alloc_filter, 1, join_path(s_.settings.data_dir, "ALLOCATE")), false);
+        s_, open_request(alloc_title, alloc_filter, 1, join_path(s_.settings.data_dir, "ALLOCATE")),
+        false);
     if (!path)
         return;
     if (!accept_added_file(s_, *path)) {

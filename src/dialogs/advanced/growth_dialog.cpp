@@ -2,9 +2,9 @@
 
 #include "dialogs/advanced/list_rules.h"
 #include "dialogs/advanced/pick_file.h"
+#include "platform/fs/path_form.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
-#include "platform/fs/path_form.h"
 
 namespace qv {
 

@@ -13,10 +13,10 @@
 #include <QVBoxLayout>
 
 #include "platform/qt/program_ending.h"
-#include "scenario/region_rules.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 #include "scenario/packets.h"
+#include "scenario/region_rules.h"
 
 namespace qv {
 

@@ -21,7 +21,7 @@ struct UiEvent {
 // The Ui of qvopt: nobody is there to answer, so every message box is answered with its first
 // button and every chooser is cancelled; the program may not ask again for a file.
 class ConsoleUi : public Ui {
-public:
+  public:
     Button message(const std::string& text, const std::optional<std::string>& title, Icon icon,
                    Buttons buttons) override;
     std::optional<std::string> open_file(const ChooserRequest& request) override;
@@ -35,7 +35,7 @@ public:
 
     const std::vector<UiEvent>& events() const { return events_; }
 
-private:
+  private:
     std::vector<UiEvent> events_;
 };
 

@@ -237,10 +237,10 @@ std::optional<std::pair<Fd, std::string>> create_unique(const std::string& dir,
 }
 
 FileFacts facts_of(const struct stat& st) {
-    return FileFacts{S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size),
-                     static_cast<std::int64_t>(st.st_mtim.tv_sec),
-                     static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 +
-                         st.st_mtim.tv_nsec};
+    return FileFacts{
+        S_ISDIR(st.st_mode), static_cast<std::uint64_t>(st.st_size),
+        static_cast<std::int64_t>(st.st_mtim.tv_sec),
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 // The file that a host path names once symbolic links are followed: a save through a link

@@ -7,11 +7,11 @@ namespace qv {
 // Starts models on a POSIX host (Linux).
 //
 // The model leads a process group of its own, with its standard input from /dev/null and its
-// standard output and error in one pipe, or in one file that is read back as it grows. It must never outlive this program, even when this
-// program is killed: the model gets SIGTERM when the thread that started it ends
-// (PR_SET_PDEATHSIG), and a small watcher process, which only waits on a pipe from this program,
-// ends the model's whole group (SIGTERM, then SIGKILL after a grace period) should this program
-// end before the run does.
+// standard output and error in one pipe, or in one file that is read back as it grows. It must
+// never outlive this program, even when this program is killed: the model gets SIGTERM when the
+// thread that started it ends (PR_SET_PDEATHSIG), and a small watcher process, which only waits on
+// a pipe from this program, ends the model's whole group (SIGTERM, then SIGKILL after a grace
+// period) should this program end before the run does.
 class PosixModelLauncher final : public ModelLauncher {
   public:
     std::unique_ptr<ModelProcess> launch(const std::string& program,

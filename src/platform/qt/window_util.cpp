@@ -13,7 +13,8 @@ namespace qv {
 
 void center_form(QWidget* window) {
     QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
-    if (!screen) return;
+    if (!screen)
+        return;
     QRect area = screen->availableGeometry();
     QSize size = window->frameGeometry().size();
     window->move(area.left() + (area.width() - size.width()) / 2,
@@ -80,7 +81,8 @@ void place_beside(QWidget* window, const QWidget* anchor) {
 
 void show_to_front(QWidget* window) {
     window->show();
-    if (window->isMinimized()) window->showNormal();
+    if (window->isMinimized())
+        window->showNormal();
     window->raise();
     window->activateWindow();
 }
