@@ -1,4 +1,4 @@
-// The Batch window's campaign (BatchJobs) opening a list of 1,000 scenarios of the demo
+// The Batch window's campaign (BatchCampaign) opening a list of 1,000 scenarios of the demo
 // workspace: the time until qvopt's check has given every row its state, the time until every
 // row has its title and region, and the longest time the window's thread went without handling
 // events meanwhile (measured as the largest gap between the ticks of a 1 ms timer).
@@ -16,7 +16,7 @@
 #include "platform/console/console_ui.h"
 #include "platform/fs/host_file_system.h"
 #include "platform/reference/sqlite_reference_engine.h"
-#include "shell/batch_jobs.h"
+#include "shell/batch_campaign.h"
 
 namespace {
 
@@ -70,7 +70,7 @@ void BM_OpenCampaign(benchmark::State& state) {
     s.settings.model_exe = "qv-demo-model";
 
     for (auto _ : state) {
-        qv::BatchJobs jobs(s);
+        qv::BatchCampaign jobs(s);
         jobs.use_settings_file(QString::fromStdString((w.dir / "settings.conf").string()));
         QElapsedTimer clock, gap;
         qint64 longest_gap = 0;

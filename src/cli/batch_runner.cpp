@@ -5,8 +5,6 @@
 #include <sstream>
 
 #include "platform/fs/path_form.h"
-#include "platform/process/posix_model_launcher.h"
-#include "runs/model_process.h"
 #include "runs/run_record.h"
 #include "runs/session_run.h"
 #include "scenario/options_file.h"
@@ -73,13 +71,17 @@ Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
 }  // namespace
 
 runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& job,
-                            const std::atomic<bool>& stop) {
+                            runs::RunControl& control) {
     Prepared p = prepare(setup, job.entry.path);
+    if (p.failure.empty() && control.stop_requested())
+        p.failure = "stopped before the model was started";
     if (!p.failure.empty()) {
         runs::RunFacts facts;
         facts.options_file = job.entry.path;
         facts.started = facts.ended = std::chrono::system_clock::now();
         facts.failure = p.failure;
+        if (control.stop_requested())
+            facts.stopped = runs::StopReason::user;
         for (runs::RunObserver* o : setup.observers)
             o->run_ended(facts);
         return facts;
@@ -91,10 +93,7 @@ runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& jo
         recorder.emplace(fs, *setup.hasher, std::move(*p.record));
         observers.push_back(&*recorder);
     }
-    runs::RunControl control;
-    control.follow(stop);
-    PosixModelLauncher launcher;
-    return runs::run_model_process(launcher, p.request, {}, observers, &control).facts;
+    return runs::run_model_process(*setup.launcher, p.request, {}, observers, &control).facts;
 }
 
 bool record_up_to_date(const Hasher& hasher, const runs::BatchJob& job) {

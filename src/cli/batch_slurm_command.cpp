@@ -11,8 +11,9 @@
 #include <fstream>
 
 #include "cli/campaign_outputs.h"
+#include "cli/exit_status.h"
 #include "cli/json_text.h"
-#include "cli/qvopt.h"
+#include "platform/fs/host_file_system.h"
 
 extern char** environ;
 
@@ -28,6 +29,7 @@ struct BatchSlurmCommands::Options {
     bool force = false;
     bool submit = false;
     bool json = false;
+    bool lines = false;
 };
 
 namespace {
@@ -218,7 +220,27 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
     return exit_status::ok;
 }
 
-int status_command(const std::string& list, bool json, const CommonOptions& common,
+// A scenario's facts as JSON: its state as its record and Slurm show it, and for the Batch
+// window the size of its output data file now and the time and duration of its last run.
+nlohmann::ordered_json scenario_json(const runs::ScenarioStatus& s, const FileSystem& fs) {
+    nlohmann::ordered_json j{{"line", s.entry.line},
+                             {"written", s.entry.written},
+                             {"options_file", s.entry.path},
+                             {"output_data", s.output_data},
+                             {"state", std::string(runs::state_name(s.record.state))},
+                             {"detail", s.record.detail},
+                             {"slurm_task", s.slurm_task},
+                             {"slurm_state", s.slurm_state}};
+    const auto output = s.output_data.empty() ? std::nullopt : fs.facts(s.output_data);
+    j["output_size"] =
+        output && !output->is_dir ? static_cast<std::int64_t>(output->size) : std::int64_t{-1};
+    j["ended_ms"] = s.record.ended_ms ? nlohmann::ordered_json(*s.record.ended_ms) : nullptr;
+    j["duration_ms"] =
+        s.record.duration_ms ? nlohmann::ordered_json(*s.record.duration_ms) : nullptr;
+    return j;
+}
+
+int status_command(const std::string& list, bool json, bool lines, const CommonOptions& common,
                    std::ostream& out, const runs::RecordCheck& check) {
     const Prepared p = prepare(list, common);
     const std::string script_path = p.campaign.list_path + ".sbatch";
@@ -238,20 +260,17 @@ int status_command(const std::string& list, bool json, const CommonOptions& comm
     const runs::BatchStatus status =
         runs::batch_status(p.campaign, p.outputs, check, queued, tasks);
 
-    if (json) {
+    const HostFileSystem fs;
+    if (lines) {
+        for (const auto& s : status.scenarios)
+            write_json_line(out, scenario_json(s, fs));
+    } else if (json) {
         nlohmann::ordered_json doc;
         doc["list"] = p.campaign.list_path;
         doc["all_done"] = status.all_finished();
         doc["scenarios"] = nlohmann::ordered_json::array();
-        for (const auto& s : status.scenarios) {
-            doc["scenarios"].push_back({{"line", s.entry.line},
-                                        {"options_file", s.entry.path},
-                                        {"output_data", s.output_data},
-                                        {"state", std::string(runs::state_name(s.record.state))},
-                                        {"detail", s.record.detail},
-                                        {"slurm_task", s.slurm_task},
-                                        {"slurm_state", s.slurm_state}});
-        }
+        for (const auto& s : status.scenarios)
+            doc["scenarios"].push_back(scenario_json(s, fs));
         write_json(out, doc);
     } else {
         out << runs::status_table(status);
@@ -280,6 +299,8 @@ BatchSlurmCommands::BatchSlurmCommands(CLI::App& batch) : opt_(std::make_unique<
         "status", "each scenario's state; exit status 1 unless all are done and up to date");
     o.status->add_option("LIST", o.list, "campaign: a file listing options files")->required();
     o.status->add_flag("--json", o.json, "print JSON");
+    o.status->add_flag("--lines", o.lines,
+                       "print one JSON object per scenario, each on a line of its own");
     for (auto* sub : {o.slurm, o.status})
         sub->fallthrough();
 }
@@ -293,12 +314,11 @@ bool BatchSlurmCommands::parsed() const {
 int BatchSlurmCommands::run(const CommonOptions& common, std::ostream& out, std::ostream& err,
                             const runs::RecordCheck& check) const {
     const Options& o = *opt_;
-    const runs::RecordCheck reader = check ? check : runs::RecordCheck(record_check);
     const char* name = o.slurm->parsed() ? "qvopt batch slurm: " : "qvopt batch status: ";
     try {
         if (o.slurm->parsed())
-            return slurm_command(o.list, o.resources, o.force, o.submit, common, out, err, reader);
-        return status_command(o.list, o.json, common, out, reader);
+            return slurm_command(o.list, o.resources, o.force, o.submit, common, out, err, check);
+        return status_command(o.list, o.json, o.lines, common, out, check);
     } catch (const std::exception& e) {
         // Campaign and job-script refusals, and file-system failures, all end the command.
         err << name << e.what() << '\n';

@@ -2,7 +2,7 @@
 
 #include <filesystem>
 
-#include "cli/qvopt.h"
+#include "cli/exit_status.h"
 #include "platform/fs/path_form.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "scenario/config.h"

@@ -3,10 +3,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "cli/qvopt.h"
+#include "cli/exit_status.h"
 #include "cli/run_signals.h"
-#include "platform/hash/openssl_hasher.h"
-#include "platform/process/posix_model_launcher.h"
 #include "runs/run_record.h"
 #include "runs/session_run.h"
 #include "scenario/model_run.h"
@@ -27,10 +25,11 @@ void report_result(const runs::ResultFile& r, std::ostream& out) {
         out << size << " bytes\n";
 }
 
-// Reads FILE, saves it and runs the model on it, its output passed on line by line. False when
+// Reads FILE, saves it and runs the model on it, its output passed on byte for byte. False when
 // the run failed.
 bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& options,
-             runs::RunControl& control, std::ostream& out, std::ostream& err) {
+             runs::RunControl& control, std::ostream& out, std::ostream& err,
+             const Services& services) {
     out << "== " << file << std::endl;
     auto report_events = [&] { write_event_lines(out, run.events(), run.outcome()); };
     if (!run.open(file)) {
@@ -49,7 +48,6 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
         return false;
     }
 
-    PosixModelLauncher launcher;
     runs::SessionRunOptions run_options;
     // The model's output goes on as it was read, a portion at a time, byte for byte: a flood of
     // output then costs one write per portion.
@@ -68,10 +66,9 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
     run_options.control = &control;
     run_options.time_limit = options.timeout;
     run_options.paced = false;
-    OpensslHasher hasher;
-    runs::RunRecorder recorder(run.s.fs, hasher, runs::plan_record(run.s, "qvopt"));
+    runs::RunRecorder recorder(run.s.fs, services.hasher, runs::plan_record(run.s, "qvopt"));
     run_options.observers.push_back(&recorder);
-    runs::SessionModelRun model(run.s, launcher, run_options);
+    runs::SessionModelRun model(run.s, services.launcher, run_options);
     ModelRunOutcome result;
     const bool ended_normally = run.step([&] { result = run_model(run.s, model); });
     write_lines();
@@ -91,12 +88,12 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
         return false;
     }
     const runs::RunFacts& facts = model.result()->facts;
-    out << runs::exit_description(facts) << '\n';
+    out << runs::end_text(facts.end()) << '\n';
     for (const auto& r : facts.results)
         report_result(r, out);
     if (const std::string log = runs::output_log_path(facts.results); !log.empty())
         out << "output log " << log << '\n';
-    if (facts.stopped == "user")
+    if (facts.stopped == runs::StopReason::user)
         err << "qvopt run: " << file << ": stopped; the model and what it started were ended\n";
     if (!facts.failure.empty())
         err << "qvopt run: " << file << ": " << facts.failure << '\n';
@@ -106,7 +103,7 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
 }  // namespace
 
 int run_command(const CommonOptions& common, const char* argv0, const RunOptions& options,
-                std::ostream& out, std::ostream& err) {
+                std::ostream& out, std::ostream& err, const Services& services) {
     bool failed = false;
     runs::RunControl control;
     StopOnSignals signals(control);
@@ -120,12 +117,12 @@ int run_command(const CommonOptions& common, const char* argv0, const RunOptions
         std::filesystem::current_path(start_dir, ec);
         // Each file gets the session a fresh start of the program would give it.
         HeadlessSession run(common, argv0);
-        if (!run_one(run, file, options, control, out, err))
+        if (!run_one(run, file, options, control, out, err, services))
             failed = true;
     }
     out.flush();
     if (control.signal() != 0)
-        return signal_exit_status(control.signal());
+        return exit_status::of_signal(control.signal());
     return failed ? exit_status::run_failed : exit_status::ok;
 }
 

@@ -5,7 +5,6 @@
 
 #include "cli/json_text.h"
 #include "platform/app_error.h"
-#include "platform/hash/openssl_hasher.h"
 #include "runs/run_record.h"
 #include "scenario/line_io.h"
 #include "scenario/packets.h"
@@ -64,8 +63,8 @@ nlohmann::ordered_json changes_json(const std::vector<runs::ChangedFile>& change
 }  // namespace
 
 int status_command(const CommonOptions& common, const char* argv0,
-                   const std::vector<std::string>& files, bool json, std::ostream& out) {
-    OpensslHasher hasher;
+                   const std::vector<std::string>& files, bool json, std::ostream& out,
+                   const Hasher& hasher) {
     bool all_up_to_date = true;
     auto report = nlohmann::ordered_json::array();
     // Reading an options file may move the current directory; names on the command line stay
@@ -103,8 +102,7 @@ int status_command(const CommonOptions& common, const char* argv0,
     return all_up_to_date ? 0 : 1;
 }
 
-int verify_command(const std::string& record, std::ostream& out) {
-    OpensslHasher hasher;
+int verify_command(const std::string& record, std::ostream& out, const Hasher& hasher) {
     HostFileSystem fs;
     const std::string path = std::filesystem::absolute(record).string();
     RecordStatus status = runs::verify_record(path, fs, hasher);

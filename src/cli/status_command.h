@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/headless.h"
+#include "platform/hash.h"
 
 namespace qv::cli {
 
@@ -12,9 +13,10 @@ namespace qv::cli {
 // scenario, its inputs, the model and the reference database. Exit status 0 when every file is
 // up to date, 1 otherwise.
 int status_command(const CommonOptions& common, const char* argv0,
-                   const std::vector<std::string>& files, bool json, std::ostream& out);
+                   const std::vector<std::string>& files, bool json, std::ostream& out,
+                   const Hasher& hasher);
 
 // qvopt verify: hashes every file a run record names again; 0 when the record still holds.
-int verify_command(const std::string& record, std::ostream& out);
+int verify_command(const std::string& record, std::ostream& out, const Hasher& hasher);
 
 }  // namespace qv::cli

@@ -190,16 +190,7 @@ RecordStatus compare(const std::string& record_path, const FileSystem& fs, const
             status.changed.push_back({f->role, f->path, *change});
     if (!r.succeeded()) {
         status.state = RecordState::failed;
-        if (!r.failure.empty())
-            status.why = r.failure;
-        else if (!r.stopped.empty())
-            status.why = "stopped (" + r.stopped + ")";
-        else if (r.signal)
-            status.why = "ended by signal " + std::to_string(*r.signal);
-        else if (r.exit_status)
-            status.why = "exit status " + std::to_string(*r.exit_status);
-        else
-            status.why = "not started";
+        status.why = end_text(r.end());
     } else {
         status.state = status.changed.empty() ? RecordState::up_to_date : RecordState::out_of_date;
     }
@@ -209,7 +200,8 @@ RecordStatus compare(const std::string& record_path, const FileSystem& fs, const
 }  // namespace
 
 bool RunRecord::succeeded() const {
-    return exit_status && *exit_status == 0 && !signal && stopped.empty() && failure.empty();
+    return exit_status && *exit_status == 0 && !signal && stopped == StopReason::none &&
+           failure.empty();
 }
 
 std::vector<const RecordedFile*> RunRecord::files() const {
@@ -263,7 +255,8 @@ std::string record_json(const RunRecord& r) {
         j["exit"] = {{"status", *r.exit_status}};
     else
         j["exit"] = nullptr;
-    j["stopped"] = r.stopped.empty() ? ordered_json(nullptr) : ordered_json(r.stopped);
+    j["stopped"] = r.stopped == StopReason::none ? ordered_json(nullptr)
+                                                 : ordered_json(stop_reason_word(r.stopped));
     if (!r.failure.empty())
         j["failure"] = r.failure;
     j["results"] = ordered_json::array();
@@ -318,8 +311,12 @@ RunRecord parse_record(std::string_view text) {
             if (exit.contains("status"))
                 r.exit_status = exit["status"].get<int>();
         }
-        if (j.contains("stopped") && j["stopped"].is_string())
-            r.stopped = j["stopped"].get<std::string>();
+        if (j.contains("stopped") && j["stopped"].is_string()) {
+            const auto reason = stop_reason_of_word(j["stopped"].get<std::string>());
+            if (!reason)
+                throw RecordError("\"stopped\" is not a reason a run is stopped for");
+            r.stopped = *reason;
+        }
         r.failure = j.value("failure", "");
         if (j.contains("console_tail"))
             r.console_tail = j["console_tail"].get<std::vector<std::string>>();

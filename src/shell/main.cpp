@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 
 #include "platform/fs/host_file_system.h"
+#include "platform/hash/openssl_hasher.h"
+#include "platform/process/posix_model_launcher.h"
 #include "platform/process/posix_processes.h"
 #include "platform/program_end.h"
 #include "platform/qt/qt_ui.h"
@@ -22,12 +24,15 @@ int main(int argc, char** argv) {
     session.settings.app_dir =
         fs.program_path(QCoreApplication::applicationDirPath().toStdString());
 
+    const qv::OpensslHasher hasher;
+    qv::PosixModelLauncher launcher;
     qv::PosixProcesses processes;
-    qv::QVGui gui(session, {qv::default_lock_path()});
+    const qv::ShellServices services{hasher, launcher, processes};
+    qv::QVGui gui(session, services, {qv::default_lock_path()});
     ui.set_parent(&gui);
 
     // Model run and viewers: connected here, once the main window exists.
-    qv::connect_run_and_viewers(gui, session, processes);
+    qv::connect_run_and_viewers(gui, session, services);
 
     try {
         gui.load();

@@ -16,7 +16,6 @@
 
 #include "platform/app_error.h"
 #include "platform/fs/path_form.h"
-#include "platform/hash/openssl_hasher.h"
 #include "platform/program_end.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
@@ -24,7 +23,6 @@
 #include "scenario/options_file.h"
 #include "scenario/state_table.h"
 #include "shell/application.h"
-#include "shell/batch_jobs.h"
 #include "shell/batch_window.h"
 #include "shell/file_menu.h"
 #include "shell/last_run.h"
@@ -79,8 +77,8 @@ QString default_lock_path() {
     return dir + "/qv-gui.lock";
 }
 
-QVGui::QVGui(Session& s, QVGuiOptions options, QWidget* parent)
-    : QMainWindow(parent), s_(s), options_(std::move(options)) {
+QVGui::QVGui(Session& s, const ShellServices& services, QVGuiOptions options, QWidget* parent)
+    : QMainWindow(parent), s_(s), services_(services), options_(std::move(options)), batch_(s) {
     init_shell_resources();
     setObjectName("QVGui");
     setWindowIcon(QIcon(":/qv-gui/qv-gui.png"));
@@ -171,7 +169,7 @@ void QVGui::build_menus() {
                 });
     files->addSeparator()->setObjectName("MnuFiles3");
     connect(item(files, "MnuExit", "E&xit"), &QAction::triggered, this, [this] {
-        if (confirm_end_with_batch_runs(s_, this))
+        if (confirm_end_with_batch_runs(s_, batch_))
             fini();
     });
 
@@ -302,8 +300,11 @@ void QVGui::fini() {
 
 QWidget* QVGui::open_form(const QString& form_name) {
     QPointer<QWidget>& open = windows_[form_name];
-    if (!open)
-        open = create_window(form_name, s_, this);
+    if (!open) {
+        const WindowContext context{services_, batch_,
+                                    [this] { return confirm_no_open_windows(); }};
+        open = create_window(form_name, s_, this, &context);
+    }
     if (open)
         show_to_front(open);
     return open;
@@ -325,8 +326,7 @@ void QVGui::show_summary() {
 }
 
 void QVGui::show_last_run() {
-    static const OpensslHasher hasher;
-    const LastRunLines lines = last_run_lines(s_, hasher);
+    const LastRunLines lines = last_run_lines(s_, services_.hasher);
     last_run_->setText(display_text(lines.last_run));
     last_run_->setVisible(!lines.last_run.empty());
     run_warning_->setText(display_text(lines.warning));
@@ -377,7 +377,7 @@ void QVGui::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    if (!confirm_end_with_batch_runs(s_, this)) {
+    if (!confirm_end_with_batch_runs(s_, batch_)) {
         event->ignore();
         return;
     }

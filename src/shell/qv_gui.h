@@ -8,6 +8,8 @@
 #include <memory>
 
 #include "scenario/session.h"
+#include "shell/batch_campaign.h"
+#include "shell/services.h"
 
 class QAction;
 class QLabel;
@@ -31,7 +33,8 @@ QString default_lock_path();
 class QVGui : public QMainWindow, public DocumentView {
     Q_OBJECT
   public:
-    explicit QVGui(Session& s, QVGuiOptions options = {}, QWidget* parent = nullptr);
+    QVGui(Session& s, const ShellServices& services, QVGuiOptions options = {},
+          QWidget* parent = nullptr);
     ~QVGui() override;
 
     // The start-up sequence: instance check, state table, run log, configuration (or the
@@ -48,6 +51,9 @@ class QVGui : public QMainWindow, public DocumentView {
     // Refuses (after a message) while a window that holds values of the current scenario is
     // open, as File > Open does before it reads another options file.
     bool confirm_no_open_windows();
+
+    // The campaign of the Batch window, which outlives that window.
+    BatchCampaign& batch() { return batch_; }
 
     void set_caption(const std::string& caption) override;
     void show_summary() override;
@@ -69,7 +75,9 @@ class QVGui : public QMainWindow, public DocumentView {
     void show_last_run();
 
     Session& s_;
+    ShellServices services_;
     QVGuiOptions options_;
+    BatchCampaign batch_;
     std::unique_ptr<QLockFile> lock_;
     int load_count_ = 0;
     bool ending_ = false;

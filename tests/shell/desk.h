@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "platform/fs/host_file_system.h"
+#include "platform/hash/openssl_hasher.h"
+#include "platform/process/posix_model_launcher.h"
+#include "platform/process/posix_processes.h"
 #include "platform/program_end.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "shell/qv_gui.h"
@@ -72,7 +75,10 @@ struct Desk {
     std::unique_ptr<ReferenceEngine> ref = make_reference_engine();
     Session s{ui, host, *ref};
     QString lock_path = QString::fromStdString((dir.path() / "qv-gui.lock").string());
-    QVGui gui{s, {lock_path}};
+    OpensslHasher hasher;
+    PosixModelLauncher launcher;
+    PosixProcesses processes;
+    QVGui gui{s, {hasher, launcher, processes}, {lock_path}};
 };
 
 }  // namespace qv::test
