@@ -25,8 +25,9 @@ runs::RecordCheck record_checker(const Hasher& hasher) {
                 view.state = runs::ScenarioState::never_run;
                 break;
             case runs::RecordState::failed:
+                // How the run ended, as every report of a run says it.
                 view.state = runs::ScenarioState::failed;
-                view.detail = runs::describe(st);
+                view.detail = st.why;
                 break;
             case runs::RecordState::out_of_date:
             case runs::RecordState::unreadable:

@@ -1,6 +1,5 @@
 #include "cli/batch_runner.h"
 
-#include <filesystem>
 #include <mutex>
 #include <sstream>
 
@@ -38,9 +37,8 @@ std::string events_text(const HeadlessSession& run) {
 Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
     std::lock_guard lock(session_mutex);
     Prepared p;
-    std::error_code ec;
-    const auto start_dir = std::filesystem::current_path(ec);
     HeadlessSession run(setup.common, setup.argv0);
+    const KeepCurrentDir keep(run.fs);
     if (!run.open(file)) {
         p.failure = "not read: " + events_text(run);
     } else if (run.s.read_incomplete) {
@@ -64,7 +62,6 @@ Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
         if (setup.hasher)
             p.record = runs::plan_record(run.s, "qvopt");
     }
-    std::filesystem::current_path(start_dir, ec);
     return p;
 }
 
@@ -107,11 +104,12 @@ bool record_up_to_date(const Hasher& hasher, const runs::BatchJob& job) {
 runs::ScenarioOutputs read_scenario_outputs(const CommonOptions& common, const char* argv0,
                                             const runs::CampaignEntry& entry) {
     std::lock_guard lock(session_mutex);
-    std::error_code ec;
-    const auto start_dir = std::filesystem::current_path(ec);
     HeadlessSession run(common, argv0);
-    const bool read = run.open(entry.path) && !run.s.read_incomplete;
-    std::filesystem::current_path(start_dir, ec);
+    bool read = false;
+    {
+        const KeepCurrentDir keep(run.fs);
+        read = run.open(entry.path) && !run.s.read_incomplete;
+    }
     if (!read)
         throw runs::CampaignError(entry.path + " (line " + std::to_string(entry.line) +
                                   ") cannot be read: " + events_text(run));

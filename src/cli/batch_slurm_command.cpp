@@ -8,11 +8,11 @@
 #include <CLI/CLI.hpp>
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 
 #include "cli/campaign_outputs.h"
 #include "cli/exit_status.h"
 #include "cli/json_text.h"
+#include "platform/app_error.h"
 #include "platform/fs/host_file_system.h"
 
 extern char** environ;
@@ -132,19 +132,11 @@ std::vector<std::string> task_command(const CommonOptions& common) {
 }
 
 void write_atomically(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-        f << text;
-        f.close();
-        if (!f)
-            throw runs::SlurmJobError(temp + ": cannot be written");
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        throw runs::SlurmJobError(path + ": cannot be written");
+    HostFileSystem host;
+    try {
+        host.write_file_atomic(host.program_path(path), text);
+    } catch (const AppError& e) {
+        throw runs::SlurmJobError(path + ": cannot be written: " + e.description());
     }
 }
 
@@ -222,7 +214,7 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
 
 // A scenario's facts as JSON: its state as its record and Slurm show it, and for the Batch
 // window the size of its output data file now and the time and duration of its last run.
-nlohmann::ordered_json scenario_json(const runs::ScenarioStatus& s, const FileSystem& fs) {
+nlohmann::ordered_json scenario_json(const runs::ScenarioStatus& s, const FileSystem& host) {
     nlohmann::ordered_json j{{"line", s.entry.line},
                              {"written", s.entry.written},
                              {"options_file", s.entry.path},
@@ -231,7 +223,7 @@ nlohmann::ordered_json scenario_json(const runs::ScenarioStatus& s, const FileSy
                              {"detail", s.record.detail},
                              {"slurm_task", s.slurm_task},
                              {"slurm_state", s.slurm_state}};
-    const auto output = s.output_data.empty() ? std::nullopt : fs.facts(s.output_data);
+    const auto output = s.output_data.empty() ? std::nullopt : host.facts(s.output_data);
     j["output_size"] =
         output && !output->is_dir ? static_cast<std::int64_t>(output->size) : std::int64_t{-1};
     j["ended_ms"] = s.record.ended_ms ? nlohmann::ordered_json(*s.record.ended_ms) : nullptr;
@@ -243,13 +235,18 @@ nlohmann::ordered_json scenario_json(const runs::ScenarioStatus& s, const FileSy
 int status_command(const std::string& list, bool json, bool lines, const CommonOptions& common,
                    std::ostream& out, const runs::RecordCheck& check) {
     const Prepared p = prepare(list, common);
+    const HostFileSystem host;
     const std::string script_path = p.campaign.list_path + ".sbatch";
     std::vector<runs::QueuedTask> queued;
     std::vector<runs::SlurmTask> tasks;
-    std::ifstream script(script_path, std::ios::binary);
-    if (script) {
-        tasks = runs::script_tasks(
-            std::string(std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>()));
+    std::string script;
+    try {
+        script = host.read_file(host.program_path(script_path));
+    } catch (const AppError&) {
+        // No script (or none that can be read): no task of the campaign is in Slurm.
+    }
+    if (!script.empty()) {
+        tasks = runs::script_tasks(script);
         if (!tasks.empty()) {
             const Captured squeue = capture({"squeue", "--me", "--array", "--noheader",
                                              std::string("--format=") + runs::squeue_format});
@@ -260,17 +257,16 @@ int status_command(const std::string& list, bool json, bool lines, const CommonO
     const runs::BatchStatus status =
         runs::batch_status(p.campaign, p.outputs, check, queued, tasks);
 
-    const HostFileSystem fs;
     if (lines) {
         for (const auto& s : status.scenarios)
-            write_json_line(out, scenario_json(s, fs));
+            write_json_line(out, scenario_json(s, host));
     } else if (json) {
         nlohmann::ordered_json doc;
         doc["list"] = p.campaign.list_path;
         doc["all_done"] = status.all_finished();
         doc["scenarios"] = nlohmann::ordered_json::array();
         for (const auto& s : status.scenarios)
-            doc["scenarios"].push_back(scenario_json(s, fs));
+            doc["scenarios"].push_back(scenario_json(s, host));
         write_json(out, doc);
     } else {
         out << runs::status_table(status);

@@ -1,6 +1,5 @@
 #include "cli/run_command.h"
 
-#include <filesystem>
 #include <optional>
 
 #include "cli/exit_status.h"
@@ -13,11 +12,11 @@ namespace qv::cli {
 
 namespace {
 
-void report_result(const runs::ResultFile& r, std::ostream& out) {
+void report_result(const runs::ResultFile& r, const FileSystem& fs, std::ostream& out) {
     out << r.role << " file " << r.path << ": ";
-    std::error_code ec;
-    const auto size = r.exists ? std::filesystem::file_size(r.path, ec) : 0;
-    if (r.path.empty() || !r.exists || ec)
+    const auto facts = r.exists && !r.path.empty() ? fs.facts(r.path) : std::nullopt;
+    const auto size = facts ? facts->size : 0;
+    if (!facts || facts->is_dir)
         out << "missing\n";
     else if (!r.written_by_this_run)
         out << "not written by this run (an older file of " << size << " bytes is there)\n";
@@ -90,7 +89,7 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
     const runs::RunFacts& facts = model.result()->facts;
     out << runs::end_text(facts.end()) << '\n';
     for (const auto& r : facts.results)
-        report_result(r, out);
+        report_result(r, run.fs, out);
     if (const std::string log = runs::output_log_path(facts.results); !log.empty())
         out << "output log " << log << '\n';
     if (facts.stopped == runs::StopReason::user)
@@ -107,16 +106,12 @@ int run_command(const CommonOptions& common, const char* argv0, const RunOptions
     bool failed = false;
     runs::RunControl control;
     StopOnSignals signals(control);
-    // A run leaves the current directory elsewhere; relative names on the command line stay
-    // relative to where qvopt was started.
-    const std::filesystem::path start_dir = std::filesystem::current_path();
     for (const auto& file : options.files) {
         if (control.stop_requested())
             break;
-        std::error_code ec;
-        std::filesystem::current_path(start_dir, ec);
         // Each file gets the session a fresh start of the program would give it.
         HeadlessSession run(common, argv0);
+        const KeepCurrentDir keep(run.fs);
         if (!run_one(run, file, options, control, out, err, services))
             failed = true;
     }
