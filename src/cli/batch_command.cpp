@@ -16,6 +16,7 @@
 #include "cli/run_signals.h"
 #include "cli/scenario_fields.h"
 #include "platform/fs/path_form.h"
+#include "platform/reference/sqlite_reference_engine.h"
 #include "runs/campaign.h"
 #include "runs/variants.h"
 #include "scenario/scenario.h"
@@ -376,13 +377,17 @@ int run_one(const BatchCommands::Options& opt, const CommonOptions& common, cons
 
 // The facts the Batch window shows of each scenario, one JSON line per file, in the order
 // given: whether it reads, its title, its region level and number of regions, and its message
-// file. Each file is read as `qvopt show` reads it, in a session of its own.
+// file. Each file is read as `qvopt show` reads it, in a session of its own; the sessions share
+// one reference engine.
 int facts_command(const std::vector<std::string>& files, const CommonOptions& common,
                   const char* argv0, std::ostream& out) {
+    const auto reference = make_reference_engine();
     for (const std::string& file : files) {
-        HeadlessSession run(common, argv0);
+        HeadlessSession run(common, argv0, reference.get());
         nlohmann::ordered_json line{{"file", file}};
-        const bool read = run.open(file);
+        // A missing file "reads" as an empty scenario after its message.
+        const auto found = run.fs.facts(run.fs.program_path(file));
+        const bool read = found && !found->is_dir && run.open(file) && !run.s.read_incomplete;
         line["readable"] = read;
         if (read) {
             const Scenario& sc = run.s.sc;

@@ -11,6 +11,8 @@
 #include <sstream>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/qvopt.h"
 #include "support/temp_dir.h"
 
@@ -320,66 +322,137 @@ bool ended(pid_t pid) {
     return !stat || paren == std::string::npos || text.substr(paren + 2, 1) == "Z";
 }
 
-TEST_F(QvoptBatch, SigintStopsEveryModelAndTheirChildren) {
+// A signal to qvopt ends every running model with its child and says so: batch run (two at a
+// time, one left queued) and batch run-one, which the Batch window stops with SIGTERM.
+TEST_F(QvoptBatch, ASignalStopsEveryModelAndTheirChildren) {
     ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
                      "--states", "NV,OR,CA"}),
               0);
-    std::vector<std::string> args = common();
-    args[0] = QV_BINARY_DIR "/qvopt";
-    for (const char* a : {"batch", "run", "-j", "2"})
-        args.push_back(a);
-    args.push_back((batch_ / "campaign.txt").string());
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env_text{"QV_STAND_IN_SECONDS=60", "PATH=/usr/bin:/bin"};
-    std::vector<char*> env;
-    for (auto& e : env_text)
-        env.push_back(e.data());
-    env.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    const std::string log = (dir_.path() / "qvopt.log").string();
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t qv = 0;
-    ASSERT_EQ(posix_spawn(&qv, argv[0], &actions, nullptr, argv.data(), env.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-
-    // Both running models have started their own child (bounded wait).
-    std::vector<pid_t> pids;
-    for (int i = 0; i < 300 && pids.size() < 4; ++i) {
-        std::this_thread::sleep_for(50ms);
-        pids.clear();
+    const struct {
+        std::vector<std::string> command;
+        int signal;
+        std::size_t models;
+        int status;
+        std::vector<std::string> said;
+    } rows[] = {
+        {{"batch", "run", "-j", "2", (batch_ / "campaign.txt").string()},
+         SIGINT,
+         2,
+         130,
+         {"stopped", "not run"}},
+        {{"batch", "run-one", (batch_ / "NV.opt").string()},
+         SIGTERM,
+         1,
+         143,
+         {"NV.opt: stopped (", "stopped by the user)"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.command[1]);
         for (const auto& e : fs::directory_iterator(batch_))
-            if (e.path().extension() == ".child" && fs::file_size(e.path()) > 0) {
-                pids.push_back(std::stoi(test::read_file(e.path())));
-                auto model = e.path();
-                model.replace_extension(".pid");
-                pids.push_back(std::stoi(test::read_file(model)));
-            }
+            if (e.path().extension() == ".child" || e.path().extension() == ".pid")
+                fs::remove(e.path());
+        std::vector<std::string> args = common();
+        args[0] = QV_BINARY_DIR "/qvopt";
+        args.insert(args.end(), row.command.begin(), row.command.end());
+        std::vector<char*> argv;
+        for (auto& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        std::vector<std::string> env_text{"QV_STAND_IN_SECONDS=60", "PATH=/usr/bin:/bin"};
+        std::vector<char*> env;
+        for (auto& e : env_text)
+            env.push_back(e.data());
+        env.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        const std::string log = (dir_.path() / "qvopt.log").string();
+        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0600);
+        posix_spawn_file_actions_adddup2(&actions, 1, 2);
+        pid_t qv = 0;
+        ASSERT_EQ(posix_spawn(&qv, argv[0], &actions, nullptr, argv.data(), env.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+
+        // Every running model has started its own child (bounded wait).
+        std::vector<pid_t> pids;
+        for (int i = 0; i < 300 && pids.size() < 2 * row.models; ++i) {
+            std::this_thread::sleep_for(50ms);
+            pids.clear();
+            for (const auto& e : fs::directory_iterator(batch_))
+                if (e.path().extension() == ".child" && fs::file_size(e.path()) > 0) {
+                    pids.push_back(std::stoi(test::read_file(e.path())));
+                    auto model = e.path();
+                    model.replace_extension(".pid");
+                    pids.push_back(std::stoi(test::read_file(model)));
+                }
+        }
+        ASSERT_EQ(pids.size(), 2 * row.models) << test::read_file(log);
+        kill(qv, row.signal);
+        int status = 0;
+        pid_t done = 0;
+        for (int i = 0; i < 200 && done == 0; ++i) {
+            std::this_thread::sleep_for(50ms);
+            done = waitpid(qv, &status, WNOHANG);
+        }
+        if (done == 0) {
+            kill(qv, SIGKILL);
+            waitpid(qv, &status, 0);
+            FAIL() << "qvopt did not end after the signal\n" << test::read_file(log);
+        }
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), row.status) << test::read_file(log);
+        for (pid_t pid : pids)
+            EXPECT_TRUE(ended(pid)) << pid;
+        const std::string out = test::read_file(log);
+        for (const std::string& text : row.said)
+            EXPECT_NE(out.find(text), std::string::npos) << out;
     }
-    ASSERT_EQ(pids.size(), 4u) << test::read_file(log);
-    kill(qv, SIGINT);
-    int status = 0;
-    pid_t done = 0;
-    for (int i = 0; i < 200 && done == 0; ++i) {
-        std::this_thread::sleep_for(50ms);
-        done = waitpid(qv, &status, WNOHANG);
-    }
-    if (done == 0) {
-        kill(qv, SIGKILL);
-        waitpid(qv, &status, 0);
-        FAIL() << "qvopt did not end after SIGINT\n" << test::read_file(log);
-    }
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130) << test::read_file(log);
-    for (pid_t pid : pids)
-        EXPECT_TRUE(ended(pid)) << pid;
-    const std::string out = test::read_file(log);
-    EXPECT_NE(out.find("stopped"), std::string::npos) << out;
-    EXPECT_NE(out.find("not run"), std::string::npos) << out;
+}
+
+// The forms the Batch window uses: run-one runs a scenario as each run of batch run does and
+// says how it ended in the same words (as JSON with --json); facts and status --lines give one
+// JSON line per scenario.
+TEST_F(QvoptBatch, TheBatchWindowsFormsRunOneAndTellOneLinePerScenario) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV", "--set", "title1str=OK,FAIL"}),
+              0);
+    setenv("QV_STAND_IN_SECONDS", "0", 1);
+    const std::string ok = (batch_ / "NVOK.opt").string(), bad = (batch_ / "NVFAIL.opt").string();
+    EXPECT_EQ(qvopt({"batch", "run-one", ok}), 0) << err_.str();
+    const std::string line = out_.str();
+    EXPECT_EQ(line.rfind(ok + ": succeeded (", 0), 0u) << line;
+    EXPECT_NE(line.find(" s, exit status 0)\n"), std::string::npos) << line;
+    EXPECT_FALSE(fs::exists(model_ / "quarvel.bat"));
+
+    EXPECT_EQ(qvopt({"batch", "run-one", bad, "--json"}), 6) << err_.str();
+    const auto outcome = nlohmann::json::parse(out_.str());
+    EXPECT_EQ(outcome["result"], "failed");
+    EXPECT_EQ(outcome["end"], "exit status 3");
+    EXPECT_EQ(outcome["output_size"], -1);
+    EXPECT_EQ(outcome["line"].get<std::string>().rfind(bad + ": failed (", 0), 0u);
+
+    EXPECT_EQ(qvopt({"batch", "facts", ok, (batch_ / "missing.opt").string()}), 0);
+    const auto facts = lines_of(out_.str());
+    ASSERT_EQ(facts.size(), 2u) << out_.str();
+    const auto first = nlohmann::json::parse(facts[0]);
+    EXPECT_EQ(first["readable"], true);
+    EXPECT_EQ(first["title"], "OK");
+    EXPECT_EQ(first["region_level"], "STATE");
+    EXPECT_EQ(first["regions"], 1);
+    EXPECT_EQ(nlohmann::json::parse(facts[1])["readable"], false);
+
+    EXPECT_EQ(qvopt({"batch", "status", (batch_ / "campaign.txt").string(), "--lines"}), 1);
+    const auto states = lines_of(out_.str());
+    ASSERT_EQ(states.size(), 2u) << out_.str();
+    const auto done = nlohmann::json::parse(states[0]);
+    const auto failed = nlohmann::json::parse(states[1]);
+    EXPECT_EQ(done["written"], "NVOK.opt");
+    EXPECT_EQ(done["state"], "done");
+    EXPECT_GT(done["output_size"].get<long>(), 0);
+    EXPECT_TRUE(done["ended_ms"].is_number());
+    EXPECT_EQ(failed["state"], "failed");
+    EXPECT_EQ(failed["detail"], "exit status 3");
+    unsetenv("QV_STAND_IN_SECONDS");
 }
 
 }  // namespace
