@@ -67,13 +67,9 @@ int status_command(const CommonOptions& common, const char* argv0,
                    const Hasher& hasher) {
     bool all_up_to_date = true;
     auto report = nlohmann::ordered_json::array();
-    // Reading an options file may move the current directory; names on the command line stay
-    // relative to where qvopt was started.
-    const std::filesystem::path start_dir = std::filesystem::current_path();
     for (const auto& file : files) {
-        std::error_code ec;
-        std::filesystem::current_path(start_dir, ec);
         HeadlessSession run(common, argv0);
+        const KeepCurrentDir keep(run.fs);
         RecordStatus status;
         std::string record;
         if (!run.prepare(file) || !read_run_files(run)) {
