@@ -65,7 +65,7 @@ class WrittenCase {
         // The folder reached so far in program form; empty once a part does not exist.
         std::string dir = absolute ? std::string(1, host_separator) : s_.settings.model_dir;
         if (dir.empty())
-            dir = s_.fs.current_dir();
+            dir = ".";
         while (i < out.size()) {
             while (i < out.size() && is_path_separator(out[i]))
                 ++i;
@@ -93,21 +93,41 @@ class WrittenCase {
     }
 
   private:
+    struct Folder {
+        std::unordered_map<std::string, std::optional<std::string>> parts;  // upper-cased part
+        bool listed = false;
+    };
+    // A folder asked about this often is listed once instead of looked up name by name.
+    static constexpr std::size_t list_after = 16;
+
     // The name of the entry of `dir` that `part` names, in its case on disk.
     std::optional<std::string> on_disk(const std::string& dir, const std::string& part) {
-        const std::string key = dir + host_separator + upper(part);
-        if (auto it = seen_.find(key); it != seen_.end())
+        Folder& f = folders_[dir];
+        const std::string key = upper(part);
+        if (auto it = f.parts.find(key); it != f.parts.end())
             return it->second;
+        if (f.listed)
+            return std::nullopt;
+        if (f.parts.size() >= list_after) {
+            f.parts.clear();
+            // Sorted without regard to case, names that differ only in case in byte order: the
+            // first of each is the one a look-up takes.
+            for (std::string& name : s_.fs.list(join_path(dir, "*"), attr_directory))
+                f.parts.try_emplace(upper(name), std::move(name));
+            f.listed = true;
+            auto it = f.parts.find(key);
+            return it == f.parts.end() ? std::nullopt : it->second;
+        }
         std::optional<std::string> name;
         const std::string path = join_path(dir, part);
         if (s_.fs.facts(path))
             name = split_file_name(s_.fs.host_path(path));
-        seen_.emplace(key, name);
+        f.parts.emplace(key, name);
         return name;
     }
 
     const Session& s_;
-    std::unordered_map<std::string, std::optional<std::string>> seen_;
+    std::unordered_map<std::string, Folder> folders_;
 };
 
 void keyed_line(const Session& s, LineWriter& out, int index, const std::string& path) {

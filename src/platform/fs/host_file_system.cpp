@@ -436,9 +436,17 @@ std::string HostFileSystem::host_path(std::string_view path) const {
     // A clean absolute host path that exists as given maps to itself: one look-up instead of
     // one per component (status checks stat thousands of recorded paths).
     if (is_clean_host_path(path)) {
+        const std::string given(path);
         struct stat st {};
-        if (::lstat(std::string(path).c_str(), &st) == 0)
-            return std::string(path);
+        if (::lstat(given.c_str(), &st) == 0)
+            return given;
+        // A new name in a folder that exists as given: only the name needs the folder's listing.
+        const std::string dir = parent(given);
+        if (errno == ENOENT && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            if (auto m = case_match(dir, given.substr(given.rfind('/') + 1)))
+                return child(dir, *m);
+            return given;
+        }
     }
     std::string_view rest = path;
     if (has_drive(rest))
