@@ -1,4 +1,7 @@
 #include "cli/batch_slurm_command.h"
+
+#include <memory>
+
 #include "platform/fs/host_file_system.h"
 #include "runs/run_record.h"
 
@@ -6,13 +9,14 @@ namespace qv::cli {
 
 // A scenario's state is what its run record says when checked against the disk.
 runs::RecordCheck record_checker(const Hasher& hasher) {
-    return [&hasher](const runs::CampaignEntry&, const runs::ScenarioOutputs& outputs) {
+    auto seen = std::make_shared<runs::SeenFiles>();
+    return [&hasher, seen](const runs::CampaignEntry&, const runs::ScenarioOutputs& outputs) {
         runs::RecordView view;
         if (outputs.output_data.empty())
             return view;
         HostFileSystem fs;
-        const runs::RecordStatus st =
-            runs::check_record(runs::record_path_for(fs, outputs.output_data), fs, hasher);
+        const runs::RecordStatus st = runs::check_record(
+            runs::record_path_for(fs, outputs.output_data), fs, hasher, seen.get());
         if (st.record) {
             view.ended_ms = st.record->ended_ms;
             view.duration_ms = st.record->ended_ms - st.record->started_ms;

@@ -12,6 +12,10 @@ namespace CLI {
 class App;
 }
 
+namespace qv::runs {
+class SeenFiles;
+}
+
 namespace qv::cli {
 
 // `qvopt batch slurm` and `qvopt batch status`, added to a `batch` subcommand.
@@ -34,7 +38,8 @@ class BatchSlurmCommands {
 };
 
 // What each scenario's run record says, read from "<output data file>.run.json" and checked
-// with HASHER, which must outlive the check.
+// with HASHER, which must outlive the check; the files the records share are looked at once
+// for all the checks of one checker.
 runs::RecordCheck record_checker(const Hasher& hasher);
 
 }  // namespace qv::cli
