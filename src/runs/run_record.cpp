@@ -315,7 +315,10 @@ RunRecord parse_record(std::string_view text) {
     }
     if (!j.is_object())
         throw RecordError("not a JSON object");
-    const std::string format = j.value("format", "");
+    // Read as it is, whatever its type: a format that is not a text is not this one either.
+    std::string format;
+    if (auto it = j.find("format"); it != j.end())
+        format = it->is_string() ? it->get<std::string>() : it->dump();
     if (format != record_format)
         throw RecordError(format.empty() ? "no format named"
                                          : "format " + format + ", not " + record_format);

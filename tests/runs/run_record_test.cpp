@@ -251,6 +251,7 @@ TEST_F(RecordTest, UnreadableRecordsSayWhy) {
         {"{ not json", "not JSON"},
         {"[1, 2]", "not a JSON object"},
         {R"({"format": "qv-run-record/2"})", "format qv-run-record/2, not qv-run-record/1"},
+        {R"({"format": [1]})", "format [1], not qv-run-record/1"},
         {R"({"format": "qv-run-record/1", "program": {}})", "a field is missing"},
         {"", "not JSON"},
     };
