@@ -1,7 +1,5 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,9 +10,8 @@
 #include <thread>
 
 #include "cli/qvopt.h"
+#include "support/spawn.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace qv::cli {
 namespace {
@@ -100,28 +97,14 @@ class QvoptBatch : public ::testing::Test {
     std::string read(const fs::path& p) const { return test::read_file(p); }
     // The real qvopt with the common options, ARGS and the environment ENV (PATH added), its
     // output and errors in LOG.
-    pid_t spawn_qvopt(const std::vector<std::string>& words, std::vector<std::string> env_text,
+    pid_t spawn_qvopt(const std::vector<std::string>& words, std::vector<std::string> env,
                       const std::string& log) const {
         std::vector<std::string> args = common();
         args[0] = QV_BINARY_DIR "/qvopt";
         args.insert(args.end(), words.begin(), words.end());
-        std::vector<char*> argv;
-        for (auto& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        env_text.push_back("PATH=/usr/bin:/bin");
-        std::vector<char*> env;
-        for (auto& e : env_text)
-            env.push_back(e.data());
-        env.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), env.data()), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        env.push_back("PATH=/usr/bin:/bin");
+        const pid_t pid = test::spawn(args, log, {}, env);
+        EXPECT_NE(pid, 0);
         return pid;
     }
     // The pids the stand-in noted in files of the batch directory with EXTENSION.

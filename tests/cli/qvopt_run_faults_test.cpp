@@ -1,7 +1,5 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -14,9 +12,8 @@
 #include <thread>
 
 #include "cli/qvopt.h"
+#include "support/spawn.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace qv::cli {
 namespace {
@@ -172,18 +169,8 @@ struct RealQvopt {
         out_path = (dir / "out.txt").string();
         err_path = (dir / "err.txt").string();
         args[0] = std::string(QV_BINARY_DIR) + "/qvopt";
-        std::vector<char*> argv;
-        for (auto& s : args)
-            argv.push_back(s.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        pid = test::spawn(args, out_path, err_path);
+        EXPECT_NE(pid, 0);
     }
     // A test that gave up on it leaves nothing running.
     ~RealQvopt() {

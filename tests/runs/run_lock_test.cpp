@@ -1,7 +1,6 @@
 #include "runs/run_lock.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -41,17 +40,6 @@ TEST(RunLock, OneHolderAtATimeNamedByItsProcessAndAFileLeftBehindIsTakenOver) {
     RunLock::Attempt again = RunLock::take(record);
     ASSERT_TRUE(again.lock) << again.error;
     EXPECT_EQ(run_lock_holder(record)->pid, ::getpid());
-}
-
-TEST(RunLock, ALockFileThatIsNotARegularFileIsRefusedWithoutWaiting) {
-    test::TempDir dir;
-    const std::string record = (dir.path() / "demo.out.run.json").string();
-    ASSERT_EQ(::mkfifo((dir.path() / "demo.out.run.lock").c_str(), 0600), 0);
-    const RunLock::Attempt attempt = RunLock::take(record);
-    EXPECT_FALSE(attempt.lock);
-    EXPECT_FALSE(attempt.holder);
-    EXPECT_NE(attempt.error.find("is not a regular file"), std::string::npos) << attempt.error;
-    EXPECT_FALSE(run_lock_holder(record));
 }
 
 }  // namespace
