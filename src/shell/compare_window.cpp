@@ -56,6 +56,18 @@ std::optional<std::string> choose_file_to_compare(Session& s) {
     return s.ui.open_file(request);
 }
 
+QTableWidget* difference_table(QWidget* parent, const char* name, const QString& a_heading,
+                               const QString& b_heading) {
+    auto* table = new QTableWidget(0, 4, parent);
+    table->setObjectName(name);
+    table->setHorizontalHeaderLabels({"Packet", "Field", a_heading, b_heading});
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->verticalHeader()->setVisible(false);
+    table->setWordWrap(false);
+    return table;
+}
+
 void fill_difference_table(QTableWidget* table, const std::vector<Difference>& differences) {
     table->setRowCount(static_cast<int>(differences.size()));
     const std::string* packet = nullptr;
@@ -73,8 +85,8 @@ void fill_difference_table(QTableWidget* table, const std::vector<Difference>& d
                 bold.setBold(true);
                 item->setFont(bold);
             }
-            // The side that lacks the item says so, in grey.
-            if ((col == 2 && !d.a) || (col == 3 && !d.b)) {
+            // A side that lacks the item or holds no value says so, in grey.
+            if (col >= 2 && trim(cells[col]).empty()) {
                 item->setText("(none)");
                 item->setForeground(Qt::gray);
             }
@@ -108,13 +120,7 @@ CompareWindow::CompareWindow(Session& s, QWidget* parent) : QWidget(parent, Qt::
     none_->setVisible(false);
     layout->addWidget(none_, 1);
 
-    table_ = new QTableWidget(0, 4, this);
-    table_->setObjectName("CompareTable");
-    table_->setHorizontalHeaderLabels({"Packet", "Field", "This file", "The other"});
-    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    table_->verticalHeader()->setVisible(false);
-    table_->setWordWrap(false);
+    table_ = difference_table(this, "CompareTable", "This file", "The other");
     layout->addWidget(table_, 1);
 
     auto* buttons = new QHBoxLayout;

@@ -36,6 +36,9 @@ Comparison compare_with_file(const Session& s, const std::string& other);
 // The chooser of File > "Compare with..."; nullopt when the user cancelled.
 std::optional<std::string> choose_file_to_compare(Session& s);
 
+// An empty table of differences: packet, field and the two sides under their headings.
+QTableWidget* difference_table(QWidget* parent, const char* name, const QString& a_heading,
+                               const QString& b_heading);
 // Fills a table of four columns (packet, field, one side, the other) with one row per
 // difference, the packet named on the first row of its group only.
 void fill_difference_table(QTableWidget* table, const std::vector<Difference>& differences);

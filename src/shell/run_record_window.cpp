@@ -96,13 +96,7 @@ RunRecordWindow::RunRecordWindow(Session& s, QWidget* parent) : QWidget(parent, 
     changes_label_->setTextFormat(Qt::PlainText);
     changes_label_->setWordWrap(true);
     layout->addWidget(changes_label_);
-    changes_ = new QTableWidget(0, 4, this);
-    changes_->setObjectName("ScenarioChanges");
-    changes_->setHorizontalHeaderLabels({"Packet", "Field", "At the run", "Now"});
-    changes_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    changes_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    changes_->verticalHeader()->setVisible(false);
-    changes_->setWordWrap(false);
+    changes_ = difference_table(this, "ScenarioChanges", "At the run", "Now");
     layout->addWidget(changes_, 1);
 
     auto* buttons = new QHBoxLayout;
