@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "cli/qvopt.h"
+#include "support/option_texts.h"
 #include "support/temp_dir.h"
 
 extern char** environ;
@@ -53,17 +54,7 @@ std::vector<std::string> lines_of(const std::string& text) {
 
 // The lines of one packet, from its name to its "/END/".
 std::vector<std::string> packet(const std::string& text, const std::string& name) {
-    std::vector<std::string> out;
-    bool in = false;
-    for (const auto& line : lines_of(text)) {
-        if (line == name)
-            in = true;
-        if (in)
-            out.push_back(line);
-        if (in && line == "/END/")
-            break;
-    }
-    return out;
+    return test::fixture::packet_lines(lines_of(text), name);
 }
 
 class QvoptBatch : public ::testing::Test {
@@ -71,8 +62,7 @@ class QvoptBatch : public ::testing::Test {
     void SetUp() override {
         start_dir_ = fs::current_path();
         model_ = dir_.path() / "model";
-        fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model_,
-                 fs::copy_options::recursive);
+        test::copy_demo_model(model_);
         std::ofstream(model_ / "stand-in.sh") << stand_in;
         fs::permissions(model_ / "stand-in.sh", fs::perms::owner_all);
         batch_ = dir_.path() / "batch";

@@ -16,10 +16,7 @@ TEST(QvoptRun, RunsTheDemoModelAndReportsItsFiles) {
     const fs::path start_dir = fs::current_path();
     test::TempDir dir;
     const fs::path model = dir.path() / "model";
-    fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model, fs::copy_options::recursive);
-    fs::create_directories(model / "outputs");
-    fs::remove(model / "outputs/demo.msg");
-    fs::remove(model / "outputs/demo.out");
+    test::copy_demo_model(model, {.no_results = true});
     fs::copy_file(fs::path(QV_BINARY_DIR) / "tools/demo-model/qv-demo-model",
                   model / "qv-demo-model");
     const std::string opt = (model / "demo.opt").string();

@@ -21,8 +21,7 @@ namespace qv::test {
 // database, a scripted Ui and the main window over them.
 struct Desk {
     Desk() {
-        std::filesystem::copy(std::filesystem::path(QV_BINARY_DIR) / "examples/demo/model",
-                              dir.path() / "model", std::filesystem::copy_options::recursive);
+        copy_demo_model(dir.path() / "model");
         dir.write("model/qv-demo-model", "");
         s.settings.app_dir = program("app");
         std::filesystem::create_directories(dir.path() / "app");
