@@ -30,7 +30,8 @@ inline std::string scenario_file(const std::string& stage2_packet) {
                             .month = "July",
                             .day = "Weekend",
                             .growth_year = "2018",
-                            .tech_year = ""}) +
+                            .tech_year = "",
+                            .as_written = true}) +
            fixture::region("COUNTY", {"Los Angeles CA     : 06037"}) +
            fixture::california_file_lists() + stage2_packet;
 }

@@ -61,9 +61,8 @@ TEST(FirstStart, InstalledCopyOffersTheDemoAndYesOpensIt) {
 // A copy already there keeps the user's edits; its model program is the installed one again.
 TEST(FirstStart, YesKeepsAnEarlierCopyOfTheDemo) {
     Desk d(true);
+    test::copy_demo_model(d.dir.path() / "home/demo/model");
     d.dir.write("home/demo/model/demo.opt", d.dir.read("model/demo.opt") + "* my edit\r\n");
-    fs::copy(d.dir.path() / "share/qv-gui/demo/model/data", d.dir.path() / "home/demo/model/data",
-             fs::copy_options::recursive);
     d.dir.write("home/demo/model/qv-demo-model", "old");
     d.ui.answer(Button::Yes);
     EXPECT_EQ(d.start(), std::nullopt);
@@ -135,12 +134,15 @@ TEST(UserConfig, SameFolderAsQtsApplicationConfigLocation) {
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     const QString name = QCoreApplication::applicationName();
     QCoreApplication::setApplicationName("qv-gui");
+    // The tests run in Qt's test mode, which moves every location below ~/.qttest.
+    QStandardPaths::setTestModeEnabled(false);
     for (const char* value : {"", "/tmp/qv-config-home", "relative/config"}) {
         qputenv("XDG_CONFIG_HOME", value);
         EXPECT_EQ(user_config_dir(),
                   QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString())
             << value;
     }
+    QStandardPaths::setTestModeEnabled(true);
     QCoreApplication::setApplicationName(name);
     qputenv("XDG_CONFIG_HOME", saved);
 }

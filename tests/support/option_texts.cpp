@@ -10,11 +10,12 @@ namespace {
 
 using Field = std::pair<const char*, const std::string*>;
 
-std::string value_line(const std::string& label, const std::string& value) {
+std::string value_line(const std::string& label, const std::string& value,
+                       bool as_written = false) {
     std::string line = label;
     line.resize(19, ' ');
     line += ':';
-    if (!value.empty())
+    if (!value.empty() || as_written)
         line += ' ' + value;
     return line;
 }
@@ -26,11 +27,12 @@ std::string lines_packet(const std::string& header, const std::vector<std::strin
     return r + "/END/\r\n";
 }
 
-std::string fields_packet(const std::string& header, std::initializer_list<Field> fields) {
+std::string fields_packet(const std::string& header, std::initializer_list<Field> fields,
+                          bool as_written = false) {
     std::vector<std::string> lines;
     for (const auto& [label, value] : fields)
         if (value)
-            lines.push_back(value_line(label, *value));
+            lines.push_back(value_line(label, *value, as_written));
     return lines_packet(header, lines);
 }
 
@@ -59,14 +61,16 @@ std::string options(const OptionsValues& v) {
 }
 
 std::string period(const PeriodValues& v) {
-    return fields_packet("/PERIOD/", {{"Period type", &v.type},
-                                      {"Summation type", &v.summation},
-                                      {"Year of episode", &v.year},
-                                      {"Season of year", &v.season},
-                                      {"Month of year", &v.month},
-                                      {"Weekday or weekend", &v.day},
-                                      {"Year of growth calc", &v.growth_year},
-                                      {"Year of tech sel", &v.tech_year}});
+    return fields_packet("/PERIOD/",
+                         {{"Period type", &v.type},
+                          {"Summation type", &v.summation},
+                          {"Year of episode", &v.year},
+                          {"Season of year", &v.season},
+                          {"Month of year", &v.month},
+                          {"Weekday or weekend", &v.day},
+                          {"Year of growth calc", &v.growth_year},
+                          {"Year of tech sel", &v.tech_year}},
+                         v.as_written);
 }
 
 std::string region(const std::string& level, std::initializer_list<std::string> entries) {

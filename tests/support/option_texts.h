@@ -41,6 +41,8 @@ struct PeriodValues {
     std::string day = "Weekday";
     std::string growth_year = "2020";
     std::string tech_year = "2020";
+    // Empty values as the writer writes them, with a blank after the ":".
+    bool as_written = false;
 };
 std::string period(const PeriodValues& v = {});
 

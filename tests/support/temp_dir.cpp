@@ -40,6 +40,7 @@ std::string read_file(const std::filesystem::path& p) {
 
 void copy_demo_model(const std::filesystem::path& to, DemoCopy what) {
     namespace fs = std::filesystem;
+    fs::create_directories(to.parent_path());
     fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", to, fs::copy_options::recursive);
     if (what.no_results) {
         fs::create_directories(to / "outputs");

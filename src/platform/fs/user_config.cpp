@@ -9,10 +9,11 @@ namespace qv {
 
 namespace {
 
-// An XDG base folder: the variable when it holds an absolute path, else the folder below home.
+// An XDG base folder: the variable when it is set, else the folder below home (as Qt takes it,
+// so that qvopt and qv-gui agree).
 std::filesystem::path xdg_dir(const char* variable, const char* below_home) {
     const char* set = std::getenv(variable);
-    if (set && set[0] == '/')
+    if (set && set[0] != '\0')
         return set;
     const char* home = std::getenv("HOME");
     return std::filesystem::path(home ? home : "") / below_home;

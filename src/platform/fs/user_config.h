@@ -16,8 +16,8 @@ std::string bundled_demo_dir(const std::string& app_dir);
 // executable.
 bool keeps_settings_per_user(const std::string& app_dir);
 
-// The per-user configuration folder: $XDG_CONFIG_HOME/qv-gui when that is an absolute path,
-// else $HOME/.config/qv-gui (as Qt's application configuration location on this platform).
+// The per-user configuration folder: $XDG_CONFIG_HOME/qv-gui when that is set, else
+// $HOME/.config/qv-gui (Qt's application configuration location on this platform).
 std::string user_config_dir();
 
 // The per-user data folder that the demo workspace is copied to: $XDG_DATA_HOME/qv-gui-demo,
