@@ -3,14 +3,15 @@
 # Usage: check-format.sh  (the tracked *.cpp and *.h files, and new ones git does not ignore)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-mapfile -t files < <(git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h')
-bad=()
-for f in "${files[@]}"; do
-  [ -f "$f" ] || continue
-  clang-format --dry-run --Werror "$f" >/dev/null 2>&1 || bad+=("$f")
+mapfile -t listed < <(git ls-files --cached --others --exclude-standard -- '*.cpp' '*.h')
+files=()
+for f in "${listed[@]}"; do
+  [ -f "$f" ] && files+=("$f")  # a file deleted but not yet committed is gone
 done
-if [ ${#bad[@]} -gt 0 ]; then
-  printf 'not formatted (clang-format -i FILE): %s\n' "${bad[@]}"
+# One run over every file; its findings name the files.
+if ! report=$(clang-format --dry-run --Werror "${files[@]}" 2>&1); then
+  grep -oE '^[^:]+:[0-9]+:[0-9]+: (error|warning)' <<<"$report" | cut -d: -f1 | sort -u |
+    sed 's/^/not formatted (clang-format -i FILE): /'
   exit 1
 fi
 echo "format: ${#files[@]} files formatted"
