@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <future>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/fs.h"
@@ -33,6 +35,7 @@ struct RecordedFile {
     std::uint64_t size = 0;
     std::int64_t mtime_ns = 0;
     std::string sha256;                // empty when the file was not hashed
+    std::string not_hashed;            // why an existing file has no sha256 (FileDigest)
     bool written_by_this_run = false;  // results only
 };
 
@@ -91,7 +94,8 @@ std::string record_path_of(const Session& s);
 std::string record_path_for(const FileSystem& fs, const std::string& output_file);
 
 // Size, time and (for an existing ordinary file, when asked) the content hash of `f.path`.
-void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash = true);
+void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash = true,
+             const Hasher::StopCheck& stop = {});
 
 // Follows one run and writes its record. run_started hashes the inputs on a thread of its own
 // while the model runs; run_ended waits for that, hashes the results and writes the record
@@ -107,6 +111,11 @@ class RunRecorder final : public RunObserver {
     void run_started(const RunFacts& facts) override;
     void run_ended(const RunFacts& facts) override;
 
+    // Hashing stops when STOP says so (the program was asked to end): the files not hashed by
+    // then are recorded as not hashed, and the record is still written at once. Set it before
+    // the run starts; it is asked from the hashing thread too.
+    void stop_when(Hasher::StopCheck stop) { stop_ = std::move(stop); }
+
     // Where the record was written (known once the run has ended).
     const std::string& record_path() const { return record_path_; }
     // Why the record was not written; empty when it was (or the run has not ended).
@@ -117,6 +126,7 @@ class RunRecorder final : public RunObserver {
     FileSystem& fs_;
     const Hasher& hasher_;
     RecordPlan plan_;
+    Hasher::StopCheck stop_;
     std::future<void> inputs_hashed_;
     std::string record_path_;
     std::string write_error_;
@@ -142,12 +152,29 @@ struct RecordStatus {
     std::vector<ChangedFile> changed_inputs() const;
 };
 
+// What one command has found of the files that the records it checks name, so that a file that
+// thousands of records share (the model, the reference database, the data files) is looked at
+// once. It lives no longer than one command: a file changed meanwhile is not seen again. Safe
+// to share between threads.
+class SeenFiles {
+  public:
+    // `f` (a file, not a pattern) as examine(..., hash = false) finds it, from what was found
+    // before where possible.
+    void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f);
+    FileDigest sha256(const Hasher& hasher, const std::string& host_path);
+
+  private:
+    std::mutex mutex_;
+    std::unordered_map<std::string, RecordedFile> files_;
+    std::unordered_map<std::string, FileDigest> sums_;
+};
+
 // Compares the files of the record at `record_path` (host path) with the disk: size and time
 // first, the content hash only for a file whose size or time moved. A missing record is
 // "never run"; a record of a failed run is "failed"; a record that cannot be read is
 // "unreadable", with why.
 RecordStatus check_record(const std::string& record_path, const FileSystem& fs,
-                          const Hasher& hasher);
+                          const Hasher& hasher, SeenFiles* seen = nullptr);
 
 // As check_record, but hashes every file again whatever its size and time.
 RecordStatus verify_record(const std::string& record_path, const FileSystem& fs,
