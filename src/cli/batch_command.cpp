@@ -214,6 +214,9 @@ std::string exit_text(const runs::JobOutcome& o) {
         return o.facts.failure.empty() ? "not started" : o.facts.failure;
     if (o.facts.stopped == "time limit")
         return runs::exit_description(o.facts) + " at the time limit";
+    // A model that exited 0 without writing its files: the exit alone would read as success.
+    if (o.result == runs::JobResult::failed && !o.facts.failure.empty())
+        return o.facts.failure;
     return runs::exit_description(o.facts);
 }
 
