@@ -70,25 +70,27 @@ int status_command(const CommonOptions& common, const char* argv0,
     bool all_up_to_date = true;
     auto report = nlohmann::ordered_json::array();
     for (const auto& file : files) {
-        HeadlessSession run(common, argv0);
-        const KeepCurrentDir keep(run.fs);
         RecordStatus status;
         std::string record;
-        if (!run.prepare(file) || !read_run_files(run)) {
-            status.state = RecordState::unreadable;
-            status.why = "the options file could not be read";
-        } else {
-            record = runs::record_path_of(run.s);
-            if (!record.empty())
-                status = runs::check_record(record, run.fs, hasher, &seen);
+        {
+            // Reading an options file may move the current directory; names on the command
+            // line stay relative to where qvopt was started.
+            HeadlessSession run(common, argv0);
+            const KeepCurrentDir keep(run.fs);
+            if (!run.prepare(file) || !read_run_files(run)) {
+                status.state = RecordState::unreadable;
+                status.why = "the options file could not be read";
+            } else {
+                record = runs::record_path_of(run.s);
+                if (!record.empty())
+                    status = runs::check_record(record, run.fs, hasher, &seen);
+            }
         }
         if (status.state != RecordState::up_to_date)
             all_up_to_date = false;
         std::optional<StatusWhy> reasons;
-        if (why) {
-            std::filesystem::current_path(start_dir, ec);
+        if (why)
             reasons = status_why(common, argv0, file, status);
-        }
         if (json) {
             nlohmann::ordered_json entry{
                 {"file", file}, {"record", record}, {"status", state_name(status.state)}};
