@@ -212,9 +212,12 @@ std::string exit_text(const runs::JobOutcome& o) {
         return "-";
     if (!o.facts.was_started)
         return o.facts.failure.empty() ? "not started" : o.facts.failure;
+    std::string text = runs::exit_description(o.facts);
     if (o.facts.stopped == "time limit")
-        return runs::exit_description(o.facts) + " at the time limit";
-    return runs::exit_description(o.facts);
+        text += " at the time limit";
+    if (!o.facts.note.empty())
+        text += "; " + o.facts.note;
+    return text;
 }
 
 void write_table(std::ostream& out, const std::vector<runs::BatchJob>& jobs,

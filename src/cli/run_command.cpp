@@ -27,26 +27,26 @@ void report_result(const runs::ResultFile& r, std::ostream& out) {
         out << size << " bytes\n";
 }
 
-// Reads FILE, saves it and runs the model on it, its output passed on line by line. False when
-// the run failed.
-bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& options,
-             runs::RunControl& control, std::ostream& out, std::ostream& err) {
+// Reads FILE, saves it and runs the model on it, its output passed on line by line. The exit
+// status of this file: ok, save_failed (nothing run) or run_failed.
+int run_one(HeadlessSession& run, const std::string& file, const RunOptions& options,
+            runs::RunControl& control, std::ostream& out, std::ostream& err) {
     out << "== " << file << std::endl;
     auto report_events = [&] { write_event_lines(out, run.events(), run.outcome()); };
     if (!run.open(file)) {
         report_events();
         err << "qvopt run: " << file << ": not run\n";
-        return false;
+        return exit_status::run_failed;
     }
     if (run.s.read_incomplete) {
         report_events();
         err << "qvopt run: " << file << " was not read in full; not saved and not run\n";
-        return false;
+        return exit_status::run_failed;
     }
     if (run.s.settings.model_dir.empty() || run.s.settings.model_exe.empty()) {
         err << "qvopt run: the model is not known: give --config, or --model-dir and "
                "--model-exe\n";
-        return false;
+        return exit_status::run_failed;
     }
 
     PosixModelLauncher launcher;
@@ -80,7 +80,11 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
         err << "qvopt run: " << file << ": " << recorder.write_error() << '\n';
     if (!ended_normally) {
         err << "qvopt run: " << file << ": not run\n";
-        return false;
+        return exit_status::run_failed;
+    }
+    if (!result.saved) {
+        err << "qvopt run: " << file << ": not saved; not run\n";
+        return exit_status::save_failed;
     }
     if (!result.started) {
         err << "qvopt run: " << file << ": " << result.command_line << " was not run";
@@ -88,7 +92,7 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
             err << ": " << model.result()->facts.failure << '\n';
         else
             err << " (error " << result.error_number << ")\n";
-        return false;
+        return exit_status::run_failed;
     }
     const runs::RunFacts& facts = model.result()->facts;
     out << runs::exit_description(facts) << '\n';
@@ -100,14 +104,14 @@ bool run_one(HeadlessSession& run, const std::string& file, const RunOptions& op
         err << "qvopt run: " << file << ": stopped; the model and what it started were ended\n";
     if (!facts.failure.empty())
         err << "qvopt run: " << file << ": " << facts.failure << '\n';
-    return facts.succeeded();
+    return facts.succeeded() ? exit_status::ok : exit_status::run_failed;
 }
 
 }  // namespace
 
 int run_command(const CommonOptions& common, const char* argv0, const RunOptions& options,
                 std::ostream& out, std::ostream& err) {
-    bool failed = false;
+    int status = exit_status::ok;
     runs::RunControl control;
     StopOnSignals signals(control);
     // A run leaves the current directory elsewhere; relative names on the command line stay
@@ -120,13 +124,14 @@ int run_command(const CommonOptions& common, const char* argv0, const RunOptions
         std::filesystem::current_path(start_dir, ec);
         // Each file gets the session a fresh start of the program would give it.
         HeadlessSession run(common, argv0);
-        if (!run_one(run, file, options, control, out, err))
-            failed = true;
+        const int one = run_one(run, file, options, control, out, err);
+        if (status == exit_status::ok)
+            status = one;
     }
     out.flush();
     if (control.signal() != 0)
         return signal_exit_status(control.signal());
-    return failed ? exit_status::run_failed : exit_status::ok;
+    return status;
 }
 
 }  // namespace qv::cli

@@ -311,6 +311,26 @@ void set_changed_flag(Scenario& sc, std::string_view name) {
     throw UsageError("--changed " + std::string(name) + ": unknown flag; one of " + list);
 }
 
+std::string save_help_footer() {
+    std::string text =
+        "Fields for --set (the checks of the window that edits a field run before "
+        "anything is written, and the field's packet is marked changed):\n";
+    std::string line = " ";
+    for (const auto& f : scenario_fields()) {
+        if (!f.settable)
+            continue;
+        if (line.size() + f.name.size() + 2 > 78) {
+            text += line + "\n";
+            line = " ";
+        }
+        line += " " + std::string(f.name);
+    }
+    text += line + "\nFlags for --changed (forces a packet to be rewritten):\n ";
+    for (auto n : changed_names)
+        text += " " + std::string(n);
+    return text + "\n";
+}
+
 bool changed_flag(const Scenario& sc, std::string_view name) {
     const ScenarioField* f = find_field(name);
     return f && std::holds_alternative<bool S::*>(f->ref) && sc.*std::get<bool S::*>(f->ref);

@@ -68,5 +68,7 @@ std::span<const std::string_view> changed_flag_names();
 // Sets the named changed flag; throws UsageError for any other name.
 void set_changed_flag(Scenario& sc, std::string_view name);
 bool changed_flag(const Scenario& sc, std::string_view name);
+// The list of settable fields and changed flags that `qvopt save --help` ends with.
+std::string save_help_footer();
 
 }  // namespace qv::cli

@@ -32,6 +32,7 @@ struct RunFacts {
     std::optional<int> signal;       // set when a signal ended it
     std::string stopped;             // "", "user" or "time limit"
     std::string failure;             // why the run failed beyond its exit, "" when it did not
+    std::string note;  // what else the user must know of the run, such as a refused save
     std::vector<std::string> console_tail;  // the last lines of the model's output
     std::vector<ResultFile> results;
 

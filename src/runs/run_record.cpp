@@ -266,6 +266,8 @@ std::string record_json(const RunRecord& r) {
     j["stopped"] = r.stopped.empty() ? ordered_json(nullptr) : ordered_json(r.stopped);
     if (!r.failure.empty())
         j["failure"] = r.failure;
+    if (!r.note.empty())
+        j["note"] = r.note;
     j["results"] = ordered_json::array();
     for (const auto& f : r.results)
         j["results"].push_back(file_json(f, false, true));
@@ -321,6 +323,7 @@ RunRecord parse_record(std::string_view text) {
         if (j.contains("stopped") && j["stopped"].is_string())
             r.stopped = j["stopped"].get<std::string>();
         r.failure = j.value("failure", "");
+        r.note = j.value("note", "");
         if (j.contains("console_tail"))
             r.console_tail = j["console_tail"].get<std::vector<std::string>>();
         return r;
@@ -463,6 +466,7 @@ void RunRecorder::run_ended(const RunFacts& facts) {
     r.failure = facts.failure;
     if (!facts.was_started && r.failure.empty())
         r.failure = "the model was not started";
+    r.note = plan_.note;
     r.console_tail = facts.console_tail;
 
     // The results the run function found, or else the ones the scenario names.

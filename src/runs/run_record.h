@@ -46,6 +46,7 @@ struct RunRecord {
     std::optional<int> exit_status, signal;
     std::string stopped;  // "", "user" or "time limit"
     std::string failure;
+    std::string note;  // what else the run's user was told, such as a save that was refused
     std::vector<std::string> console_tail;
 
     // The model exited with status 0, was not stopped and nothing else failed.
@@ -77,6 +78,7 @@ struct RecordPlan {
     RecordedFile options_file, model, reference_db;
     std::vector<RecordedFile> inputs;   // without their facts yet
     std::vector<RecordedFile> results;  // roles and paths
+    std::string note;                   // as RunRecord::note
 };
 
 // Every file the scenario names that the model reads, then its results, as the model resolves

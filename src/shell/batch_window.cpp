@@ -311,8 +311,9 @@ void BatchWindow::show_run_record(int row) {
 void BatchWindow::open_in_main_window(int row) {
     if (row < 0 || row >= jobs_->size())
         return;
-    // As File > Open: windows that hold values of the current scenario must be closed first.
-    if (auto* gui = qobject_cast<QVGui*>(main_.data()); gui && !gui->confirm_no_open_windows())
+    // As File > Open: windows that hold values of the current scenario must be closed first,
+    // and unsaved changes saved or given up.
+    if (auto* gui = qobject_cast<QVGui*>(main_.data()); gui && !gui->ready_to_open_another())
         return;
     open_options_file(s_, s_.fs.program_path(jobs_->row(row).path.toStdString()));
 }

@@ -18,18 +18,19 @@
 #include "platform/fs/path_form.h"
 #include "platform/hash/openssl_hasher.h"
 #include "platform/program_end.h"
+#include "platform/qt/program_ending.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 #include "scenario/config.h"
 #include "scenario/options_file.h"
 #include "scenario/state_table.h"
-#include "shell/application.h"
 #include "shell/batch_jobs.h"
 #include "shell/batch_window.h"
 #include "shell/file_menu.h"
 #include "shell/last_run.h"
 #include "shell/startup.h"
 #include "shell/summary.h"
+#include "shell/unsaved_changes.h"
 #include "shell/window_factory.h"
 
 // Resources of a static library are registered by name, outside any namespace.
@@ -165,13 +166,13 @@ void QVGui::build_menus() {
     for (int i = 0; i < 3; ++i)
         connect(item(files, QString("MnuFiles%1").arg(i), file_captions[i]), &QAction::triggered,
                 this, [this, i] {
-                    if (i == 0 && !confirm_no_open_windows())
+                    if (i == 0 && !ready_to_open_another())
                         return;
                     file_menu(s_, i);
                 });
     files->addSeparator()->setObjectName("MnuFiles3");
     connect(item(files, "MnuExit", "E&xit"), &QAction::triggered, this, [this] {
-        if (confirm_end_with_batch_runs(s_, this))
+        if (confirm_unsaved_changes(s_, this, Leaving::closing))
             fini();
     });
 
@@ -295,6 +296,10 @@ bool QVGui::confirm_no_open_windows() {
     return true;
 }
 
+bool QVGui::ready_to_open_another() {
+    return confirm_no_open_windows() && confirm_unsaved_changes(s_, this, Leaving::opening);
+}
+
 void QVGui::fini() {
     ending_ = true;
     s_.fini();
@@ -371,13 +376,12 @@ void QVGui::fill_diagnostics() {
 }
 
 void QVGui::closeEvent(QCloseEvent* event) {
-    auto* app = dynamic_cast<Application*>(QCoreApplication::instance());
-    // The program is already ending (its windows are being closed): nothing more to log.
-    if (ending_ || (app && app->ended())) {
+    // The program is already ending (its windows are being closed): nothing more to log or ask.
+    if (ending_ || program_ending()) {
         event->accept();
         return;
     }
-    if (!confirm_end_with_batch_runs(s_, this)) {
+    if (!confirm_unsaved_changes(s_, this, Leaving::closing)) {
         event->ignore();
         return;
     }

@@ -48,6 +48,9 @@ class QVGui : public QMainWindow, public DocumentView {
     // Refuses (after a message) while a window that holds values of the current scenario is
     // open, as File > Open does before it reads another options file.
     bool confirm_no_open_windows();
+    // Before another options file is read: the open windows closed, and the unsaved changes
+    // saved or given up (File > Open asks).
+    bool ready_to_open_another();
 
     void set_caption(const std::string& caption) override;
     void show_summary() override;

@@ -48,6 +48,16 @@ extern const char* const average_message;
 // The boxes check_all tests for their range, in its order (Stage2 comes later).
 extern const std::array<const char*, 11> checked_boxes;
 
+// One of the Options window's numeric boxes: its control name, its caption and the field it
+// shows.
+struct OptionsNumericBox {
+    const char* control;
+    const char* caption;
+    std::string Scenario::*value;
+};
+// The eleven numeric boxes in the order they are filled and copied back.
+extern const std::array<OptionsNumericBox, 11> options_numeric_boxes;
+
 // The Options window's boxes as the checks see them, by control name.
 struct OptionsBoxes {
     std::function<std::string(const std::string& control)> text;
@@ -63,5 +73,8 @@ std::string check_data(Session& s, const OptionsBoxes& boxes, const std::string&
 // Every check of OK in order: the ranges, the oxygen caution, Stage II, the temperature order
 // and the average. Returns the control name of the box that failed last, or "" when all passed.
 std::string check_all(Session& s, const OptionsBoxes& boxes);
+// check_all over the scenario's values as the window would show them (the scenario is not
+// changed, but for options_changed).
+std::string check_scenario_options(Session& s);
 
 }  // namespace qv
