@@ -111,6 +111,11 @@ AccountingStorageType=accounting_storage/none
 MpiDefault=none
 SelectType=select/cons_tres
 SelectTypeParameters=CR_Core
+# A task starts as soon as a slot is free: no batching delay of submissions, no throttle of the
+# event-driven scheduler, and the periodic and back-fill passes every second instead of every
+# minute and every half minute.
+SchedulerType=sched/backfill
+SchedulerParameters=batch_sched_delay=0,sched_min_interval=0,sched_interval=1,bf_interval=1
 SlurmdParameters=config_overrides
 ReturnToService=2
 KillWait=5

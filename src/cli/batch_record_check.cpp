@@ -6,13 +6,14 @@
 namespace qv::cli {
 
 // A scenario's state is what its run record says when checked against the disk.
-runs::RecordView record_check(const runs::CampaignEntry&, const runs::ScenarioOutputs& outputs) {
+runs::RecordView record_check(const runs::CampaignEntry&, const runs::ScenarioOutputs& outputs,
+                              runs::SeenFiles* seen) {
     if (outputs.output_data.empty())
         return {runs::ScenarioState::never_run, {}};
     HostFileSystem fs;
     OpensslHasher hasher;
     const runs::RecordStatus st =
-        runs::check_record(runs::record_path_for(fs, outputs.output_data), fs, hasher);
+        runs::check_record(runs::record_path_for(fs, outputs.output_data), fs, hasher, seen);
     switch (st.state) {
         case runs::RecordState::up_to_date:
             return {runs::ScenarioState::done, {}};

@@ -13,6 +13,7 @@
 #include "cli/campaign_outputs.h"
 #include "cli/json_text.h"
 #include "cli/qvopt.h"
+#include "runs/run_record.h"
 
 extern char** environ;
 
@@ -293,7 +294,11 @@ bool BatchSlurmCommands::parsed() const {
 int BatchSlurmCommands::run(const CommonOptions& common, std::ostream& out, std::ostream& err,
                             const runs::RecordCheck& check) const {
     const Options& o = *opt_;
-    const runs::RecordCheck reader = check ? check : runs::RecordCheck(record_check);
+    auto seen = std::make_shared<runs::SeenFiles>();
+    const runs::RecordCheck reader =
+        check ? check : [seen](const runs::CampaignEntry& e, const runs::ScenarioOutputs& outputs) {
+            return record_check(e, outputs, seen.get());
+        };
     const char* name = o.slurm->parsed() ? "qvopt batch slurm: " : "qvopt batch status: ";
     try {
         if (o.slurm->parsed())

@@ -11,6 +11,10 @@ namespace CLI {
 class App;
 }
 
+namespace qv::runs {
+class SeenFiles;
+}
+
 namespace qv::cli {
 
 // `qvopt batch slurm` and `qvopt batch status`, added to a `batch` subcommand.
@@ -33,8 +37,10 @@ class BatchSlurmCommands {
     std::unique_ptr<Options> opt_;
 };
 
-// What each scenario's run record says, read from "<output data file>.run.json".
+// What each scenario's run record says, read from "<output data file>.run.json"; the files the
+// records share are looked at once for all the checks that share `seen`.
 runs::RecordView record_check(const runs::CampaignEntry& entry,
-                              const runs::ScenarioOutputs& outputs);
+                              const runs::ScenarioOutputs& outputs,
+                              runs::SeenFiles* seen = nullptr);
 
 }  // namespace qv::cli

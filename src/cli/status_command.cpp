@@ -66,6 +66,7 @@ nlohmann::ordered_json changes_json(const std::vector<runs::ChangedFile>& change
 int status_command(const CommonOptions& common, const char* argv0,
                    const std::vector<std::string>& files, bool json, std::ostream& out) {
     OpensslHasher hasher;
+    runs::SeenFiles seen;
     bool all_up_to_date = true;
     auto report = nlohmann::ordered_json::array();
     // Reading an options file may move the current directory; names on the command line stay
@@ -83,7 +84,7 @@ int status_command(const CommonOptions& common, const char* argv0,
         } else {
             record = runs::record_path_of(run.s);
             if (!record.empty())
-                status = runs::check_record(record, run.fs, hasher);
+                status = runs::check_record(record, run.fs, hasher, &seen);
         }
         if (status.state != RecordState::up_to_date)
             all_up_to_date = false;

@@ -143,11 +143,14 @@ void add_input(RecordPlan& plan, const Session& s, const std::string& packet,
 
 // The change, if any, of one recorded file against the disk.
 std::optional<std::string> change_of(const RecordedFile& was, const FileSystem& fs,
-                                     const Hasher& hasher, bool rehash) {
+                                     const Hasher& hasher, bool rehash, SeenFiles* seen) {
     if (was.kind != "file")
         return std::nullopt;
     RecordedFile now = was;
-    examine(fs, hasher, now, false);
+    if (seen)
+        seen->examine(fs, hasher, now);
+    else
+        examine(fs, hasher, now, false);
     if (!was.exists)
         return now.exists ? std::optional<std::string>("created") : std::nullopt;
     if (!now.exists)
@@ -159,14 +162,14 @@ std::optional<std::string> change_of(const RecordedFile& was, const FileSystem& 
     // The time moved (or every file is checked): only the content tells.
     if (was.sha256.empty())
         return "changed";
-    auto sum = hasher.sha256_file(now.path);
+    auto sum = seen ? seen->sha256(hasher, now.path) : hasher.sha256_file(now.path);
     if (!sum || *sum != was.sha256)
         return "changed";
     return std::nullopt;
 }
 
 RecordStatus compare(const std::string& record_path, const FileSystem& fs, const Hasher& hasher,
-                     bool rehash) {
+                     bool rehash, SeenFiles* seen = nullptr) {
     RecordStatus status;
     auto facts = fs.facts(record_path);
     if (!facts) {
@@ -186,7 +189,7 @@ RecordStatus compare(const std::string& record_path, const FileSystem& fs, const
     }
     const RunRecord& r = *status.record;
     for (const RecordedFile* f : r.files())
-        if (auto change = change_of(*f, fs, hasher, rehash))
+        if (auto change = change_of(*f, fs, hasher, rehash, seen))
             status.changed.push_back({f->role, f->path, *change});
     if (!r.succeeded()) {
         status.state = RecordState::failed;
@@ -513,9 +516,41 @@ std::vector<ChangedFile> RecordStatus::changed_inputs() const {
     return inputs;
 }
 
+void SeenFiles::examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f) {
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = files_.find(f.path); it != files_.end()) {
+            const RecordedFile& found = it->second;
+            f.path = found.path;
+            f.kind = found.kind;
+            f.exists = found.exists;
+            f.size = found.size;
+            f.mtime_ns = found.mtime_ns;
+            f.sha256.clear();
+            return;
+        }
+    }
+    const std::string asked = f.path;
+    runs::examine(fs, hasher, f, false);
+    std::lock_guard lock(mutex_);
+    files_.emplace(asked, f);
+}
+
+std::optional<std::string> SeenFiles::sha256(const Hasher& hasher, const std::string& host_path) {
+    {
+        std::lock_guard lock(mutex_);
+        if (auto it = sums_.find(host_path); it != sums_.end())
+            return it->second;
+    }
+    auto sum = hasher.sha256_file(host_path);
+    std::lock_guard lock(mutex_);
+    sums_.emplace(host_path, sum);
+    return sum;
+}
+
 RecordStatus check_record(const std::string& record_path, const FileSystem& fs,
-                          const Hasher& hasher) {
-    return compare(record_path, fs, hasher, false);
+                          const Hasher& hasher, SeenFiles* seen) {
+    return compare(record_path, fs, hasher, false, seen);
 }
 
 RecordStatus verify_record(const std::string& record_path, const FileSystem& fs,

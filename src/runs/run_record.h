@@ -2,9 +2,11 @@
 
 #include <cstdint>
 #include <future>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/fs.h"
@@ -144,12 +146,29 @@ struct RecordStatus {
     std::vector<ChangedFile> changed_inputs() const;
 };
 
+// What one command has found of the files that the records it checks name, so that a file that
+// thousands of records share (the model, the reference database, the data files) is looked at
+// once. It lives no longer than one command: a file changed meanwhile is not seen again. Safe
+// to share between threads.
+class SeenFiles {
+  public:
+    // `f` (a file, not a pattern) as examine(..., hash = false) finds it, from what was found
+    // before where possible.
+    void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f);
+    std::optional<std::string> sha256(const Hasher& hasher, const std::string& host_path);
+
+  private:
+    std::mutex mutex_;
+    std::unordered_map<std::string, RecordedFile> files_;
+    std::unordered_map<std::string, std::optional<std::string>> sums_;
+};
+
 // Compares the files of the record at `record_path` (host path) with the disk: size and time
 // first, the content hash only for a file whose size or time moved. A missing record is
 // "never run"; a record of a failed run is "failed"; a record that cannot be read is
 // "unreadable", with why.
 RecordStatus check_record(const std::string& record_path, const FileSystem& fs,
-                          const Hasher& hasher);
+                          const Hasher& hasher, SeenFiles* seen = nullptr);
 
 // As check_record, but hashes every file again whatever its size and time.
 RecordStatus verify_record(const std::string& record_path, const FileSystem& fs,

@@ -187,7 +187,7 @@ MakeResult write_variants(Session& s, const std::string& dir, const std::string&
     const std::string template_path = s.option_file_path();
     std::vector<std::string> targets;
     for (const Variant& v : variants)
-        targets.push_back(program_dir + "\\" + v.base + extension);
+        targets.push_back(join_path(program_dir, v.base + extension));
     targets.push_back(list);
     for (const std::string& target : targets) {
         // Saving a variant over the template would make it a plain save of the template.

@@ -1,3 +1,7 @@
+#include <cctype>
+#include <optional>
+#include <unordered_map>
+
 #include "platform/app_error.h"
 #include "platform/fs/path_form.h"
 #include "platform/program_end.h"
@@ -33,9 +37,97 @@ std::string in_model_dir(const Session& s, std::string_view name) {
 
 namespace {
 
-void keyed_line(LineWriter& out, int index, const std::string& path) {
+// Paths as the model will open them: it runs in model_dir and takes a name as it is written, so
+// on this host every leading part that exists keeps the case it has on disk, and only the parts
+// that do not exist yet are lower-cased. Separators, a drive and a relative form stay. Folders
+// already looked at are remembered, so a packet of thousands of files in one folder costs one
+// look-up per file. Where the host ignores letter case, the whole path is lower-cased.
+class WrittenCase {
+  public:
+    explicit WrittenCase(const Session& s) : s_(s) {}
+
+    std::string operator()(std::string_view path) {
+#ifdef _WIN32
+        return lower(path);
+#else
+        std::string out(path);
+        std::size_t i = 0;
+        if (out.size() >= 2 && out[1] == ':' && std::isalpha(static_cast<unsigned char>(out[0]))) {
+            out[0] = lower(out.substr(0, 1))[0];
+            i = 2;
+        }
+        const bool absolute = i == out.size() || is_path_separator(out[i]);
+        // The folder reached so far in program form; empty once a part does not exist.
+        std::string dir = absolute ? std::string(1, host_separator) : s_.settings.model_dir;
+        if (dir.empty())
+            dir = ".";
+        while (i < out.size()) {
+            while (i < out.size() && is_path_separator(out[i]))
+                ++i;
+            std::size_t end = i;
+            while (end < out.size() && !is_path_separator(out[end]))
+                ++end;
+            const std::string part = out.substr(i, end - i);
+            if (!dir.empty() && (part == "." || part == "..")) {
+                dir = join_path(dir, part);
+            } else if (!part.empty()) {
+                const std::optional<std::string> name =
+                    dir.empty() ? std::nullopt : on_disk(dir, part);
+                if (name) {
+                    out.replace(i, part.size(), *name);
+                    dir = join_path(dir, *name);
+                } else {
+                    dir.clear();
+                    out.replace(i, part.size(), lower(part));
+                }
+            }
+            i = end;
+        }
+        return out;
+#endif
+    }
+
+  private:
+    struct Folder {
+        std::unordered_map<std::string, std::optional<std::string>> parts;  // upper-cased part
+        bool listed = false;
+    };
+    // A folder asked about this often is listed once instead of looked up name by name.
+    static constexpr std::size_t list_after = 16;
+
+    // The name of the entry of `dir` that `part` names, in its case on disk.
+    std::optional<std::string> on_disk(const std::string& dir, const std::string& part) {
+        Folder& f = folders_[dir];
+        const std::string key = upper(part);
+        if (auto it = f.parts.find(key); it != f.parts.end())
+            return it->second;
+        if (f.listed)
+            return std::nullopt;
+        if (f.parts.size() >= list_after) {
+            f.parts.clear();
+            // Sorted without regard to case, names that differ only in case in byte order: the
+            // first of each is the one a look-up takes.
+            for (std::string& name : s_.fs.list(join_path(dir, "*"), attr_directory))
+                f.parts.try_emplace(upper(name), std::move(name));
+            f.listed = true;
+            auto it = f.parts.find(key);
+            return it == f.parts.end() ? std::nullopt : it->second;
+        }
+        std::optional<std::string> name;
+        const std::string path = join_path(dir, part);
+        if (s_.fs.facts(path))
+            name = split_file_name(s_.fs.host_path(path));
+        f.parts.emplace(key, name);
+        return name;
+    }
+
+    const Session& s_;
+    std::unordered_map<std::string, Folder> folders_;
+};
+
+void keyed_line(const Session& s, LineWriter& out, int index, const std::string& path) {
     out.line(std::string(run_file_key_texts[static_cast<std::size_t>(index)]) + "   : " +
-             lower(path));
+             WrittenCase(s)(path));
 }
 
 // Splits a message or output path into directory and name and makes the directory full:
@@ -93,7 +185,7 @@ void read_runfiles_packet(Session& s, LineReader& in) {
 void write_runfiles_packet(Session& s, LineWriter& out) {
     out.line("/RUNFILES/");
     for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11})
-        keyed_line(out, i, s.sc.run_files[i]);
+        keyed_line(s, out, i, s.sc.run_files[i]);
     out.line("/END/");
 }
 
@@ -132,8 +224,8 @@ void write_modelyear_packet(Session& s, LineWriter& out) {
         sc.run_files[rf::evap_bmy].clear();
     }
     out.line("/MODELYEAR OUT/");
-    keyed_line(out, rf::exhaust_bmy, sc.run_files[rf::exhaust_bmy]);
-    keyed_line(out, rf::evap_bmy, sc.run_files[rf::evap_bmy]);
+    keyed_line(s, out, rf::exhaust_bmy, sc.run_files[rf::exhaust_bmy]);
+    keyed_line(s, out, rf::evap_bmy, sc.run_files[rf::evap_bmy]);
     out.line("/END/");
 }
 
@@ -149,7 +241,7 @@ void read_daily_packet(Session& s, LineReader& in) {
 
 void write_daily_packet(Session& s, LineWriter& out) {
     out.line("/DAILY FILES/");
-    keyed_line(out, rf::daily_temps, s.sc.run_files[rf::daily_temps]);
+    keyed_line(s, out, rf::daily_temps, s.sc.run_files[rf::daily_temps]);
     out.line("/END/");
 }
 
@@ -180,28 +272,29 @@ void read_factor_files_packet(Session& s, LineReader& in, bool is_emfac) {
 }
 
 namespace {
-void write_factor_packet(const char* header,
+void write_factor_packet(const Session& s, const char* header,
                          const std::array<std::string, factor_file_count>& files, LineWriter& out) {
     static const std::string field = "                   : ";
+    WrittenCase written(s);
     out.line(header);
     for (int i = 0; i < emission_type_count; ++i) {
         if (files[i].empty())
             continue;
         std::string label = emission_type_labels[i];
-        out.line(label + right(field, 21 - label.size()) + lower(files[i]));
+        out.line(label + right(field, 21 - label.size()) + written(files[i]));
     }
     out.line("/END/");
 }
 }  // namespace
 
 void write_emfac_packet(Session& s, LineWriter& out) {
-    write_factor_packet("/EMFAC FILES/", s.sc.emfac_files, out);
+    write_factor_packet(s, "/EMFAC FILES/", s.sc.emfac_files, out);
 }
 
 void write_deteriorate_packet(Session& s, LineWriter& out) {
     if (!s.sc.deteriorate_found && !s.sc.deteriorate_set)
         return;
-    write_factor_packet("/DETERIORATE FILES/", s.sc.deteriorate_files, out);
+    write_factor_packet(s, "/DETERIORATE FILES/", s.sc.deteriorate_files, out);
 }
 
 void read_growth_packet(Session& s, LineReader& in) {
@@ -222,9 +315,10 @@ void read_growth_packet(Session& s, LineReader& in) {
 
 void write_growth_packet(Session& s, LineWriter& out) {
     const auto& files = s.sc.growth_files;
+    WrittenCase written(s);
     out.line("/GROWTH FILES/");
     for (std::size_t i = 0; i + 1 < files.size(); ++i)
-        out.line("Growth FILE        : " + lower(files[i]));
+        out.line("Growth FILE        : " + written(files[i]));
     out.line("/END/");
 }
 
@@ -253,10 +347,11 @@ void read_file_list(Session& s, LineReader& in, const char* header, AllocList& l
     copy_file_list(list, work);
 }
 
-void write_file_list(const char* header, const AllocList& list, LineWriter& out) {
+void write_file_list(const Session& s, const char* header, const AllocList& list, LineWriter& out) {
+    WrittenCase written(s);
     out.line(header);
     for (const auto& item : list)
-        out.line(item->descriptor + lower(item->allocfile));
+        out.line(item->descriptor + written(item->allocfile));
     out.line("/END/");
 }
 
@@ -267,7 +362,7 @@ void read_alloc_packet(Session& s, LineReader& in) {
 }
 
 void write_alloc_packet(Session& s, LineWriter& out) {
-    write_file_list("/ALLOC FILES/", s.sc.alloc_files, out);
+    write_file_list(s, "/ALLOC FILES/", s.sc.alloc_files, out);
 }
 
 void read_pop_packet(Session& s, LineReader& in) {
@@ -276,7 +371,7 @@ void read_pop_packet(Session& s, LineReader& in) {
 }
 
 void write_pop_packet(Session& s, LineWriter& out) {
-    write_file_list("/POP FILES/", s.sc.pop_files, out);
+    write_file_list(s, "/POP FILES/", s.sc.pop_files, out);
 }
 
 }  // namespace qv

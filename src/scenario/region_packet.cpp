@@ -48,6 +48,13 @@ std::string county_query(std::string_view code) {
 
 void validate_region(Session& s) {
     Scenario& sc = s.sc;
+    // A national region lists no codes: there is nothing to look up, and opening the database
+    // would read the whole file for nothing.
+    if (sc.region_list.empty()) {
+        sc.selected_regions.clear();
+        close_reference_db(s);
+        return;
+    }
     open_reference_db(s);
     // A snapshot: entries are removed from the list while it is walked.
     std::vector<RegionList::Ptr> entries(sc.region_list.begin(), sc.region_list.end());

@@ -60,6 +60,24 @@ TEST(DemoModel, RunLengthComesFromTheEnvironmentAndBadValuesAreRefused) {
     }
 }
 
+// As a model does, the stand-in opens names as written: letter case counts.
+TEST(DemoModel, OpensPathsLiterally) {
+    test::TempDir dir;
+    dir.write("Upper Case WS/keep", "");
+    const struct {
+        std::string out;
+        int status;
+    } rows[] = {{dir.str() + "/Upper Case WS/a", 0}, {dir.str() + "/upper case ws/a", 3}};
+    for (const auto& row : rows) {
+        const std::string opt = dir.write("a.opt", scenario("2025", row.out));
+        const Ran ran = run_demo_model(opt, "0");
+        EXPECT_EQ(ran.status, row.status) << row.out << ": " << ran.output;
+        EXPECT_EQ(fs::exists(row.out + ".msg"), row.status == 0) << row.out;
+    }
+    const Ran missing = run_demo_model(dir.str() + "/A.OPT", "0");
+    EXPECT_EQ(missing.status, 2) << missing.output;
+}
+
 TEST(DemoModel, OutputEndsInATableWithARowPerRegionThatDiffersBetweenVariants) {
     test::TempDir dir;
     std::string tables[2];

@@ -433,8 +433,7 @@ TEST_F(Qvopt, SaveAsNamesResultsAfterTheNewFile) {
         ASSERT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(r.out, "saved " + work("run2.opt") + "\n");
         EXPECT_EQ(test::read_file(path), demo);
-        std::string results =
-            lower(program(outputs ? work("outputs") : (dir.path() / "work").string()));
+        std::string results = program(outputs ? work("outputs") : (dir.path() / "work").string());
         auto runfiles = packet(crlf_lines(test::read_file(work("run2.opt"))), "/RUNFILES/");
         EXPECT_EQ(runfiles[7], "MESSAGE            : " + results + "/run2.msg");
         EXPECT_EQ(runfiles[8], "OUTPUT DATA        : " + results + "/run2.out");

@@ -79,7 +79,8 @@ class SaveAfterOk : public AdvancedDialogTest {
     }
 };
 
-TEST_F(SaveAfterOk, EachDialogsPathReachesItsPacketInLowerCase) {
+// Files that exist keep their case on disk; a file still to be made is written in lower case.
+TEST_F(SaveAfterOk, EachDialogsPathReachesItsPacketInItsCaseOnDisk) {
     for (const char* f : {"In/Activ.DAT", "In/Fips.DAT", "In/Daily.DAT", "In/Retro.DAT",
                           "In/Exh.DAT", "In/Evp.DAT", "In/Season.DAT", "In/Region.DAT"})
         touch(std::string("model/") + f);
@@ -88,18 +89,18 @@ TEST_F(SaveAfterOk, EachDialogsPathReachesItsPacketInLowerCase) {
         std::vector<std::pair<const char*, const char*>> typed;
         std::vector<const char*> lines;
     } cases[] = {
-        {"frmActiv", {{"txtActivity", "In\\Activ.DAT"}}, {"ACTIVITY           : in\\activ.dat"}},
+        {"frmActiv", {{"txtActivity", "In\\Activ.DAT"}}, {"ACTIVITY           : In\\Activ.DAT"}},
         {"frmUSCountiesFIPS",
          {{"txtUSCountiesFIPS", "In\\Fips.DAT"}},
-         {"US COUNTIES FIPS   : in\\fips.dat"}},
-        {"frmDaily", {{"txtDaily", "In\\Daily.DAT"}}, {"DAILY TEMPS/RVP    : in\\daily.dat"}},
-        {"frmRetrofit", {{"txtRetrofit", "In\\Retro.DAT"}}, {"RETROFIT           : in\\retro.dat"}},
+         {"US COUNTIES FIPS   : In\\Fips.DAT"}},
+        {"frmDaily", {{"txtDaily", "In\\Daily.DAT"}}, {"DAILY TEMPS/RVP    : In\\Daily.DAT"}},
+        {"frmRetrofit", {{"txtRetrofit", "In\\Retro.DAT"}}, {"RETROFIT           : In\\Retro.DAT"}},
         {"frmTech",
          {{"txtExhaustTech", "In\\Exh.DAT"}, {"txtEvaporativeTech", "In\\Evp.DAT"}},
-         {"EXH TECHNOLOGY     : in\\exh.dat", "EVP TECHNOLOGY     : in\\evp.dat"}},
+         {"EXH TECHNOLOGY     : In\\Exh.DAT", "EVP TECHNOLOGY     : In\\Evp.DAT"}},
         {"frmtemporal",
          {{"txtSeason", "In\\Season.DAT"}, {"txtRegion", "In\\Region.DAT"}},
-         {"SEASONALITY        : in\\season.dat", "REGIONS            : in\\region.dat"}},
+         {"SEASONALITY        : In\\Season.DAT", "REGIONS            : In\\Region.DAT"}},
         {"frmoptout", {{"txtkpz", "Out\\Run.KPZ"}}, {"KPZ2 RDL           : out\\run.kpz"}},
     };
     for (const auto& c : cases) {
@@ -128,7 +129,7 @@ TEST_F(SaveAfterOk, ChosenDailyFileAndByModelYearAppendTheirPackets) {
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(
         std::vector<std::string>(lines.end() - 3, lines.end()),
-        (std::vector<std::string>{"/DAILY FILES/", "DAILY TEMPS/RVP    : in\\daily.dat", "/END/"}));
+        (std::vector<std::string>{"/DAILY FILES/", "DAILY TEMPS/RVP    : In\\Daily.DAT", "/END/"}));
 
     lines = save_after(false, "frmoptout", [&] {
         QTest::mouseClick(window->findChild<QCheckBox*>("chkbmy"), Qt::LeftButton);

@@ -16,7 +16,7 @@ std::string options_file(bool with_deteriorate) {
     std::string extra =
         stage2_50 + crlf({"/GROWTH FILES/", "Growth FILE        : c:\\old\\nation.grw", "/END/"});
     if (with_deteriorate)
-        extra += crlf({"/DETERIORATE FILES/", "THC exhaust        : in\\thc.det", "/END/"});
+        extra += crlf({"/DETERIORATE FILES/", "THC exhaust        : In\\thc.det", "/END/"});
     return scenario_file(extra);
 }
 
@@ -63,7 +63,7 @@ TEST_F(SaveAfterList, EachDialogWritesItsPacketAndKeepsTheRest) {
          },
          "/ALLOC FILES/",
          {"/ALLOC FILES/", "Allocation File    :c:\\data\\allocate\\ca_pop.alo",
-          "Census population  :" + lower(alloc), "/END/"}},
+          "Census population  :" + alloc, "/END/"}},
         {"frmgrow",
          [] {},
          "/GROWTH FILES/",
@@ -78,15 +78,15 @@ TEST_F(SaveAfterList, EachDialogWritesItsPacketAndKeepsTheRest) {
              trigger("mnuDF0");
          },
          "/EMFAC FILES/",
-         {"/EMFAC FILES/", "THC exhaust        : " + lower(thc), "/END/"}},
+         {"/EMFAC FILES/", "THC exhaust        : " + thc, "/END/"}},
         {"Deterior",
          [&] {
              w.ui.choose(bsfc);
              trigger("mnuDF4");
          },
          "/DETERIORATE FILES/",
-         {"/DETERIORATE FILES/", "THC exhaust        : in\\thc.det",
-          "BSFC               : " + lower(bsfc), "/END/"}},
+         {"/DETERIORATE FILES/", "THC exhaust        : In\\thc.det", "BSFC               : " + bsfc,
+          "/END/"}},
     };
     for (const auto& c : cases) {
         const auto lines = save_after(true, c.form, c.edit);
@@ -105,9 +105,9 @@ TEST_F(SaveAfterList, DeteriorationPacketAppendedWhenAFileIsChosen) {
         w.ui.choose(bsfc);
         trigger("mnuDF4");
     });
-    EXPECT_EQ(packet(lines, "/DETERIORATE FILES/"),
-              (std::vector<std::string>{"/DETERIORATE FILES/",
-                                        "BSFC               : " + lower(bsfc), "/END/"}));
+    EXPECT_EQ(
+        packet(lines, "/DETERIORATE FILES/"),
+        (std::vector<std::string>{"/DETERIORATE FILES/", "BSFC               : " + bsfc, "/END/"}));
     EXPECT_EQ(w.s.sc.deteriorate_files[4], bsfc);
 }
 

@@ -130,8 +130,8 @@ TEST_F(MakeVariantsTest, PerStateAndYearWritesWhatQvoptBatchMakeWrites) {
             for (std::size_t at; (at = text.find(from)) != std::string::npos;)
                 text.replace(at, from.size(), to);
         };
-        // The files hold their paths in lower case.
-        replace_all(theirs, lower(by_qvopt.string()), lower(out_dir().string()));
+        // The files hold their paths as the folders are on disk.
+        replace_all(theirs, by_qvopt.string(), out_dir().string());
         EXPECT_EQ(mine, theirs) << name;
     }
 }

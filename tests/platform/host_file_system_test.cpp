@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -87,6 +88,91 @@ TEST_F(HostFileSystemTest, FallsBackToCaseVariantsAtEveryDepth) {
     EXPECT_TRUE(fsys.same_file("sub\\deeper\\made.txt", host("Sub/Deeper/MADE.TXT")));
     EXPECT_FALSE(fsys.same_file("sub\\dup.txt", "sub\\Dup.txt"));
     EXPECT_TRUE(fsys.same_file("sub\\none.txt", win("SUB") + "\\none.txt"));
+}
+
+// A folder's listing is kept between look-ups; whatever changes the folder in between, by this
+// program or by another process, the next look-up sees it. The folder's time is set back an
+// hour so that the listing is kept, or put at the moment of the listing and back there after
+// the change, as a change within one tick of the host's clock would leave it.
+TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
+    using Lookups = std::vector<std::pair<std::string, std::string>>;  // name asked, name found
+    const auto other = [](const std::string& command) {
+        return [command](const std::string& sub) {
+            ASSERT_EQ(std::system(("cd '" + sub + "' && " + command).c_str()), 0);
+        };
+    };
+    struct Row {
+        const char* what;
+        Names files;
+        std::function<void(const std::string& sub)> change;
+        Lookups before, after;
+        bool settled = true;
+    };
+    const Row rows[] = {
+        {"created by the program",
+         {},
+         [&](const std::string& sub) { fsys.write_file(sub + "/Made.txt", ""); },
+         {{"MADE.TXT", "MADE.TXT"}},
+         {{"MADE.TXT", "Made.txt"}}},
+        {"created by another process",
+         {},
+         other("touch Other.txt"),
+         {{"OTHER.TXT", "OTHER.TXT"}},
+         {{"OTHER.TXT", "Other.txt"}}},
+        {"deleted by the program",
+         {"Gone.txt"},
+         [&](const std::string& sub) { fsys.remove(sub + "/GONE.TXT"); },
+         {{"GONE.TXT", "Gone.txt"}},
+         {{"GONE.TXT", "GONE.TXT"}}},
+        {"deleted by another process",
+         {"Gone.txt"},
+         other("rm Gone.txt"),
+         {{"GONE.TXT", "Gone.txt"}},
+         {{"GONE.TXT", "GONE.TXT"}}},
+        {"renamed by the program",
+         {"Old.txt"},
+         [&](const std::string& sub) { fsys.replace(sub + "/old.txt", sub + "/New.txt"); },
+         {{"OLD.TXT", "Old.txt"}, {"NEW.TXT", "NEW.TXT"}},
+         {{"OLD.TXT", "OLD.TXT"}, {"NEW.TXT", "New.txt"}}},
+        {"renamed by another process",
+         {"Old.txt"},
+         other("mv Old.txt New.txt"),
+         {{"OLD.TXT", "Old.txt"}, {"NEW.TXT", "NEW.TXT"}},
+         {{"OLD.TXT", "OLD.TXT"}, {"NEW.TXT", "New.txt"}}},
+        {"created in the tick of the listing",
+         {},
+         other("touch Late.txt"),
+         {{"LATE.TXT", "LATE.TXT"}},
+         {{"LATE.TXT", "Late.txt"}},
+         false},
+        {"several variants, nothing changed",
+         {"dup.txt", "DUP.txt", "Dup.txt"},
+         nullptr,
+         {{"dUP.txt", "DUP.txt"}, {"Dup.txt", "Dup.txt"}},
+         {{"dUP.txt", "DUP.txt"}, {"Dup.txt", "Dup.txt"}}},
+    };
+    int n = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string sub = host("Kept" + std::to_string(++n));
+        fs::create_directory(sub);
+        for (const auto& f : row.files)
+            tmp.write(fs::path(sub).filename().string() + "/" + f, "");
+        // An unsettled time is put a little ahead, so that a slow machine cannot settle it.
+        const auto when = fs::file_time_type::clock::now() +
+                          (row.settled ? -std::chrono::seconds(3600) : std::chrono::seconds(2));
+        fs::last_write_time(sub, when);
+        auto look = [&](const Lookups& lookups) {
+            for (const auto& [asked, found] : lookups)
+                EXPECT_EQ(fsys.host_path(sub + "/" + asked), sub + "/" + found) << asked;
+        };
+        look(row.before);
+        if (row.change)
+            row.change(sub);
+        if (!row.settled)
+            fs::last_write_time(sub, when);
+        look(row.after);
+    }
 }
 
 TEST_F(HostFileSystemTest, ExistingHostPathsMapToTheirCleanForm) {

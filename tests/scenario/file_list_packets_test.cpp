@@ -7,6 +7,7 @@
 #include "platform/app_error.h"
 #include "platform/program_end.h"
 #include "scenario/packets.h"
+#include "scenario/region_rules.h"
 #include "scenario/text.h"
 #include "support/workspace.h"
 
@@ -191,6 +192,48 @@ TEST_F(RunfilesPacket, WrittenPacketReadsBack) {
     read_runfiles_packet(w.s, in);
     EXPECT_EQ(sc.run_files, before);
     EXPECT_TRUE(in.eof());
+}
+
+// The model opens the written paths as they stand: under folders with capitals, every part that
+// exists keeps its case on disk, whatever case the scenario holds it in, and only what does not
+// exist yet is lower-cased.
+TEST(WrittenPaths, PartsOnDiskKeepTheirCase) {
+    Workspace w;
+    const std::string root = w.program("Upper Case WS/Model");
+    w.write("Upper Case WS/Model/outputs/old.msg", "");
+    w.write("Upper Case WS/Model/data/ALLOCATE/nv_pop.alo", "");
+    w.write("Upper Case WS/Model/data/ALLOCATE/fips.dat", "");
+    w.write("Upper Case WS/Model/data/POP/nv.pop", "");
+    w.write("Upper Case WS/Model/data/emsfac/EXHTHC.emf", "");
+    w.s.settings.model_dir = root;
+    w.s.settings.data_dir = root + "/data";
+    Scenario& sc = w.s.sc;
+    sc.run_files[rf::message] = upper(root + "/outputs/demo.msg");
+    sc.run_files[rf::output_data] = root + "/OUTPUTS/New Folder/DEMO.OUT";
+    sc.run_files[rf::us_counties_fips] = "DATA\\ALLOCATE\\FIPS.DAT";
+    sc.run_files[rf::activity] = "C:" + upper(root) + "\\..\\MODEL\\DATA\\ACT.DAT";
+    sc.emfac_files[0] = "data/EMSFAC/exhthc.EMF";
+    RegionList nevada;
+    nevada.add(std::make_shared<RegionCls>(RegionCls{"32000", "", "Nevada", "NV", true}), "32000");
+    sc.selected_regions = nevada;
+    pop_alloc(w.s, level::state);
+
+    LineWriter out;
+    write_runfiles_packet(w.s, out);
+    write_alloc_packet(w.s, out);
+    write_pop_packet(w.s, out);
+    write_emfac_packet(w.s, out);
+    const std::string bytes = out.bytes();
+    for (const std::string& line : std::vector<std::string>{
+             "MESSAGE            : " + root + "/outputs/demo.msg",
+             "OUTPUT DATA        : " + root + "/outputs/new folder/demo.out",
+             "US COUNTIES FIPS   : data\\ALLOCATE\\fips.dat",
+             "ACTIVITY           : c:" + root + "\\..\\Model\\data\\act.dat",
+             "Census population  :" + root + "/data/ALLOCATE/nv_pop.alo",
+             "Population File    : " + root + "/data/POP/nv.pop",
+             "THC exhaust        : data/emsfac/EXHTHC.emf",
+         })
+        EXPECT_NE(bytes.find(line + "\r\n"), std::string::npos) << line << "\n" << bytes;
 }
 
 // "/MODELYEAR OUT/" and "/DAILY FILES/"

@@ -70,8 +70,7 @@ TEST_F(SaveAs, NewNameRenamesMessageOutputAndModelYearFiles) {
     EXPECT_EQ(sc.prev_option_file_name, "run.opt");
     EXPECT_EQ(w.view.caption, "US KQT QUARVEL MODEL (run2.opt)");
     std::string saved = w.read("other/RUN2.OPT");
-    EXPECT_NE(saved.find("MESSAGE            : " + lower(results) + "/run2.msg\r\n"),
-              std::string::npos);
+    EXPECT_NE(saved.find("MESSAGE            : " + results + "/run2.msg\r\n"), std::string::npos);
     EXPECT_EQ(w.read("model/run.opt"), minimal);
     auto& req = w.ui.calls()[0].request;
     EXPECT_EQ(req.title, "Save option file as ");

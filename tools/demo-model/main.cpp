@@ -8,23 +8,27 @@
 // QV_DEMO_MODEL_SECONDS sets how long a run takes (a decimal number of seconds, 0 to 86400), so
 // that batches can be watched; unset, a run takes 1.2 s.
 //
+// Every path is opened exactly as written, as the model does: "\" is an ordinary character here
+// and letter case counts, so a name the front end wrote in the wrong case fails the run.
+//
 // Exit status: 0 done; 2 bad command line or QV_DEMO_MODEL_SECONDS, unreadable options file or
 // missing packet or name; 3 a result file could not be written.
 
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <iostream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
-
-#include "platform/app_error.h"
-#include "platform/fs/host_file_system.h"
 
 namespace {
 
@@ -137,6 +141,34 @@ std::string made_up_table(const std::vector<std::string>& regions, const std::st
     return table;
 }
 
+// The whole file, or nothing with the reason in `why`.
+std::optional<std::string> read_literally(const std::string& path, std::string& why) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    if (in.bad()) {
+        why = std::strerror(errno);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool write_literally(const std::string& path, const std::string& bytes, std::string& why) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (out)
+        out << bytes;
+    if (out)
+        out.close();
+    if (!out) {
+        why = path + ": " + std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -152,15 +184,13 @@ int main(int argc, char** argv) {
                   << " is not a number of seconds from 0 to 86400\n";
         return 2;
     }
-    qv::HostFileSystem fs;
-
-    std::map<std::string, std::vector<Entry>> packets;
-    try {
-        packets = read_packets(fs.read_file(fs.program_path(file)));
-    } catch (const qv::AppError& e) {
-        std::cerr << "qv-demo-model: cannot read " << file << ": " << e.description() << '\n';
+    std::string why;
+    const auto bytes = read_literally(file, why);
+    if (!bytes) {
+        std::cerr << "qv-demo-model: cannot read " << file << ": " << why << '\n';
         return 2;
     }
+    std::map<std::string, std::vector<Entry>> packets = read_packets(*bytes);
     for (const char* name : {"/RUNFILES/", "/OPTIONS/", "/PERIOD/", "/REGION/"}) {
         if (!packets.count(name)) {
             std::cerr << "qv-demo-model: " << file << ": no " << name << " packet\n";
@@ -199,14 +229,14 @@ int main(int argc, char** argv) {
 
     const std::string body = "Title: " + title + "\r\nPeriod: " + period_text +
                              "\r\nRegions: " + regions + "\r\nRun completed\r\n";
-    try {
-        fs.write_file(message,
-                      "qv-demo-model message file\r\nOptions file: " + file + "\r\n" + body);
-        fs.write_file(output,
-                      "qv-demo-model output data\r\n" + body +
-                          made_up_table(region_codes, value_of(period, "Year of episode"), title));
-    } catch (const qv::AppError& e) {
-        std::cerr << "qv-demo-model: cannot write the result files: " << e.description() << '\n';
+    if (!write_literally(
+            message, "qv-demo-model message file\r\nOptions file: " + file + "\r\n" + body, why) ||
+        !write_literally(
+            output,
+            "qv-demo-model output data\r\n" + body +
+                made_up_table(region_codes, value_of(period, "Year of episode"), title),
+            why)) {
+        std::cerr << "qv-demo-model: cannot write the result files: " << why << '\n';
         return 3;
     }
     std::cout << "Run completed" << std::endl;

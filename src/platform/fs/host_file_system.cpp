@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <sys/file.h>
+#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,8 +14,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
 #include <random>
 #include <thread>
+#include <unordered_map>
 #include <utility>
 
 #include "platform/app_error.h"
@@ -136,19 +139,104 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-// The entry of `dir` equal to `name` apart from ASCII letter case; the first in byte order when
-// there are several.
-std::optional<std::string> case_match(const std::string& dir, std::string_view name) {
-    DirHandle d(::opendir(dir.c_str()));
-    if (!d)
-        return std::nullopt;
-    std::optional<std::string> best;
-    while (const dirent* e = ::readdir(d.get())) {
-        std::string_view n = e->d_name;
-        if (equal_ignoring_case(n, name) && (!best || n < *best))
-            best = std::string(n);
+std::string lowered(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = ascii_lower(c);
+    return out;
+}
+
+std::int64_t mtime_ns_of(const struct stat& st) {
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+}
+
+std::int64_t realtime_ns() {
+    timespec ts{};
+    ::clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
+}
+
+// One listing per folder, shared by every HostFileSystem of the process, so that looking up N
+// new names in a folder of N files costs N look-ups and not N listings. A listing stands while
+// the folder is the same inode with the same modification time, and it is dropped whenever this
+// process creates, renames or removes an entry there. The host stamps a folder's time from a
+// clock that may lag by a tick, so a change made just after a listing could keep the time it
+// was listed with: a listing is kept only when the folder's time was at least `settled_ns`
+// older than the moment the listing began; a folder that changes all the time is read anew.
+class ListingCache {
+  public:
+    static ListingCache& instance() {
+        static ListingCache cache;
+        return cache;
     }
-    return best;
+
+    // The entry of `dir` equal to `name` apart from ASCII letter case; the first in byte order
+    // when there are several.
+    std::optional<std::string> case_match(const std::string& dir, std::string_view name) {
+        const std::string key = lowered(name);
+        const std::int64_t began = realtime_ns();
+        struct stat st {};
+        if (::stat(dir.c_str(), &st) != 0)
+            return std::nullopt;
+        {
+            std::lock_guard lock(mutex_);
+            auto it = folders_.find(dir);
+            if (it != folders_.end()) {
+                const Folder& f = it->second;
+                if (f.dev == st.st_dev && f.ino == st.st_ino && f.mtime_ns == mtime_ns_of(st)) {
+                    auto hit = f.names.find(key);
+                    if (hit == f.names.end())
+                        return std::nullopt;
+                    return hit->second;
+                }
+                folders_.erase(it);
+            }
+        }
+        Folder f{st.st_dev, st.st_ino, mtime_ns_of(st), {}};
+        DirHandle d(::opendir(dir.c_str()));
+        if (!d)
+            return std::nullopt;
+        while (const dirent* e = ::readdir(d.get())) {
+            std::string_view n = e->d_name;
+            auto [at, added] = f.names.try_emplace(lowered(n), n);
+            if (!added && n < at->second)
+                at->second = std::string(n);
+        }
+        std::optional<std::string> found;
+        if (auto hit = f.names.find(key); hit != f.names.end())
+            found = hit->second;
+        if (f.mtime_ns + settled_ns <= began) {
+            std::lock_guard lock(mutex_);
+            folders_.insert_or_assign(dir, std::move(f));
+        }
+        return found;
+    }
+
+    void forget(const std::string& dir) {
+        std::lock_guard lock(mutex_);
+        folders_.erase(dir);
+    }
+
+  private:
+    static constexpr std::int64_t settled_ns = 50'000'000;
+
+    struct Folder {
+        dev_t dev;
+        ino_t ino;
+        std::int64_t mtime_ns;
+        std::unordered_map<std::string, std::string> names;  // lower-cased name: entry
+    };
+    std::mutex mutex_;
+    std::unordered_map<std::string, Folder> folders_;
+};
+
+std::optional<std::string> case_match(const std::string& dir, std::string_view name) {
+    return ListingCache::instance().case_match(dir, name);
+}
+
+// Called after this process has changed the entries of the folder holding `host`.
+void entries_changed(const std::string& host) {
+    ListingCache::instance().forget(parent(host));
 }
 
 // "*" any run of characters, "?" exactly one, letter case ignored. One backtrack point keeps
@@ -228,8 +316,10 @@ std::optional<std::pair<Fd, std::string>> create_unique(const std::string& dir,
         name += suffix;
         std::string path = child(dir, name);
         int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0)
+        if (fd >= 0) {
+            entries_changed(path);
             return std::pair{Fd(fd), std::move(path)};
+        }
         if (errno != EEXIST)
             return std::nullopt;
     }
@@ -348,9 +438,17 @@ std::string HostFileSystem::host_path(std::string_view path) const {
     // A clean absolute host path that exists as given maps to itself: one look-up instead of
     // one per component (status checks stat thousands of recorded paths).
     if (is_clean_host_path(path)) {
+        const std::string given(path);
         struct stat st {};
-        if (::lstat(std::string(path).c_str(), &st) == 0)
-            return std::string(path);
+        if (::lstat(given.c_str(), &st) == 0)
+            return given;
+        // A new name in a folder that exists as given: only the name needs the folder's listing.
+        const std::string dir = parent(given);
+        if (errno == ENOENT && ::stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            if (auto m = case_match(dir, given.substr(given.rfind('/') + 1)))
+                return child(dir, *m);
+            return given;
+        }
     }
     std::string_view rest = path;
     if (has_drive(rest))
@@ -432,6 +530,8 @@ std::string HostFileSystem::read_file_with_facts(std::string_view path, FileFact
 void HostFileSystem::write_file(std::string_view path, std::string_view bytes) {
     std::string host = host_path(path);
     Fd fd(host.empty() ? -1 : ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    if (fd.get() >= 0)
+        entries_changed(host);
     if (fd.get() < 0 || !write_all(fd.get(), bytes) || !fd.close())
         throw path_access_error();
 }
@@ -471,6 +571,7 @@ FileFacts HostFileSystem::write_file_atomic(std::string_view path, std::string_v
     bool ok = ::fchmod(fd.get(), mode) == 0 && ::ftruncate(fd.get(), 0) == 0 &&
               write_all(fd.get(), bytes) && ::fsync(fd.get()) == 0 &&
               ::fstat(fd.get(), &written) == 0 && ::rename(temp.c_str(), target.c_str()) == 0;
+    entries_changed(temp);
     if (!ok) {
         // Still under the lock, so the file at that name is this write's own.
         ::unlink(temp.c_str());
@@ -498,13 +599,22 @@ std::unique_ptr<FileLock> HostFileSystem::lock_file(std::string_view path) {
 
 void HostFileSystem::replace(std::string_view from, std::string_view to) {
     std::string a = host_path(from), b = host_path(to);
-    if (a.empty() || b.empty() || ::rename(a.c_str(), b.c_str()) != 0)
+    const bool renamed = !a.empty() && !b.empty() && ::rename(a.c_str(), b.c_str()) == 0;
+    if (!a.empty())
+        entries_changed(a);
+    if (!b.empty())
+        entries_changed(b);
+    if (!renamed)
         throw path_access_error();
 }
 
 bool HostFileSystem::remove(std::string_view path) {
     std::string host = host_path(path);
-    return !host.empty() && ::unlink(host.c_str()) == 0;
+    if (host.empty())
+        return false;
+    const bool removed = ::unlink(host.c_str()) == 0;
+    entries_changed(host);
+    return removed;
 }
 
 std::unique_ptr<LineSink> HostFileSystem::create_line_file(std::string_view path) {
@@ -512,6 +622,7 @@ std::unique_ptr<LineSink> HostFileSystem::create_line_file(std::string_view path
     Fd fd(host.empty() ? -1 : ::open(host.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     if (fd.get() < 0)
         throw path_access_error();
+    entries_changed(host);
     return std::make_unique<HostLineSink>(std::move(fd));
 }
 

@@ -1,6 +1,7 @@
 #include "platform/reference/sqlite_reference_engine.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <cctype>
@@ -10,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <mutex>
 #include <set>
 #include <unordered_map>
 
@@ -179,6 +181,84 @@ const char* affinity_of(std::string declared) {
         return "REAL";
     return "NUMERIC";
 }
+
+// Copies every page of one open database into another; false when SQLite fails.
+bool copy_database(sqlite3* from, sqlite3* to) {
+    sqlite3_backup* b = sqlite3_backup_init(to, "main", from, "main");
+    if (!b)
+        return false;
+    const int rc = sqlite3_backup_step(b, -1);
+    return sqlite3_backup_finish(b) == SQLITE_OK && rc == SQLITE_DONE;
+}
+
+// The last database file loaded in this process, kept in memory, so that the many opens of one
+// command (two for every options file read, thousands in a campaign) read the file once. It
+// stands for the file while the file is the same inode with the same size and times.
+class LoadedFiles {
+  public:
+    struct Identity {
+        dev_t dev = 0;
+        ino_t ino = 0;
+        off_t size = 0;
+        std::int64_t mtime_ns = 0, ctime_ns = 0;
+        bool operator==(const Identity&) const = default;
+    };
+    struct Extra {
+        std::vector<reference::DamagedTable> damaged;
+        std::string notes;
+    };
+
+    static LoadedFiles& instance() {
+        static LoadedFiles files;
+        return files;
+    }
+    static std::optional<Identity> identity_of(const std::string& path) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return std::nullopt;
+        auto ns = [](const timespec& t) {
+            return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+        };
+        return Identity{st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
+    }
+
+    // Fills `to` with the kept copy of `path`; false when none stands for the file as it is.
+    bool restore(const std::string& path, const Identity& id, sqlite3* to, Extra& extra) {
+        std::lock_guard lock(mutex_);
+        if (!db_ || path_ != path || !(id_ == id) || !copy_database(db_, to))
+            return false;
+        extra = extra_;
+        return true;
+    }
+    void keep(const std::string& path, const Identity& id, sqlite3* from, const Extra& extra) {
+        sqlite3* copy = nullptr;
+        if (sqlite3_open_v2(":memory:", &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                            nullptr) != SQLITE_OK ||
+            !copy_database(from, copy)) {
+            sqlite3_close_v2(copy);
+            return;
+        }
+        std::lock_guard lock(mutex_);
+        if (db_)
+            sqlite3_close_v2(db_);
+        db_ = copy;
+        path_ = path;
+        id_ = id;
+        extra_ = extra;
+    }
+
+  private:
+    LoadedFiles() = default;
+    ~LoadedFiles() {
+        if (db_)
+            sqlite3_close_v2(db_);
+    }
+    std::mutex mutex_;
+    sqlite3* db_ = nullptr;
+    std::string path_;
+    Identity id_;
+    Extra extra_;
+};
 
 }  // namespace
 
@@ -374,12 +454,23 @@ void SqliteReferenceEngine::open(const std::string& host_path) {
     }
     register_access_rules(impl_->db);
     try {
-        if (format == Format::jet) {
-            reference::JetImport imported = reference::import_jet_file(host_path, impl_->db);
-            impl_->damaged = std::move(imported.damaged);
-            impl_->notes = std::move(imported.notes);
+        const auto id = LoadedFiles::identity_of(host_path);
+        LoadedFiles::Extra extra;
+        if (id && LoadedFiles::instance().restore(host_path, *id, impl_->db, extra)) {
+            impl_->damaged = std::move(extra.damaged);
+            impl_->notes = std::move(extra.notes);
         } else {
-            impl_->copy_sqlite_file(host_path);
+            if (format == Format::jet) {
+                reference::JetImport imported = reference::import_jet_file(host_path, impl_->db);
+                impl_->damaged = std::move(imported.damaged);
+                impl_->notes = std::move(imported.notes);
+            } else {
+                impl_->copy_sqlite_file(host_path);
+            }
+            // Kept only when the file did not change while it was read.
+            if (id && LoadedFiles::identity_of(host_path) == id)
+                LoadedFiles::instance().keep(host_path, *id, impl_->db,
+                                             {impl_->damaged, impl_->notes});
         }
         impl_->load_catalog();
         // A file with no tables at all is no reference database; for an Access file this is
