@@ -175,6 +175,16 @@ TEST(UnopenedFile, SaveOfAFileThatIsGoneOffersSaveAsOnly) {
               (std::vector<std::string>{"file error 53", "Save the scenario under another name?"}));
     EXPECT_TRUE(contains(w.read("model/kept.opt"), "Title 1            : EDITED"));
     EXPECT_EQ(w.s.sc.option_file_name, "kept.opt");
+
+    // Declined, the offer is the only question: nothing is re-read, the edit stays.
+    std::filesystem::remove(w.dir.path() / "model/kept.opt");
+    w.ui.clear();
+    w.ui.answer(Button::No);
+    EXPECT_FALSE(file_save(w.s));
+    EXPECT_EQ(w.ui.messages(),
+              (std::vector<std::string>{"file error 53", "Save the scenario under another name?"}));
+    EXPECT_EQ(w.s.sc.title1str, "EDITED");
+    EXPECT_FALSE(w.s.read_incomplete);
 }
 
 struct OfferCase {
