@@ -14,8 +14,6 @@
 #include "cli/scenario_fields.h"
 #include "cli/status_command.h"
 #include "scenario/options_file.h"
-#include "scenario/options_rules.h"
-#include "scenario/period_rules.h"
 #include "scenario/session.h"
 
 namespace qv::cli {
@@ -59,44 +57,6 @@ int check_command(HeadlessSession& run, const std::string& file, std::ostream& o
     return run.events().empty() ? exit_status::ok : exit_status::messages;
 }
 
-// The packets that carry the assigned fields are written by the save, as the windows that edit
-// them mark them: the changed flag of a packet met in the file, the "set" flag of one the file
-// may lack (deterioration files, the daily file, by-model-year output).
-void mark_assigned_packets(Scenario& sc, const std::vector<Assignment>& assignments) {
-    for (const auto& a : assignments) {
-        const std::string_view name = a.field->name;
-        if (a.field->packet_flag && *a.field->packet_flag)
-            set_changed_flag(sc, a.field->packet_flag);
-        if (name == "stage2str") {
-            sc.stage2_changed = true;
-            sc.stage2_present = true;
-        } else if (name == "deteriorate_files" && !a.value.empty()) {
-            sc.deteriorate_set = true;
-        } else if (name == "run_files" && a.indexed && a.index == rf::daily_temps &&
-                   !a.value.empty()) {
-            sc.daily_set = true;
-        } else if (name == "bmy_output_on" && sc.bmy_output_on) {
-            sc.modelyear_set = true;
-        }
-    }
-}
-
-// The checks that the window owning an assigned field runs on OK: the Options window's ranges
-// and consistency rules, the Period window's years. What refused, or "" when all passed.
-std::string window_checks(Session& s, const std::vector<Assignment>& assignments) {
-    bool options = false, period = false;
-    for (const auto& a : assignments) {
-        const std::string_view flag = a.field->packet_flag ? a.field->packet_flag : "";
-        options |= flag == "options_changed" || a.field->name == "stage2str";
-        period |= flag == "period_changed";
-    }
-    if (options && !check_scenario_options(s).empty())
-        return "the values are refused by the Options checks";
-    if (period && !period_years_ok(s, s.sc.episode_year, s.sc.growth_calc_year, s.sc.tech_sel_year))
-        return "the years are refused by the Period checks";
-    return {};
-}
-
 int save_command(HeadlessSession& run, const std::string& file, const SaveOptions& opt,
                  std::ostream& out, std::ostream& err) {
     std::vector<Assignment> assignments;
@@ -135,7 +95,7 @@ int save_command(HeadlessSession& run, const std::string& file, const SaveOption
     for (const auto& flag : opt.changed)
         set_changed_flag(sc, flag);
     mark_assigned_packets(sc, assignments);
-    if (!run.step([&] { refusal = window_checks(run.s, assignments); }))
+    if (!run.step([&] { refusal = assigned_field_checks(run.s, assignments); }))
         return finish(run.status());
     if (!refusal.empty()) {
         err << "qvopt save: " << refusal << "; not saved\n";

@@ -189,6 +189,8 @@ TEST_F(QvoptBatch, MakeRefusesBadValuesBeforeWritingAnything) {
         {{"--states", "NV,nv"}, 1, "Nevada already selected"},
         {{"--each-county", "ZZ"}, 1, "ZZ is not a state abbreviation"},
         {{"--set", "no_such_field=1"}, 2, "no_such_field"},
+        {{"--set", "fulrvpstr=9,99"}, 1, "Invalid 6 to 16"},
+        {{"--set", "growth_files[0]=gone.grw"}, 1, "gone.grw does not exist."},
         {{}, 2, "nothing to vary"},
     };
     for (const auto& c : cases) {
