@@ -224,6 +224,9 @@ std::string exit_text(const runs::JobOutcome& o) {
     std::string text = runs::exit_description(o.facts);
     if (o.facts.stopped == "time limit")
         text += " at the time limit";
+    // A model that exited 0 without writing its files: the exit alone would read as success.
+    else if (o.result == runs::JobResult::failed && !o.facts.failure.empty())
+        text = o.facts.failure;
     if (!o.facts.note.empty())
         text += "; " + o.facts.note;
     return text;
