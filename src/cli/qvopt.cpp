@@ -6,6 +6,7 @@
 
 #include "cli/batch_command.h"
 #include "cli/batch_slurm_command.h"
+#include "cli/diff_command.h"
 #include "cli/event_report.h"
 #include "cli/headless.h"
 #include "cli/json_text.h"
@@ -189,12 +190,22 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err,
     run_sub->add_option("--timeout", timeout, "stop a model still running after SECONDS")
         ->check(CLI::PositiveNumber);
 
+    std::string diff_a, diff_b;
+    bool diff_json = false;
+    auto* diff_sub = app.add_subcommand(
+        "diff", "print what differs between two scenarios (options files or run records)");
+    diff_sub->add_option("A", diff_a, "options file or run record")->required();
+    diff_sub->add_option("B", diff_b, "options file or run record")->required();
+    diff_sub->add_flag("--json", diff_json, "report as JSON");
+
     std::vector<std::string> status_files;
-    bool status_json = false;
+    bool status_json = false, status_why = false;
     auto* status_sub = app.add_subcommand(
         "status", "tell whether the results of each FILE's latest run are up to date");
     status_sub->add_option("FILE", status_files, "options files")->required();
     status_sub->add_flag("--json", status_json, "report as JSON");
+    status_sub->add_flag("--why", status_why,
+                         "list every changed file and what changed in the scenario since the run");
     std::string record;
     auto* verify_sub =
         app.add_subcommand("verify", "hash every file of a run record again and compare");
@@ -205,7 +216,7 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err,
     const BatchSlurmCommands batch_slurm(*batch);
     const BatchCommands batch_local(*batch);
 
-    for (auto* sub : {show, check, save, refdb, run_sub, status_sub, verify_sub, batch})
+    for (auto* sub : {show, check, save, refdb, run_sub, diff_sub, status_sub, verify_sub, batch})
         sub->fallthrough();
 
     try {
@@ -232,7 +243,10 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err,
             return run_command(common, argv0, run_opt, out, err, services);
         }
         if (status_sub->parsed())
-            return status_command(common, argv0, status_files, status_json, out, services.hasher);
+            return status_command(common, argv0, status_files, status_json, out, services.hasher,
+                                  status_why);
+        if (diff_sub->parsed())
+            return diff_command(common, argv0, diff_a, diff_b, diff_json, out, err);
         HeadlessSession run(common, argv0);
         if (show->parsed())
             return show_command(run, file, out);
@@ -244,6 +258,9 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err,
         err << "qvopt: unexpected failure: " << e.what() << '\n';
         if (run_sub->parsed())
             return exit_status::run_failed;
+        // Never "differ" (1) for a comparison that did not take place.
+        if (diff_sub->parsed())
+            return exit_status::usage;
         return save->parsed() ? exit_status::save_failed : exit_status::messages;
     }
 }

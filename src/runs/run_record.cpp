@@ -10,6 +10,7 @@
 
 #include "platform/app_error.h"
 #include "platform/fs/path_form.h"
+#include "runs/options_copy.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
 
@@ -266,6 +267,8 @@ std::string record_json(const RunRecord& r) {
     for (const auto& f : r.results)
         j["results"].push_back(file_json(f, false, true));
     j["console_tail"] = r.console_tail;
+    if (r.options_copy)
+        j["options_text"] = options_copy_json(*r.options_copy);
     // Invalid UTF-8 in a path or a console line is replaced rather than refused: the record
     // must be written whatever the model printed.
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
@@ -323,6 +326,8 @@ RunRecord parse_record(std::string_view text) {
         r.failure = j.value("failure", "");
         if (j.contains("console_tail"))
             r.console_tail = j["console_tail"].get<std::vector<std::string>>();
+        if (j.contains("options_text"))
+            r.options_copy = options_copy_from_json(j["options_text"]);
         return r;
     } catch (const nlohmann::json::exception& e) {
         throw RecordError(std::string("a field is missing or of the wrong type: ") + e.what());
@@ -423,11 +428,26 @@ void RunRecorder::run_started(const RunFacts&) {
     // The worker touches only plan_'s inputs and fixed files until run_ended waits for it.
     inputs_hashed_ = std::async(std::launch::async, [this] {
         examine(fs_, hasher_, plan_.options_file);
+        copy_options_text();
         examine(fs_, hasher_, plan_.model);
         examine(fs_, hasher_, plan_.reference_db);
         for (auto& f : plan_.inputs)
             examine(fs_, hasher_, f);
     });
+}
+
+void RunRecorder::copy_options_text() {
+    if (!plan_.options_file.exists || plan_.options_file.kind != "file")
+        return;
+    try {
+        OptionsCopy copy;
+        copy.text = fs_.read_file(plan_.options_file.path);
+        copy.cut = copy.text.size() > options_copy_cap;
+        if (copy.cut)
+            copy.text.resize(options_copy_cap);
+        options_copy_ = std::move(copy);
+    } catch (const AppError&) {
+    }
 }
 
 void RunRecorder::run_ended(const RunFacts& facts) {
@@ -464,6 +484,7 @@ void RunRecorder::run_ended(const RunFacts& facts) {
     if (!facts.was_started && r.failure.empty())
         r.failure = "the model was not started";
     r.console_tail = facts.console_tail;
+    r.options_copy = options_copy_;
 
     // The results the run function found, or else the ones the scenario names.
     std::vector<RecordedFile> results;

@@ -11,6 +11,7 @@
 
 #include "platform/fs.h"
 #include "platform/hash.h"
+#include "runs/options_copy.h"
 #include "runs/run_facts.h"
 #include "scenario/session.h"
 
@@ -49,6 +50,7 @@ struct RunRecord {
     StopReason stopped = StopReason::none;
     std::string failure;
     std::vector<std::string> console_tail;
+    std::optional<OptionsCopy> options_copy;  // none in records of older versions
 
     // The model exited with status 0, was not stopped and nothing else failed.
     bool succeeded() const;
@@ -122,9 +124,12 @@ class RunRecorder final : public RunObserver {
     bool written() const { return written_; }
 
   private:
+    void copy_options_text();
+
     FileSystem& fs_;
     const Hasher& hasher_;
     RecordPlan plan_;
+    std::optional<OptionsCopy> options_copy_;
     std::future<void> inputs_hashed_;
     std::string record_path_;
     std::string write_error_;

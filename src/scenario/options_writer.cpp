@@ -18,8 +18,6 @@ void skip_to_end(LineReader& in) {
 
 namespace {
 
-constexpr const char* written_by = "Written by Quarvel interface at ";
-
 struct Rewrite {
     const char* header;
     std::function<bool(const Scenario&)> when;
@@ -124,7 +122,7 @@ bool write_options_to(Session& s, const std::string& out_path) {
     }
 
     LineWriter out;
-    out.line(written_by + s.now_text());
+    out.line(written_by_stamp + s.now_text());
     LineReader in(std::move(input));
     bool det_written = false, source_written = false, stage2_written = false, daily_written = false;
     // Inside a packet that is copied unchanged: it gets an "/END/" of its own when the input's
@@ -161,7 +159,7 @@ bool write_options_to(Session& s, const std::string& out_path) {
                 copying = false;
             std::string u = upper(ltrim(line));
             if ((u.size() > 0 && u[0] == '/') || (u.size() > 1 && u[1] == '/') ||
-                line.find(written_by) == std::string::npos)
+                line.find(written_by_stamp) == std::string::npos)
                 out.line(line);
         }
         if (copying)

@@ -209,6 +209,29 @@ TEST_F(RecordTest, StatusNamesWhatChangedSinceTheRun) {
     }
 }
 
+TEST_F(RecordTest, TheRecordKeepsTheOptionsTextByteForByteUpToOneMebibyte) {
+    const std::string latin1 = "/OPTIONS/\r\nTitle 1            : Caf\xe9 \x80\r\n/END/\r\n";
+    const std::string big(options_copy_cap + 10, 'x');
+    const struct {
+        std::string text;
+        std::string kept;
+        bool cut;
+    } rows[] = {
+        {"/RUNFILES/\r\n/END/\r\n", "/RUNFILES/\r\n/END/\r\n", false},
+        {"Title 1 : Caf\xc3\xa9\r\n", "Title 1 : Caf\xc3\xa9\r\n", false},
+        {latin1, latin1, false},
+        {big, big.substr(0, options_copy_cap), true},
+    };
+    for (const auto& r : rows) {
+        w.write("model/run.opt", r.text);
+        ASSERT_TRUE(run().written());
+        const RunRecord rec = parse_record(test::read_file(record_path()));
+        ASSERT_TRUE(rec.options_copy) << r.text.size();
+        EXPECT_EQ(rec.options_copy->text, r.kept);
+        EXPECT_EQ(rec.options_copy->cut, r.cut);
+    }
+}
+
 TEST_F(RecordTest, VerifyCatchesAContentChangeThatKeptSizeAndTime) {
     run();
     EXPECT_TRUE(verify_record(record_path(), w.fs, hasher).changed.empty());

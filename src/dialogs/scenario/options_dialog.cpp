@@ -20,27 +20,6 @@ namespace qv {
 
 namespace {
 
-struct BoxRow {
-    const char* control;
-    const char* caption;
-    std::string Scenario::*value;
-};
-
-// The eleven numeric boxes in the order they are filled and copied back.
-const BoxRow numeric_rows[] = {
-    {"fulrvp", " Fuel RVP for gas", &Scenario::fulrvpstr},
-    {"pcoxygen", "Oxygen weight %", &Scenario::pcoxygenstr},
-    {"so2gas", "Gas Sulfur %", &Scenario::so2gasstr},
-    {"so2diesel", "Diesel Sulfur %", &Scenario::so2dieselstr},
-    {"so2marinediesel", "Marine Diesel Sulfur %", &Scenario::so2marinedieselstr},
-    {"cngsulfur", "CNG/LPG Sulfur %", &Scenario::so2cngstr},
-    {"Mintemp", "Minimum temp (F)", &Scenario::mintempstr},
-    {"Maxtemp", "Maximum temp (F)", &Scenario::maxtempstr},
-    {"Avgtemp", "Average temp (F)", &Scenario::avgtempstr},
-    {"EtOHvolPct", "EtOH volume %", &Scenario::etohvolpctstr},
-    {"BlendMktShare", "EtOH blend mkt %", &Scenario::blendmktsharestr},
-};
-
 // The box's text as program bytes; an unchanged text keeps the bytes it was filled from, so
 // bytes that are not UTF-8 survive a round trip through the window.
 std::string box_bytes(const QLineEdit* box, const std::string& shown_from) {
@@ -70,7 +49,7 @@ OptionsDialog::OptionsDialog(Session& s, QWidget* parent)
     auto* values = new QGridLayout;
     values->setHorizontalSpacing(12);
     int i = 0;
-    for (const auto& row : numeric_rows) {
+    for (const auto& row : option_boxes) {
         int column = i < 6 ? 0 : 2;
         int line = i < 6 ? i : i - 6;
         values->addWidget(new QLabel(row.caption), line, column);
@@ -116,7 +95,7 @@ OptionsDialog::OptionsDialog(Session& s, QWidget* parent)
     layout->addSpacing(6);
     layout->addLayout(bottom);
 
-    for (const auto& row : numeric_rows)
+    for (const auto& row : option_boxes)
         connect(box_[row.control], &QLineEdit::textChanged, this,
                 [this] { s_.sc.options_changed = true; });
     connect(box_["Stage2"], &QLineEdit::textChanged, this, [this] {
@@ -151,7 +130,7 @@ void OptionsDialog::fill() {
     const Scenario& sc = s_.sc;
     box_["Titleone"]->setText(display_text(sc.title1str));
     box_["Titletwo"]->setText(display_text(sc.title2str));
-    for (const auto& row : numeric_rows)
+    for (const auto& row : option_boxes)
         box_[row.control]->setText(display_text(sc.*row.value));
     box_["Stage2"]->setText(sc.stage2_present ? display_text(sc.stage2str) : QString("0"));
     (upper(trim(sc.altitudestr)) == "LOW" ? low_ : high_)->setChecked(true);
@@ -230,7 +209,7 @@ void OptionsDialog::copy_back() {
     if (sc.options_changed) {
         sc.title1str = box_bytes(box_["Titleone"], sc.title1str);
         sc.title2str = box_bytes(box_["Titletwo"], sc.title2str);
-        for (const auto& row : numeric_rows)
+        for (const auto& row : option_boxes)
             sc.*row.value = box_bytes(box_[row.control], sc.*row.value);
         sc.altitudestr = low_->isChecked() ? "LOW" : "HIGH";
         s_.show_summary();
