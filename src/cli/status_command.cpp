@@ -71,6 +71,7 @@ int status_command(const CommonOptions& common, const char* argv0,
     auto report = nlohmann::ordered_json::array();
     for (const auto& file : files) {
         HeadlessSession run(common, argv0);
+        const std::string start_dir = run.fs.current_dir();
         const KeepCurrentDir keep(run.fs);
         RecordStatus status;
         std::string record;
@@ -84,9 +85,14 @@ int status_command(const CommonOptions& common, const char* argv0,
         }
         if (status.state != RecordState::up_to_date)
             all_up_to_date = false;
+        // Names on the command line stay relative to where qvopt was started.
         std::optional<StatusWhy> reasons;
         if (why) {
-            std::filesystem::current_path(start_dir, ec);
+            try {
+                run.fs.set_current_dir(start_dir);
+            } catch (const AppError&) {
+                // The directory is gone: reading the file again reports what it cannot find.
+            }
             reasons = status_why(common, argv0, file, status);
         }
         if (json) {
