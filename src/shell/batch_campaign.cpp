@@ -529,6 +529,7 @@ void BatchCampaign::start_runs(runs::Selection selection) {
                              !r->slurm_task.isEmpty() || r->elsewhere});
         scheduler_.begin(facts, selection, Clock::now());
         runs_.assign(batch_.size(), nullptr);
+        stop_asked_.assign(batch_.size(), false);
         for (std::size_t i = 0; i < batch_.size(); ++i) {
             BatchRow& r = *batch_[i];
             r.skipped = scheduler_.state(i) == runs::JobState::up_to_date;
@@ -596,6 +597,9 @@ void BatchCampaign::run_ended(std::size_t job, const QvoptReply& reply) {
             r.detail += ": " + why;
         r.end = r.detail;
     }
+    // A qvopt ended before it could say so still ended because it was asked to.
+    if (stop_asked_[job] && result == runs::JobState::failed)
+        result = runs::JobState::stopped;
     scheduler_.ended(job, result, Clock::now());
     r.state = row_state(scheduler_.state(job));
     if (r.state != RowState::failed)
@@ -633,8 +637,10 @@ void BatchCampaign::stop_row(int row) {
         return;
     // The qvopt of that run records it as stopped and says so as it ends (run_ended).
     for (std::size_t job = 0; job < batch_.size(); ++job)
-        if (batch_[job] == table_.rows()[static_cast<std::size_t>(row)] && runs_[job])
+        if (batch_[job] == table_.rows()[static_cast<std::size_t>(row)] && runs_[job]) {
+            stop_asked_[job] = true;
             QvoptClient::terminate(runs_[job]);
+        }
 }
 
 void BatchCampaign::cancel_slurm_task(int row) {

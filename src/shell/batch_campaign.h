@@ -139,6 +139,7 @@ class BatchCampaign : public QObject {
     runs::BatchScheduler scheduler_;
     Rows batch_;                            // the rows of the latest Run, by job
     std::vector<QPointer<QProcess>> runs_;  // their qvopt, while it runs
+    std::vector<bool> stop_asked_;          // by the row's Stop
     bool start_pending_ = false;
     QTimer ticker_;
     QTimer poll_;

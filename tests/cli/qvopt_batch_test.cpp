@@ -136,11 +136,15 @@ TEST_F(QvoptBatch, MakeWritesOneSaveAsPerCombinationAndTheCampaign) {
     EXPECT_NE(nv.find("* Lines outside packets, like these, are kept"), std::string::npos);
     for (const char* same : {"/SOURCE CATEGORY/", "/GROWTH FILES/", "/EMFAC FILES/"})
         EXPECT_EQ(packet(nv, same), packet(tmpl, same)) << same;
-    // Title 2 says what the variant varies.
+    // Title 2 says what the variant varies; the packet is written as the Options window's OK
+    // writes it (the titles in capitals).
     auto options = packet(tmpl, "/OPTIONS/");
-    for (auto& line : options)
+    for (auto& line : options) {
+        if (line.rfind("Title 1", 0) == 0)
+            line = "Title 1            : DEMO SCENARIO";
         if (line.rfind("Title 2", 0) == 0)
             line = "Title 2            : NV 2030";
+    }
     EXPECT_EQ(packet(nv, "/OPTIONS/"), options);
     auto period = packet(tmpl, "/PERIOD/");
     for (auto& line : period)

@@ -280,6 +280,16 @@ TEST_F(BatchDesk, StopAsksThenEndsTheRunningModelsAndKeepsTheQueuedOnesFromStart
     window->findChild<QPushButton*>("cmdRun")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return jobs->running_count() == 1; }, 20000));
     EXPECT_EQ(jobs->queued_count(), 1);
+    // The model runs (its console log is there), so the stop is recorded.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const auto& e : fs::directory_iterator(camp))
+                if (QString::fromStdString(e.path().filename().string()).toLower() ==
+                    "ca2025.out.log")
+                    return true;
+            return false;
+        },
+        20000));
 
     auto* stop = window->findChild<QPushButton*>("cmdStop");
     ASSERT_TRUE(stop->isEnabled());
