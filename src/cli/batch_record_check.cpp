@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "platform/fs/host_file_system.h"
+#include "runs/run_lock.h"
 #include "runs/run_record.h"
 
 namespace qv::cli {
@@ -16,8 +17,14 @@ runs::RecordCheck record_checker(const Hasher& hasher) {
         if (outputs.output_data.empty())
             return view;
         HostFileSystem fs;
-        const runs::RecordStatus st = runs::check_record(
-            runs::record_path_for(fs, outputs.output_data), fs, hasher, seen.get());
+        const std::string record = runs::record_path_for(fs, outputs.output_data);
+        // A run under way on this machine, from qvopt or from the Batch window, holds the lock.
+        if (auto holder = runs::run_lock_holder(record)) {
+            view.state = runs::ScenarioState::running;
+            view.detail = "in " + runs::describe(*holder);
+            return view;
+        }
+        const runs::RecordStatus st = runs::check_record(record, fs, hasher, seen.get());
         if (st.record) {
             const runs::RunRecord& r = *st.record;
             view.ended_ms = r.ended_ms;

@@ -16,6 +16,7 @@
 #include "cli/status_command.h"
 #include "platform/hash/openssl_hasher.h"
 #include "platform/process/posix_model_launcher.h"
+#include "qv_version.h"
 #include "scenario/options_file.h"
 #include "scenario/session.h"
 
@@ -149,8 +150,12 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err,
               const Services& services) {
     CLI::App app{"Reads, checks, prints and saves options files.", "qvopt"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("qvopt ") + program_version_text,
+                         "print the version and exit");
     CommonOptions common;
-    app.add_option("--config", common.config, "qv-gui.ini to read (default: beside qvopt)")
+    app.add_option("--config", common.config,
+                   "qv-gui.ini to read (default: beside qvopt, or in the per-user configuration "
+                   "folder when qvopt's folder is not writable or qvopt is installed)")
         ->check(CLI::ExistingFile);
     app.add_option("--model-dir", common.model_dir,
                    "model directory (replaces the configured one)");

@@ -79,7 +79,8 @@ bool is_absolute_dir(std::string_view dir);
 std::string in_model_dir(const Session& s, std::string_view name);
 
 // The reference database, opened for one task. A failure shows its message and ends the program.
-void open_reference_db(Session& s);
+// `unread`: for a task that may query nothing, the tables are read on the first query.
+void open_reference_db(Session& s, bool unread = false);
 void close_reference_db(Session& s);
 std::string reference_db_path(const Session& s);
 

@@ -163,15 +163,14 @@ void CompareWindow::compare_with(const std::string& other) {
                                    "The other: " + other));
     fill_difference_table(table_, found.differences);
     const std::size_t n = found.differences.size();
+    const QString name = display_text(qv::lower(split_file_name(other)));
     if (!found.failure.empty()) {
         none_->setText(display_text(found.failure));
-        setWindowTitle("Compare: " + display_text(split_file_name(other)));
+        setWindowTitle("Compare with " + name);
     } else {
         none_->setText("No differences");
-        setWindowTitle(QString("Compare with %1: %2 difference%3")
-                           .arg(display_text(qv::lower(split_file_name(other))))
-                           .arg(n)
-                           .arg(n == 1 ? "" : "s"));
+        setWindowTitle(
+            QString("Compare with %1: %2 difference%3").arg(name).arg(n).arg(n == 1 ? "" : "s"));
     }
     none_->setVisible(n == 0);
     table_->setVisible(n != 0);

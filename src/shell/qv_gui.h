@@ -6,10 +6,12 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "scenario/session.h"
 #include "shell/batch_campaign.h"
 #include "shell/services.h"
+#include "shell/startup.h"
 
 class QAction;
 class QLabel;
@@ -22,6 +24,8 @@ namespace qv {
 struct QVGuiOptions {
     // The lock that tells a second running copy apart; empty: no check.
     QString lock_path;
+    // An installed copy's demo workspace, offered when there is no qv-gui.ini yet.
+    std::optional<DemoOffer> demo = std::nullopt;
 };
 
 // The per-user lock file of qv-gui (runtime directory, else the temporary directory).

@@ -109,8 +109,8 @@ Ran as_the_window_drives_it(const Case& c) {
 }
 
 // qvopt batch run's way: worker threads, the pool polling its stop signal. Every run waits until
-// as many run at once as the limit lets, so that the most at once is seen; a run that starts
-// after the first STOP_AFTER waits for the stop.
+// as many run at once as the limit lets, so that the most at once is seen; a run of a job past
+// the first STOP_AFTER waits for the stop (by its place in the list: threads start in any order).
 Ran as_qvopt_drives_it(const Case& c) {
     std::vector<BatchJob> jobs;
     for (const char* p = c.jobs; *p; ++p)
@@ -135,13 +135,13 @@ Ran as_qvopt_drives_it(const Case& c) {
         const std::size_t index = static_cast<std::size_t>(job.entry.line - 1);
         std::unique_lock lock(m);
         ++running;
-        const std::size_t order = ++started;
+        ++started;
         ran.most_at_once = std::max(ran.most_at_once, running);
         cv.notify_all();
         wait(lock, [&] { return running >= c.limit || started == to_start || stop.load(); });
         RunFacts f;
         f.was_started = true;
-        if (c.stop_after >= 0 && order > static_cast<std::size_t>(c.stop_after)) {
+        if (c.stop_after >= 0 && index >= static_cast<std::size_t>(c.stop_after)) {
             wait(lock, [&] { return stop.load(); });
             f.signal = SIGTERM;
             f.stopped = StopReason::user;

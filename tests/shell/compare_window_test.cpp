@@ -72,6 +72,7 @@ TEST(CompareWindow, ComparesTheScenarioOnScreenWithAnotherFileAndChangesNeither)
                     ->text()
                     .startsWith(QString::fromStdString(d.program("model/missing.opt") +
                                                        " could not be read: Cannot find")));
+    EXPECT_EQ(window->windowTitle(), "Compare with missing.opt");
 
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
