@@ -732,7 +732,7 @@ TEST_F(BatchDesk, Screenshot) {
         [&] { return jobs->size() == 6 && !jobs->checking() && !jobs->row(5).varies.isEmpty(); },
         20000));
     auto* window = open_window();
-    window->resize(1280, 300);
+    window->resize(1280, 330);
     window->findChild<QSpinBox*>("spnWorkers")->setValue(2);
     window->show();
     window->findChild<QPushButton*>("cmdRun")->click();
@@ -742,8 +742,8 @@ TEST_F(BatchDesk, Screenshot) {
     // The running rows' clocks show a second or more.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return BatchTable::state_text(jobs->row(2)) == "running 0:00:02" ||
-                   jobs->row(2).state != RowState::running;
+            return BatchTable::state_text(jobs->row(3)) == "running 0:00:02" ||
+                   jobs->row(3).state != RowState::running;
         },
         run_wait_ms));
     QDir().mkpath(out);
