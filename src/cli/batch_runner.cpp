@@ -23,7 +23,35 @@ struct Prepared {
     std::optional<runs::RecordPlan> record;
     std::unique_ptr<runs::RunLock> lock;  // held while the scenario runs
     std::string failure;
+    std::string note;  // a refused save: the model runs on the file as it is on disk
 };
+
+// What the messages of a refused save said, on one line.
+std::string refused_save_note(const HeadlessSession& run, std::size_t first_event) {
+    std::string said;
+    for (std::size_t i = first_event; i < run.events().size(); ++i) {
+        std::string text = run.events()[i].text;
+        for (char& c : text)
+            if (c == '\n')
+                c = ' ';
+        if (text == "file error 70")
+            text += " (read-only)";
+        said += (said.empty() ? "" : "; ") + text;
+    }
+    return "not saved: " + said + "; the model ran on the file as it is on disk";
+}
+
+// Saves as `qvopt run` does; false when the save ended the program. A save that was refused
+// leaves its note in `p`: the model then runs on the file as it is on disk.
+bool save_before_run(HeadlessSession& run, Prepared& p) {
+    const std::size_t before = run.events().size();
+    bool saved = false;
+    if (!run.step([&] { saved = update_default_option_file(run.s); }))
+        return false;
+    if (!saved)
+        p.note = refused_save_note(run, before);
+    return true;
+}
 
 std::string events_text(const HeadlessSession& run) {
     std::ostringstream out;
@@ -64,7 +92,7 @@ Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
     } else if (run.s.settings.model_dir.empty() || run.s.settings.model_exe.empty()) {
         p.failure = "the model is not known: give --config, or --model-dir and --model-exe";
     } else if (!take_lock(run, p)) {
-    } else if (!run.step([&] { update_default_option_file(run.s); })) {
+    } else if (!save_before_run(run, p)) {
         p.failure = "not saved: " + events_text(run);
     } else {
         const ShellSettings& cfg = run.s.settings;
@@ -78,8 +106,10 @@ Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
         r.locate = [](const std::string& path) { return HostFileSystem().host_path(path); };
         r.log_path = runs::output_log_path(r.results);
         r.time_limit = setup.time_limit;
-        if (setup.hasher)
+        if (setup.hasher) {
             p.record = runs::plan_record(run.s, "qvopt");
+            p.record->note = p.note;
+        }
     }
     return p;
 }
@@ -110,7 +140,10 @@ runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& jo
         recorder->stop_when([&control] { return control.stop_requested(); });
         observers.push_back(&*recorder);
     }
-    return runs::run_model_process(*setup.launcher, p.request, {}, observers, &control).facts;
+    runs::RunFacts facts =
+        runs::run_model_process(*setup.launcher, p.request, {}, observers, &control).facts;
+    facts.note = p.note;
+    return facts;
 }
 
 bool record_up_to_date(const Hasher& hasher, const runs::BatchJob& job) {

@@ -42,7 +42,9 @@ nlohmann::ordered_json events_json(const std::vector<UiEvent>& events, const Out
             j["text"] = e.text;
             j["title"] = e.title ? nlohmann::ordered_json(*e.title) : nullptr;
             j["icon"] = icon_name(e.icon);
-            j["buttons"] = e.buttons == Buttons::YesNo ? "yesno" : "ok";
+            j["buttons"] = e.buttons == Buttons::YesNo         ? "yesno"
+                           : e.buttons == Buttons::YesNoCancel ? "yesnocancel"
+                                                               : "ok";
         } else {
             j["title"] = e.request.title;
             j["filter"] = e.request.filter;
@@ -61,9 +63,11 @@ void write_event_lines(std::ostream& out, const std::vector<UiEvent>& events,
     for (const auto& e : events) {
         if (e.kind == "message") {
             out << "message (" << icon_name(e.icon)
-                << (e.buttons == Buttons::YesNo ? ", yes/no" : "") << ", "
-                << one_line(e.title.value_or(application_title)) << "): " << one_line(e.text)
-                << '\n';
+                << (e.buttons == Buttons::YesNo         ? ", yes/no"
+                    : e.buttons == Buttons::YesNoCancel ? ", yes/no/cancel"
+                                                        : "")
+                << ", " << one_line(e.title.value_or(application_title))
+                << "): " << one_line(e.text) << '\n';
         } else {
             out << (e.kind == "save_chooser" ? "save chooser" : "open chooser") << " \""
                 << one_line(e.request.title) << "\": cancelled\n";

@@ -88,6 +88,7 @@ int save_command(HeadlessSession& run, const std::string& file, const SaveOption
     }
 
     Scenario& sc = run.s.sc;
+    std::string refusal;
     try {
         for (const auto& a : assignments)
             apply_assignment(sc, a);
@@ -97,11 +98,12 @@ int save_command(HeadlessSession& run, const std::string& file, const SaveOption
     }
     for (const auto& flag : opt.changed)
         set_changed_flag(sc, flag);
-    for (const auto& a : assignments) {
-        const char* flag = a.field->packet_flag;
-        if (flag && *flag && !changed_flag(sc, flag))
-            err << "qvopt save: warning: --set " << a.argument
-                << " is not written without --changed " << flag << '\n';
+    mark_assigned_packets(sc, assignments);
+    if (!run.step([&] { refusal = assigned_field_checks(run.s, assignments); }))
+        return finish(run.status());
+    if (!refusal.empty()) {
+        err << "qvopt save: " << refusal << "; not saved\n";
+        return finish(exit_status::messages);
     }
 
     bool saved = false;
@@ -177,6 +179,7 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err,
     save->add_option("--changed", save_opt.changed, "changed flag to set, e.g. options_changed")
         ->allow_extra_args(false);
     save->add_option("--as", save_opt.as, "save as NEWFILE instead of over FILE");
+    save->footer(save_help_footer());
 
     std::string db;
     bool tables = false;

@@ -25,9 +25,10 @@ void report_result(const runs::ResultFile& r, const FileSystem& fs, std::ostream
         out << size << " bytes\n";
 }
 
-enum class Ran { succeeded, failed, running_elsewhere };
+enum class Ran { succeeded, failed, not_saved, running_elsewhere };
 
-// Reads FILE, saves it and runs the model on it, its output passed on byte for byte.
+// Reads FILE, saves it and runs the model on it, its output passed on byte for byte. A refused
+// save runs nothing.
 Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& options,
             runs::RunControl& control, std::ostream& out, std::ostream& err,
             const Services& services) {
@@ -94,6 +95,10 @@ Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
         err << "qvopt run: " << file << ": not run\n";
         return Ran::failed;
     }
+    if (!result.saved) {
+        err << "qvopt run: " << file << ": not saved; not run\n";
+        return Ran::not_saved;
+    }
     if (!result.started) {
         err << "qvopt run: " << file << ": " << result.command_line << " was not run";
         if (model.result())
@@ -124,7 +129,7 @@ Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
 
 int run_command(const CommonOptions& common, const char* argv0, const RunOptions& options,
                 std::ostream& out, std::ostream& err, const Services& services) {
-    bool failed = false, running_elsewhere = false;
+    bool failed = false, not_saved = false, running_elsewhere = false;
     runs::RunControl control;
     StopOnSignals signals(control);
     for (const auto& file : options.files) {
@@ -135,6 +140,7 @@ int run_command(const CommonOptions& common, const char* argv0, const RunOptions
         const KeepCurrentDir keep(run.fs);
         const Ran ran = run_one(run, file, options, control, out, err, services);
         failed = failed || ran == Ran::failed;
+        not_saved = not_saved || ran == Ran::not_saved;
         running_elsewhere = running_elsewhere || ran == Ran::running_elsewhere;
     }
     out.flush();
@@ -142,6 +148,8 @@ int run_command(const CommonOptions& common, const char* argv0, const RunOptions
         return exit_status::of_signal(control.signal());
     if (failed)
         return exit_status::run_failed;
+    if (not_saved)
+        return exit_status::save_failed;
     return running_elsewhere ? exit_status::already_running : exit_status::ok;
 }
 

@@ -59,6 +59,12 @@ inline AppError path_access_error() {
 inline AppError permission_denied_error() {
     return AppError(err::permission_denied, "Permission denied");
 }
+// A file that another program kept locked for longer than a save waits: to code that does not
+// tell it apart, the "Permission denied" of any refused access.
+class FileBusyError : public AppError {
+  public:
+    FileBusyError() : AppError(err::permission_denied, "Permission denied") {}
+};
 inline AppError duplicate_key_error() {
     return AppError(err::duplicate_key,
                     "This key is already associated with an element of this collection");

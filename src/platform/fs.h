@@ -63,13 +63,14 @@ class FileSystem {
     // in one step; returns the facts of the new file. A symbolic link is followed: the file it
     // names is replaced and the link stays. A replaced file keeps its permission bits (and owner
     // and group where the process may set them). A file that nobody may write is refused as
-    // read-only (AppError 70), even when the process could override that. The target is
+    // read-only (AppError 70), even when the process could override that; another writer of the
+    // same target that keeps at it past a few seconds gives FileBusyError. The target is
     // untouched when anything fails.
     virtual FileFacts write_file_atomic(std::string_view path, std::string_view bytes) = 0;
     // An exclusive advisory lock on an existing file (the file a link names), for a
     // read-merge-write that other programs doing the same must not interleave with. Waits a
-    // few seconds for another holder, then fails with AppError 70. nullptr when there is no
-    // such file.
+    // few seconds for another holder, then fails with FileBusyError (AppError 70); any other
+    // refusal is AppError 70 too. nullptr when there is no such file.
     virtual std::unique_ptr<FileLock> lock_file(std::string_view path) = 0;
     // Rename `from` over `to` in one step (the target is replaced if present).
     virtual void replace(std::string_view from, std::string_view to) = 0;

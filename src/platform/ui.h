@@ -10,8 +10,9 @@ enum class Icon { None, Information, Exclamation, Question };
 
 // The title a message box shows when it carries none of its own.
 inline constexpr const char* application_title = "QV-GUI";
-enum class Buttons { Ok, YesNo };
-enum class Button { Ok, Yes, No };
+enum class Buttons { Ok, YesNo, YesNoCancel };
+// Cancel: the Cancel button of a Yes/No/Cancel box, or Esc or the close box on it.
+enum class Button { Ok, Yes, No, Cancel };
 
 // A file chooser request. The filter is in the "description|pattern|description|pattern" form;
 // filter_index counts from 1. Paths are in program form (either separator).
@@ -22,6 +23,8 @@ struct ChooserRequest {
     std::string initial_dir;
     std::string initial_name;
     bool overwrite_prompt = false;
+    // An open chooser that accepts only a file that exists.
+    bool must_exist = false;
 };
 
 // The user-facing services the program's logic calls. Implementations: Qt (qv-gui), console

@@ -34,8 +34,9 @@ struct RunFacts {
     std::optional<int> exit_status;  // set when the model exited
     std::optional<int> signal;       // set when a signal ended it
     StopReason stopped = StopReason::none;
-    std::string failure;           // why the run failed beyond its exit, "" when it did not
-    std::size_t left_running = 0;  // processes the model started that could not be ended
+    std::string failure;  // why the run failed beyond its exit, "" when it did not
+    std::string note;     // what else the user must know of the run, such as a refused save
+    std::size_t left_running = 0;           // processes the model started that could not be ended
     std::vector<std::string> console_tail;  // the last lines of the model's output
     std::vector<ResultFile> results;
 

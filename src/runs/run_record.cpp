@@ -295,6 +295,8 @@ std::string record_json(const RunRecord& r) {
                                                  : ordered_json(stop_reason_word(r.stopped));
     if (!r.failure.empty())
         j["failure"] = r.failure;
+    if (!r.note.empty())
+        j["note"] = r.note;
     j["results"] = ordered_json::array();
     for (const auto& f : r.results)
         j["results"].push_back(file_json(f, false, true));
@@ -363,6 +365,7 @@ RunRecord parse_record(std::string_view text) {
             r.stopped = *reason;
         }
         r.failure = j.value("failure", "");
+        r.note = j.value("note", "");
         if (j.contains("console_tail"))
             r.console_tail = j["console_tail"].get<std::vector<std::string>>();
         if (j.contains("options_text"))
@@ -530,6 +533,7 @@ void RunRecorder::run_ended(const RunFacts& facts) {
     r.failure = facts.failure;
     if (!facts.was_started && r.failure.empty())
         r.failure = "the model was not started";
+    r.note = plan_.note;
     r.console_tail = facts.console_tail;
     r.options_copy = options_copy_;
 

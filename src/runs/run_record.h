@@ -50,6 +50,7 @@ struct RunRecord {
     std::optional<int> exit_status, signal;
     StopReason stopped = StopReason::none;
     std::string failure;
+    std::string note;  // what else the run's user was told, such as a save that was refused
     std::vector<std::string> console_tail;
     std::optional<OptionsCopy> options_copy;  // none in records of older versions
 
@@ -88,6 +89,7 @@ struct RecordPlan {
     RecordedFile options_file, model, reference_db;
     std::vector<RecordedFile> inputs;   // without their facts yet
     std::vector<RecordedFile> results;  // roles and paths
+    std::string note;                   // as RunRecord::note
 };
 
 // Every file the scenario names that the model reads, then its results, as the model resolves

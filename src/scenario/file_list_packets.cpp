@@ -35,12 +35,11 @@ std::string in_model_dir(const Session& s, std::string_view name) {
     return join_path(s.settings.model_dir, std::string(name));
 }
 
-namespace {
-
-// Upper-cased first five characters are "/END/" (no trim), as the keyed packets test it.
-bool is_keyed_packet_end(std::string_view line) {
-    return upper(left(line, 5)) == "/END/";
+bool named_file_exists(const Session& s, const std::string& text) {
+    return text.empty() || !s.fs.list(in_model_dir(s, text), attr_normal).empty();
 }
+
+namespace {
 
 // Paths as the model will open them: it runs in model_dir and takes a name as it is written, so
 // on this host every leading part that exists keeps the case it has on disk, and only the parts
@@ -156,9 +155,10 @@ void read_runfiles_packet(Session& s, LineReader& in) {
         sc.run_file_keys[i] = run_file_key_texts[i];
     for (int i = 8; i < run_file_count; ++i)
         sc.run_files[i].clear();
+    PacketEnd end("/RUNFILES/");
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_keyed_packet_end(line) || ends_at_header(in, line))
+        if (packet_ends(in, end, line))
             return;
         std::string key = upper(left(line, 16));
         int k = -1;
@@ -197,9 +197,10 @@ void read_modelyear_packet(Session& s, LineReader& in) {
     Scenario& sc = s.sc;
     sc.bmy_output_on = false;
     int index = rf::exhaust_bmy;
+    PacketEnd end("/MODELYEAR OUT/");
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_keyed_packet_end(line) || ends_at_header(in, line))
+        if (packet_ends(in, end, line))
             break;
         if (index > rf::daily_temps)
             throw AppError(err::subscript, "Subscript out of range");
@@ -233,9 +234,10 @@ void write_modelyear_packet(Session& s, LineWriter& out) {
 }
 
 void read_daily_packet(Session& s, LineReader& in) {
+    PacketEnd end("/DAILY FILES/");
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_packet_end(line) || ends_at_header(in, line))
+        if (packet_ends(in, end, line))
             return;
         s.sc.run_files[rf::daily_temps] = line_value(line);
     }
@@ -252,11 +254,12 @@ void read_factor_files_packet(Session& s, LineReader& in, bool is_emfac) {
     for (int i = 0; i < emission_type_count; ++i)
         files[i].clear();
     const std::string_view types = emission_type_list;
+    PacketEnd end(is_emfac ? "/EMFAC FILES/" : "/DETERIORATE FILES/");
     while (!in.eof()) {
         const std::string& line = in.read();
-        std::string u = upper(trim(line));
-        if (u.rfind("/END/", 0) == 0 || ends_at_header(in, line))
+        if (packet_ends(in, end, line))
             return;
+        std::string u = upper(trim(line));
         std::string label = trim(left(u, 19));
         // A blank line names no type (it must not clear the first one).
         if (label.empty())
@@ -303,9 +306,10 @@ void read_growth_packet(Session& s, LineReader& in) {
     // An empty packet is an empty list: the previous scenario's files must not survive it.
     files.assign(1, std::string());
     std::size_t taken = 0;
+    PacketEnd end("/GROWTH FILES/");
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_keyed_packet_end(line) || ends_at_header(in, line))
+        if (packet_ends(in, end, line))
             break;
         files.resize(taken + 2);
         files[taken] = line_value(line);
@@ -324,13 +328,14 @@ void write_growth_packet(Session& s, LineWriter& out) {
 
 namespace {
 
-void read_file_list(Session& s, LineReader& in, AllocList& list, AllocList& work,
-                    const std::string& message_prefix) {
+void read_file_list(Session& s, LineReader& in, const char* header, AllocList& list,
+                    AllocList& work, const std::string& message_prefix) {
     list.clear();
+    PacketEnd end(header);
     try {
         while (!in.eof()) {
             const std::string& line = in.read();
-            if (is_packet_end(line) || ends_at_header(in, line))
+            if (packet_ends(in, end, line))
                 break;
             auto item = std::make_shared<AllocCls>();
             std::size_t colon = line.find(':');
@@ -357,7 +362,7 @@ void write_file_list(const Session& s, const char* header, const AllocList& list
 }  // namespace
 
 void read_alloc_packet(Session& s, LineReader& in) {
-    read_file_list(s, in, s.sc.alloc_files, s.sc.alloc_files_work, "");
+    read_file_list(s, in, "/ALLOC FILES/", s.sc.alloc_files, s.sc.alloc_files_work, "");
 }
 
 void write_alloc_packet(Session& s, LineWriter& out) {
@@ -365,7 +370,8 @@ void write_alloc_packet(Session& s, LineWriter& out) {
 }
 
 void read_pop_packet(Session& s, LineReader& in) {
-    read_file_list(s, in, s.sc.pop_files, s.sc.pop_files_work, "In GET_POPULATION_OPTIONS ");
+    read_file_list(s, in, "/POP FILES/", s.sc.pop_files, s.sc.pop_files_work,
+                   "In GET_POPULATION_OPTIONS ");
 }
 
 void write_pop_packet(Session& s, LineWriter& out) {

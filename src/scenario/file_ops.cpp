@@ -82,15 +82,19 @@ bool save_options_as(Session& s, const std::string& chosen) {
 
 namespace {
 
+bool offer_save_as(Session& s) {
+    return s.message("Save the scenario under another name?", Icon::Question, Buttons::YesNo) ==
+               Button::Yes &&
+           file_save_as(s);
+}
+
 // Another program changed the file since it was read: the scenario is kept under another
 // name, or the file is taken as that program left it. Answering No twice leaves both as they
-// are.
-void offer_after_changed_file(Session& s) {
+// are. True when the scenario was saved under another name.
+bool offer_after_changed_file(Session& s) {
     if (s.message("Save the scenario under another name?", Icon::Question, Buttons::YesNo) ==
-        Button::Yes) {
-        file_save_as(s);
-        return;
-    }
+        Button::Yes)
+        return file_save_as(s);
     if (s.message("Re-open " + s.option_file_path() +
                       " as it is now?\nThe changes made here since it was read are lost.",
                   Icon::Question, Buttons::YesNo) == Button::Yes) {
@@ -99,22 +103,31 @@ void offer_after_changed_file(Session& s) {
         BusyPointer busy(s.ui);
         read_options_file(s);
     }
+    return false;
 }
 
 }  // namespace
 
-void file_save(Session& s) {
+bool file_save(Session& s) {
     bool saved;
     {
         BusyPointer busy(s.ui);
         saved = update_default_option_file(s);
     }
-    if (!saved && changed_since_read(s))
-        offer_after_changed_file(s);
+    if (!saved) {
+        // A file that is gone is no conflict: there is nothing to re-open, and the scenario in
+        // the window is all there is of it.
+        if (!s.fs.facts(s.option_file_path()))
+            saved = offer_save_as(s);
+        else if (changed_since_read(s))
+            saved = offer_after_changed_file(s);
+    }
     s.fs.set_current_dir(s.settings.app_dir);
+    return saved;
 }
 
-void file_save_as(Session& s) {
+bool file_save_as(Session& s) {
+    bool saved = false;
     try {
         std::string chosen;
         for (;;) {
@@ -135,12 +148,13 @@ void file_save_as(Session& s) {
             chosen = *picked;
             break;
         }
-        save_options_as(s, chosen);
+        saved = save_options_as(s, chosen);
     } catch (const AppError& e) {
         s.log.write("Cancelled error  2 ");
         s.untitled_message("Error: Cannot save file: Error " + std::to_string(e.number()));
     }
     s.back_to_app_dir();
+    return saved;
 }
 
 }  // namespace qv

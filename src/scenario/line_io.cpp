@@ -7,7 +7,7 @@ namespace qv {
 const std::string& LineReader::read() {
     if (eof())
         throw past_end_error();
-    put_back_ = false;
+    put_back_ = closed_ = false;
     line_start_ = pos_;
     std::size_t end = bytes_.find_first_of("\r\n", pos_);
     if (end == std::string::npos) {

@@ -19,14 +19,20 @@ class LineReader {
     void unread();
     // True from unread() until the next read().
     bool put_back() const { return put_back_; }
+    // Notes that the line read last closed its packet; true until the next read().
+    void mark_closed() { closed_ = true; }
+    bool closed() const { return closed_; }
     // The line read last (for error reports).
     const std::string& current() const { return line_; }
+    // Everything the reader holds, read or not.
+    const std::string& bytes() const { return bytes_; }
 
   private:
     std::string bytes_;
     std::size_t pos_ = 0;
     std::size_t line_start_ = 0;
     bool put_back_ = false;
+    bool closed_ = false;
     std::string line_;
 };
 

@@ -12,9 +12,12 @@ ModelRunOutcome run_model(Session& s, ModelWaiter& model) {
     ModelRunOutcome outcome;
     {
         BusyPointer busy(s.ui);
-        // A failed save has shown its own message; the model then runs on the file on disk.
-        update_default_option_file(s);
+        // A refused save has shown its own message; the run stops there, since the model would
+        // run on a file that does not hold the scenario the user asked to run.
+        outcome.saved = update_default_option_file(s);
     }
+    if (!outcome.saved)
+        return outcome;
 
     const std::string option_file = s.option_file_path();
     const std::string model_path = join_path(cfg.model_dir, cfg.model_exe);

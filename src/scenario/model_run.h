@@ -8,6 +8,7 @@
 namespace qv {
 
 struct ModelRunOutcome {
+    bool saved = false;    // the scenario was saved first; the model is not started otherwise
     bool started = false;  // the model was started and has ended
     int exit_code = 0;     // the model's, once it has ended
     int error_number = 0;  // the error of the error branch, 0 when it was not taken
@@ -26,10 +27,11 @@ class ModelWaiter {
                              const std::string& working_dir) = 0;
 };
 
-// The Model menu's Run: saves the scenario over the current options file, writes quarvel.bat in
-// model_dir, starts the model with model_dir as its current directory and the options file as
-// its argument, and waits for it while the user interface keeps handling events (a poll every
-// 100 ms), then refreshes the summary and goes back to app_dir.
+// The Model menu's Run: saves the scenario over the current options file (a refused save ends
+// the Run there), writes quarvel.bat in model_dir, starts the model with model_dir as its
+// current directory and the options file as its argument, and waits for it while the user
+// interface keeps handling events (a poll every 100 ms), then refreshes the summary and goes
+// back to app_dir.
 //
 // This host has no launcher, so the model is started directly; the batch file still records the
 // two steps it would carry out. A failure after the save takes the run's error branch (message

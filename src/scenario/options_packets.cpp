@@ -29,10 +29,43 @@ bool ends_at_header(LineReader& in, std::string_view line) {
     return true;
 }
 
-std::string missing_end_text(std::string_view header) {
-    return "The " + std::string(header) +
-           " packet has no /END/ line: it ends where the next packet begins.\n"
-           "Please check the options file.";
+PacketEnd::PacketEnd(std::string_view header) : rule_(Rule::first_five) {
+    if (header == "/EMFAC FILES/" || header == "/DETERIORATE FILES/")
+        rule_ = Rule::trimmed;
+    else if (header == "/REGION/")
+        rule_ = Rule::value;
+    else if (header == "/PERIOD/")
+        rule_ = Rule::ninth_line;
+}
+
+bool PacketEnd::take(std::string_view line) {
+    ++lines_;
+    switch (rule_) {
+        case Rule::first_five:
+            return is_packet_end(line);
+        case Rule::trimmed:
+            return upper(trim(line)).rfind("/END/", 0) == 0;
+        case Rule::value:
+            return line_value(line) == "/END/";
+        case Rule::ninth_line:
+            return lines_ == 9;
+    }
+    return false;
+}
+
+bool packet_ends(LineReader& in, PacketEnd& end, std::string_view line) {
+    if (ends_at_header(in, line))
+        return true;
+    if (!end.take(line))
+        return false;
+    in.mark_closed();
+    return true;
+}
+
+std::string missing_end_text(std::string_view header, bool at_file_end) {
+    return "The " + std::string(header) + " packet has no /END/ line: it ends " +
+           (at_file_end ? "at the end of the file" : "where the next packet begins") +
+           ".\nPlease check the options file.";
 }
 
 namespace {
@@ -62,6 +95,7 @@ void options_end_checks(Session& s, int n) {
 
 void read_options_packet(Session& s, LineReader& in) {
     Scenario& sc = s.sc;
+    PacketEnd end("/OPTIONS/");
     sc.so2marinedieselstr.clear();
     sc.blendmktsharestr.clear();
     sc.etohvolpctstr.clear();
@@ -76,7 +110,7 @@ void read_options_packet(Session& s, LineReader& in) {
             line = in.read();
         }
         take = true;
-        if (is_packet_end(line) || ends_at_header(in, line)) {
+        if (packet_ends(in, end, line)) {
             options_end_checks(s, n);
             return;
         }
@@ -168,16 +202,17 @@ bool contains(const std::string& value, std::string_view word) {
 
 // One of the eight value lines; the next packet's header here cuts the packet short, which
 // fails as the end of the file does.
-std::string period_value(LineReader& in) {
+std::string period_value(LineReader& in, PacketEnd& end) {
     const std::string& line = in.read();
-    if (ends_at_header(in, line))
+    if (packet_ends(in, end, line))
         throw past_end_error();
     return line_value(line);
 }
 
 void read_period_lines(Session& s, LineReader& in) {
     Scenario& sc = s.sc;
-    std::string v = period_value(in);
+    PacketEnd end("/PERIOD/");
+    std::string v = period_value(in, end);
     if (contains(v, "ANNUAL"))
         sc.period_type = 0;
     else if (contains(v, "MONTHLY"))
@@ -189,7 +224,7 @@ void read_period_lines(Session& s, LineReader& in) {
         Session::end_program();
     }
 
-    v = period_value(in);
+    v = period_value(in, end);
     if (contains(v, "TYPICAL DAY"))
         sc.summation_type = 0;
     else if (contains(v, "PERIOD TOTAL"))
@@ -199,32 +234,32 @@ void read_period_lines(Session& s, LineReader& in) {
         Session::end_program();
     }
 
-    sc.episode_year = period_value(in);
+    sc.episode_year = period_value(in, end);
     s.log.write(" Get period options " + sc.episode_year);
 
-    v = period_value(in);
+    v = period_value(in, end);
     sc.season_of_year = 2;
     for (int i = 0; i < 4; ++i)
         if (contains(v, season_names[i]))
             sc.season_of_year = i;
 
-    v = period_value(in);
+    v = period_value(in, end);
     for (int i = 0; i < 12; ++i)
         if (contains(v, month_names[i]))
             sc.month_of_year = i;
     if (v.empty())
         sc.month_of_year = 5;
 
-    v = trim(period_value(in));
+    v = trim(period_value(in, end));
     for (int i = 0; i < 2; ++i)
         if (contains(v, trim(day_names[i])))
             sc.weekday_or_weekend = i;
 
-    sc.growth_calc_year = period_value(in);
+    sc.growth_calc_year = period_value(in, end);
     s.log.write(" Get period options " + sc.growth_calc_year);
-    sc.tech_sel_year = period_value(in);
+    sc.tech_sel_year = period_value(in, end);
     s.log.write(" Get period options " + sc.tech_sel_year);
-    ends_at_header(in, in.read());
+    packet_ends(in, end, in.read());
 }
 
 const char* word_or_empty(int index, const char* const* words, int count) {
@@ -269,9 +304,10 @@ void write_period_packet(Session& s, LineWriter& out) {
 }
 
 void read_stage2_packet(Session& s, LineReader& in) {
+    PacketEnd end("/STAGE II/");
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_packet_end(line) || ends_at_header(in, line))
+        if (packet_ends(in, end, line))
             return;
         s.sc.stage2str = line_value(line);
         s.sc.stage2_present = true;

@@ -42,17 +42,34 @@ void clear_found_flags(Scenario& sc) {
     for (const auto& h : headers())
         sc.*(h.found) = false;
     sc.stage2_present = false;
-    sc.daily_set = sc.deteriorate_set = false;
+    sc.daily_set = sc.deteriorate_set = sc.modelyear_set = false;
+}
+
+// The file could not be opened: nothing of the scenario has been touched.
+struct Unopened {
+    AppError error;
+};
+
+// A chooser of the reader's own: the file it names is read in full, or else the read it was
+// called from holds only part of a file.
+void choose_within_read(Session& s) {
+    if (!choose_option_file(s))
+        s.read_incomplete = true;
 }
 
 void read_body(Session& s) {
     Scenario& sc = s.sc;
-    sc.source_list.assign(1, SourceRecord{});
-    clear_found_flags(sc);
-
     const std::string path = s.option_file_path();
     FileFacts facts;
-    std::string bytes = s.fs.read_file_with_facts(path, facts);
+    std::string bytes;
+    try {
+        bytes = s.fs.read_file_with_facts(path, facts);
+    } catch (const AppError& e) {
+        throw Unopened{e};
+    }
+    s.read_incomplete = false;
+    sc.source_list.assign(1, SourceRecord{});
+    clear_found_flags(sc);
     s.file_stamp = make_stamp(path, bytes, facts);
     LineReader in(std::move(bytes));
     while (!in.eof()) {
@@ -63,6 +80,8 @@ void read_body(Session& s) {
                 h.read(s, in);
                 if (in.put_back())
                     s.message(missing_end_text(h.text), Icon::Exclamation);
+                else if (in.eof() && !in.closed())
+                    s.message(missing_end_text(h.text, true), Icon::Exclamation);
                 break;
             }
         }
@@ -73,7 +92,7 @@ void read_body(Session& s) {
         s.message("No packets found in the file: " + path +
                       "\nIt appears that this file is not a QUARVEL options file.",
                   Icon::Exclamation);
-        choose_option_file(s);
+        choose_within_read(s);
         return;
     }
 
@@ -89,7 +108,7 @@ void read_body(Session& s) {
         s.message(std::string("Cannot find the ") + header +
                       " packet in the options file.\nThe options file is corrupted.",
                   Icon::Exclamation);
-        choose_option_file(s);
+        choose_within_read(s);
     }
 
     if (!sc.deteriorate_found)
@@ -107,6 +126,9 @@ void read_body(Session& s) {
     if (!sc.daily_found)
         sc.run_files[rf::daily_temps].clear();
 
+    // After a chooser of its own, the scenario is the chosen file's, which marked it itself.
+    if (s.option_file_path() == path)
+        s.mark_clean(in.bytes());
     s.set_caption_for_current_file();
     s.show_summary();
 }
@@ -134,21 +156,32 @@ void after_cancel(Session& s) {
     s.show_summary();
 }
 
+// The message of a failed read.
+void report_read_failure(Session& s, const AppError& e) {
+    if (e.number() == err::file_not_found)
+        s.message("Cannot find options file: " + lower(s.option_file_path()));
+    else
+        s.message("Read options error " + e.description() + std::to_string(e.number()));
+}
+
 }  // namespace
 
 bool read_options_file(Session& s) {
-    s.read_incomplete = false;
     try {
         read_body(s);
+    } catch (const Unopened& u) {
+        report_read_failure(s, u.error);
+        // Before any file was read there is no scenario to keep.
+        if (!s.clean)
+            s.read_incomplete = true;
+        return false;
     } catch (const ReadSuperseded&) {
     } catch (const AppError& e) {
         s.read_incomplete = true;
         if (e.number() == err::cancelled)
             after_cancel(s);
-        else if (e.number() == err::file_not_found)
-            s.message("Cannot find options file: " + lower(s.option_file_path()));
         else
-            s.message("Read options error " + e.description() + std::to_string(e.number()));
+            report_read_failure(s, e);
     } catch (const std::exception& e) {
         s.read_incomplete = true;
         s.message("Read options error " + std::string(e.what()) + "0");
@@ -156,19 +189,30 @@ bool read_options_file(Session& s) {
     return true;
 }
 
-void choose_option_file(Session& s) {
+bool choose_option_file(Session& s) {
     ChooserRequest request;
     request.title = "Select new option file ";
     request.filter = "Option files (*.opt)|*.opt|All files (*.*)|*.*";
     request.initial_dir = s.sc.option_file_dir;
     request.initial_name = s.sc.option_file_name;
+    request.must_exist = true;
     auto chosen = s.ui.open_file(request);
     if (!chosen)
         throw cancelled_error();
-    s.sc.option_file_name = split_file_name(*chosen);
-    s.sc.option_file_dir = split_dir(*chosen);
+    return read_options_file_at(s, *chosen);
+}
+
+bool read_options_file_at(Session& s, const std::string& path) {
+    const std::string name = s.sc.option_file_name, dir = s.sc.option_file_dir;
+    s.sc.option_file_name = split_file_name(path);
+    s.sc.option_file_dir = split_dir(path);
     BusyPointer busy(s.ui);
-    read_options_file(s);
+    if (read_options_file(s))
+        return true;
+    // The scenario still belongs to the file it came from.
+    s.sc.option_file_name = name;
+    s.sc.option_file_dir = dir;
+    return false;
 }
 
 }  // namespace qv

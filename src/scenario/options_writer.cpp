@@ -8,10 +8,11 @@
 
 namespace qv {
 
-void skip_to_end(LineReader& in) {
+void skip_to_end(LineReader& in, std::string_view header) {
+    PacketEnd end(header);
     while (!in.eof()) {
         const std::string& line = in.read();
-        if (is_packet_end(line) || ends_at_header(in, line))
+        if (ends_at_header(in, line) || end.take(line))
             return;
     }
 }
@@ -61,9 +62,158 @@ std::string number_text(const char* n) {
     return std::string(" ") + n + " ";
 }
 
-void report_open_failure(Session& s, const char* step, const AppError& e) {
-    s.log.write("Newoptions code " + number_text(step) + s.sc.option_file_name);
-    s.message("file error " + std::to_string(e.number()));
+// Copies `input` line by line, replacing the packets whose rewrite rule holds with fresh ones
+// and appending those the rules add at the end: the text a save writes, "Written by" line first.
+std::string merge_options(Session& s, std::string input) {
+    const Scenario& sc = s.sc;
+    LineWriter out;
+    out.line(written_by_stamp + s.now_text());
+    LineReader in(std::move(input));
+    bool det_written = false, source_written = false, stage2_written = false, daily_written = false,
+         modelyear_written = false;
+    // Inside a packet that is copied unchanged, until the line its reader ends it at: it gets an
+    // "/END/" of its own only when the input's packet ends at the next header or at the end of
+    // the file without one.
+    std::optional<PacketEnd> copying;
+    try {
+        while (!in.eof()) {
+            const std::string line = in.read();
+            const std::string_view header = packet_header_of(line);
+            if (!header.empty()) {
+                if (copying)
+                    out.line("/END/");
+                copying.reset();
+                const Rewrite* hit = nullptr;
+                for (const auto& r : rewrites())
+                    if (header == r.header && r.when(sc)) {
+                        hit = &r;
+                        break;
+                    }
+                if (!hit) {
+                    out.line(line);
+                    copying.emplace(header);
+                    continue;
+                }
+                det_written |= header == "/DETERIORATE FILES/";
+                source_written |= header == "/SOURCE CATEGORY/";
+                stage2_written |= header == "/STAGE II/";
+                daily_written |= header == "/DAILY FILES/";
+                modelyear_written |= header == "/MODELYEAR OUT/";
+                skip_to_end(in, header);
+                write_packet(s, out, *hit);
+                continue;
+            }
+            if (copying && copying->take(line))
+                copying.reset();
+            std::string u = upper(ltrim(line));
+            if ((u.size() > 0 && u[0] == '/') || (u.size() > 1 && u[1] == '/') ||
+                line.find(written_by_stamp) == std::string::npos)
+                out.line(line);
+        }
+        if (copying)
+            out.line("/END/");
+    } catch (const std::exception&) {
+    }
+
+    auto append = [&](const char* header) {
+        for (const auto& r : rewrites())
+            if (std::string_view(r.header) == header)
+                write_packet(s, out, r);
+    };
+    if ((sc.deteriorate_found || sc.deteriorate_set) && !det_written)
+        append("/DETERIORATE FILES/");
+    if (sc.source_found && !source_written)
+        append("/SOURCE CATEGORY/");
+    if (!stage2_written)
+        append("/STAGE II/");
+    if (sc.modelyear_set && sc.bmy_output_on && !modelyear_written)
+        append("/MODELYEAR OUT/");
+    if (sc.daily_set && !daily_written)
+        append("/DAILY FILES/");
+    return out.bytes();
+}
+
+// Why a save wrote nothing; shown once the file is no longer locked.
+struct SaveRefusal {
+    const char* step;  // the run log's step number
+    AppError error;
+    bool changed_on_disk = false;
+    bool busy = false;  // another program held the file past the wait
+};
+
+std::optional<SaveRefusal> merge_and_write(Session& s, const std::string& out_path) {
+    const std::string out_dir = split_dir(out_path);
+    auto dir = s.fs.facts(out_dir.empty() ? std::string(1, host_separator) : out_dir);
+    if (!dir || !dir->is_dir)
+        return SaveRefusal{"2.3", path_access_error()};
+    const std::string in_path = s.option_file_path();
+    // A save into the file the scenario came from holds it locked from the read to the
+    // replacement, so that another program's save cannot slip in between.
+    const bool onto_input = same_path_text(out_path, in_path) || s.fs.same_file(out_path, in_path);
+    std::unique_ptr<FileLock> lock;
+    std::string input;
+    FileFacts in_facts;
+    try {
+        if (onto_input)
+            lock = s.fs.lock_file(in_path);
+    } catch (const FileBusyError& e) {
+        return SaveRefusal{"2.3", e, false, true};
+    } catch (const AppError& e) {
+        return SaveRefusal{"2.3", e};
+    }
+    try {
+        input = s.fs.read_file_with_facts(in_path, in_facts);
+    } catch (const AppError& e) {
+        // A file that is gone lives on in the text it held when it was last read or saved: a
+        // save under another name merges into that.
+        if (onto_input || e.number() != err::file_not_found || !s.clean || !s.file_stamp ||
+            s.file_stamp->path != in_path)
+            return SaveRefusal{"2.4", e};
+        input = s.clean->bytes;
+    }
+    if (onto_input && s.file_stamp && s.file_stamp->path == in_path &&
+        *s.file_stamp != make_stamp(in_path, input, in_facts))
+        return SaveRefusal{"2.3", AppError(0, ""), true};
+
+    const std::string merged = merge_options(s, std::move(input));
+    try {
+        FileFacts written = s.fs.write_file_atomic(out_path, merged);
+        s.file_stamp = make_stamp(out_path, merged, written);
+    } catch (const FileBusyError& e) {
+        return SaveRefusal{"2.3", e, false, true};
+    } catch (const AppError& e) {
+        return SaveRefusal{"2.3", e};
+    }
+    s.mark_clean(merged);
+    return std::nullopt;
+}
+
+// A scenario whose messages go nowhere, for rendering what a save would write.
+class SilentUi final : public Ui {
+  public:
+    Button message(const std::string&, const std::optional<std::string>&, Icon, Buttons) override {
+        return Button::Ok;
+    }
+    std::optional<std::string> open_file(const ChooserRequest&) override { return std::nullopt; }
+    std::optional<std::string> save_file(const ChooserRequest&) override { return std::nullopt; }
+    std::optional<std::string> choose_directory(const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    void busy(bool) override {}
+    void beep() override {}
+    void process_events() override {}
+};
+
+// The text a save of `sc` into `input` writes, without its "Written by" line.
+std::string rendered_without_stamp(const Session& s, const Scenario& sc, const std::string& input) {
+    SilentUi ui;
+    Session scratch(ui, s.fs, s.reference);
+    scratch.sc = sc;
+    scratch.settings = s.settings;
+    scratch.log.open_in_memory();
+    scratch.now_text = [] { return std::string(); };
+    std::string text = merge_options(scratch, input);
+    return text.substr(text.find('\n') + 1);
 }
 
 }  // namespace
@@ -86,113 +236,49 @@ std::string changed_on_disk_text(const std::string& path) {
            "\nThe file was changed by another program since it was read. Nothing was written.";
 }
 
+std::string being_saved_text(const std::string& path) {
+    return path +
+           " is being saved by another program.\nNothing was written; save again when that "
+           "program has finished.";
+}
+
 bool write_options_to(Session& s, const std::string& out_path) {
-    Scenario& sc = s.sc;
-    const std::string out_dir = split_dir(out_path);
-    auto dir = s.fs.facts(out_dir.empty() ? std::string(1, host_separator) : out_dir);
-    if (!dir || !dir->is_dir) {
-        report_open_failure(s, "2.3", path_access_error());
-        return false;
-    }
-    const std::string in_path = s.option_file_path();
-    // A save into the file the scenario came from holds it locked from the read to the
-    // replacement, so that another program's save cannot slip in between.
-    const bool onto_input = same_path_text(out_path, in_path) || s.fs.same_file(out_path, in_path);
-    std::unique_ptr<FileLock> lock;
-    std::string input;
-    FileFacts in_facts;
-    try {
-        if (onto_input)
-            lock = s.fs.lock_file(in_path);
-    } catch (const AppError& e) {
-        report_open_failure(s, "2.3", e);
-        return false;
-    }
-    try {
-        input = s.fs.read_file_with_facts(in_path, in_facts);
-    } catch (const AppError& e) {
-        report_open_failure(s, "2.4", e);
-        return false;
-    }
-    if (onto_input && s.file_stamp && s.file_stamp->path == in_path &&
-        *s.file_stamp != make_stamp(in_path, input, in_facts)) {
-        s.log.write("Newoptions code " + number_text("2.3") + sc.option_file_name);
-        s.message(changed_on_disk_text(in_path));
-        return false;
-    }
-
-    LineWriter out;
-    out.line(written_by_stamp + s.now_text());
-    LineReader in(std::move(input));
-    bool det_written = false, source_written = false, stage2_written = false, daily_written = false;
-    // Inside a packet that is copied unchanged: it gets an "/END/" of its own when the input's
-    // packet ends at the next header or at the end of the file without one.
-    bool copying = false;
-    try {
-        while (!in.eof()) {
-            const std::string line = in.read();
-            const std::string_view header = packet_header_of(line);
-            if (!header.empty()) {
-                if (copying)
-                    out.line("/END/");
-                copying = false;
-                const Rewrite* hit = nullptr;
-                for (const auto& r : rewrites())
-                    if (header == r.header && r.when(sc)) {
-                        hit = &r;
-                        break;
-                    }
-                if (!hit) {
-                    out.line(line);
-                    copying = true;
-                    continue;
-                }
-                det_written |= header == "/DETERIORATE FILES/";
-                source_written |= header == "/SOURCE CATEGORY/";
-                stage2_written |= header == "/STAGE II/";
-                daily_written |= header == "/DAILY FILES/";
-                skip_to_end(in);
-                write_packet(s, out, *hit);
-                continue;
-            }
-            if (copying && is_packet_end(line))
-                copying = false;
-            std::string u = upper(ltrim(line));
-            if ((u.size() > 0 && u[0] == '/') || (u.size() > 1 && u[1] == '/') ||
-                line.find(written_by_stamp) == std::string::npos)
-                out.line(line);
-        }
-        if (copying)
-            out.line("/END/");
-    } catch (const std::exception&) {
-    }
-
-    auto append = [&](const char* header) {
-        for (const auto& r : rewrites())
-            if (std::string_view(r.header) == header)
-                write_packet(s, out, r);
-    };
-    if ((sc.deteriorate_found || sc.deteriorate_set) && !det_written)
-        append("/DETERIORATE FILES/");
-    if (sc.source_found && !source_written)
-        append("/SOURCE CATEGORY/");
-    if (!stage2_written)
-        append("/STAGE II/");
-    if (sc.daily_set && !daily_written)
-        append("/DAILY FILES/");
-
-    try {
-        FileFacts written = s.fs.write_file_atomic(out_path, out.bytes());
-        s.file_stamp = make_stamp(out_path, out.bytes(), written);
-    } catch (const AppError& e) {
-        report_open_failure(s, "2.3", e);
-        return false;
-    }
-    return true;
+    // Every message comes after the file's lock is released: a box may stay open for as long
+    // as the user likes, and another program's save must not wait for it.
+    const std::optional<SaveRefusal> refusal = merge_and_write(s, out_path);
+    if (!refusal)
+        return true;
+    s.log.write("Newoptions code " + number_text(refusal->step) + s.sc.option_file_name);
+    if (refusal->changed_on_disk)
+        s.message(changed_on_disk_text(s.option_file_path()));
+    else if (refusal->busy)
+        s.message(being_saved_text(s.option_file_path()), Icon::Exclamation);
+    else
+        s.message("file error " + std::to_string(refusal->error.number()));
+    return false;
 }
 
 bool write_options_file(Session& s) {
     return write_options_to(s, join_path(s.sc.save_file_dir, s.sc.save_file_name));
+}
+
+bool has_unsaved_changes(const Session& s) {
+    if (s.read_incomplete || !s.clean)
+        return false;
+    // Both sides are rendered with the changed flags as they are now: an OK that changed no
+    // value rewrites its packet as it was, so it counts as no change.
+    Scenario then = s.clean->sc;
+    const Scenario& now = s.sc;
+    then.options_changed = now.options_changed;
+    then.stage2_changed = now.stage2_changed;
+    then.period_changed = now.period_changed;
+    then.region_changed = now.region_changed;
+    then.pop_files_changed = now.pop_files_changed;
+    then.alloc_files_changed = now.alloc_files_changed;
+    then.emfac_changed = now.emfac_changed;
+    then.growth_changed = now.growth_changed;
+    return rendered_without_stamp(s, now, s.clean->bytes) !=
+           rendered_without_stamp(s, then, s.clean->bytes);
 }
 
 }  // namespace qv

@@ -12,6 +12,23 @@ namespace qv {
 // The packet end as most readers test it: the first five characters, trimmed and upper-cased.
 bool is_packet_end(std::string_view line);
 
+// The line that closes a packet, as that packet's reader recognises it. The writer copies and
+// skips packets with the same test, so that an unchanged packet is copied exactly as far as its
+// reader read it: most packets end at a line that begins with "/END/"; "/EMFAC FILES/" and
+// "/DETERIORATE FILES/" also at one indented; "/REGION/" at a line whose value is "/END/";
+// "/PERIOD/" at its ninth line, whatever it holds.
+class PacketEnd {
+  public:
+    explicit PacketEnd(std::string_view header);
+    // Takes the packet's next line that is no packet header; true when it closes the packet.
+    bool take(std::string_view line);
+
+  private:
+    enum class Rule { first_five, trimmed, value, ninth_line };
+    Rule rule_;
+    int lines_ = 0;
+};
+
 // The packet headers, in the order in which the reader tests every line against them.
 inline constexpr std::array<std::string_view, 13> packet_headers = {
     "/RUNFILES/",    "/POP FILES/",         "/OPTIONS/",  "/PERIOD/",
@@ -26,8 +43,12 @@ std::string_view packet_header_of(std::string_view line);
 // the driver, which reads it as the next packet and reports the missing "/END/". True when the
 // line was a header.
 bool ends_at_header(LineReader& in, std::string_view line);
-// The warning for a packet that ended at the next header instead of its "/END/".
-std::string missing_end_text(std::string_view header);
+// One line of a packet: true when the packet ends there, at its own end line (noted on `in`
+// as closed) or at the next header (put back for the driver).
+bool packet_ends(LineReader& in, PacketEnd& end, std::string_view line);
+// The warning for a packet that ended at the next header, or at the end of the file, instead
+// of its "/END/".
+std::string missing_end_text(std::string_view header, bool at_file_end = false);
 
 // "/OPTIONS/", "/PERIOD/", "/STAGE II/".
 void read_options_packet(Session& s, LineReader& in);
@@ -77,6 +98,10 @@ bool is_absolute_dir(std::string_view dir);
 // A name as the model resolves it: a relative name is taken under model_dir, where the model
 // runs, whatever the current directory is at the moment.
 std::string in_model_dir(const Session& s, std::string_view name);
+// The existence test of the windows that take an input file: the text, a relative one taken
+// under model_dir as the model takes it, names at least one ordinary file (wildcards allowed).
+// An empty text passes.
+bool named_file_exists(const Session& s, const std::string& text);
 
 // The reference database, opened for one task. A failure shows its message and ends the program.
 // `unread`: for a task that may query nothing, the tables are read on the first query.

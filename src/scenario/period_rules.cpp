@@ -52,4 +52,10 @@ bool yearok(Session& s, std::string_view year, const std::string& year_name, boo
     return true;
 }
 
+bool period_years_ok(Session& s, std::string_view episode, std::string_view growth,
+                     std::string_view tech) {
+    return yearok(s, episode, "Episode", false) && yearok(s, growth, "Growth", true) &&
+           yearok(s, tech, "Tech", true);
+}
+
 }  // namespace qv

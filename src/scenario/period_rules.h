@@ -39,5 +39,9 @@ inline constexpr int last_year = 2050;
 // Checks one year text (blanks around it allowed), showing the message of a refusal. A number
 // is rounded to a whole year (a half to the even neighbour) and must lie in 1970-2050.
 bool yearok(Session& s, std::string_view year, const std::string& year_name, bool allow_blank);
+// The years as OK checks them: the episode year, then the growth and tech years (which may be
+// blank); false at the first refusal, after its message.
+bool period_years_ok(Session& s, std::string_view episode, std::string_view growth,
+                     std::string_view tech);
 
 }  // namespace qv

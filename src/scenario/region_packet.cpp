@@ -14,13 +14,12 @@ void copy_region_list(const RegionList& source, RegionList& target) {
 void read_region_packet(Session& s, LineReader& in) {
     Scenario& sc = s.sc;
     sc.region_list.clear();
+    PacketEnd end("/REGION/");
     for (int n = 1;; ++n) {
         const std::string& line = in.read();
-        if (ends_at_header(in, line))
+        if (packet_ends(in, end, line))
             break;
         std::string v = line_value(line);
-        if (v == "/END/")
-            break;
         if (v == "50STATE")
             sc.region_level = level::fifty_state;
         else if (v == "STATE")

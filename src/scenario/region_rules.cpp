@@ -24,7 +24,7 @@ std::vector<std::string> region_prefixes(const RegionList& selected, int regleve
     return regsel(selected, reglevel).states;
 }
 
-void pop_alloc(Session& s, int reglevel) {
+bool rebuild_file_lists(Session& s, int reglevel) {
     Scenario& sc = s.sc;
     const std::string a = join_path(s.settings.data_dir, "ALLOCATE") + host_separator;
     const std::string p = join_path(s.settings.data_dir, "POP") + host_separator;
@@ -45,13 +45,21 @@ void pop_alloc(Session& s, int reglevel) {
                 sc.pop_files_work.add(item, item->allocfile);
             }
         }
-        copy_file_list(sc.alloc_files_work, sc.alloc_files);
-        copy_file_list(sc.pop_files_work, sc.pop_files);
-        sc.alloc_files_changed = true;
-        sc.pop_files_changed = true;
     } catch (const AppError&) {
         s.message("pop_alloc error " + a + " " + p);
+        return false;
     }
+    return true;
+}
+
+void pop_alloc(Session& s, int reglevel) {
+    Scenario& sc = s.sc;
+    if (!rebuild_file_lists(s, reglevel))
+        return;
+    copy_file_list(sc.alloc_files_work, sc.alloc_files);
+    copy_file_list(sc.pop_files_work, sc.pop_files);
+    sc.alloc_files_changed = true;
+    sc.pop_files_changed = true;
 }
 
 RegselResult regsel(const RegionList& selected, int reglevel) {

@@ -16,9 +16,12 @@ std::string allocation_descriptor(std::string_view prefix, std::string_view file
 // appearance at the State and County levels, "US" at the national levels.
 std::vector<std::string> region_prefixes(const RegionList& selected, int reglevel);
 
-// Rebuilds the allocation and population file lists from the files of data_dir\ALLOCATE and
-// data_dir\POP that belong to the selection, and commits them. On a failure the message names
-// both directories and the committed lists stay as they were.
+// Rebuilds the working allocation and population file lists (alloc_files_work, pop_files_work)
+// from the files of data_dir\ALLOCATE and data_dir\POP that belong to the selection. On a
+// failure the message names both directories and the lists stay as far as they were built;
+// false then.
+bool rebuild_file_lists(Session& s, int reglevel);
+// rebuild_file_lists, then the working lists committed with their changed flags set.
 void pop_alloc(Session& s, int reglevel);
 
 // One line of the current-selection list and the entry it stands for.

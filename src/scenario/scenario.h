@@ -111,9 +111,10 @@ struct Scenario {
          runfiles_found = false, source_found = false, stage2_found = false,
          modelyear_found = false, daily_found = false;
 
-    // Set when the user gives the scenario a daily file or deterioration files that the file
-    // read has no packet for: the save then appends the packet. Cleared by every read.
-    bool daily_set = false, deteriorate_set = false;
+    // Set when the user gives the scenario a daily file, deterioration files or by-model-year
+    // output that the file read has no packet for: the save then appends the packet. Cleared by
+    // every read.
+    bool daily_set = false, deteriorate_set = false, modelyear_set = false;
 
     // Changed flags.
     bool options_changed = false, stage2_changed = false, period_changed = false,

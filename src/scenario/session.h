@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -71,6 +72,17 @@ class Session {
     bool read_incomplete = false;
     // The current options file as it was read or last saved.
     std::optional<FileStamp> file_stamp;
+    // The scenario as it was read from its options file or last saved into it, with the text the
+    // file held then: what a save would write is compared with what it would have written at
+    // that moment (has_unsaved_changes). Empty until a file has been read.
+    struct CleanPoint {
+        Scenario sc;
+        std::string bytes;
+    };
+    std::shared_ptr<const CleanPoint> clean;
+    void mark_clean(std::string bytes) {
+        clean = std::make_shared<const CleanPoint>(CleanPoint{sc, std::move(bytes)});
+    }
 
     // The general date-and-time text of "now" (replaceable in tests).
     std::function<std::string()> now_text;

@@ -41,10 +41,11 @@ void get_source_options(Session& s, LineReader& in) {
     open_reference_db(s);
     sc.source_subset = true;
     int taken = 0, refused = 0;
+    PacketEnd end("/SOURCE CATEGORY/");
     while (!in.eof()) {
         std::string line;
         guarded([&] { line = in.read(); });
-        if (is_packet_end(line) || ends_at_header(in, line))
+        if (packet_ends(in, end, line))
             break;
         std::string code = line.size() > 20 ? ltrim(line.substr(20, 20)) : std::string();
         query = source_query(code);
@@ -76,7 +77,8 @@ void get_source_options(Session& s, LineReader& in) {
             "missing.",
             Icon::Information);
         close_reference_db(s);
-        choose_option_file(s);
+        if (!choose_option_file(s))
+            s.read_incomplete = true;
         // The chosen file has been read in full: nothing more of the old file belongs to it.
         throw ReadSuperseded{};
     }

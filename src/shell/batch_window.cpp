@@ -346,7 +346,8 @@ void BatchWindow::show_run_record(int row) {
 void BatchWindow::open_in_main_window(int row) {
     if (row < 0 || row >= jobs_.size())
         return;
-    // As File > Open: windows that hold values of the current scenario must be closed first.
+    // As File > Open: windows that hold values of the current scenario must be closed first,
+    // and unsaved changes saved or given up.
     if (may_open_ && !may_open_())
         return;
     open_options_file(s_, s_.fs.program_path(jobs_.row(row).path.toStdString()));

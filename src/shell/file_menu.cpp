@@ -21,43 +21,58 @@ bool refuse_incomplete_read(Session& s) {
 void open_options_file(Session& s, const std::string& path) {
     s.sc.prev_option_file_name = s.sc.option_file_name;
     s.sc.prev_option_file_dir = s.sc.option_file_dir;
-    s.sc.option_file_name = split_file_name(path);
-    s.sc.option_file_dir = split_dir(path);
-    {
-        BusyPointer busy(s.ui);
-        read_options_file(s);
-    }
+    read_options_file_at(s, path);
     s.set_caption_for_current_file();
     s.back_to_app_dir();
 }
 
+namespace {
+
+// The error branch of Open and Save.
+void report_menu_error(Session& s, const AppError& e) {
+    s.log.write("Cancelled error  0 ");
+    s.untitled_message("Error: Cannot save file: Error " + std::to_string(e.number()));
+}
+
+}  // namespace
+
+bool menu_save(Session& s) {
+    bool saved = false;
+    if (!refuse_incomplete_read(s)) {
+        try {
+            saved = file_save(s);
+        } catch (const AppError& e) {
+            report_menu_error(s, e);
+        }
+    }
+    s.back_to_app_dir();
+    return saved;
+}
+
 void file_menu(Session& s, int index) {
-    if ((index == 1 || index == 2) && refuse_incomplete_read(s)) {
-        s.back_to_app_dir();
+    if (index == 1) {
+        menu_save(s);
         return;
     }
-    // Save as reports its own failures (with its step marker).
     if (index == 2) {
-        file_save_as(s);
+        // Save as reports its own failures (with its step marker).
+        if (!refuse_incomplete_read(s))
+            file_save_as(s);
+        else
+            s.back_to_app_dir();
         return;
     }
     try {
-        if (index == 0) {
-            // The read falls back on the previous file when its chooser is cancelled: that is
-            // the file the scenario belongs to until another one has been read.
-            s.sc.prev_option_file_name = s.sc.option_file_name;
-            s.sc.prev_option_file_dir = s.sc.option_file_dir;
-            choose_option_file(s);
-        } else if (index == 1) {
-            file_save(s);
-        }
+        // The read falls back on the previous file when its chooser is cancelled: that is the
+        // file the scenario belongs to until another one has been read.
+        s.sc.prev_option_file_name = s.sc.option_file_name;
+        s.sc.prev_option_file_dir = s.sc.option_file_dir;
+        choose_option_file(s);
     } catch (const AppError& e) {
-        s.log.write("Cancelled error  0 ");
-        s.untitled_message("Error: Cannot save file: Error " + std::to_string(e.number()));
+        report_menu_error(s, e);
     }
     // A read that stopped part-way leaves the caption of the file it started from.
-    if (index == 0)
-        s.set_caption_for_current_file();
+    s.set_caption_for_current_file();
     s.back_to_app_dir();
 }
 

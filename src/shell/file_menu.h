@@ -8,6 +8,10 @@ namespace qv {
 // directory ends at app_dir.
 void file_menu(Session& s, int index);
 
+// The File menu's Save with its refusals, offers and error branch; true when the scenario was
+// written (also under another name).
+bool menu_save(Session& s);
+
 // Reads the options file at PATH (program form) as File > Open reads a chosen one; the current
 // directory ends at app_dir.
 void open_options_file(Session& s, const std::string& path);

@@ -17,6 +17,7 @@
 #include "platform/app_error.h"
 #include "platform/fs/path_form.h"
 #include "platform/program_end.h"
+#include "platform/qt/program_ending.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 #include "scenario/config.h"
@@ -30,6 +31,7 @@
 #include "shell/run_record_window.h"
 #include "shell/startup.h"
 #include "shell/summary.h"
+#include "shell/unsaved_changes.h"
 #include "shell/window_factory.h"
 
 // Resources of a static library are registered by name, outside any namespace.
@@ -177,7 +179,7 @@ void QVGui::build_menus() {
     for (int i = 0; i < 3; ++i)
         connect(item(files, QString("MnuFiles%1").arg(i), file_captions[i]), &QAction::triggered,
                 this, [this, i] {
-                    if (i == 0 && !confirm_no_open_windows())
+                    if (i == 0 && !ready_to_open_another())
                         return;
                     file_menu(s_, i);
                 });
@@ -188,7 +190,7 @@ void QVGui::build_menus() {
     });
     files->addSeparator()->setObjectName("MnuFiles3");
     connect(item(files, "MnuExit", "E&xit"), &QAction::triggered, this, [this] {
-        if (confirm_end_with_batch_runs(s_, batch_))
+        if (confirm_unsaved_changes(s_, &batch_, Leaving::closing))
             fini();
     });
 
@@ -314,6 +316,10 @@ bool QVGui::confirm_no_open_windows() {
     return true;
 }
 
+bool QVGui::ready_to_open_another() {
+    return confirm_no_open_windows() && confirm_unsaved_changes(s_, &batch_, Leaving::opening);
+}
+
 void QVGui::fini() {
     ending_ = true;
     s_.fini();
@@ -322,8 +328,7 @@ void QVGui::fini() {
 QWidget* QVGui::open_form(const QString& form_name) {
     QPointer<QWidget>& open = windows_[form_name];
     if (!open) {
-        const WindowContext context{services_, batch_,
-                                    [this] { return confirm_no_open_windows(); }};
+        const WindowContext context{services_, batch_, [this] { return ready_to_open_another(); }};
         open = create_window(form_name, s_, this, &context);
     }
     if (open)
@@ -393,13 +398,12 @@ void QVGui::fill_diagnostics() {
 }
 
 void QVGui::closeEvent(QCloseEvent* event) {
-    auto* app = dynamic_cast<Application*>(QCoreApplication::instance());
-    // The program is already ending (its windows are being closed): nothing more to log.
-    if (ending_ || (app && app->ended())) {
+    // The program is already ending (its windows are being closed): nothing more to log or ask.
+    if (ending_ || program_ending()) {
         event->accept();
         return;
     }
-    if (!confirm_end_with_batch_runs(s_, batch_)) {
+    if (!confirm_unsaved_changes(s_, &batch_, Leaving::closing)) {
         event->ignore();
         return;
     }

@@ -55,6 +55,9 @@ class QVGui : public QMainWindow, public DocumentView {
     // Refuses (after a message) while a window that holds values of the current scenario is
     // open, as File > Open does before it reads another options file.
     bool confirm_no_open_windows();
+    // Before another options file is read: the open windows closed, and the unsaved changes
+    // saved or given up (File > Open asks).
+    bool ready_to_open_another();
 
     // The campaign of the Batch window, which outlives that window.
     BatchCampaign& batch() { return batch_; }

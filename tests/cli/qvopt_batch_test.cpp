@@ -225,6 +225,8 @@ TEST_F(QvoptBatch, MakeRefusesBadValuesBeforeWritingAnything) {
         {{"--states", "NV,nv"}, 1, "Nevada already selected"},
         {{"--each-county", "ZZ"}, 1, "ZZ is not a state abbreviation"},
         {{"--set", "no_such_field=1"}, 2, "no_such_field"},
+        {{"--set", "fulrvpstr=9,99"}, 1, "Invalid 6 to 16"},
+        {{"--set", "growth_files[0]=gone.grw"}, 1, "gone.grw does not exist."},
         {{}, 2, "nothing to vary"},
     };
     for (const auto& c : cases) {
@@ -326,6 +328,25 @@ TEST_F(QvoptBatch, RunSkipsScenariosWhoseRecordIsUpToDateUnlessForced) {
     EXPECT_NE(out_.str().find("NV.opt: succeeded"), std::string::npos) << out_.str();
     EXPECT_NE(out_.str().find("OR.opt: succeeded"), std::string::npos) << out_.str();
     unsetenv("QV_STAND_IN_SECONDS");
+}
+
+// A scenario whose save is refused runs on the file as it is on disk, and every report of the
+// run says so.
+TEST_F(QvoptBatch, RunSaysWhenASaveWasRefused) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV"}),
+              0);
+    fs::permissions(batch_ / "NV.opt", fs::perms::owner_read);
+    setenv("QV_STAND_IN_SECONDS", "0", 1);
+    EXPECT_EQ(qvopt({"batch", "run", (batch_ / "campaign.txt").string()}), 0) << err_.str();
+    unsetenv("QV_STAND_IN_SECONDS");
+    const std::string note =
+        "not saved: file error 70 (read-only); the model ran on the file as it is on disk";
+    EXPECT_NE(out_.str().find("NV.opt: succeeded ("), std::string::npos) << out_.str();
+    const std::string table = out_.str().substr(out_.str().find("exit status\n"));
+    EXPECT_NE(table.find("exit status 0; " + note), std::string::npos) << out_.str();
+    EXPECT_NE(read_any_case("nv.out.run.json").find("\"note\": \"" + note + "\""),
+              std::string::npos);
 }
 
 TEST_F(QvoptBatch, RunStopsARunPastItsTimeLimit) {

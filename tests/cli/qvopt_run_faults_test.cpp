@@ -92,6 +92,18 @@ TEST_F(FaultyModel, FailuresAreReportedAsFailures) {
     }
 }
 
+// A save that is refused stops `run` before the model starts (exit 5).
+TEST_F(FaultyModel, ARefusedSaveRunsNothing) {
+    script("touch ran");
+    fs::permissions(opt, fs::perms::owner_read);
+    std::ostringstream out, err;
+    EXPECT_EQ(run_qvopt(args(), out, err), exit_status::save_failed);
+    fs::current_path(start_dir);
+    EXPECT_NE(out.str().find("file error 70"), std::string::npos) << out.str();
+    EXPECT_NE(err.str().find("not saved; not run"), std::string::npos) << err.str();
+    EXPECT_FALSE(fs::exists(model / "ran"));
+}
+
 TEST_F(FaultyModel, TheModelsOutputIsPassedOnByteForByteThenALineEnd) {
     // CR LF kept, a long line whole, and qvopt's own lines after the model's on a line of their
     // own although the model's last line has no line end.

@@ -84,9 +84,9 @@ TEST_F(SaveAfterOk, ByModelYearNamesFollowTheOutputFile) {
     EXPECT_TRUE(has(lines, "EVAP BMY OUT       : c:\\qv\\out\\run.bmv"));
 }
 
-// A daily file chosen for a file without the packet is saved in one appended at the end; the
-// by-model-year packet, which the dialog only switches, stays absent.
-TEST_F(SaveAfterOk, ChosenDailyFileAppendsItsPacket) {
+// A daily file, or by-model-year output, chosen for a file without the packet is saved in one
+// appended at the end.
+TEST_F(SaveAfterOk, ChosenDailyFileAndByModelYearAppendTheirPackets) {
     touch("model/In/Daily.DAT");
     auto lines = save_after(false, "frmDaily", [&] { type("txtDaily", "In\\Daily.DAT"); });
     ASSERT_GE(lines.size(), 3u);
@@ -97,8 +97,11 @@ TEST_F(SaveAfterOk, ChosenDailyFileAppendsItsPacket) {
     lines = save_after(false, "frmoptout", [&] {
         QTest::mouseClick(window->findChild<QCheckBox*>("chkbmy"), Qt::LeftButton);
     });
-    EXPECT_FALSE(has(lines, "/MODELYEAR OUT/"));
-    EXPECT_TRUE(has(lines, "/RUNFILES/"));
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(
+        std::vector<std::string>(lines.end() - 4, lines.end()),
+        (std::vector<std::string>{"/MODELYEAR OUT/", "EXHAUST BMY OUT    : c:\\qv\\out\\run.bmx",
+                                  "EVAP BMY OUT       : c:\\qv\\out\\run.bmv", "/END/"}));
 }
 
 }  // namespace

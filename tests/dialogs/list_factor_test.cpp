@@ -8,7 +8,8 @@ namespace {
 
 using Factors = ListDialogTest;
 
-TEST_F(Factors, OpeningEmissionFactorsMarksThePacketEvenWhenCancelled) {
+// Opening marks the packet changed, but Cancel keeps nothing of the visit, the flag included.
+TEST_F(Factors, CancelInEmissionFactorsLeavesTheFilesAndTheFlagAsTheyWere) {
     w.s.sc.emfac_files[0] = "data\\emsfac\\exhthc.emf";
     const auto before = w.s.sc.emfac_files;
     open_form("Emiss");
@@ -18,7 +19,21 @@ TEST_F(Factors, OpeningEmissionFactorsMarksThePacketEvenWhenCancelled) {
     click("CmdLeave0");
     EXPECT_FALSE(is_open());
     EXPECT_EQ(w.s.sc.emfac_files, before);
-    EXPECT_TRUE(w.s.sc.emfac_changed);
+    EXPECT_FALSE(w.s.sc.emfac_changed);
+}
+
+// Entries kept from a file read earlier are shown, but only a box changed in this visit gives
+// a file without the packet one.
+TEST_F(Factors, DeteriorationOkAppendsThePacketOnlyForAChangedBox) {
+    w.s.sc.deteriorate_files[9] = file("model/data/detfac/HOSE.DET");
+    const std::string tank = file("model/data/detfac/TANK.DET");
+    open_form("Deterior");
+    click("CmdLeave1");
+    EXPECT_FALSE(w.s.sc.deteriorate_set);
+    open_form("Deterior");
+    type("df_emfac8", QString::fromStdString(tank));
+    click("CmdLeave1");
+    EXPECT_TRUE(w.s.sc.deteriorate_set);
 }
 
 TEST_F(Factors, MenuEntriesPickIntoTheirBox) {

@@ -190,8 +190,8 @@ TEST_F(PeriodWindow, CancelAndEscLeaveTheScenarioValues) {
         EXPECT_EQ(w->s.sc.period_type, 1);
         EXPECT_EQ(w->s.sc.weekday_or_weekend, 1);
         EXPECT_EQ(w->s.sc.episode_year, "2020");
-        // Set by the opening, and not taken back.
-        EXPECT_TRUE(w->s.sc.period_changed);
+        // Set by the opening, and taken back: nothing of the visit is written.
+        EXPECT_FALSE(w->s.sc.period_changed);
     }
 }
 

@@ -47,18 +47,20 @@ class RegionDialogTest : public DemoDbTest {
     void key(int k) { QTest::keyClick(child<QListWidget>("Regselect"), Qt::Key(k)); }
 };
 
-TEST_F(RegionDialogTest, OpeningRebuildsTheFileListsAndOkCommits) {
+TEST_F(RegionDialogTest, OpeningRebuildsTheWorkingFileListsAndOkCommits) {
     auto extra = std::make_shared<AllocCls>(AllocCls{"Golf course estab. :", "c:\\x\\ca_golf.alo"});
     s.sc.alloc_files.add(extra, extra->allocfile);
     s.sc.region_changed = false;
     open_region();
     EXPECT_EQ(window->windowTitle(), "Region");
     EXPECT_TRUE(s.sc.region_changed);
-    EXPECT_EQ(file_names(s.sc.alloc_files),
+    EXPECT_EQ(file_names(s.sc.alloc_files_work),
               (std::vector<std::string>{"ca_pop.alo", "nv_pop.alo", "or_pop.alo"}));
-    EXPECT_EQ(s.sc.alloc_files[0]->descriptor, "Census population  :");
-    EXPECT_EQ(s.sc.alloc_files[0]->allocfile, s.settings.data_dir + "/ALLOCATE/ca_pop.alo");
-    EXPECT_EQ(file_names(s.sc.pop_files), (std::vector<std::string>{"ca.pop", "nv.pop", "or.pop"}));
+    EXPECT_EQ(s.sc.alloc_files_work[0]->descriptor, "Census population  :");
+    EXPECT_EQ(s.sc.alloc_files_work[0]->allocfile, s.settings.data_dir + "/ALLOCATE/ca_pop.alo");
+    EXPECT_EQ(file_names(s.sc.pop_files_work),
+              (std::vector<std::string>{"ca.pop", "nv.pop", "or.pop"}));
+    EXPECT_EQ(s.sc.alloc_files.size(), 4u);  // nothing committed before OK
     EXPECT_EQ(lines("Regselect"), (QStringList{"California", "Nevada", "Oregon"}));
     EXPECT_EQ(lines("States").size(), 53);
     EXPECT_TRUE(child<QRadioButton>("optreg_1")->isChecked());
@@ -159,33 +161,38 @@ TEST_F(RegionDialogTest, BackspaceAndDelButtonRemoveMarkedLines) {
     EXPECT_TRUE(s.sc.selected_regions.empty());
 }
 
-TEST_F(RegionDialogTest, CancelRestoresTheRegionAndRebuildsItsLists) {
+// Cancel and Esc keep nothing of the visit: the region, the file lists (with a file the user
+// added in Geographic Allocation) and every changed flag stay as they were.
+TEST_F(RegionDialogTest, CancelAndEscLeaveTheRegionTheFileListsAndTheirFlags) {
     touch("model/data/ALLOCATE/tx_pop.alo");
-    open_region();
-    choose_state("Texas");
-    click("AddSel");
-    level(2);
-    click("Command2");
-    EXPECT_FALSE(is_open());
-    EXPECT_EQ(region_codes(), (std::vector<std::string>{"06000", "32000", "41000"}));
-    EXPECT_EQ(s.sc.region_level, level::state);
-    EXPECT_EQ(file_names(s.sc.alloc_files),
-              (std::vector<std::string>{"ca_pop.alo", "nv_pop.alo", "or_pop.alo"}));
-    EXPECT_EQ(s.sc.selected_regions.size(), 3u);
-}
-
-TEST_F(RegionDialogTest, EscLeavesTheRegionAndItsEarlierChangedFlag) {
-    for (bool changed_before : {false, true}) {
-        s.sc.region_changed = changed_before;
-        open_region();
-        choose_state("Texas");
-        click("AddSel");
-        level(2);
-        QTest::keyClick(child<QListWidget>("States"), Qt::Key_Escape);
-        EXPECT_FALSE(is_open());
-        EXPECT_EQ(region_codes(), (std::vector<std::string>{"06000", "32000", "41000"}));
-        EXPECT_EQ(s.sc.region_level, level::state);
-        EXPECT_EQ(s.sc.region_changed, changed_before);
+    auto custom = std::make_shared<AllocCls>(AllocCls{"Allocation File    :", "c:\\x\\custom.alo"});
+    s.sc.alloc_files.add(custom, custom->allocfile);
+    s.sc.alloc_files_work.copy_from(s.sc.alloc_files);
+    s.sc.pop_files_work.copy_from(s.sc.pop_files);
+    const auto alloc = file_names(s.sc.alloc_files), pop = file_names(s.sc.pop_files);
+    for (bool esc : {false, true}) {
+        for (bool changed_before : {false, true}) {
+            s.sc.region_changed = s.sc.alloc_files_changed = s.sc.pop_files_changed =
+                changed_before;
+            open_region();
+            choose_state("Texas");
+            click("AddSel");
+            level(2);
+            if (esc)
+                QTest::keyClick(child<QListWidget>("States"), Qt::Key_Escape);
+            else
+                click("Command2");
+            EXPECT_FALSE(is_open());
+            EXPECT_EQ(region_codes(), (std::vector<std::string>{"06000", "32000", "41000"}));
+            EXPECT_EQ(s.sc.region_level, level::state);
+            for (const AllocList* l : {&s.sc.alloc_files, &s.sc.alloc_files_work})
+                EXPECT_EQ(file_names(*l), alloc) << esc;
+            for (const AllocList* l : {&s.sc.pop_files, &s.sc.pop_files_work})
+                EXPECT_EQ(file_names(*l), pop) << esc;
+            EXPECT_EQ(s.sc.region_changed, changed_before);
+            EXPECT_EQ(s.sc.alloc_files_changed, changed_before);
+            EXPECT_EQ(s.sc.pop_files_changed, changed_before);
+        }
     }
 }
 

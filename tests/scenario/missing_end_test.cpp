@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <set>
 #include <vector>
 
 #include "scenario/line_io.h"
@@ -94,9 +97,9 @@ struct FullWorkspace : Workspace {
 
 class MissingEnd : public ::testing::TestWithParam<std::tuple<std::string_view, bool>> {};
 
-// Every packet without its "/END/" is read to the next header (or to the end of the file, which
-// needs no warning), reported once by name, and saved back complete: the save equals the save of
-// the intact file, every other packet byte for byte.
+// Every packet without its "/END/" is read to the next header (or to the end of the file),
+// reported once by name, and saved back complete: the save equals the save of the intact file,
+// every other packet byte for byte.
 TEST_P(MissingEnd, EndsAtTheNextHeaderAndIsSavedComplete) {
     const auto [header, all_changed] = GetParam();
     FullWorkspace w;
@@ -106,9 +109,7 @@ TEST_P(MissingEnd, EndsAtTheNextHeaderAndIsSavedComplete) {
     const Saved broken =
         read_and_save(w, "broken.opt", without_end(std::string(header)), all_changed);
     const bool last = header == "/DAILY FILES/";
-    const std::vector<std::string> expected =
-        last ? std::vector<std::string>{} : std::vector<std::string>{missing_end_text(header)};
-    EXPECT_EQ(broken.messages, expected);
+    EXPECT_EQ(broken.messages, std::vector<std::string>{missing_end_text(header, last)});
     EXPECT_EQ(split_lines(broken.bytes), split_lines(intact.bytes));
 }
 
@@ -117,18 +118,90 @@ INSTANTIATE_TEST_SUITE_P(EveryPacket, MissingEnd,
                                             ::testing::Bool()));
 
 TEST(MissingEnd, WarningNamesThePacket) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"/STAGE II/",
+         "The /STAGE II/ packet has no /END/ line: it ends where the next packet begins.\n"
+         "Please check the options file."},
+        {"/DAILY FILES/",
+         "The /DAILY FILES/ packet has no /END/ line: it ends at the end of the file.\n"
+         "Please check the options file."},
+    };
+    for (const auto& [header, text] : rows) {
+        FullWorkspace w;
+        w.load("model/run.opt", without_end(header));
+        ASSERT_EQ(w.ui.calls().size(), 1u) << header;
+        const UiCall& call = w.ui.calls()[0];
+        EXPECT_EQ(call.text, text);
+        EXPECT_EQ(call.icon, Icon::Exclamation);
+        EXPECT_EQ(call.title, std::optional<std::string>("US KQT QUARVEL MODEL"));
+        // The control factor is the packet's own value, not that of the packet after it.
+        EXPECT_EQ(w.s.sc.stage2str, "0.5");
+        EXPECT_EQ(w.s.sc.run_files[rf::exhaust_bmy], "OUTPUTS\\DEMO.BMX");
+    }
+}
+
+// The file with the packet `header` closed by `end_line`, a comment after it, and the packet
+// moved to the end of the file when `last`.
+std::vector<std::string> with_end_line(std::string_view header, const std::string& end_line,
+                                       bool last) {
+    std::vector<std::string> rest, packet;
+    std::size_t at = 0;
+    bool in = false;
+    for (const auto& l : full_file) {
+        if (l == header) {
+            in = true;
+            at = rest.size();
+        }
+        if (!in) {
+            rest.push_back(l);
+        } else if (l == "/END/") {
+            packet.insert(packet.end(), {end_line, "* after the packet"});
+            in = false;
+        } else {
+            packet.push_back(l);
+        }
+    }
+    rest.insert(last ? rest.end() : rest.begin() + static_cast<std::ptrdiff_t>(at), packet.begin(),
+                packet.end());
+    return rest;
+}
+
+// Each end line a packet's reader accepts also ends the packet for the save: an unchanged packet
+// is copied byte for byte, a rewritten one replaces just the lines its reader read, and no
+// "/END/" is added, whether another packet or the end of the file follows.
+TEST(PacketEnd, EveryEndLineItsReaderAcceptsSavesUnchanged) {
+    const std::set<std::string_view> rewritten = {"/RUNFILES/",          "/SOURCE CATEGORY/",
+                                                  "/DETERIORATE FILES/", "/STAGE II/",
+                                                  "/MODELYEAR OUT/",     "/DAILY FILES/"};
+    const std::vector<std::string> indented = {"/END/", "   /END/", " /end/ here"};
+    const std::map<std::string_view, std::vector<std::string>> forms = {
+        {"/EMFAC FILES/", indented},
+        {"/DETERIORATE FILES/", indented},
+        {"/REGION/", {"/END/", "   /END/", "End of region      : /end/"}},
+        {"/PERIOD/", {"/END/", "  /END/", "* the ninth line"}},
+    };
+    const std::vector<std::string> plain = {"/END/", "/end/", "/END/ of the packet"};
     FullWorkspace w;
-    w.load("model/run.opt", without_end("/STAGE II/"));
-    ASSERT_EQ(w.ui.calls().size(), 1u);
-    const UiCall& call = w.ui.calls()[0];
-    EXPECT_EQ(call.text,
-              "The /STAGE II/ packet has no /END/ line: it ends where the next packet begins.\n"
-              "Please check the options file.");
-    EXPECT_EQ(call.icon, Icon::Exclamation);
-    EXPECT_EQ(call.title, std::optional<std::string>("US KQT QUARVEL MODEL"));
-    // The control factor is the packet's own value, not that of the packet after it.
-    EXPECT_EQ(w.s.sc.stage2str, "0.5");
-    EXPECT_EQ(w.s.sc.run_files[rf::exhaust_bmy], "OUTPUTS\\DEMO.BMX");
+    for (std::string_view header : packet_headers) {
+        const auto found = forms.find(header);
+        for (bool last : {false, true}) {
+            const Saved intact =
+                read_and_save(w, "intact.opt", joined(with_end_line(header, "/END/", last)), false);
+            for (const std::string& end : found == forms.end() ? plain : found->second) {
+                SCOPED_TRACE(std::string(header) + " ended by \"" + end + "\"" +
+                             (last ? " at the end of the file" : ""));
+                const Saved saved =
+                    read_and_save(w, "form.opt", joined(with_end_line(header, end, last)), false);
+                EXPECT_EQ(saved.messages, std::vector<std::string>{});
+                std::vector<std::string> expected = split_lines(intact.bytes);
+                if (!rewritten.count(header)) {
+                    auto at = std::find(expected.begin(), expected.end(), header);
+                    *std::find(at, expected.end(), "/END/") = end;
+                }
+                EXPECT_EQ(split_lines(saved.bytes), expected);
+            }
+        }
+    }
 }
 
 // A truncated "/PERIOD/" (fewer than its eight lines before the next header) fails as the end

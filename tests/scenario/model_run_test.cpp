@@ -93,6 +93,21 @@ TEST_F(ModelRun, SavesWritesTheBatchFileRunsInModelDirAndComesBack) {
     EXPECT_TRUE(ui.messages().empty());
 }
 
+// A refused save ends the Run there: the model would run on a file that does not hold the
+// scenario the user asked to run.
+TEST_F(ModelRun, ARefusedSaveStopsTheRun) {
+    std::filesystem::permissions(w.dir.path() / "model/run.opt",
+                                 std::filesystem::perms::owner_read);
+    s.sc.mintempstr = "55";
+    s.sc.options_changed = true;
+    const ModelRunOutcome r = run_model(s, processes);
+    EXPECT_FALSE(r.saved);
+    EXPECT_FALSE(r.started);
+    EXPECT_EQ(processes.program, "");
+    EXPECT_EQ(ui.messages(), std::vector<std::string>{"file error 70"});
+    EXPECT_EQ(ui.busy_depth(), 0);
+}
+
 TEST_F(ModelRun, ErrorBranchShowsTheProblemAndLogsItButPassesOverflowInSilence) {
     const struct {
         std::optional<AppError> failure;

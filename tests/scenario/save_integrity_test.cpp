@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <latch>
@@ -81,6 +84,93 @@ TEST(ChangedOnDisk, SaveRefusesAndWritesNothing) {
     EXPECT_EQ(w.ui.messages(), std::vector<std::string>{changed_on_disk_text(path)});
     EXPECT_EQ(w.s.log.lines().back(), "Newoptions code  2.3 run.opt");
     EXPECT_TRUE(changed_since_read(w.s));
+}
+
+// No box is shown while the save holds the file locked: another program's save of the same file
+// goes on meanwhile instead of waiting for the user.
+TEST(ChangedOnDisk, TheFileIsUnlockedWhileABoxShows) {
+    Workspace w;
+    const std::string path = w.write("model/run.opt", base_file);
+    w.load("model/run.opt", base_file);
+    w.write("model/run.opt", base_file + "* added by another program\r\n");
+    int boxes = 0;
+    w.ui.on_message = [&](const UiCall&) {
+        const int fd = ::open(path.c_str(), O_RDONLY);
+        EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        ::close(fd);
+        ++boxes;
+    };
+    w.ui.answer(Button::No);
+    w.ui.answer(Button::No);
+    w.s.sc.options_changed = true;
+    EXPECT_FALSE(file_save(w.s));
+    EXPECT_EQ(boxes, 3);
+}
+
+// A save that finds the file held by another program's save says so, naming the file, and
+// writes nothing.
+TEST(ChangedOnDisk, AFileBeingSavedByAnotherProgramIsNamed) {
+    Workspace w;
+    w.load("model/run.opt", base_file);
+    const std::string path = (w.dir.path() / "model/run.opt").string();
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    w.ui.clear();
+    w.s.sc.options_changed = true;
+    EXPECT_FALSE(update_default_option_file(w.s));
+    ::close(fd);
+    EXPECT_EQ(w.ui.messages(), std::vector<std::string>{
+                                   path + " is being saved by another program.\nNothing was "
+                                          "written; save again when that program has finished."});
+    EXPECT_EQ(w.read("model/run.opt"), base_file);
+}
+
+// A file that cannot be opened is not read: the scenario, its file names and the caption stay
+// those of the file it came from, and saving into that file still works.
+TEST(UnopenedFile, LeavesTheScenarioAndItsFileAsTheyWere) {
+    Workspace w;
+    w.load("model/run.opt", base_file);
+    w.s.sc.title1str = "EDITED";
+    w.s.sc.options_changed = true;
+    const std::string caption = w.view.caption;
+    w.ui.clear();
+    EXPECT_FALSE(read_options_file_at(w.s, w.program("model/Gone.opt")));
+    EXPECT_EQ(w.ui.messages(), std::vector<std::string>{"Cannot find options file: " +
+                                                        lower(w.program("model/gone.opt"))});
+    EXPECT_EQ(w.s.sc.option_file_name, "run.opt");
+    EXPECT_EQ(w.view.caption, caption);
+    EXPECT_FALSE(w.s.read_incomplete);
+    EXPECT_TRUE(has_unsaved_changes(w.s));
+    EXPECT_TRUE(update_default_option_file(w.s));
+    EXPECT_TRUE(contains(w.read("model/run.opt"), "Title 1            : EDITED"));
+}
+
+// A file that is gone when it is saved is no conflict: Save offers another name only, and the
+// scenario in the window stays.
+TEST(UnopenedFile, SaveOfAFileThatIsGoneOffersSaveAsOnly) {
+    Workspace w;
+    w.load("model/run.opt", base_file);
+    std::filesystem::remove(w.dir.path() / "model/run.opt");
+    w.s.sc.title1str = "EDITED";
+    w.s.sc.options_changed = true;
+    w.ui.clear();
+    w.ui.answer(Button::Yes);
+    w.ui.choose(w.program("model/kept.opt"));
+    EXPECT_TRUE(file_save(w.s));
+    EXPECT_EQ(w.ui.messages(),
+              (std::vector<std::string>{"file error 53", "Save the scenario under another name?"}));
+    EXPECT_TRUE(contains(w.read("model/kept.opt"), "Title 1            : EDITED"));
+    EXPECT_EQ(w.s.sc.option_file_name, "kept.opt");
+
+    // Declined, the offer is the only question: nothing is re-read, the edit stays.
+    std::filesystem::remove(w.dir.path() / "model/kept.opt");
+    w.ui.clear();
+    w.ui.answer(Button::No);
+    EXPECT_FALSE(file_save(w.s));
+    EXPECT_EQ(w.ui.messages(),
+              (std::vector<std::string>{"file error 53", "Save the scenario under another name?"}));
+    EXPECT_EQ(w.s.sc.title1str, "EDITED");
+    EXPECT_FALSE(w.s.read_incomplete);
 }
 
 struct OfferCase {
@@ -183,6 +273,7 @@ TEST_P(ChosenWithoutPacket, IsAppendedAtTheEnd) {
     ASSERT_TRUE(update_default_option_file(w.s));
     EXPECT_FALSE(contains(w.read("model/other.opt"), "/DAILY FILES/"));
     EXPECT_FALSE(contains(w.read("model/other.opt"), "/DETERIORATE FILES/"));
+    EXPECT_FALSE(contains(w.read("model/other.opt"), "/MODELYEAR OUT/"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -200,7 +291,14 @@ INSTANTIATE_TEST_SUITE_P(
                                      sc.deteriorate_set = true;
                                  },
                                  {"/DETERIORATE FILES/",
-                                  "CO exhaust         : data\\detfac\\exhco.det", "/END/"}}),
+                                  "CO exhaust         : data\\detfac\\exhco.det", "/END/"}},
+                      AppendCase{"ByModelYear",
+                                 [](Scenario& sc) {
+                                     sc.bmy_output_on = true;
+                                     sc.modelyear_set = true;
+                                 },
+                                 {"/MODELYEAR OUT/", "EXHAUST BMY OUT    : c:\\out\\run.bmx",
+                                  "EVAP BMY OUT       : c:\\out\\run.bmv", "/END/"}}),
     [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include "platform/program_end.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "runs/run_record.h"
+#include "scenario/options_file.h"
 #include "scenario/state_table.h"
 #include "shell/batch_campaign.h"
 #include "shell/batch_window.h"
@@ -565,6 +566,28 @@ TEST_F(BatchMainWindow, RunBatchOpensTheWindowAndEndingQvGuiAsksFirst) {
     ASSERT_TRUE(QTest::qWaitFor([&] { return !jobs->local_active(); }, 20000));
     EXPECT_EQ(jobs->row(0).state, RowState::stopped);
     EXPECT_FALSE(written("CA2025"));
+}
+
+// Unsaved changes while runs go on: one question covers both, and No ends without saving.
+TEST_F(BatchMainWindow, OneQuestionCoversUnsavedChangesAndRuns) {
+    seconds("60");
+    add({opt("CA2025.opt")});
+    gui.show();
+    gui.findChild<QAction*>("MnuBatch1")->trigger();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jobs->running_count() == 1; }, 20000));
+    ASSERT_TRUE(read_options_file_at(s, hfs.program_path((camp / "NV2025.opt").string())));
+    s.sc.title1str = "EDITED";
+    s.sc.options_changed = true;
+    ui.clear();
+    ui.answer(Button::No);
+    EXPECT_THROW(gui.findChild<QAction*>("MnuExit")->trigger(), ProgramEnd);
+    ASSERT_EQ(ui.messages().size(), 1u);
+    EXPECT_EQ(ui.calls()[0].buttons, Buttons::YesNoCancel);
+    EXPECT_NE(ui.messages()[0].find("NV2025.opt.\nSave them before closing?\n\nBatch runs are "
+                                    "still going on: 1 running, 0 queued."),
+              std::string::npos)
+        << ui.messages()[0];
+    EXPECT_FALSE(jobs->local_active());
 }
 
 TEST_F(BatchMainWindow, OpenInMainWindowIsRefusedWhileAnEditingWindowIsOpen) {

@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
+#include <QtTest/QTest>
 #include <functional>
 #include <memory>
 
@@ -100,6 +102,42 @@ TEST(QtUiMessage, ABoxWithoutTitleOfItsOwnShowsTheApplicationTitle) {
         });
         EXPECT_EQ(static_cast<Ui&>(ui).message("No Fuel Selected", title), Button::Ok);
         EXPECT_EQ(seen, shown);
+    }
+}
+
+// Yes, No and Cancel come back as pressed; Esc on the box is Cancel.
+TEST(QtUiMessage, YesNoCancelBoxAnswersEachButtonAndEscAsCancel) {
+    HostFileSystem fs;
+    QtUi ui(fs);
+    const std::pair<std::function<void(QMessageBox*)>, Button> rows[] = {
+        {[](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); }, Button::Yes},
+        {[](QMessageBox* box) { box->button(QMessageBox::No)->click(); }, Button::No},
+        {[](QMessageBox* box) { box->button(QMessageBox::Cancel)->click(); }, Button::Cancel},
+        {[](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); }, Button::Cancel},
+    };
+    for (const auto& [press, answer] : rows) {
+        when_shown<QMessageBox>(press);
+        EXPECT_EQ(static_cast<Ui&>(ui).message("Save them before closing?", std::nullopt,
+                                               Icon::Question, Buttons::YesNoCancel),
+                  answer);
+    }
+}
+
+// The chooser of an options file to open takes existing files only.
+TEST(QtUiChooser, AChooserForAnExistingFileTakesNoOtherName) {
+    HostFileSystem fs;
+    QtUi ui(fs);
+    for (bool must_exist : {false, true}) {
+        ChooserRequest request;
+        request.title = "Select new option file ";
+        request.must_exist = must_exist;
+        QFileDialog::FileMode mode{};
+        when_shown<QFileDialog>([&mode](QFileDialog* chooser) {
+            mode = chooser->fileMode();
+            chooser->reject();
+        });
+        EXPECT_EQ(ui.open_file(request), std::nullopt);
+        EXPECT_EQ(mode, must_exist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
     }
 }
 

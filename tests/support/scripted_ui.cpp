@@ -13,11 +13,13 @@ Button ScriptedUi::message(const std::string& text, const std::optional<std::str
     c.icon = icon;
     c.buttons = buttons;
     calls_.push_back(c);
+    if (on_message)
+        on_message(c);
     if (buttons == Buttons::Ok)
         return Button::Ok;
     if (answers_.empty() || !std::holds_alternative<Button>(answers_.front())) {
-        ADD_FAILURE() << "unexpected Yes/No box: " << text;
-        return Button::No;
+        ADD_FAILURE() << "unexpected question box: " << text;
+        return buttons == Buttons::YesNoCancel ? Button::Cancel : Button::No;
     }
     Button b = std::get<Button>(answers_.front());
     answers_.pop_front();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <variant>
@@ -21,8 +22,9 @@ struct UiCall {
 };
 
 // A Ui for tests: records every call and answers from a script. OK-only message boxes are
-// answered OK without a script entry; Yes/No boxes and choosers take the next scripted answer,
-// and a call with no answer queued fails the test (and is answered No / Cancel).
+// answered OK without a script entry; Yes/No(/Cancel) boxes and choosers take the next scripted
+// answer, and a call with no answer queued fails the test (and is answered No / Cancel).
+// `on_message` sees every box while it is shown, before it is answered.
 class ScriptedUi : public Ui {
   public:
     // The user presses Enter on the name the chooser offers.
@@ -54,6 +56,7 @@ class ScriptedUi : public Ui {
     int busy_depth() const { return busy_depth_; }
     void clear() { calls_.clear(); }
     bool may_ask_again_ = true;
+    std::function<void(const UiCall&)> on_message;
 
   private:
     std::optional<std::string> next_path(const char* kind, const ChooserRequest& request);

@@ -78,7 +78,8 @@ FactorDialog::FactorDialog(Session& s, const FactorDialogTraits& traits, QWidget
     : QWidget(parent, Qt::Window),
       s_(s),
       traits_(traits),
-      cancelled_(s.list_dialogs.*traits.cancelled) {
+      cancelled_(s.list_dialogs.*traits.cancelled),
+      emfac_changed_before_(s.sc.emfac_changed) {
     setObjectName(traits.form);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QString::fromUtf8(traits.caption));
@@ -163,6 +164,9 @@ void FactorDialog::test_exist() {
 
 void FactorDialog::cancel() {
     cancelled_ = true;
+    // Nothing of this visit is kept, so the packet is not to be rewritten for it either.
+    if (traits_.marks_emfac)
+        s_.sc.emfac_changed = emfac_changed_before_;
     close();
 }
 
@@ -177,10 +181,13 @@ void FactorDialog::closeEvent(QCloseEvent* event) {
     if (!cancelled_ && !program_ending()) {
         auto& files = s_.sc.*traits_.files;
         for (std::size_t i = 0; i < boxes_.size(); ++i) {
-            files[i] = program_text(boxes_[i]);
-            // A file without the deterioration packet gets one when the user names a file.
-            if (traits_.files == &Scenario::deteriorate_files && !files[i].empty())
+            const std::string text = program_text(boxes_[i]);
+            // A file without the deterioration packet gets one when the user names a file in
+            // this visit; entries the window only showed (kept from a file read earlier) are
+            // no choice of the user's.
+            if (traits_.files == &Scenario::deteriorate_files && !text.empty() && text != files[i])
                 s_.sc.deteriorate_set = true;
+            files[i] = text;
         }
     }
     event->accept();

@@ -48,6 +48,8 @@ class FactorDialog : public QWidget {
     Session& s_;
     const FactorDialogTraits& traits_;
     bool& cancelled_;
+    // emfac_changed as the window found it: a Cancel leaves the flag as it was.
+    bool emfac_changed_before_;
     std::array<QLineEdit*, emission_type_count> boxes_{};
 };
 

@@ -158,6 +158,9 @@ std::string stored_text(const FileRowForm& row, const std::string& text) {
 }
 
 void store_by_model_year(Scenario& sc, bool generate) {
+    // Set in this session: a file without the by-model-year packet gets one.
+    if (generate && !sc.bmy_output_on)
+        sc.modelyear_set = true;
     sc.bmy_output_on = generate;
     if (!generate) {
         sc.run_files[rf::exhaust_bmy].clear();

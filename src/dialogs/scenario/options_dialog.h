@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "dialogs/scenario/options_rules.h"
+#include "scenario/options_rules.h"
 #include "scenario/session.h"
 
 class QLineEdit;

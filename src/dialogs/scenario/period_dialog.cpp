@@ -137,6 +137,7 @@ PeriodDialog::PeriodDialog(Session& s, QWidget* parent) : QWidget(parent, Qt::Wi
 
     // Opening.
     cancelled_ = false;
+    period_changed_before_ = s_.sc.period_changed;
     s_.log.write("Entering Period form load");
     v_ = period_values(s_.sc);
     adjustSize();
@@ -207,9 +208,8 @@ void PeriodDialog::periodenable() {
 }
 
 bool PeriodDialog::years_ok() {
-    return yearok(s_, program_text(year_->text()), "Episode", false) &&
-           yearok(s_, program_text(growth_year_->text()), "Growth", true) &&
-           yearok(s_, program_text(tech_year_->text()), "Tech", true);
+    return period_years_ok(s_, program_text(year_->text()), program_text(growth_year_->text()),
+                           program_text(tech_year_->text()));
 }
 
 void PeriodDialog::ok() {
@@ -222,6 +222,8 @@ void PeriodDialog::ok() {
 
 void PeriodDialog::cancel() {
     cancelled_ = true;
+    // Opening selects the options, which marks the packet changed; nothing of it is kept.
+    s_.sc.period_changed = period_changed_before_;
     close();
 }
 

@@ -42,6 +42,8 @@ class PeriodDialog : public QWidget {
     Session& s_;
     PeriodValues v_;
     bool cancelled_ = false;
+    // period_changed as the window found it: Cancel and Esc leave the flag as it was.
+    bool period_changed_before_ = false;
     bool checked_ = false;  // OK found the years good
     QButtonGroup* period_ = nullptr;
     QButtonGroup* ptype_ = nullptr;

@@ -119,14 +119,16 @@ RegionDialog::RegionDialog(Session& s, QWidget* parent) : QWidget(parent, Qt::Wi
     connect(ok_button, &QPushButton::clicked, this, &RegionDialog::ok);
     connect(cancel_button, &QPushButton::clicked, this, &RegionDialog::cancel);
 
-    // Opening: the selection is edited in selected_regions, and the file lists follow the
-    // region as it stands.
+    // Opening: the selection is edited in selected_regions, and the working file lists follow
+    // the region as it stands; only OK (or closing by the frame) commits them.
     Scenario& sc = s_.sc;
     copy_region_list(sc.region_list, sc.selected_regions);
     reglevel_ = sc.region_level;
     changed_before_open_ = sc.region_changed;
     sc.region_changed = true;
-    pop_alloc(s_, reglevel_);
+    alloc_work_saved_.copy_from(sc.alloc_files_work);
+    pop_work_saved_.copy_from(sc.pop_files_work);
+    rebuild_file_lists(s_, reglevel_);
     copy_region_list(sc.region_list, region_list_saved_);
     region_level_saved_ = sc.region_level;
     center_form(this);
@@ -230,14 +232,22 @@ void RegionDialog::cancel() {
     sc.region_level = region_level_saved_;
     copy_region_list(region_list_saved_, sc.selected_regions);
     reglevel_ = region_level_saved_;
-    close();
+    drop_visit();
 }
 
 void RegionDialog::escape() {
-    // Esc leaves the scenario's region as it was. Its changed flag goes back to what it was
-    // before this visit, so that a region committed earlier and not yet saved is still written.
-    s_.sc.region_changed = changed_before_open_;
-    escaped_ = true;
+    drop_visit();
+}
+
+void RegionDialog::drop_visit() {
+    // The region, the file lists and their changed flags stay as they were before this visit:
+    // a region committed earlier and not yet saved is still written, and lists the user edited
+    // in Geographic Allocation or Equip. Population keep those edits.
+    Scenario& sc = s_.sc;
+    sc.region_changed = changed_before_open_;
+    sc.alloc_files_work.copy_from(alloc_work_saved_);
+    sc.pop_files_work.copy_from(pop_work_saved_);
+    dropped_ = true;
     close();
 }
 
@@ -258,7 +268,7 @@ void RegionDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void RegionDialog::closeEvent(QCloseEvent* event) {
-    if (!escaped_ && s_.sc.region_changed && !program_ending())
+    if (!dropped_ && s_.sc.region_changed && !program_ending())
         region_commit(s_, reglevel_);
     event->accept();
 }

@@ -40,12 +40,15 @@ class RegionDialog : public QWidget {
     void ok();
     void cancel();
     void escape();
+    void drop_visit();
 
     Session& s_;
     int reglevel_ = 0;
     bool fromstates_ = false;
-    bool escaped_ = false;
+    bool dropped_ = false;  // Cancel or Esc: nothing of this visit is kept
     bool changed_before_open_ = false;
+    // The working file lists as the window found them, for Cancel and Esc.
+    AllocList alloc_work_saved_, pop_work_saved_;
     RegionList state_regions_;
     RegionList county_regions_;
     RegionList region_list_saved_;

@@ -11,7 +11,7 @@ Button ConsoleUi::message(const std::string& text, const std::optional<std::stri
     e.icon = icon;
     e.buttons = buttons;
     events_.push_back(std::move(e));
-    return buttons == Buttons::YesNo ? Button::Yes : Button::Ok;
+    return buttons == Buttons::Ok ? Button::Ok : Button::Yes;
 }
 
 std::optional<std::string> ConsoleUi::open_file(const ChooserRequest& request) {

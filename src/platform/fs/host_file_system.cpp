@@ -283,8 +283,10 @@ std::optional<Fd> open_locked(const std::string& path, int flags, mode_t mode) {
         if (::fstat(fd.get(), &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
             same_inode(held, named))
             return fd;
-        if (std::chrono::steady_clock::now() > deadline)
+        if (std::chrono::steady_clock::now() > deadline) {
+            errno = EWOULDBLOCK;
             return std::nullopt;
+        }
     }
 }
 
@@ -462,6 +464,8 @@ FileFacts HostFileSystem::write_file_atomic(std::string_view path, std::string_v
     auto locked = open_locked(temp, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (!locked && errno == EACCES && ::unlink(temp.c_str()) == 0)
         locked = open_locked(temp, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (!locked && errno == EWOULDBLOCK)
+        throw FileBusyError();
     if (!locked)
         throw path_access_error();
     Fd& fd = *locked;
@@ -493,6 +497,8 @@ std::unique_ptr<FileLock> HostFileSystem::lock_file(std::string_view path) {
     if (::stat(host.c_str(), &st) != 0)
         return nullptr;
     auto fd = open_locked(host, O_RDONLY | O_CLOEXEC | O_NONBLOCK, 0);
+    if (!fd && errno == EWOULDBLOCK)
+        throw FileBusyError();
     if (!fd)
         throw permission_denied_error();
     return std::make_unique<HostFileLock>(std::move(*fd));

@@ -116,6 +116,20 @@ Button QtUi::message(const std::string& text, const std::optional<std::string>& 
         box.setDefaultButton(QMessageBox::Yes);
         return box.exec() == QMessageBox::Yes ? Button::Yes : Button::No;
     }
+    if (buttons == Buttons::YesNoCancel) {
+        // Esc and the close box answer Cancel.
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        box.setDefaultButton(QMessageBox::Yes);
+        box.setEscapeButton(QMessageBox::Cancel);
+        switch (box.exec()) {
+            case QMessageBox::Yes:
+                return Button::Yes;
+            case QMessageBox::No:
+                return Button::No;
+            default:
+                return Button::Cancel;
+        }
+    }
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
     return Button::Ok;
@@ -124,8 +138,10 @@ Button QtUi::message(const std::string& text, const std::optional<std::string>& 
 std::optional<std::string> QtUi::choose(const ChooserRequest& request, bool save) {
     QFileDialog dialog(owner(parent_), display_text(request.title));
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    // The program checks what was chosen itself; a chooser may also name a file still to be made.
-    dialog.setFileMode(QFileDialog::AnyFile);
+    // Unless the request says otherwise, the program checks what was chosen itself: a chooser
+    // may also name a file still to be made.
+    dialog.setFileMode(!save && request.must_exist ? QFileDialog::ExistingFile
+                                                   : QFileDialog::AnyFile);
     if (save && !request.overwrite_prompt)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     QStringList filters = qt_filter(request.filter).split(";;", Qt::SkipEmptyParts);

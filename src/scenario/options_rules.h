@@ -63,5 +63,8 @@ std::string check_data(Session& s, const OptionsBoxes& boxes, const std::string&
 // Every check of OK in order: the ranges, the oxygen caution, Stage II, the temperature order
 // and the average. Returns the control name of the box that failed last, or "" when all passed.
 std::string check_all(Session& s, const OptionsBoxes& boxes);
+// check_all over the scenario's values as the window would show them (the scenario is not
+// changed, but for options_changed).
+std::string check_scenario_options(Session& s);
 
 }  // namespace qv

@@ -1,7 +1,8 @@
-#include "dialogs/scenario/options_rules.h"
+#include "scenario/options_rules.h"
 
 #include <cmath>
 #include <cstdlib>
+#include <map>
 
 namespace qv {
 
@@ -154,6 +155,17 @@ std::string check_all(Session& s, const OptionsBoxes& boxes) {
         return "Avgtemp";
     }
     return failed;
+}
+
+std::string check_scenario_options(Session& s) {
+    std::map<std::string, std::string> shown;
+    for (const auto& box : option_boxes)
+        shown[box.control] = s.sc.*box.value;
+    shown["Stage2"] = s.sc.stage2_present ? s.sc.stage2str : std::string("0");
+    OptionsBoxes boxes{
+        [&](const std::string& control) { return shown[control]; },
+        [&](const std::string& control, const std::string& text) { shown[control] = text; }};
+    return check_all(s, boxes);
 }
 
 }  // namespace qv

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <map>
 
-#include "dialogs/scenario/options_rules.h"
+#include "scenario/options_rules.h"
 #include "support/workspace.h"
 
 namespace qv::test {
