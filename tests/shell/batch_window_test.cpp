@@ -587,7 +587,8 @@ TEST_F(BatchMainWindow, OneQuestionCoversUnsavedChangesAndRuns) {
                                     "still going on: 1 running, 0 queued."),
               std::string::npos)
         << ui.messages()[0];
-    EXPECT_FALSE(jobs->local_active());
+    // The runs were told to stop; they end once their models have.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !jobs->local_active(); }, 20000));
 }
 
 TEST_F(BatchMainWindow, OpenInMainWindowIsRefusedWhileAnEditingWindowIsOpen) {
