@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <thread>
@@ -20,6 +23,7 @@
 #include "runs/campaign.h"
 #include "runs/variants.h"
 #include "scenario/scenario.h"
+#include "scenario/scenario_compare.h"
 #include "scenario/text.h"
 
 namespace qv::cli {
@@ -32,7 +36,7 @@ struct BatchCommands::Options {
 
     std::string template_file, out_dir;
     bool each_state = false;
-    std::vector<std::string> each_county, states, years, sets;
+    std::vector<std::string> each_county, states, years, growth_years, tech_years, sets;
     bool make_force = false;
 
     std::string list;
@@ -43,6 +47,7 @@ struct BatchCommands::Options {
     std::string file;
     bool json = false;
     std::vector<std::string> files;
+    std::string base, base_list;
 };
 
 namespace {
@@ -89,10 +94,14 @@ runs::Dimension set_choices(const std::string& argument, Session& s) {
         if (!refusal.empty())
             throw runs::VariantRefused(refusal);
         const std::string short_tag = value.substr(0, 3);
-        d.push_back({value, short_tag, field + " = " + value, [a](Session& variant) {
+        d.push_back({value, short_tag, field + " = " + value,
+                     [a](Session& variant) {
                          apply_assignment(variant.sc, a);
                          mark_assigned_packets(variant.sc, std::span(&a, 1));
-                     }});
+                     },
+                     // Title 1 is not repeated in Title 2.
+                     a.field->name == "title1str" ? std::string() : field + " " + value,
+                     a.field->name == "title2str"});
     }
     if (d.empty())
         throw UsageError("--set " + argument + ": no values");
@@ -131,6 +140,12 @@ int make_command(const BatchCommands::Options& opt, const CommonOptions& common,
                 dimensions.push_back(runs::county_choices(run.s, split_commas(opt.each_county)));
             if (!opt.years.empty())
                 dimensions.push_back(runs::year_choices(run.s, split_commas(opt.years)));
+            if (!opt.growth_years.empty())
+                dimensions.push_back(runs::year_choices(run.s, split_commas(opt.growth_years),
+                                                        runs::YearKind::growth));
+            if (!opt.tech_years.empty())
+                dimensions.push_back(
+                    runs::year_choices(run.s, split_commas(opt.tech_years), runs::YearKind::tech));
             for (const std::string& set : opt.sets)
                 dimensions.push_back(set_choices(set, run.s));
         });
@@ -150,7 +165,7 @@ int make_command(const BatchCommands::Options& opt, const CommonOptions& common,
     }
     if (dimensions.empty()) {
         err << "qvopt batch make: nothing to vary: give --each-state, --each-county, --states, "
-               "--years or --set\n";
+               "--years, --growth-years, --tech-years or --set\n";
         return exit_status::usage;
     }
     const auto variants = runs::combine(dimensions);
@@ -205,11 +220,11 @@ class StopSignals {
 };
 
 std::string status_line(const runs::PoolProgress& p) {
-    std::string line = "done " + std::to_string(p.done) + "/" +
-                       std::to_string(p.total - p.skipped) + ", running " +
-                       std::to_string(p.running) + ", failed " + std::to_string(p.failed) +
-                       ", skipped " + std::to_string(p.skipped) + ", elapsed " +
-                       runs::clock_text(p.elapsed) + ", left ";
+    std::string line =
+        "done " + std::to_string(p.done) + "/" + std::to_string(p.total - p.skipped) +
+        ", running " + std::to_string(p.running) + ", failed " + std::to_string(p.failed) +
+        (p.stopped ? ", stopped " + std::to_string(p.stopped) : std::string()) + ", skipped " +
+        std::to_string(p.skipped) + ", elapsed " + runs::clock_text(p.elapsed) + ", left ";
     line += p.left ? runs::clock_text(*p.left) : std::string("?");
     return line;
 }
@@ -393,19 +408,98 @@ int run_one(const BatchCommands::Options& opt, const CommonOptions& common, cons
 // given: whether it reads, its title, its region level and number of regions, and its message
 // file. Each file is read as `qvopt show` reads it, in a session of its own; the sessions share
 // one reference engine.
-int facts_command(const std::vector<std::string>& files, const CommonOptions& common,
-                  const char* argv0, std::ostream& out) {
+// Reads FILE in RUN as `qvopt show` does; false when it cannot be read in full.
+bool read_for_facts(HeadlessSession& run, const std::string& file) {
+    // A missing file "reads" as an empty scenario after its message.
+    const auto found = run.fs.facts(run.fs.program_path(file));
+    return found && !found->is_dir && run.open(file) && !run.s.read_incomplete;
+}
+
+// The template a list made by `qvopt batch make` names in its first line, when it has one.
+std::string template_of_list(const std::string& list) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(list, ec))
+        return {};
+    std::ifstream in(list, std::ios::binary);
+    std::string first;
+    std::getline(in, first);
+    if (!first.empty() && first.back() == '\r')
+        first.pop_back();
+    const std::string made = runs::made_by_prefix;
+    return first.rfind(made, 0) == 0 ? first.substr(made.size()) : std::string();
+}
+
+// The region a scenario has, briefly: "NV", "Clark County NV,Nye County NV", "CA,NV,OR +2 more";
+// the level when it names no state or county.
+std::string region_brief(const Scenario& sc) {
+    constexpr std::size_t shown = 3;
+    std::string text;
+    std::size_t n = 0;
+    for (const auto& r : sc.region_list) {
+        if (n++ < shown)
+            text += (text.empty() ? "" : ",") + (r->isState ? r->abbr : r->county + " " + r->abbr);
+    }
+    if (n > shown)
+        text += " +" + std::to_string(n - shown) + " more";
+    if (text.empty()) {
+        const auto level = static_cast<std::size_t>(sc.region_level);
+        text = level < region_level_words.size() ? std::string(region_level_words[level])
+                                                 : std::to_string(sc.region_level);
+    }
+    return text;
+}
+
+// What a scenario varies from its campaign's base, such as "region: NV; year 2030": the region
+// as the scenario has it (not what it lost), then the rest of the differences in brief. The
+// titles are left out: the Title column shows them.
+std::string varies_text(const ComparedSide& base, const Session& s) {
+    std::vector<Difference> diffs = compare_scenarios(base, compared_side(s));
+    const bool region = std::any_of(diffs.begin(), diffs.end(),
+                                    [](const Difference& d) { return d.packet == "/REGION/"; });
+    // The allocation and population lists follow the region.
+    std::erase_if(diffs, [region](const Difference& d) {
+        return d.packet == "/REGION/" ||
+               (region && (d.packet == "/ALLOC FILES/" || d.packet == "/POP FILES/")) ||
+               (d.packet == "/OPTIONS/" && (d.field == "Title 1" || d.field == "Title 2"));
+    });
+    std::string rest = differences_summary(diffs);
+    if (!region)
+        return rest;
+    return "region: " + region_brief(s.sc) + (rest.empty() ? "" : "; " + rest);
+}
+
+int facts_command(const BatchCommands::Options& opt, const CommonOptions& common, const char* argv0,
+                  std::ostream& out) {
     const auto reference = make_reference_engine();
-    for (const std::string& file : files) {
+    // The base the rows are compared with: the template of a made campaign while it can be
+    // read, else the campaign's first scenario.
+    std::unique_ptr<HeadlessSession> base;
+    std::optional<ComparedSide> base_side;
+    std::vector<std::string> bases;
+    if (!opt.base_list.empty())
+        if (std::string t = template_of_list(opt.base_list); !t.empty())
+            bases.push_back(std::move(t));
+    if (!opt.base.empty())
+        bases.push_back(opt.base);
+    for (const std::string& b : bases) {
+        base = std::make_unique<HeadlessSession>(common, argv0, reference.get());
+        if (read_for_facts(*base, b)) {
+            base_side.emplace(compared_side(base->s));
+            break;
+        }
+        base.reset();
+    }
+    for (const std::string& file : opt.files) {
         HeadlessSession run(common, argv0, reference.get());
         nlohmann::ordered_json line{{"file", file}};
-        // A missing file "reads" as an empty scenario after its message.
-        const auto found = run.fs.facts(run.fs.program_path(file));
-        const bool read = found && !found->is_dir && run.open(file) && !run.s.read_incomplete;
+        const bool read = read_for_facts(run, file);
         line["readable"] = read;
         if (read) {
             const Scenario& sc = run.s.sc;
             line["title"] = sc.title1str;
+            line["title2"] = sc.title2str;
+            if (base_side)
+                line["varies"] = varies_text(*base_side, run.s);
             const auto level = static_cast<std::size_t>(sc.region_level);
             line["region_level"] = level < region_level_words.size()
                                        ? std::string(region_level_words[level])
@@ -441,6 +535,10 @@ BatchCommands::BatchCommands(CLI::App& batch) : opt_(std::make_unique<Options>()
     each_state->excludes(each_county, states);
     each_county->excludes(states);
     o.make->add_option("--years", o.years, "one file per episode year: Y1,Y2,...")->delimiter(',');
+    o.make->add_option("--growth-years", o.growth_years, "one file per growth year: Y1,Y2,...")
+        ->delimiter(',');
+    o.make->add_option("--tech-years", o.tech_years, "one file per technology year: Y1,Y2,...")
+        ->delimiter(',');
     o.make->add_option("--set", o.sets, "one file per value: FIELD=V1,V2,... (repeatable)")
         ->allow_extra_args(false);
     o.make->add_flag("--force", o.make_force, "overwrite files that exist");
@@ -464,6 +562,10 @@ BatchCommands::BatchCommands(CLI::App& batch) : opt_(std::make_unique<Options>()
     o.facts = batch.add_subcommand(
         "facts", "print each FILE's title, region and message file as one JSON line");
     o.facts->add_option("FILE", o.files, "options files")->required();
+    o.facts->add_option("--base", o.base, "say what each FILE varies from this options file");
+    o.facts->add_option("--base-list", o.base_list,
+                        "compare with the template this campaign list was made from, when it "
+                        "names one that reads (else with --base)");
 }
 
 BatchCommands::~BatchCommands() = default;
@@ -483,7 +585,7 @@ int BatchCommands::run(const CommonOptions& common, const char* argv0, std::ostr
     if (opt_->run_one->parsed())
         return run_one(*opt_, common, argv0, out, services);
     if (opt_->facts->parsed())
-        return facts_command(opt_->files, common, argv0, out);
+        return facts_command(*opt_, common, argv0, out);
     return run_batch(*opt_, common, argv0, out, err, services, runner);
 }
 

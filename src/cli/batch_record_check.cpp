@@ -1,5 +1,6 @@
 #include "cli/batch_slurm_command.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "platform/fs/host_file_system.h"
@@ -25,8 +26,14 @@ runs::RecordCheck record_checker(const Hasher& hasher) {
         }
         const runs::RecordStatus st = runs::check_record(record, fs, hasher, seen.get());
         if (st.record) {
-            view.ended_ms = st.record->ended_ms;
-            view.duration_ms = st.record->ended_ms - st.record->started_ms;
+            const runs::RunRecord& r = *st.record;
+            view.ended_ms = r.ended_ms;
+            view.duration_ms = r.ended_ms - r.started_ms;
+            view.stopped = r.stopped != runs::StopReason::none;
+            if (!r.succeeded())
+                view.output_older = std::none_of(r.results.begin(), r.results.end(), [](auto& f) {
+                    return f.role == "output" && f.written_by_this_run;
+                });
         }
         switch (st.state) {
             case runs::RecordState::up_to_date:

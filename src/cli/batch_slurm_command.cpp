@@ -33,6 +33,7 @@ struct BatchSlurmCommands::Options {
     runs::SlurmResources resources;
     bool force = false;
     bool submit = false;
+    bool print = false;
     bool json = false;
     bool lines = false;
 };
@@ -200,8 +201,8 @@ Prepared prepare(const std::string& list, const CommonOptions& common) {
 }
 
 int slurm_command(const std::string& list, const runs::SlurmResources& resources, bool force,
-                  bool submit, const CommonOptions& common, std::ostream& out, std::ostream& err,
-                  const runs::RecordCheck& check) {
+                  bool submit, bool print, const CommonOptions& common, std::ostream& out,
+                  std::ostream& err, const runs::RecordCheck& check) {
     runs::check_resources(resources);
     const Prepared p = prepare(list, common);
 
@@ -225,7 +226,7 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
         }
         job.tasks.push_back({entry.line, entry.path});
     }
-    std::ostream& report = submit ? err : out;
+    std::ostream& report = submit || print ? err : out;
     if (job.tasks.empty()) {
         if (p.campaign.entries.empty())
             report << job.list_path << " lists no options file; no job script written\n";
@@ -235,6 +236,15 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
         return exit_status::ok;
     }
     const std::string script = runs::sbatch_script(job);
+    if (print) {
+        // A look at the script before it is submitted leaves nothing behind.
+        out << script;
+        report << "would write " << job.script_path << ": " << job.tasks.size() << " task(s)";
+        if (up_to_date > 0)
+            report << ", " << up_to_date << " up-to-date scenario(s) left out";
+        report << '\n';
+        return exit_status::ok;
+    }
     std::error_code ec;
     fs::create_directories(log_dir, ec);
     if (ec)
@@ -274,7 +284,11 @@ nlohmann::ordered_json scenario_json(const runs::ScenarioStatus& s, const FileSy
                              {"detail", s.record.detail},
                              {"slurm_task", s.slurm_task},
                              {"slurm_state", s.slurm_state}};
-    const auto output = s.output_data.empty() ? std::nullopt : host.facts(s.output_data);
+    if (s.record.stopped)
+        j["stopped"] = true;
+    // An output that a failed or stopped run left from an earlier one is not that run's size.
+    const auto output =
+        s.output_data.empty() || s.record.output_older ? std::nullopt : host.facts(s.output_data);
     j["output_size"] =
         output && !output->is_dir ? static_cast<std::int64_t>(output->size) : std::int64_t{-1};
     j["ended_ms"] = s.record.ended_ms ? nlohmann::ordered_json(*s.record.ended_ms) : nullptr;
@@ -346,7 +360,12 @@ BatchSlurmCommands::BatchSlurmCommands(CLI::App& batch) : opt_(std::make_unique<
         ->check(CLI::PositiveNumber);
     o.slurm->add_option("--account", o.resources.account, "Slurm account to charge");
     o.slurm->add_flag("--force", o.force, "include the scenarios that are up to date");
-    o.slurm->add_flag("--submit", o.submit, "submit with sbatch and print the job id");
+    auto* submit =
+        o.slurm->add_flag("--submit", o.submit, "submit with sbatch and print the job id");
+    o.slurm
+        ->add_flag("--print", o.print,
+                   "print the job script instead of writing it (what it would write on stderr)")
+        ->excludes(submit);
 
     o.status = batch.add_subcommand(
         "status", "each scenario's state; exit status 1 unless all are done and up to date");
@@ -370,7 +389,8 @@ int BatchSlurmCommands::run(const CommonOptions& common, std::ostream& out, std:
     const char* name = o.slurm->parsed() ? "qvopt batch slurm: " : "qvopt batch status: ";
     try {
         if (o.slurm->parsed())
-            return slurm_command(o.list, o.resources, o.force, o.submit, common, out, err, check);
+            return slurm_command(o.list, o.resources, o.force, o.submit, o.print, common, out, err,
+                                 check);
         return status_command(o.list, o.json, o.lines, common, out, err, check);
     } catch (const std::exception& e) {
         // Campaign and job-script refusals, and file-system failures, all end the command.

@@ -30,6 +30,9 @@ class ModelProcess {
     virtual void terminate_group() = 0;
     // Ends all of those at once (SIGKILL).
     virtual void kill_group() = 0;
+    // Whether the model has ended, without reading its output or reaping it. Safe to ask from
+    // another thread while wait() is not running; false where it cannot be told.
+    virtual bool has_exited() const { return false; }
     // Once wait() has returned true: collects how the model ended.
     virtual Exit reap() = 0;
     // Once reaped: ends what the model started that still runs, wherever it went (SIGTERM, a

@@ -83,8 +83,11 @@ void BatchScheduler::ended(std::size_t job, JobState result, Clock::time_point n
     Job& j = jobs_[job];
     j.state = result;
     j.duration = now - *j.started;
-    ended_total_ += *j.duration;
-    ++ended_runs_;
+    // A stopped run was cut short: its time says nothing of how long a run takes.
+    if (result != JobState::stopped) {
+        ended_total_ += *j.duration;
+        ++ended_runs_;
+    }
     --running_;
     if (!active())
         finished_ = now;
@@ -160,7 +163,7 @@ BatchScheduler::Clock::duration BatchScheduler::elapsed(Clock::time_point now) c
 
 std::optional<BatchScheduler::Clock::duration> BatchScheduler::time_left() const {
     const std::size_t left = running_ + queued_;
-    if (ended_runs_ == 0 || left == 0)
+    if (ended_runs_ == 0 || left == 0 || stopping_)
         return std::nullopt;
     const auto at_once = static_cast<Clock::rep>(std::min<std::size_t>(limit_, left));
     const Clock::duration mean = ended_total_ / static_cast<Clock::rep>(ended_runs_);

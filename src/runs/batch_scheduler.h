@@ -79,8 +79,9 @@ class BatchScheduler {
     BatchCounts counts() const;
     // Since the batch began (until its last run ended).
     Clock::duration elapsed(Clock::time_point now) const;
-    // The mean duration of the runs ended so far, times the runs left, over the runs that can
-    // go on at once; nothing before the first run has ended or once none is left.
+    // The mean duration of the runs that succeeded or failed so far, times the runs left, over
+    // the runs that can go on at once; nothing before the first such run, once none is left or
+    // after stop().
     std::optional<Clock::duration> time_left() const;
 
   private:

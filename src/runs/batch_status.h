@@ -26,6 +26,10 @@ struct RecordView {
     // When the recorded run ended (UTC milliseconds since the epoch) and how long it took;
     // unset without a readable record.
     std::optional<std::int64_t> ended_ms, duration_ms;
+    // The last run was stopped (state failed): the window shows it as stopped.
+    bool stopped = false;
+    // The output data file on disk is older than the last run, which did not write it.
+    bool output_older = false;
 };
 
 // Reads the record of the scenario that writes OUTPUTS (record: "<output data file>.run.json")

@@ -1,9 +1,12 @@
 #include "runs/model_process.h"
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "platform/app_error.h"
@@ -98,6 +101,57 @@ std::string missing_results(const RunFacts& facts) {
     return text;
 }
 
+// While the window handles its events, a message box it shows may hold the run loop for as
+// long as the box stays open. This watcher notes meanwhile when the model ends, so the run's end
+// time is the model's, not the box's.
+class EndWatch {
+  public:
+    explicit EndWatch(const ModelProcess& model) : model_(model) {
+        thread_ = std::thread([this] { watch(); });
+    }
+    ~EndWatch() { finish(); }
+    EndWatch(const EndWatch&) = delete;
+    EndWatch& operator=(const EndWatch&) = delete;
+
+    void arm(bool on) {
+        std::lock_guard lock(mutex_);
+        armed_ = on;
+        changed_.notify_one();
+    }
+    // Stops the watch (before the model is reaped); when it saw the model end.
+    std::optional<std::chrono::system_clock::time_point> finish() {
+        {
+            std::lock_guard lock(mutex_);
+            done_ = true;
+            changed_.notify_one();
+        }
+        if (thread_.joinable())
+            thread_.join();
+        return seen_;
+    }
+
+  private:
+    void watch() {
+        std::unique_lock lock(mutex_);
+        while (!done_) {
+            if (armed_ && !seen_ && model_.has_exited())
+                seen_ = std::chrono::system_clock::now();
+            if (armed_ && !seen_)
+                changed_.wait_for(lock, watch_interval);
+            else
+                changed_.wait(lock, [this] { return done_ || (armed_ && !seen_); });
+        }
+    }
+
+    static constexpr std::chrono::milliseconds watch_interval{20};
+    const ModelProcess& model_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool armed_ = false, done_ = false;
+    std::optional<std::chrono::system_clock::time_point> seen_;
+    std::thread thread_;
+};
+
 }  // namespace
 
 RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
@@ -160,8 +214,10 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
         log_path.clear();
     }
 
+    // When the model was first seen to have ended.
+    std::optional<std::chrono::system_clock::time_point> model_ended;
     auto end_run = [&] {
-        facts.ended = std::chrono::system_clock::now();
+        facts.ended = model_ended.value_or(std::chrono::system_clock::now());
         const std::size_t kept = std::min(tail_count, tail_lines_kept);
         for (std::size_t i = tail_count - kept; i < tail_count; ++i)
             facts.console_tail.push_back(tail[i % tail_lines_kept].text);
@@ -237,12 +293,24 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     // poll interval (passing output on meanwhile), until the state read showed the model ended.
     // Without a poll hook the run ends as soon as the model does.
     const bool paced = static_cast<bool>(hooks.on_poll);
+    std::optional<EndWatch> end_watch;
+    if (paced)
+        end_watch.emplace(*model);
+    auto note_end = [&] {
+        if (!model_ended)
+            model_ended = std::chrono::system_clock::now();
+    };
     bool ended = false;
     do {
         ended = model->wait(std::chrono::milliseconds(0), -1, chunk);
+        if (ended)
+            note_end();
         take_output();
-        if (paced)
+        if (paced) {
+            end_watch->arm(!model_ended);
             hooks.on_poll();
+            end_watch->arm(false);
+        }
         check_stop();
         const Clock::time_point next_poll = Clock::now() + poll_interval;
         for (;;) {
@@ -259,6 +327,8 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
             const bool gone =
                 model->wait(std::chrono::ceil<std::chrono::milliseconds>(until - now), wake, chunk);
             take_output();
+            if (gone)
+                note_end();
             if (gone && !paced) {
                 ended = true;
                 break;
@@ -273,6 +343,9 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
         check_stop();
     } while (!ended);
 
+    if (end_watch)
+        if (const auto seen = end_watch->finish(); seen && (!model_ended || *seen < *model_ended))
+            model_ended = seen;
     // Whatever a stopped model started goes with it.
     if (kill_at)
         model->kill_group();

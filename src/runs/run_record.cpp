@@ -379,9 +379,12 @@ RunRecord parse_record(std::string_view text) {
 std::string record_path_for(const FileSystem& fs, const std::string& output_file) {
     // One mapping of the name: in a directory of thousands of outputs each case-blind look-up
     // reads the whole directory.
+    // A record whose name differs from the output's only in letter case (written while the
+    // output was missing, or by a model that cased the name otherwise) is the same record; the
+    // look-up of a name that does not exist as given matches it without regard to case.
     const std::string on_disk = fs.host_path(output_file);
     if (auto facts = fs.facts(on_disk); facts && !facts->is_dir)
-        return on_disk + ".run.json";
+        return fs.host_path(on_disk + ".run.json");
     return fs.host_path(output_file + ".run.json");
 }
 

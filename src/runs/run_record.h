@@ -99,8 +99,8 @@ RecordPlan plan_record(const Session& s, std::string program_name);
 // The host path of the record of a scenario's latest run; empty when it names no output file.
 std::string record_path_of(const Session& s);
 // The record beside an output data file (program path): the output's name as it is on disk with
-// ".run.json" appended; while the output is missing, an existing record whose name differs only
-// in letter case, else the name as the scenario writes it.
+// ".run.json" appended, or an existing record whose name differs from that only in letter case;
+// while the output is missing, the same of the name as the scenario writes it.
 std::string record_path_for(const FileSystem& fs, const std::string& output_file);
 
 // Size, time and (for an existing ordinary file, when asked) the content hash of `f.path`.

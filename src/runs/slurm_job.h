@@ -63,7 +63,9 @@ struct QueuedTask {
 };
 
 // The squeue format whose lines queued_tasks reads: array job id, task index, state, script.
-inline constexpr const char* squeue_format = "%A|%K|%T|%o";
+// "%F" is the array's own id, the one sbatch printed and the log names carry ("15" of task
+// "15_0"); "%A" would be the id Slurm gives each task once it starts.
+inline constexpr const char* squeue_format = "%F|%K|%T|%o";
 
 // The tasks of the job arrays submitted from SCRIPT_PATH, from the output of
 // `squeue --array --noheader --format=<squeue_format>` (one line per task).

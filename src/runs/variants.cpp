@@ -67,7 +67,8 @@ Dimension state_choices(Session& s, const std::vector<std::string>& abbrs) {
             refuse(s, already_selected_text(*entry));
         d.push_back({entry->abbr, entry->abbr,
                      "state " + entry->abbr + " (" + entry->statename + ")",
-                     [entry](Session& session) { select_region(session, *entry, level::state); }});
+                     [entry](Session& session) { select_region(session, *entry, level::state); },
+                     entry->abbr});
     }
     return d;
 }
@@ -99,25 +100,54 @@ Dimension county_choices(Session& s, const std::vector<std::string>& abbrs) {
                          "county " + county->county + " " + county->abbr + " (" + code + ")",
                          [entry = *county](Session& session) {
                              select_region(session, entry, level::county);
-                         }});
+                         },
+                         county->county + " " + county->abbr});
         }
     }
     return d;
 }
 
-Dimension year_choices(Session& s, const std::vector<std::string>& years) {
+Dimension year_choices(Session& s, const std::vector<std::string>& years, YearKind kind) {
+    // The Period window's name of the year, and the letter that marks it in file names.
+    static const struct {
+        const char* name;
+        const char* words;
+        const char* mark;
+        std::string Scenario::*field;
+    } kinds[] = {
+        {"Episode", "episode year", "", &Scenario::episode_year},
+        {"Growth", "growth year", "G", &Scenario::growth_calc_year},
+        {"Tech", "tech year", "T", &Scenario::tech_sel_year},
+    };
+    const auto& k = kinds[static_cast<int>(kind)];
     Dimension d;
     for (const std::string& year : years) {
-        if (!yearok(s, year, "Episode", false))
-            throw VariantRefused("episode year " + year);
-        const std::string tag = name_part(trim(year));
-        d.push_back({tag, tag.size() > 2 ? tag.substr(tag.size() - 2) : tag,
-                     "episode year " + trim(year), [year](Session& session) {
-                         session.sc.episode_year = year;
+        if (!yearok(s, year, k.name, false))
+            throw VariantRefused(std::string(k.words) + " " + year);
+        const std::string digits = name_part(trim(year));
+        const std::string tag = k.mark + digits;
+        const std::string title =
+            kind == YearKind::episode ? trim(year) : lower(k.name) + " " + trim(year);
+        d.push_back({tag, k.mark + (digits.size() > 2 ? digits.substr(digits.size() - 2) : digits),
+                     std::string(k.words) + " " + trim(year),
+                     [year, field = k.field](Session& session) {
+                         session.sc.*field = year;
                          session.sc.period_changed = true;
-                     }});
+                     },
+                     title});
     }
     return d;
+}
+
+std::string variant_title(const Variant& v) {
+    std::string title;
+    for (const Choice* c : v.choices) {
+        if (c->sets_title2)
+            return {};
+        if (!c->title.empty())
+            title += (title.empty() ? "" : " ") + c->title;
+    }
+    return title;
 }
 
 std::vector<Variant> combine(const std::vector<Dimension>& dimensions) {
@@ -211,11 +241,16 @@ MakeResult write_variants(Session& s, const std::string& dir, const std::string&
     }
 
     const Scenario original = s.sc;
-    std::string text = "# made by qvopt batch make from " + s.fs.host_path(template_path) + "\n";
+    std::string text = made_by_prefix + s.fs.host_path(template_path) + "\n";
     for (std::size_t i = 0; i < variants.size(); ++i) {
         s.sc = original;
         for (const Choice* c : variants[i].choices)
             c->apply(s);
+        // Every row of a campaign would read the same with the template's titles.
+        if (const std::string title = variant_title(variants[i]); !title.empty()) {
+            s.sc.title2str = title;
+            s.sc.options_changed = true;
+        }
         if (!save_options_as(s, targets[i])) {
             s.sc = original;
             result.refusal = s.fs.host_path(targets[i]) + " could not be written";

@@ -20,6 +20,10 @@ struct Choice {
     std::string short_tag;  // used when the full tags do not fit in 8 characters: "20"
     std::string comment;    // for the campaign list: "state NV (Nevada)"
     std::function<void(Session&)> apply;
+    // For the variant's Title 2: "NV", "Clark County NV", "2030"; empty when the choice sets
+    // Title 2 itself.
+    std::string title;
+    bool sets_title2 = false;
 };
 
 // The values of one varied thing; a variant takes one choice of each dimension.
@@ -34,8 +38,12 @@ Dimension state_choices(Session& s, const std::vector<std::string>& abbrs);
 std::vector<std::string> region_states(const Session& s);
 // One county each, at county level, for every county the Region window lists for each state.
 Dimension county_choices(Session& s, const std::vector<std::string>& abbrs);
-// The episode year, checked as the Period window's OK checks it.
-Dimension year_choices(Session& s, const std::vector<std::string>& years);
+// Which year of the period a year dimension sets.
+enum class YearKind { episode, growth, tech };
+// The episode year (or the growth or technology year), checked as the Period window's OK
+// checks it.
+Dimension year_choices(Session& s, const std::vector<std::string>& years,
+                       YearKind kind = YearKind::episode);
 
 // One file to write: its base name (at most 8 characters) and the choices it applies.
 struct Variant {
@@ -44,15 +52,23 @@ struct Variant {
     std::vector<const Choice*> choices;
 };
 
+// What a variant varies, for its Title 2: its choices' titles, such as "NV 2030"; empty when
+// a choice sets Title 2 itself.
+std::string variant_title(const Variant& v);
+
 // Every combination of one choice per dimension, in order (the first dimension varies
 // slowest), each with a readable base name unique without regard to letter case: the tags run
 // together, the short tags when those are too long, else a shortened name with a number.
 std::vector<Variant> combine(const std::vector<Dimension>& dimensions);
 
+// The first line of a list that write_variants wrote, before the template's host path.
+inline constexpr const char* made_by_prefix = "# made by qvopt batch make from ";
+
 // Writes each variant into DIR as a Save as of the scenario the session holds (the template),
-// with its choices applied, then DIR/campaign.txt listing them with a comment line each. Files
-// it would overwrite are refused (before anything is written) unless FORCE. EXTENSION is the
-// file names' extension with its period (".opt"). Returns the host paths written, list last.
+// with its choices applied and its Title 2 saying what it varies (variant_title), then
+// DIR/campaign.txt listing them with a comment line each. Files it would overwrite are refused
+// (before anything is written) unless FORCE. EXTENSION is the file names' extension with its period
+// (".opt"). Returns the host paths written, list last.
 struct MakeResult {
     std::vector<std::string> written;
     std::string refusal;  // why nothing was written, "" when the files were written

@@ -98,9 +98,10 @@ PoolResult run_pool(const std::vector<BatchJob>& jobs, const BatchRunner& runner
             const BatchCounts c = scheduler.counts();
             PoolProgress progress;
             progress.total = c.total;
-            progress.done = c.ended();
+            progress.done = c.succeeded + c.failed;
             progress.running = c.running;
             progress.failed = c.failed;
+            progress.stopped = c.stopped;
             progress.skipped = c.skipped;
             progress.elapsed = in_ms(scheduler.elapsed(Clock::now()));
             if (auto left = scheduler.time_left())

@@ -45,8 +45,8 @@ struct JobOutcome {
 // The state of the batch, for the status line.
 struct PoolProgress {
     std::size_t total = 0;
-    std::size_t done = 0;  // runs that ended, failed ones included
-    std::size_t running = 0, failed = 0;
+    std::size_t done = 0;  // runs that ended, failed ones included, stopped ones not
+    std::size_t running = 0, failed = 0, stopped = 0;
     std::size_t skipped = 0;  // up to date
     std::chrono::milliseconds elapsed{};
     // From the mean duration of the runs so far; unset before the first one ends.

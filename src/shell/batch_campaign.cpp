@@ -159,6 +159,7 @@ void BatchCampaign::remove_rows(QList<int> rows) {
         removed = true;
     }
     if (removed) {
+        set_rows(table_.rows());
         modified_ = true;
         emit progressChanged();
     }
@@ -169,8 +170,8 @@ void BatchCampaign::open_list(const QString& host_path) {
         return;
     const QString list = QFileInfo(host_path).absoluteFilePath();
     check({}, list, [this, list](Rows rows) {
-        set_rows(std::move(rows));
         list_path_ = list;
+        set_rows(std::move(rows));
         modified_ = false;
         remember_list();
         emit progressChanged();
@@ -356,6 +357,11 @@ void BatchCampaign::apply_status(BatchRow& r, const QJsonObject& o) {
         return;
     r.state = recorded;
     r.detail = o.value("detail").toString();
+    // A run that was stopped reads as stopped, as when this window stopped it.
+    if (r.state == RowState::failed && o.value("stopped").toBool()) {
+        r.state = RowState::stopped;
+        r.detail.clear();
+    }
     // A task that Slurm has let go of ended as a local run does.
     if (had_slurm && ended) {
         r.ran_here = true;
@@ -366,6 +372,15 @@ void BatchCampaign::apply_status(BatchRow& r, const QJsonObject& o) {
 
 void BatchCampaign::set_rows(Rows rows) {
     table_.set_rows(std::move(rows));
+    // Another base: what every row varies is asked again.
+    const QString base =
+        (table_.rows().empty() ? QString() : table_.rows().front()->path) + '\n' + list_path_;
+    if (base != facts_base_) {
+        facts_base_ = base;
+        facts_queue_.clear();
+        for (const auto& r : table_.rows())
+            r->facts_asked = false;
+    }
     for (const auto& r : table_.rows()) {
         if (!r->facts_asked) {
             r->facts_asked = true;
@@ -407,6 +422,11 @@ void BatchCampaign::ask_facts() {
         return;
     auto page = std::make_shared<FactsPage>();
     QStringList args{"batch", "facts"};
+    // What each row varies is told from the template a made list names, else the first row.
+    if (!table_.rows().empty())
+        args << "--base" << table_.rows().front()->path;
+    if (!list_path_.isEmpty())
+        args << "--base-list" << list_path_;
     while (!facts_queue_.empty() && static_cast<int>(page->rows.size()) < facts_per_page) {
         std::shared_ptr<BatchRow> r = facts_queue_.front().lock();
         facts_queue_.pop_front();
@@ -448,12 +468,14 @@ void BatchCampaign::take_facts(FactsPage& page, const QList<QByteArray>& lines) 
             r->title = "(not readable)";
         } else {
             r->title = o.value("title").toString();
+            r->title2 = o.value("title2").toString();
+            r->varies = o.value("varies").toString();
             r->region = QString("%1, %2")
                             .arg(o.value("region_level").toString())
                             .arg(o.value("regions").toInt());
             r->message_file = o.value("message_file").toString();
         }
-        table_.changed(r.get(), BatchTable::title_col, BatchTable::region_col);
+        table_.changed(r.get(), BatchTable::title_col, BatchTable::varies_col);
     }
 }
 
@@ -507,6 +529,7 @@ void BatchCampaign::start_runs(runs::Selection selection) {
                              !r->slurm_task.isEmpty() || r->elsewhere});
         scheduler_.begin(facts, selection, Clock::now());
         runs_.assign(batch_.size(), nullptr);
+        stop_asked_.assign(batch_.size(), false);
         for (std::size_t i = 0; i < batch_.size(); ++i) {
             BatchRow& r = *batch_[i];
             r.skipped = scheduler_.state(i) == runs::JobState::up_to_date;
@@ -574,6 +597,9 @@ void BatchCampaign::run_ended(std::size_t job, const QvoptReply& reply) {
             r.detail += ": " + why;
         r.end = r.detail;
     }
+    // A qvopt ended before it could say so still ended because it was asked to.
+    if (stop_asked_[job] && result == runs::JobState::failed)
+        result = runs::JobState::stopped;
     scheduler_.ended(job, result, Clock::now());
     r.state = row_state(scheduler_.state(job));
     if (r.state != RowState::failed)
@@ -604,6 +630,42 @@ void BatchCampaign::stop() {
             r->state = r->before_queued;
     table_.changed(nullptr);
     emit progressChanged();
+}
+
+void BatchCampaign::stop_row(int row) {
+    if (row < 0 || row >= size())
+        return;
+    // The qvopt of that run records it as stopped and says so as it ends (run_ended).
+    for (std::size_t job = 0; job < batch_.size(); ++job)
+        if (batch_[job] == table_.rows()[static_cast<std::size_t>(row)] && runs_[job]) {
+            stop_asked_[job] = true;
+            QvoptClient::terminate(runs_[job]);
+        }
+}
+
+void BatchCampaign::cancel_slurm_task(int row) {
+    if (row < 0 || row >= size() || this->row(row).slurm_task.isEmpty())
+        return;
+    auto* p = new QProcess(this);
+    connect(p, &QProcess::finished, this, [this, p](int code, QProcess::ExitStatus how) {
+        p->deleteLater();
+        if (how != QProcess::NormalExit || code != 0) {
+            const QString why = QString::fromUtf8(p->readAllStandardError()).trimmed();
+            s_.message(
+                program_text("The Slurm task could not be cancelled: " +
+                             (why.isEmpty() ? QString("scancel exit status %1").arg(code) : why)),
+                Icon::Exclamation);
+        }
+        follow_slurm();
+    });
+    connect(p, &QProcess::errorOccurred, this, [this, p](QProcess::ProcessError e) {
+        if (e != QProcess::FailedToStart)
+            return;
+        p->deleteLater();
+        s_.message("The Slurm task could not be cancelled: scancel could not be started.",
+                   Icon::Exclamation);
+    });
+    p->start("scancel", {this->row(row).slurm_task});
 }
 
 int BatchCampaign::finished_count() const {

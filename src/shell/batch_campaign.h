@@ -77,6 +77,11 @@ class BatchCampaign : public QObject {
     // Asks every running qvopt to end its model and marks the rows stopped as each ends; queued
     // rows go back to what they were.
     void stop();
+    // Ends the run of one row that this window runs; the others go on.
+    void stop_row(int row);
+    // Asks Slurm to cancel the task of a row (scancel <job>_<task>); its state follows from the
+    // next check. A refusal is shown with scancel's words.
+    void cancel_slurm_task(int row);
     int running_count() const;
     int queued_count() const;
     bool local_active() const { return scheduler_.active(); }
@@ -128,11 +133,13 @@ class BatchCampaign : public QObject {
 
     std::unique_ptr<Check> check_;
     std::deque<std::weak_ptr<BatchRow>> facts_queue_;
+    QString facts_base_;  // the first row and the list the facts were asked against
     int facts_running_ = 0;
 
     runs::BatchScheduler scheduler_;
     Rows batch_;                            // the rows of the latest Run, by job
     std::vector<QPointer<QProcess>> runs_;  // their qvopt, while it runs
+    std::vector<bool> stop_asked_;          // by the row's Stop
     bool start_pending_ = false;
     QTimer ticker_;
     QTimer poll_;

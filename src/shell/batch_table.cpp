@@ -63,6 +63,10 @@ QVariant BatchTable::data(const QModelIndex& index, int role) const {
             return r.path;
         if (index.column() == status_col && !r.detail.isEmpty())
             return r.detail;
+        if (index.column() == title_col && !r.title2.isEmpty())
+            return r.title + "\n" + r.title2;
+        if (index.column() == varies_col && !r.varies.isEmpty())
+            return r.varies;
         return {};
     }
     if (role == Qt::TextAlignmentRole &&
@@ -75,9 +79,12 @@ QVariant BatchTable::data(const QModelIndex& index, int role) const {
             // A file named by its whole path shows its name; the path is in the tooltip.
             return QFileInfo(r.written).isAbsolute() ? QFileInfo(r.written).fileName() : r.written;
         case title_col:
-            return r.title;
+            // Title 2 tells the variants of a campaign apart.
+            return r.title2.isEmpty() ? r.title : r.title + " / " + r.title2;
         case region_col:
             return r.region;
+        case varies_col:
+            return r.varies;
         case status_col:
             return state_text(r);
         case duration_col:
@@ -100,8 +107,9 @@ QVariant BatchTable::data(const QModelIndex& index, int role) const {
 QVariant BatchTable::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return QAbstractTableModel::headerData(section, orientation, role);
-    static const char* const names[column_count] = {
-        "Options file", "Title", "Region", "Status", "Duration", "Output size", "Last run"};
+    static const char* const names[column_count] = {"Options file", "Title",   "Region",
+                                                    "Varies",       "Status",  "Duration",
+                                                    "Output size",  "Last run"};
     return section >= 0 && section < column_count ? QString(names[section]) : QString();
 }
 

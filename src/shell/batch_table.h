@@ -29,7 +29,9 @@ struct BatchRow {
     QString path;     // host path of the options file
     QString written;  // the name as the list holds it
     QString title;
+    QString title2;
     QString region;        // level and number of regions, such as "STATE, 3"
+    QString varies;        // what it varies from the campaign's base: "region: NV; year 2030"
     QString message_file;  // the message file as the scenario names it (program form), once known
     QString output_data;   // host path of the output data file, once known
     RowState state = RowState::checking;
@@ -51,9 +53,9 @@ struct BatchRow {
     bool facts_asked = false;
 };
 
-// The Batch window's table: one row per scenario with its options file, title, region, status,
-// duration, output size and last run. It only shows the rows it is given; the campaign
-// (BatchCampaign) fills and changes them.
+// The Batch window's table: one row per scenario with its options file, titles, region, what it
+// varies, status, duration, output size and last run. It only shows the rows it is given; the
+// campaign (BatchCampaign) fills and changes them.
 class BatchTable : public QAbstractTableModel {
     Q_OBJECT
   public:
@@ -61,6 +63,7 @@ class BatchTable : public QAbstractTableModel {
         file_col,
         title_col,
         region_col,
+        varies_col,
         status_col,
         duration_col,
         size_col,

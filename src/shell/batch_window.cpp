@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <QThread>
 #include <QVBoxLayout>
@@ -19,6 +20,7 @@
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 #include "runs/run_end.h"
+#include "runs/run_record.h"
 #include "shell/batch_campaign.h"
 #include "shell/file_menu.h"
 #include "shell/qvopt_client.h"
@@ -30,6 +32,19 @@ namespace qv {
 namespace {
 
 const char* const list_filter = "Campaign lists (*.txt)|*.txt|All files (*.*)|*.*";
+
+// Texts whose start says most (titles, what a row varies) lose their end when cut; the view
+// cuts the others at the start, where paths and states say least.
+class ElideRightDelegate : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideRight;
+    }
+};
 
 QPushButton* button(QWidget* parent, const char* name, const char* caption) {
     auto* b = new QPushButton(caption, parent);
@@ -82,12 +97,19 @@ BatchWindow::BatchWindow(Session& s, BatchCampaign& jobs, const ShellServices& s
     header->setSectionResizeMode(BatchTable::status_col, QHeaderView::Stretch);
     const QFontMetrics fm = table_->fontMetrics();
     const int widths[BatchTable::column_count] = {
-        fm.horizontalAdvance("MMMMMMMMMMMM.opt"),   fm.horizontalAdvance("MMMMMMMMMMMMMMMMMMM"),
-        fm.horizontalAdvance("50STATE, 000"),       fm.horizontalAdvance("failed: exit status 0"),
-        fm.horizontalAdvance("00 min 00 s"),        fm.horizontalAdvance("Output size"),
+        fm.horizontalAdvance("MMMMMMMM.opt"),
+        fm.horizontalAdvance("Demo scenario / Three western"),
+        fm.horizontalAdvance("50STATE, 000"),
+        fm.horizontalAdvance("region: Clark County NV; year 2030"),
+        fm.horizontalAdvance("failed: exit status 0"),
+        fm.horizontalAdvance("00 min 00 s"),
+        fm.horizontalAdvance("Output size"),
         fm.horizontalAdvance("00/00/0000 00:00 MM")};
     for (int c = 0; c < BatchTable::column_count; ++c)
         table_->setColumnWidth(c, widths[c] + 16);
+    auto* elide_right = new ElideRightDelegate(table_);
+    table_->setItemDelegateForColumn(BatchTable::title_col, elide_right);
+    table_->setItemDelegateForColumn(BatchTable::varies_col, elide_right);
     // A double-click or Enter on a row.
     connect(table_, &QTableView::activated, this,
             [this](const QModelIndex& i) { view_message_file(i.row()); });
@@ -257,6 +279,25 @@ void BatchWindow::stop() {
         jobs_.stop();
 }
 
+void BatchWindow::stop_row(int row) {
+    if (row < 0 || row >= jobs_.size() || !jobs_.row(row).running_since)
+        return;
+    if (s_.message(program_text("Stop the run of " + jobs_.row(row).written +
+                                "?\n\nIts model and every program it started will be ended; its "
+                                "message and output files may be incomplete."),
+                   Icon::Question, Buttons::YesNo) == Button::Yes)
+        jobs_.stop_row(row);
+}
+
+void BatchWindow::cancel_slurm_task(int row) {
+    if (row < 0 || row >= jobs_.size() || jobs_.row(row).slurm_task.isEmpty())
+        return;
+    if (s_.message(program_text("Cancel Slurm task " + jobs_.row(row).slurm_task + " (" +
+                                jobs_.row(row).written + ")?"),
+                   Icon::Question, Buttons::YesNo) == Button::Yes)
+        jobs_.cancel_slurm_task(row);
+}
+
 // Slurm reads the campaign from its list file, so the list must be saved as the window shows it.
 bool BatchWindow::ensure_saved_list() {
     if (!jobs_.list_path().isEmpty() && !jobs_.modified())
@@ -297,7 +338,8 @@ void BatchWindow::show_run_record(int row) {
     if (row < 0 || row >= jobs_.size() || jobs_.row(row).output_data.isEmpty())
         return;
     auto* window = new RunRecordWindow(s_, services_.hasher, main_ ? main_.data() : this);
-    window->show_record((jobs_.row(row).output_data + ".run.json").toStdString());
+    window->show_record(
+        runs::record_path_for(s_.fs, s_.fs.program_path(jobs_.row(row).output_data.toStdString())));
     show_to_front(window);
 }
 
@@ -326,6 +368,16 @@ void BatchWindow::context_menu(const QPoint& at) {
             [this, row] { show_run_record(row); });
     connect(menu.addAction("&Open in main window"), &QAction::triggered, this,
             [this, row] { open_in_main_window(row); });
+    const BatchRow& r = jobs_.row(row);
+    if (r.running_since) {
+        menu.addSeparator();
+        connect(menu.addAction("S&top"), &QAction::triggered, this, [this, row] { stop_row(row); });
+    }
+    if (!r.slurm_task.isEmpty()) {
+        menu.addSeparator();
+        connect(menu.addAction("Cancel Slurm &task"), &QAction::triggered, this,
+                [this, row] { cancel_slurm_task(row); });
+    }
     menu.exec(table_->viewport()->mapToGlobal(at));
 }
 

@@ -44,6 +44,9 @@ class BatchWindow : public QWidget {
     void view_console_log(int row);
     void show_run_record(int row);
     void open_in_main_window(int row);
+    // Asks, then ends the run of a running row, or cancels its Slurm task.
+    void stop_row(int row);
+    void cancel_slurm_task(int row);
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;

@@ -7,6 +7,8 @@
 
 namespace qv {
 
+class BatchCampaign;
+
 // What would leave the scenario's unsaved changes behind: ending qv-gui or reading another file.
 enum class Leaving { closing, opening };
 

@@ -144,8 +144,18 @@ TEST_F(QvoptBatch, MakeWritesOneSaveAsPerCombinationAndTheCampaign) {
     const std::string nv = read(batch_ / "NV2030.opt");
     // Lines outside packets and the packets not varied stay as the template has them.
     EXPECT_NE(nv.find("* Lines outside packets, like these, are kept"), std::string::npos);
-    for (const char* same : {"/OPTIONS/", "/SOURCE CATEGORY/", "/GROWTH FILES/", "/EMFAC FILES/"})
+    for (const char* same : {"/SOURCE CATEGORY/", "/GROWTH FILES/", "/EMFAC FILES/"})
         EXPECT_EQ(packet(nv, same), packet(tmpl, same)) << same;
+    // Title 2 says what the variant varies; the packet is written as the Options window's OK
+    // writes it (the titles in capitals).
+    auto options = packet(tmpl, "/OPTIONS/");
+    for (auto& line : options) {
+        if (line.rfind("Title 1", 0) == 0)
+            line = "Title 1            : DEMO SCENARIO";
+        if (line.rfind("Title 2", 0) == 0)
+            line = "Title 2            : NV 2030";
+    }
+    EXPECT_EQ(packet(nv, "/OPTIONS/"), options);
     auto period = packet(tmpl, "/PERIOD/");
     for (auto& line : period)
         if (line.rfind("Year of episode", 0) == 0)
@@ -187,6 +197,20 @@ TEST_F(QvoptBatch, MakeGivesOneCountyLevelFilePerCountyOfTheReferenceDatabase) {
     EXPECT_EQ(packet(read(batch_ / "32003.opt"), "/REGION/"),
               (std::vector<std::string>{"/REGION/", "Region Level       : COUNTY",
                                         "Clark County NV    : 32003", "/END/"}));
+    const auto options = packet(read(batch_ / "32003.opt"), "/OPTIONS/");
+    EXPECT_NE(std::find(options.begin(), options.end(), "Title 2            : Clark County NV"),
+              options.end());
+}
+
+// A Title 2 given with --set is the variants' own.
+TEST_F(QvoptBatch, MakeKeepsATitleTwoGivenWithSet) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV", "--set", "title2str=Mine"}),
+              0)
+        << err_.str();
+    const auto options = packet(read_any_case("nvmine.opt"), "/OPTIONS/");
+    EXPECT_NE(std::find(options.begin(), options.end(), "Title 2            : Mine"),
+              options.end());
 }
 
 TEST_F(QvoptBatch, MakeRefusesBadValuesBeforeWritingAnything) {

@@ -163,6 +163,8 @@ struct PreviewCase {
     const char* years;
     QString count_start;  // the beginning of the line above the preview
     QStringList files;
+    const char* growth_years = "";
+    const char* tech_years = "";
 };
 
 void PrintTo(const PreviewCase& c, std::ostream* os) {
@@ -180,6 +182,8 @@ TEST_P(MakeVariantsPreview, ShowsTheFilesOrWhyThereAreNone) {
     for (const char* state : c.states)
         check_state(state);
     set_text("years", c.years);
+    set_text("growth_years", c.growth_years);
+    set_text("tech_years", c.tech_years);
     EXPECT_TRUE(count_text().startsWith(c.count_start)) << count_text().toStdString();
     EXPECT_EQ(preview_files(), c.files);
     EXPECT_EQ(ok_enabled(), !c.files.empty());
@@ -213,6 +217,21 @@ INSTANTIATE_TEST_SUITE_P(
                     "20x0",
                     "Episode year must be numeric and in the range 1970-2050.",
                     {}},
+        PreviewCase{"GrowthAndTechYears",
+                    "keep",
+                    {},
+                    "2030",
+                    "1 options file",
+                    {"30G30T35.opt", "campaign.txt"},
+                    "2030",
+                    "2035"},
+        PreviewCase{"GrowthYearOutOfRange",
+                    "keep",
+                    {},
+                    "",
+                    "Growth year 1900 is outside allowed range 1970-2050.",
+                    {},
+                    "1900"},
         PreviewCase{"NothingToVary", "keep", {}, "", "Choose what to vary", {}},
         PreviewCase{"NoStateChosen", "each_county", {}, "2020", "Choose one or more states", {}}),
     [](const ::testing::TestParamInfo<PreviewCase>& c) { return std::string(c.param.name); });

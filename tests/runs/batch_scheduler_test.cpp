@@ -229,5 +229,23 @@ TEST(BatchScheduler, TimeLeftDurationsAndCountsFollowTheClock) {
     EXPECT_EQ(s.state(3), JobState::succeeded);
 }
 
+// A stopped run was cut short: it tells nothing of the time left, and after a stop nothing is
+// estimated.
+TEST(BatchScheduler, StoppedRunsGiveNoTimeLeft) {
+    BatchScheduler s(2);
+    const Clock::time_point t0{};
+    ASSERT_TRUE(s.begin(facts_of("nnnn"), Selection::outdated, t0));
+    EXPECT_EQ(s.next(t0), 0u);
+    EXPECT_EQ(s.next(t0), 1u);
+    s.ended(0, JobState::stopped, t0 + 2s);
+    EXPECT_EQ(s.time_left(), std::nullopt);
+    s.ended(1, JobState::succeeded, t0 + 40s);
+    // Two left, two at a time, 40 s each.
+    EXPECT_EQ(s.time_left(), 40s);
+    EXPECT_EQ(s.next(t0 + 40s), 2u);
+    s.stop(t0 + 41s);
+    EXPECT_EQ(s.time_left(), std::nullopt);
+}
+
 }  // namespace
 }  // namespace qv::runs

@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <utility>
 
 #include "platform/process/posix_model_launcher.h"
 #include "support/temp_dir.h"
@@ -311,6 +312,18 @@ struct PacedLauncher : ModelLauncher {
         return std::make_unique<Model>(*this);
     }
 };
+
+TEST_F(ScriptRun, TheEndTimeIsWhenTheModelEndedNotWhenAMessageBoxClosed) {
+    // The window's first event handling holds the run as an open message box would.
+    bool first = true;
+    hooks.on_poll = [&] {
+        if (std::exchange(first, false))
+            std::this_thread::sleep_for(2s);
+    };
+    const RunResult r = run(request("sleep 0.2; echo m > out.msg; echo o > out.dat"));
+    EXPECT_TRUE(r.facts.succeeded()) << r.facts.failure;
+    EXPECT_LT(r.facts.ended - r.facts.started, 1500ms);
+}
 
 TEST(RunPace, WithAPollHookTheStateIsReadThenEventsThenOneIntervalUntilTheEnd) {
     for (int running : {0, 2}) {

@@ -232,6 +232,33 @@ TEST_F(RecordTest, TheRecordKeepsTheOptionsTextByteForByteUpToOneMebibyte) {
     }
 }
 
+// The record of scenario "RUN.OUT" is found whatever case the output and the record have on
+// disk, and a new record takes the output's name as the model wrote it.
+TEST_F(RecordTest, TheRecordIsFoundWhateverItsCase) {
+    const struct {
+        const char* output;  // on disk, or null
+        const char* record;  // on disk, or null
+        const char* found;
+    } cases[] = {
+        {"run.out", "RUN.OUT.run.json", "RUN.OUT.run.json"},
+        {"run.out", "run.out.run.json", "run.out.run.json"},
+        {nullptr, "Run.Out.run.json", "Run.Out.run.json"},
+        {"run.out", nullptr, "run.out.run.json"},
+        {nullptr, nullptr, "RUN.OUT.run.json"},
+    };
+    const fs::path outputs = root / "model/outputs";
+    for (const auto& c : cases) {
+        fs::remove_all(outputs);
+        fs::create_directories(outputs);
+        if (c.output)
+            w.dir.write(std::string("model/outputs/") + c.output, "output");
+        if (c.record)
+            w.dir.write(std::string("model/outputs/") + c.record, "{}");
+        EXPECT_EQ(record_path_of(w.s), (outputs / c.found).string())
+            << (c.output ? c.output : "-") << " " << (c.record ? c.record : "-");
+    }
+}
+
 TEST_F(RecordTest, VerifyCatchesAContentChangeThatKeptSizeAndTime) {
     run();
     EXPECT_TRUE(verify_record(record_path(), w.fs, hasher).changed.empty());

@@ -57,8 +57,17 @@ if "$qvopt" "${common[@]}" batch status campaign.txt >/dev/null; then
   fail "batch status said all done right after the submission"
 fi
 
+# Task ids are "<job>_<index>", as sbatch printed the job and as the log files are named, also
+# once a task runs (then Slurm gives it an id of its own).
+seen_running=""
 done_in=""
 for second in $(seq 1 90); do
+  "$qvopt" "${common[@]}" batch status campaign.txt --json >"$work/poll.json" || true
+  ids=$(grep -o '"slurm_task": "[^"]*"' "$work/poll.json" | cut -d'"' -f4 || true)
+  for id in $ids; do
+    [[ $id =~ ^${job}_[0-5]$ ]] || fail "task id $id is not of job $job"
+  done
+  grep -q '"slurm_state": "RUNNING"' "$work/poll.json" && seen_running=yes
   if "$qvopt" "${common[@]}" batch status campaign.txt >"$work/status.txt"; then
     done_in=$second
     break
@@ -68,6 +77,7 @@ done
 cat "$work/status.txt"
 [ -n "$done_in" ] || fail "the six scenarios were not done within 90 s"
 echo "all done after about $done_in s"
+[ -n "$seen_running" ] || echo "note: no poll saw a task running"
 
 "$qvopt" "${common[@]}" batch status campaign.txt --json >"$work/status.json" ||
   fail "batch status --json did not exit 0"

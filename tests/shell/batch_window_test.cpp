@@ -281,6 +281,16 @@ TEST_F(BatchDesk, StopAsksThenEndsTheRunningModelsAndKeepsTheQueuedOnesFromStart
     window->findChild<QPushButton*>("cmdRun")->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return jobs->running_count() == 1; }, 20000));
     EXPECT_EQ(jobs->queued_count(), 1);
+    // The model runs (its console log is there), so the stop is recorded.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            for (const auto& e : fs::directory_iterator(camp))
+                if (QString::fromStdString(e.path().filename().string()).toLower() ==
+                    "ca2025.out.log")
+                    return true;
+            return false;
+        },
+        20000));
 
     auto* stop = window->findChild<QPushButton*>("cmdStop");
     ASSERT_TRUE(stop->isEnabled());
@@ -296,6 +306,77 @@ TEST_F(BatchDesk, StopAsksThenEndsTheRunningModelsAndKeepsTheQueuedOnesFromStart
     EXPECT_FALSE(written("CA2025"));
     EXPECT_FALSE(stop->isEnabled());
     window->close();
+
+    // After a restart the row still reads as stopped, without the size of an older output.
+    dir.write("camp/ca2025.out", "an older output");
+    BatchCampaign later(s);
+    later.add_files({opt("CA2025.opt")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !later.checking(); }, 20000));
+    ASSERT_EQ(later.size(), 1);
+    EXPECT_EQ(BatchTable::state_text(later.row(0)), "stopped");
+    EXPECT_EQ(later.row(0).output_size, -1);
+}
+
+// A running row's Stop ends that run alone.
+TEST_F(BatchDesk, ARowsStopEndsThatRunAlone) {
+    seconds("60");
+    add({opt("CA2025.opt"), opt("NV2025.opt")});
+    jobs->set_workers(2);
+    auto* window = open_window();
+    jobs->run(false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jobs->running_count() == 2; }, 20000));
+    ui.answer(Button::Yes);
+    window->stop_row(0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jobs->row(0).state == RowState::stopped; }, 20000));
+    EXPECT_EQ(jobs->row(1).state, RowState::running);
+    EXPECT_EQ(ui.messages().at(0).rfind("Stop the run of ", 0), 0u);
+    window->close();
+}
+
+// Variants made from a template say what they vary in Title 2 and in the Varies column: from
+// the template the list names, else from the campaign's first scenario.
+TEST_F(BatchDesk, TitlesAndVariesTellTheVariantsApart) {
+    auto cell = [&](int row, int col) {
+        return jobs->table()->data(jobs->table()->index(row, col)).toString();
+    };
+    auto facts_read = [&] {
+        return QTest::qWaitFor(
+            [&] {
+                for (int i = 0; i < jobs->size(); ++i)
+                    if (jobs->row(i).title.isEmpty())
+                        return false;
+                return !jobs->checking();
+            },
+            20000);
+    };
+    jobs->open_list(opt("campaign.txt"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jobs->size() == 6 && !jobs->checking(); }, 20000));
+    ASSERT_TRUE(facts_read());
+    std::map<QString, std::pair<QString, QString>> seen;
+    for (int i = 0; i < jobs->size(); ++i)
+        seen[cell(i, BatchTable::file_col)] = {cell(i, BatchTable::title_col),
+                                               cell(i, BatchTable::varies_col)};
+    const std::map<QString, std::pair<QString, QString>> expected = {
+        {"CA2025.opt", {"DEMO SCENARIO / CA 2025", "region: CA"}},
+        {"CA2030.opt", {"DEMO SCENARIO / CA 2030", "region: CA; year 2030"}},
+        {"NV2025.opt", {"DEMO SCENARIO / NV 2025", "region: NV"}},
+        {"NV2030.opt", {"DEMO SCENARIO / NV 2030", "region: NV; year 2030"}},
+        {"OR2025.opt", {"DEMO SCENARIO / OR 2025", "region: OR"}},
+        {"OR2030.opt", {"DEMO SCENARIO / OR 2030", "region: OR; year 2030"}},
+    };
+    EXPECT_EQ(seen, expected);
+
+    // A campaign of its own: the first row is the base, and removing it changes the base.
+    own = std::make_unique<BatchCampaign>(s);
+    use(*own);
+    add({opt("CA2025.opt"), opt("NV2030.opt"), opt("NV2025.opt")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return cell(1, BatchTable::varies_col) != ""; }, 20000));
+    EXPECT_EQ(cell(0, BatchTable::varies_col), "");
+    EXPECT_EQ(cell(1, BatchTable::varies_col), "region: NV; year 2030");
+    jobs->remove_rows({0});
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return cell(1, BatchTable::varies_col) == "year 2025"; }, 20000));
+    EXPECT_EQ(cell(0, BatchTable::varies_col), "");
 }
 
 TEST_F(BatchDesk, ClosingTheWindowKeepsTheRunsAndReopeningShowsThem) {
@@ -407,6 +488,8 @@ TEST_F(BatchDesk, SlurmTasksShowQueuedAndRunningAlsoWhenReopenedAndTheirEndAsDon
         "squeue.txt", "77|0|RUNNING|" + list + ".sbatch\n" + "77|1|PENDING|" + list + ".sbatch\n");
     dir.write("bin/squeue", "#!/bin/sh\ncat '" + queue + "'\n");
     fs::permissions(dir.path() / "bin/squeue", fs::perms::owner_all);
+    dir.write("bin/scancel", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/scancel.args\"\n");
+    fs::permissions(dir.path() / "bin/scancel", fs::perms::owner_all);
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QByteArray::fromStdString((dir.path() / "bin").string()) + ":" + path);
 
@@ -416,6 +499,11 @@ TEST_F(BatchDesk, SlurmTasksShowQueuedAndRunningAlsoWhenReopenedAndTheirEndAsDon
     EXPECT_EQ(BatchTable::state_text(jobs->row(0)), "running (Slurm 77_0)");
     EXPECT_EQ(BatchTable::state_text(jobs->row(1)), "queued (Slurm 77_1)");
     EXPECT_FALSE(jobs->local_active());
+    // A task is cancelled by its id from the window.
+    jobs->cancel_slurm_task(1);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return fs::exists(dir.path() / "bin/scancel.args"); }, 20000));
+    EXPECT_EQ(test::read_file(dir.path() / "bin/scancel.args"), "77_1\n");
 
     // The campaign opened again later shows them the same way.
     BatchCampaign later(s);
@@ -662,9 +750,13 @@ TEST_F(BatchDesk, Screenshot) {
     jobs->remove_rows({0});
     seconds("4");
     fail("CA2025.opt");
-    add({opt("CA2025.opt"), opt("NV2025.opt"), opt("OR2025.opt"), opt("CA2030.opt"),
-         opt("NV2030.opt"), opt("OR2030.opt")});
+    // The campaign as Make variants wrote it: what each row varies from the template.
+    jobs->open_list(opt("campaign.txt"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return jobs->size() == 6 && !jobs->checking() && !jobs->row(5).varies.isEmpty(); },
+        20000));
     auto* window = open_window();
+    window->resize(1280, 330);
     window->findChild<QSpinBox*>("spnWorkers")->setValue(2);
     window->show();
     window->findChild<QPushButton*>("cmdRun")->click();
@@ -674,8 +766,8 @@ TEST_F(BatchDesk, Screenshot) {
     // The running rows' clocks show a second or more.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
-            return BatchTable::state_text(jobs->row(2)) == "running 0:00:02" ||
-                   jobs->row(2).state != RowState::running;
+            return BatchTable::state_text(jobs->row(3)) == "running 0:00:02" ||
+                   jobs->row(3).state != RowState::running;
         },
         run_wait_ms));
     QDir().mkpath(out);

@@ -83,6 +83,12 @@ MakeVariantsDialog::MakeVariantsDialog(Session& s, QWidget* parent)
     years_->setObjectName("years");
     years_->setPlaceholderText("2020, 2025, 2030");
     years_->setToolTip("One variant per episode year; several years combine with the region.");
+    growth_years_ = new QLineEdit;
+    growth_years_->setObjectName("growth_years");
+    growth_years_->setToolTip("One variant per growth year; leave empty to keep the template's.");
+    tech_years_ = new QLineEdit;
+    tech_years_->setObjectName("tech_years");
+    tech_years_->setToolTip("One variant per technology year; leave empty to keep the template's.");
     folder_ = new QLineEdit;
     folder_->setObjectName("folder");
     folder_->setText(display_text(s.fs.host_path(join_path(s.sc.option_file_dir, "variants"))));
@@ -94,6 +100,8 @@ MakeVariantsDialog::MakeVariantsDialog(Session& s, QWidget* parent)
     folder_row->addWidget(browse_button);
     auto* fields = new QFormLayout;
     fields->addRow("Episode &years:", years_);
+    fields->addRow("&Growth years:", growth_years_);
+    fields->addRow("&Tech years:", tech_years_);
     auto* folder_label = new QLabel("&Folder:");
     folder_label->setBuddy(folder_);
     fields->addRow(folder_label, folder_row);
@@ -136,7 +144,8 @@ MakeVariantsDialog::MakeVariantsDialog(Session& s, QWidget* parent)
             refresh();
     });
     connect(states_, &QListWidget::itemChanged, this, &MakeVariantsDialog::refresh);
-    connect(years_, &QLineEdit::textChanged, this, &MakeVariantsDialog::refresh);
+    for (QLineEdit* box : {years_, growth_years_, tech_years_})
+        connect(box, &QLineEdit::textChanged, this, &MakeVariantsDialog::refresh);
     connect(folder_, &QLineEdit::textChanged, this, &MakeVariantsDialog::refresh);
     connect(browse_button, &QPushButton::clicked, this, &MakeVariantsDialog::browse);
     connect(ok_, &QPushButton::clicked, this, &MakeVariantsDialog::ok);
@@ -154,6 +163,8 @@ VariantRequest MakeVariantsDialog::request() const {
             if (states_->item(i)->checkState() == Qt::Checked)
                 r.states.push_back(states_->item(i)->data(Qt::UserRole).toString().toStdString());
     r.years = program_text(years_->text());
+    r.growth_years = program_text(growth_years_->text());
+    r.tech_years = program_text(tech_years_->text());
     return r;
 }
 

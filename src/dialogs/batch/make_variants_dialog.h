@@ -56,6 +56,8 @@ class MakeVariantsDialog : public QDialog {
     QButtonGroup* region_ = nullptr;
     QListWidget* states_ = nullptr;
     QLineEdit* years_ = nullptr;
+    QLineEdit* growth_years_ = nullptr;
+    QLineEdit* tech_years_ = nullptr;
     QLineEdit* folder_ = nullptr;
     QLabel* count_ = nullptr;
     QTreeWidget* preview_ = nullptr;

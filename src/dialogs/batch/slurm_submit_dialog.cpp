@@ -1,7 +1,6 @@
 #include "dialogs/batch/slurm_submit_dialog.h"
 
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
@@ -229,8 +228,12 @@ void SlurmSubmitDialog::start(Step step) {
     process_ = new QProcess(this);
     step_ = step;
     process_->setProgram(qvopt_.program);
-    process_->setArguments(
-        slurm_arguments(qvopt_.common_args, list_path_, fields(), force_, step == Step::submit));
+    QStringList args =
+        slurm_arguments(qvopt_.common_args, list_path_, fields(), force_, step == Step::submit);
+    // The script is only shown here: it is written when it is submitted.
+    if (step == Step::script)
+        args << "--print";
+    process_->setArguments(args);
     end_with_this_program(*process_);
     process_->setWorkingDirectory(QFileInfo(QString::fromStdString(list_path_)).absolutePath());
     connect(process_, &QProcess::finished, this, [this, step](int code, QProcess::ExitStatus how) {
@@ -283,13 +286,10 @@ void SlurmSubmitDialog::ended(Step step, int exit_code, bool crashed) {
     const bool ok = !not_started && !crashed && exit_code == 0;
 
     if (step == Step::script) {
-        const QString printed = QString::fromUtf8(out).trimmed();
-        QString script;
-        if (ok && printed.startsWith("wrote ")) {
-            QFile file(QString::fromStdString(list_path_ + ".sbatch"));
-            if (file.open(QIODevice::ReadOnly))
-                script = QString::fromUtf8(file.readAll());
-        }
+        // The script on the output, what qvopt would write on the error output.
+        const QString printed = QString::fromUtf8(err).trimmed();
+        const QString script =
+            ok && printed.startsWith("would write ") ? QString::fromUtf8(out) : QString();
         script_->setPlainText(script);
         summary_->setText(ok ? printed : said);
         summary_->setStyleSheet(ok ? QString() : QString("color: #b00000"));

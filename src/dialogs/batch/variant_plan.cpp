@@ -56,9 +56,14 @@ std::unique_ptr<VariantPlan> VariantPlanner::plan(Session& checks, const Variant
                 break;
             }
         }
-        const std::vector<std::string> years = split_years(request.years);
-        if (!years.empty())
-            p->dimensions.push_back(runs::year_choices(checks, years));
+        const std::pair<const std::string*, runs::YearKind> year_fields[] = {
+            {&request.years, runs::YearKind::episode},
+            {&request.growth_years, runs::YearKind::growth},
+            {&request.tech_years, runs::YearKind::tech},
+        };
+        for (const auto& [text, kind] : year_fields)
+            if (const std::vector<std::string> years = split_years(*text); !years.empty())
+                p->dimensions.push_back(runs::year_choices(checks, years, kind));
     } catch (const runs::VariantRefused& e) {
         p->dimensions.clear();
         p->refusal = e.what();

@@ -19,8 +19,9 @@ enum class RegionVariation { keep, each_state, chosen_states, each_county };
 // What the Make variants dialog asks for.
 struct VariantRequest {
     RegionVariation region = RegionVariation::keep;
-    std::vector<std::string> states;  // abbreviations, for chosen_states and each_county
-    std::string years;                // episode years as typed: "2020, 2025, 2030"
+    std::vector<std::string> states;       // abbreviations, for chosen_states and each_county
+    std::string years;                     // episode years as typed: "2020, 2025, 2030"
+    std::string growth_years, tech_years;  // the same for the growth and technology years
 };
 
 // The years of a typed list: commas, semicolons or blanks between them.

@@ -215,6 +215,8 @@ class PosixModelProcess final : public ModelProcess {
         return signal_marked(mark_, 0);
     }
 
+    bool has_exited() const override { return !reaped_ && has_ended(); }
+
     Exit reap() override {
         if (!reaped_) {
             reap_child(pid_, &status_);
@@ -239,7 +241,7 @@ class PosixModelProcess final : public ModelProcess {
         signal_marked(mark_, sig);
     }
 
-    bool has_ended() {
+    bool has_ended() const {
         siginfo_t info{};
         return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
                info.si_pid == pid_;
