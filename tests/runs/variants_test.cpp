@@ -8,7 +8,7 @@ namespace {
 Dimension tags(std::initializer_list<std::pair<const char*, const char*>> list) {
     Dimension d;
     for (const auto& [tag, short_tag] : list)
-        d.push_back({tag, short_tag, std::string("value ") + tag, nullptr});
+        d.push_back({tag, short_tag, std::string("value ") + tag, nullptr, tag});
     return d;
 }
 
