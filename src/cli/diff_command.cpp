@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <memory>
 
+#include "cli/exit_status.h"
 #include "cli/json_text.h"
-#include "cli/qvopt.h"
 #include "platform/app_error.h"
 #include "runs/recorded_scenario.h"
 #include "scenario/scenario_compare.h"

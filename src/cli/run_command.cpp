@@ -27,7 +27,7 @@ void report_result(const runs::ResultFile& r, const FileSystem& fs, std::ostream
 
 enum class Ran { succeeded, failed, not_saved, running_elsewhere };
 
-// Reads FILE, saves it and runs the model on it, its output passed on line by line. A refused
+// Reads FILE, saves it and runs the model on it, its output passed on byte for byte. A refused
 // save runs nothing.
 Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& options,
             runs::RunControl& control, std::ostream& out, std::ostream& err,
