@@ -1,6 +1,5 @@
 #include "cli/diff_command.h"
 
-#include <filesystem>
 #include <memory>
 
 #include "cli/exit_status.h"
@@ -31,6 +30,8 @@ int read_side(const CommonOptions& common, const char* argv0, const std::string&
               std::ostream& err) {
     side.run = std::make_unique<HeadlessSession>(common, argv0);
     HeadlessSession& run = *side.run;
+    // A read may move the current directory; both names are taken from where qvopt started.
+    const KeepCurrentDir keep(run.fs);
     std::string bytes;
     try {
         bytes = run.fs.read_file(run.fs.program_path(arg));
@@ -94,13 +95,9 @@ nlohmann::ordered_json differences_json(const std::vector<Difference>& diffs) {
 
 int diff_command(const CommonOptions& common, const char* argv0, const std::string& a,
                  const std::string& b, bool json, std::ostream& out, std::ostream& err) {
-    // A read may move the current directory; both names are taken from where qvopt started.
-    const std::filesystem::path start_dir = std::filesystem::current_path();
     Side sides[2];
     const std::string* args[2] = {&a, &b};
     for (int i = 0; i < 2; ++i) {
-        std::error_code ec;
-        std::filesystem::current_path(start_dir, ec);
         if (int status = read_side(common, argv0, *args[i], sides[i], err);
             status != exit_status::ok)
             return status;
