@@ -753,7 +753,7 @@ bool confirm_end_with_batch_runs(Session& s, QWidget* main) {
         return true;
     const QString question =
         end_with_runs_question(jobs->running_count(), jobs->queued_count(), jobs->slurm_active());
-    if (s.message(program_text(question), Icon::Question, Buttons::YesNo) != Button::Yes)
+    if (s.message(program_text(question), Icon::Question, Buttons::YesNoDefaultNo) != Button::Yes)
         return false;
     jobs->stop_and_wait();
     return true;

@@ -1,6 +1,7 @@
 // qv-gui: the desktop front end. Builds the platform services and the session, then hands over
 // to the main window's start-up sequence and the event loop.
 #include <QCoreApplication>
+#include <QFile>
 
 #include "platform/fs/host_file_system.h"
 #include "platform/process/posix_processes.h"
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
     qv::PosixProcesses processes;
     qv::QVGui gui(session, {qv::default_lock_path()});
     ui.set_parent(&gui);
+    // qv-gui FILE (as a file manager starts it): that options file instead of the default one.
+    if (const QString file = qv::options_file_argument(QCoreApplication::arguments().mid(1));
+        !file.isEmpty())
+        gui.set_start_file(fs.program_path(QFile::encodeName(file).toStdString()));
 
     // Model run and viewers: connected here, once the main window exists.
     qv::connect_run_and_viewers(gui, session, processes);

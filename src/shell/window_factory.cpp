@@ -1,5 +1,6 @@
 #include "shell/window_factory.h"
 
+#include "shell/help_window.h"
 #include "shell/run_record_window.h"
 #include "shell/viewer_windows.h"
 
@@ -27,6 +28,7 @@ const std::map<QString, Factory>& factories() {
     static const std::map<QString, Factory> table = {
         {"Current", [](Session& s, QWidget* m) { return new CurrentWindow(s, m); }},
         {"about", [](Session& s, QWidget* m) { return new AboutWindow(s, m); }},
+        {"Help", [](Session&, QWidget* m) { return new HelpWindow(m); }},
         {"RunRecord", [](Session& s, QWidget* m) { return new RunRecordWindow(s, m); }},
         {"frmdiag", [](Session& s, QWidget* m) { return new DiagWindow(s, m); }},
         {"Batch", [](Session& s, QWidget* m) { return new BatchWindow(s, m); }},

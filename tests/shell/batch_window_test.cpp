@@ -446,6 +446,7 @@ TEST_F(BatchMainWindow, RunBatchOpensTheWindowAndEndingQvGuiAsksFirst) {
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0], end_with_runs_question(1, 1, false).toStdString());
     EXPECT_EQ(ui.calls().back().icon, Icon::Question);
+    EXPECT_EQ(ui.calls().back().buttons, Buttons::YesNoDefaultNo);
 
     // Yes stops them and ends.
     ui.answer(Button::Yes);
