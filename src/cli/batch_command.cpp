@@ -56,8 +56,9 @@ std::vector<std::string> split_commas(const std::vector<std::string>& args) {
     return out;
 }
 
-// One choice per value of a --set FIELD=V1,V2,... argument.
-runs::Dimension set_choices(const std::string& argument, const Scenario& original) {
+// One choice per value of a --set FIELD=V1,V2,... argument. A value that the field's window
+// refuses (tried on the template) refuses the whole make, after that window's message.
+runs::Dimension set_choices(const std::string& argument, Session& s) {
     const std::size_t eq = argument.find('=');
     if (eq == std::string::npos)
         throw UsageError("--set " + argument + ": expected FIELD=V1,V2,...");
@@ -65,14 +66,22 @@ runs::Dimension set_choices(const std::string& argument, const Scenario& origina
     runs::Dimension d;
     for (const std::string& value : split_commas({argument.substr(eq + 1)})) {
         Assignment a = parse_assignment(field + "=" + value);
-        Scenario scratch = original;
-        apply_assignment(scratch, a);  // an index outside the template's list is refused here
+        const Scenario original = s.sc;
+        std::string refusal;
+        try {
+            apply_assignment(s.sc, a);  // an index outside the template's list is refused here
+            refusal = assigned_field_checks(s, std::span(&a, 1));
+        } catch (...) {
+            s.sc = original;
+            throw;
+        }
+        s.sc = original;
+        if (!refusal.empty())
+            throw runs::VariantRefused(refusal);
         const std::string short_tag = value.substr(0, 3);
-        d.push_back({value, short_tag, field + " = " + value, [a](Session& s) {
-                         apply_assignment(s.sc, a);
-                         const char* flag = a.field->packet_flag;
-                         if (flag && *flag)
-                             set_changed_flag(s.sc, flag);
+        d.push_back({value, short_tag, field + " = " + value, [a](Session& variant) {
+                         apply_assignment(variant.sc, a);
+                         mark_assigned_packets(variant.sc, std::span(&a, 1));
                      }});
     }
     if (d.empty())
@@ -113,7 +122,7 @@ int make_command(const BatchCommands::Options& opt, const CommonOptions& common,
             if (!opt.years.empty())
                 dimensions.push_back(runs::year_choices(run.s, split_commas(opt.years)));
             for (const std::string& set : opt.sets)
-                dimensions.push_back(set_choices(set, run.s.sc));
+                dimensions.push_back(set_choices(set, run.s));
         });
         if (!ran) {
             shown();
@@ -215,6 +224,9 @@ std::string exit_text(const runs::JobOutcome& o) {
     std::string text = runs::exit_description(o.facts);
     if (o.facts.stopped == "time limit")
         text += " at the time limit";
+    // A model that exited 0 without writing its files: the exit alone would read as success.
+    else if (o.result == runs::JobResult::failed && !o.facts.failure.empty())
+        text = o.facts.failure;
     if (!o.facts.note.empty())
         text += "; " + o.facts.note;
     return text;

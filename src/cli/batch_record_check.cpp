@@ -1,6 +1,7 @@
 #include "cli/batch_slurm_command.h"
 #include "platform/fs/host_file_system.h"
 #include "platform/hash/openssl_hasher.h"
+#include "runs/run_lock.h"
 #include "runs/run_record.h"
 
 namespace qv::cli {
@@ -12,8 +13,11 @@ runs::RecordView record_check(const runs::CampaignEntry&, const runs::ScenarioOu
         return {runs::ScenarioState::never_run, {}};
     HostFileSystem fs;
     OpensslHasher hasher;
-    const runs::RecordStatus st =
-        runs::check_record(runs::record_path_for(fs, outputs.output_data), fs, hasher, seen);
+    const std::string record = runs::record_path_for(fs, outputs.output_data);
+    // A run under way on this machine, from qvopt or from the Batch window, holds the lock.
+    if (auto holder = runs::run_lock_holder(record))
+        return {runs::ScenarioState::running, "in " + runs::describe(*holder)};
+    const runs::RecordStatus st = runs::check_record(record, fs, hasher, seen);
     switch (st.state) {
         case runs::RecordState::up_to_date:
             return {runs::ScenarioState::done, {}};

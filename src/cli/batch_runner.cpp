@@ -7,6 +7,7 @@
 #include "platform/fs/path_form.h"
 #include "platform/process/posix_model_launcher.h"
 #include "runs/model_process.h"
+#include "runs/run_lock.h"
 #include "runs/run_record.h"
 #include "runs/session_run.h"
 #include "scenario/options_file.h"
@@ -22,6 +23,7 @@ std::mutex session_mutex;
 struct Prepared {
     runs::RunRequest request;
     std::optional<runs::RecordPlan> record;
+    std::unique_ptr<runs::RunLock> lock;  // held while the scenario runs
     std::string failure;
     std::string note;  // a refused save: the model runs on the file as it is on disk
 };
@@ -62,6 +64,21 @@ std::string events_text(const HeadlessSession& run) {
     return text;
 }
 
+// The scenario's running lock, before it is saved: false, with the failure, when it runs
+// already. Where no lock file can be made the run goes on without.
+bool take_lock(const HeadlessSession& run, Prepared& p) {
+    const std::string record = runs::record_path_of(run.s);
+    if (record.empty())
+        return true;
+    runs::RunLock::Attempt attempt = runs::RunLock::take(record);
+    if (attempt.holder) {
+        p.failure = "not run: it is running in " + runs::describe(*attempt.holder);
+        return false;
+    }
+    p.lock = std::move(attempt.lock);
+    return true;
+}
+
 // Reads and saves the scenario as `qvopt run` does before it starts the model, and says how
 // the model is to be run: with the model directory as its current directory and the options
 // file as its argument, its whole output going to `<output data file>.log`.
@@ -77,6 +94,7 @@ Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
         p.failure = "not read in full: " + events_text(run);
     } else if (run.s.settings.model_dir.empty() || run.s.settings.model_exe.empty()) {
         p.failure = "the model is not known: give --config, or --model-dir and --model-exe";
+    } else if (!take_lock(run, p)) {
     } else if (!save_before_run(run, p)) {
         p.failure = "not saved: " + events_text(run);
     } else {
@@ -119,6 +137,7 @@ runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& jo
     std::optional<runs::RunRecorder> recorder;
     if (p.record) {
         recorder.emplace(fs, *setup.hasher, std::move(*p.record));
+        recorder->stop_when([&stop] { return stop.load(); });
         observers.push_back(&*recorder);
     }
     runs::RunControl control;
@@ -135,6 +154,9 @@ bool record_up_to_date(const Hasher& hasher, const runs::BatchJob& job) {
         return false;
     HostFileSystem fs;
     const std::string record = runs::record_path_for(fs, fs.program_path(job.outputs.output_data));
+    // A run under way elsewhere is about to replace what the record describes.
+    if (runs::run_lock_holder(record))
+        return false;
     return runs::check_record(record, fs, hasher).state == runs::RecordState::up_to_date;
 }
 

@@ -5,10 +5,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <signal.h>
+
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "cli/campaign_outputs.h"
 #include "cli/json_text.h"
@@ -35,13 +40,32 @@ namespace {
 
 // What a command printed and how it ended.
 struct Captured {
-    bool started = false;  // false: not found on PATH or not executable
-    int status = -1;       // exit status; -1 when a signal ended it
+    bool started = false;    // false: not found on PATH or not executable
+    int status = -1;         // exit status; -1 when a signal ended it
+    bool timed_out = false;  // it did not end within its time limit and was ended
     std::string out, err;
 };
 
-// Runs ARGS[0] (found on PATH) without a shell and collects both its outputs.
-Captured capture(const std::vector<std::string>& args) {
+// How long a Slurm command gets to answer: its default, or the seconds in the environment
+// variable VARIABLE (for tests, and for a cluster known to be slow).
+std::chrono::seconds slurm_time_limit(const char* variable, std::chrono::seconds fallback) {
+    const char* text = std::getenv(variable);
+    if (!text || !*text)
+        return fallback;
+    char* end = nullptr;
+    const long seconds = std::strtol(text, &end, 10);
+    return *end == '\0' && seconds > 0 && seconds <= 86400 ? std::chrono::seconds(seconds)
+                                                           : fallback;
+}
+
+// "sbatch did not answer in 30 s".
+std::string no_answer(const std::string& command, std::chrono::seconds limit) {
+    return command + " did not answer in " + std::to_string(limit.count()) + " s";
+}
+
+// Runs ARGS[0] (found on PATH) without a shell and collects both its outputs. Past LIMIT it is
+// ended, with all it started (it runs in a process group of its own).
+Captured capture(const std::vector<std::string>& args, std::chrono::seconds limit) {
     Captured result;
     int out_pipe[2], err_pipe[2];
     if (pipe(out_pipe) != 0)
@@ -61,9 +85,15 @@ Captured capture(const std::vector<std::string>& args) {
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     pid_t pid = 0;
-    const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    const auto deadline = std::chrono::steady_clock::now() + limit;
     close(out_pipe[1]);
     close(err_pipe[1]);
     if (spawned == 0) {
@@ -71,7 +101,14 @@ Captured capture(const std::vector<std::string>& args) {
         std::string* sinks[2] = {&result.out, &result.err};
         int open_fds = 2;
         while (open_fds > 0) {
-            if (poll(fds, 2, -1) < 0) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0) {
+                result.timed_out = true;
+                kill(-pid, SIGKILL);
+                break;
+            }
+            if (poll(fds, 2, static_cast<int>(left.count())) < 0) {
                 if (errno == EINTR)
                     continue;
                 break;
@@ -89,8 +126,18 @@ Captured capture(const std::vector<std::string>& args) {
                 }
             }
         }
+        // It may have closed its outputs and gone on: the wait has the same limit.
         int wstatus = 0;
-        while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+        for (;;) {
+            const pid_t ended = waitpid(pid, &wstatus, result.timed_out ? 0 : WNOHANG);
+            if (ended == pid || (ended < 0 && errno != EINTR))
+                break;
+            if (ended == 0 && std::chrono::steady_clock::now() >= deadline) {
+                result.timed_out = true;
+                kill(-pid, SIGKILL);
+            } else if (ended == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
         }
         result.started = true;
         result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
@@ -207,7 +254,11 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
     if (!submit)
         return exit_status::ok;
 
-    const Captured sbatch = capture({"sbatch", "--parsable", job.script_path});
+    const auto limit = slurm_time_limit("QV_SBATCH_TIMEOUT", std::chrono::seconds(30));
+    const Captured sbatch = capture({"sbatch", "--parsable", job.script_path}, limit);
+    if (sbatch.timed_out)
+        throw runs::SlurmJobError(no_answer("sbatch", limit) + "; squeue --me shows whether " +
+                                  job.script_path + " was submitted");
     if (!sbatch.started)
         throw runs::SlurmJobError("sbatch is not on PATH; submit " + job.script_path +
                                   " on a machine of the cluster");
@@ -220,29 +271,38 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
 }
 
 int status_command(const std::string& list, bool json, const CommonOptions& common,
-                   std::ostream& out, const runs::RecordCheck& check) {
+                   std::ostream& out, std::ostream& err, const runs::RecordCheck& check) {
     const Prepared p = prepare(list, common);
     const std::string script_path = p.campaign.list_path + ".sbatch";
     std::vector<runs::QueuedTask> queued;
     std::vector<runs::SlurmTask> tasks;
-    std::ifstream script(script_path, std::ios::binary);
-    if (script) {
-        tasks = runs::script_tasks(
-            std::string(std::istreambuf_iterator<char>(script), std::istreambuf_iterator<char>()));
+    // Without Slurm's answer the records alone cannot tell that all is done.
+    bool slurm_unknown = false;
+    std::error_code ec;
+    if (fs::exists(script_path, ec)) {
+        tasks = runs::script_tasks(runs::read_regular_file(script_path, "the job script"));
         if (!tasks.empty()) {
+            const auto limit = slurm_time_limit("QV_SQUEUE_TIMEOUT", std::chrono::seconds(10));
             const Captured squeue = capture({"squeue", "--me", "--array", "--noheader",
-                                             std::string("--format=") + runs::squeue_format});
-            if (squeue.started && squeue.status == 0)
+                                             std::string("--format=") + runs::squeue_format},
+                                            limit);
+            if (squeue.timed_out) {
+                err << "qvopt batch status: " << no_answer("squeue", limit)
+                    << "; the states of the job's tasks are not known\n";
+                slurm_unknown = true;
+            } else if (squeue.started && squeue.status == 0) {
                 queued = runs::queued_tasks(squeue.out, script_path);
+            }
         }
     }
     const runs::BatchStatus status =
         runs::batch_status(p.campaign, p.outputs, check, queued, tasks);
+    const bool all_done = status.all_finished() && !slurm_unknown;
 
     if (json) {
         nlohmann::ordered_json doc;
         doc["list"] = p.campaign.list_path;
-        doc["all_done"] = status.all_finished();
+        doc["all_done"] = all_done;
         doc["scenarios"] = nlohmann::ordered_json::array();
         for (const auto& s : status.scenarios) {
             doc["scenarios"].push_back({{"line", s.entry.line},
@@ -257,7 +317,7 @@ int status_command(const std::string& list, bool json, const CommonOptions& comm
     } else {
         out << runs::status_table(status);
     }
-    return status.all_finished() ? exit_status::ok : exit_status::messages;
+    return all_done ? exit_status::ok : exit_status::messages;
 }
 
 }  // namespace
@@ -303,7 +363,7 @@ int BatchSlurmCommands::run(const CommonOptions& common, std::ostream& out, std:
     try {
         if (o.slurm->parsed())
             return slurm_command(o.list, o.resources, o.force, o.submit, common, out, err, reader);
-        return status_command(o.list, o.json, common, out, reader);
+        return status_command(o.list, o.json, common, out, err, reader);
     } catch (const std::exception& e) {
         // Campaign and job-script refusals, and file-system failures, all end the command.
         err << name << e.what() << '\n';

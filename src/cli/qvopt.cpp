@@ -6,6 +6,7 @@
 
 #include "cli/batch_command.h"
 #include "cli/batch_slurm_command.h"
+#include "cli/diff_command.h"
 #include "cli/event_report.h"
 #include "cli/headless.h"
 #include "cli/json_text.h"
@@ -14,8 +15,6 @@
 #include "cli/scenario_fields.h"
 #include "cli/status_command.h"
 #include "scenario/options_file.h"
-#include "scenario/options_rules.h"
-#include "scenario/period_rules.h"
 #include "scenario/session.h"
 
 namespace qv::cli {
@@ -59,44 +58,6 @@ int check_command(HeadlessSession& run, const std::string& file, std::ostream& o
     return run.events().empty() ? exit_status::ok : exit_status::messages;
 }
 
-// The packets that carry the assigned fields are written by the save, as the windows that edit
-// them mark them: the changed flag of a packet met in the file, the "set" flag of one the file
-// may lack (deterioration files, the daily file, by-model-year output).
-void mark_assigned_packets(Scenario& sc, const std::vector<Assignment>& assignments) {
-    for (const auto& a : assignments) {
-        const std::string_view name = a.field->name;
-        if (a.field->packet_flag && *a.field->packet_flag)
-            set_changed_flag(sc, a.field->packet_flag);
-        if (name == "stage2str") {
-            sc.stage2_changed = true;
-            sc.stage2_present = true;
-        } else if (name == "deteriorate_files" && !a.value.empty()) {
-            sc.deteriorate_set = true;
-        } else if (name == "run_files" && a.indexed && a.index == rf::daily_temps &&
-                   !a.value.empty()) {
-            sc.daily_set = true;
-        } else if (name == "bmy_output_on" && sc.bmy_output_on) {
-            sc.modelyear_set = true;
-        }
-    }
-}
-
-// The checks that the window owning an assigned field runs on OK: the Options window's ranges
-// and consistency rules, the Period window's years. What refused, or "" when all passed.
-std::string window_checks(Session& s, const std::vector<Assignment>& assignments) {
-    bool options = false, period = false;
-    for (const auto& a : assignments) {
-        const std::string_view flag = a.field->packet_flag ? a.field->packet_flag : "";
-        options |= flag == "options_changed" || a.field->name == "stage2str";
-        period |= flag == "period_changed";
-    }
-    if (options && !check_scenario_options(s).empty())
-        return "the values are refused by the Options checks";
-    if (period && !period_years_ok(s, s.sc.episode_year, s.sc.growth_calc_year, s.sc.tech_sel_year))
-        return "the years are refused by the Period checks";
-    return {};
-}
-
 int save_command(HeadlessSession& run, const std::string& file, const SaveOptions& opt,
                  std::ostream& out, std::ostream& err) {
     std::vector<Assignment> assignments;
@@ -135,7 +96,7 @@ int save_command(HeadlessSession& run, const std::string& file, const SaveOption
     for (const auto& flag : opt.changed)
         set_changed_flag(sc, flag);
     mark_assigned_packets(sc, assignments);
-    if (!run.step([&] { refusal = window_checks(run.s, assignments); }))
+    if (!run.step([&] { refusal = assigned_field_checks(run.s, assignments); }))
         return finish(run.status());
     if (!refusal.empty()) {
         err << "qvopt save: " << refusal << "; not saved\n";
@@ -231,12 +192,22 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     run_sub->add_option("--timeout", timeout, "stop a model still running after SECONDS")
         ->check(CLI::PositiveNumber);
 
+    std::string diff_a, diff_b;
+    bool diff_json = false;
+    auto* diff_sub = app.add_subcommand(
+        "diff", "print what differs between two scenarios (options files or run records)");
+    diff_sub->add_option("A", diff_a, "options file or run record")->required();
+    diff_sub->add_option("B", diff_b, "options file or run record")->required();
+    diff_sub->add_flag("--json", diff_json, "report as JSON");
+
     std::vector<std::string> status_files;
-    bool status_json = false;
+    bool status_json = false, status_why = false;
     auto* status_sub = app.add_subcommand(
         "status", "tell whether the results of each FILE's latest run are up to date");
     status_sub->add_option("FILE", status_files, "options files")->required();
     status_sub->add_flag("--json", status_json, "report as JSON");
+    status_sub->add_flag("--why", status_why,
+                         "list every changed file and what changed in the scenario since the run");
     std::string record;
     auto* verify_sub =
         app.add_subcommand("verify", "hash every file of a run record again and compare");
@@ -247,7 +218,7 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     const BatchSlurmCommands batch_slurm(*batch);
     const BatchCommands batch_local(*batch);
 
-    for (auto* sub : {show, check, save, refdb, run_sub, status_sub, verify_sub, batch})
+    for (auto* sub : {show, check, save, refdb, run_sub, diff_sub, status_sub, verify_sub, batch})
         sub->fallthrough();
 
     try {
@@ -274,7 +245,9 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
             return run_command(common, argv0, run_opt, out, err);
         }
         if (status_sub->parsed())
-            return status_command(common, argv0, status_files, status_json, out);
+            return status_command(common, argv0, status_files, status_json, out, status_why);
+        if (diff_sub->parsed())
+            return diff_command(common, argv0, diff_a, diff_b, diff_json, out, err);
         HeadlessSession run(common, argv0);
         if (show->parsed())
             return show_command(run, file, out);
@@ -286,6 +259,9 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
         err << "qvopt: unexpected failure: " << e.what() << '\n';
         if (run_sub->parsed())
             return exit_status::run_failed;
+        // Never "differ" (1) for a comparison that did not take place.
+        if (diff_sub->parsed())
+            return exit_status::usage;
         return save->parsed() ? exit_status::save_failed : exit_status::messages;
     }
 }

@@ -15,6 +15,7 @@ constexpr int ended = 3;        // the program would have ended
 constexpr int chooser = 4;      // the program would ask for another options file
 constexpr int save_failed = 5;  // the file was not saved
 constexpr int run_failed = 6;  // run: some file was not run, or its model did not end with status 0
+constexpr int already_running = 7;  // run: a scenario was not run as it is running already
 }  // namespace exit_status
 
 // The qvopt command line; returns the exit status.

@@ -7,6 +7,7 @@
 #include "cli/run_signals.h"
 #include "platform/hash/openssl_hasher.h"
 #include "platform/process/posix_model_launcher.h"
+#include "runs/run_lock.h"
 #include "runs/run_record.h"
 #include "runs/session_run.h"
 #include "scenario/model_run.h"
@@ -27,26 +28,41 @@ void report_result(const runs::ResultFile& r, std::ostream& out) {
         out << size << " bytes\n";
 }
 
-// Reads FILE, saves it and runs the model on it, its output passed on line by line. The exit
-// status of this file: ok, save_failed (nothing run) or run_failed.
-int run_one(HeadlessSession& run, const std::string& file, const RunOptions& options,
+enum class Ran { succeeded, failed, not_saved, running_elsewhere };
+
+// Reads FILE, saves it and runs the model on it, its output passed on line by line. A refused
+// save runs nothing.
+Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& options,
             runs::RunControl& control, std::ostream& out, std::ostream& err) {
     out << "== " << file << std::endl;
     auto report_events = [&] { write_event_lines(out, run.events(), run.outcome()); };
     if (!run.open(file)) {
         report_events();
         err << "qvopt run: " << file << ": not run\n";
-        return exit_status::run_failed;
+        return Ran::failed;
     }
     if (run.s.read_incomplete) {
         report_events();
         err << "qvopt run: " << file << " was not read in full; not saved and not run\n";
-        return exit_status::run_failed;
+        return Ran::failed;
     }
     if (run.s.settings.model_dir.empty() || run.s.settings.model_exe.empty()) {
         err << "qvopt run: the model is not known: give --config, or --model-dir and "
                "--model-exe\n";
-        return exit_status::run_failed;
+        return Ran::failed;
+    }
+
+    // Held until the run is over: a second start of the scenario, here or by another program
+    // on this machine, is refused meanwhile. Where no lock file can be made the run goes on.
+    std::unique_ptr<runs::RunLock> lock;
+    if (const std::string record = runs::record_path_of(run.s); !record.empty()) {
+        runs::RunLock::Attempt attempt = runs::RunLock::take(record);
+        if (attempt.holder) {
+            err << "qvopt run: " << file << ": not run: it is running in "
+                << runs::describe(*attempt.holder) << '\n';
+            return Ran::running_elsewhere;
+        }
+        lock = std::move(attempt.lock);
     }
 
     PosixModelLauncher launcher;
@@ -70,6 +86,7 @@ int run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
     run_options.paced = false;
     OpensslHasher hasher;
     runs::RunRecorder recorder(run.s.fs, hasher, runs::plan_record(run.s, "qvopt"));
+    recorder.stop_when([&control] { return control.stop_requested(); });
     run_options.observers.push_back(&recorder);
     runs::SessionModelRun model(run.s, launcher, run_options);
     ModelRunOutcome result;
@@ -80,11 +97,11 @@ int run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
         err << "qvopt run: " << file << ": " << recorder.write_error() << '\n';
     if (!ended_normally) {
         err << "qvopt run: " << file << ": not run\n";
-        return exit_status::run_failed;
+        return Ran::failed;
     }
     if (!result.saved) {
         err << "qvopt run: " << file << ": not saved; not run\n";
-        return exit_status::save_failed;
+        return Ran::not_saved;
     }
     if (!result.started) {
         err << "qvopt run: " << file << ": " << result.command_line << " was not run";
@@ -92,7 +109,7 @@ int run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
             err << ": " << model.result()->facts.failure << '\n';
         else
             err << " (error " << result.error_number << ")\n";
-        return exit_status::run_failed;
+        return Ran::failed;
     }
     const runs::RunFacts& facts = model.result()->facts;
     out << runs::exit_description(facts) << '\n';
@@ -100,18 +117,23 @@ int run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
         report_result(r, out);
     if (const std::string log = runs::output_log_path(facts.results); !log.empty())
         out << "output log " << log << '\n';
-    if (facts.stopped == "user")
+    if (facts.stopped == "user" && facts.left_running == 0)
         err << "qvopt run: " << file << ": stopped; the model and what it started were ended\n";
+    else if (facts.stopped == "user")
+        err << "qvopt run: " << file << ": stopped; the model was ended\n";
+    if (facts.left_running > 0)
+        err << "qvopt run: " << file << ": " << facts.left_running
+            << " process(es) the model started could not be ended\n";
     if (!facts.failure.empty())
         err << "qvopt run: " << file << ": " << facts.failure << '\n';
-    return facts.succeeded() ? exit_status::ok : exit_status::run_failed;
+    return facts.succeeded() ? Ran::succeeded : Ran::failed;
 }
 
 }  // namespace
 
 int run_command(const CommonOptions& common, const char* argv0, const RunOptions& options,
                 std::ostream& out, std::ostream& err) {
-    int status = exit_status::ok;
+    bool failed = false, not_saved = false, running_elsewhere = false;
     runs::RunControl control;
     StopOnSignals signals(control);
     // A run leaves the current directory elsewhere; relative names on the command line stay
@@ -124,14 +146,19 @@ int run_command(const CommonOptions& common, const char* argv0, const RunOptions
         std::filesystem::current_path(start_dir, ec);
         // Each file gets the session a fresh start of the program would give it.
         HeadlessSession run(common, argv0);
-        const int one = run_one(run, file, options, control, out, err);
-        if (status == exit_status::ok)
-            status = one;
+        const Ran ran = run_one(run, file, options, control, out, err);
+        failed = failed || ran == Ran::failed;
+        not_saved = not_saved || ran == Ran::not_saved;
+        running_elsewhere = running_elsewhere || ran == Ran::running_elsewhere;
     }
     out.flush();
     if (control.signal() != 0)
         return signal_exit_status(control.signal());
-    return status;
+    if (failed)
+        return exit_status::run_failed;
+    if (not_saved)
+        return exit_status::save_failed;
+    return running_elsewhere ? exit_status::already_running : exit_status::ok;
 }
 
 }  // namespace qv::cli

@@ -3,6 +3,10 @@
 #include <charconv>
 #include <iterator>
 
+#include "scenario/options_rules.h"
+#include "scenario/packets.h"
+#include "scenario/period_rules.h"
+
 namespace qv::cli {
 
 namespace {
@@ -334,6 +338,70 @@ std::string save_help_footer() {
 bool changed_flag(const Scenario& sc, std::string_view name) {
     const ScenarioField* f = find_field(name);
     return f && std::holds_alternative<bool S::*>(f->ref) && sc.*std::get<bool S::*>(f->ref);
+}
+
+namespace {
+
+// The run files that the model only writes: their windows test nothing on OK.
+bool is_output_run_file(std::size_t index) {
+    for (int out :
+         {rf::message, rf::output_data, rf::kpz2_rdl, rf::lnv, rf::exhaust_bmy, rf::evap_bmy})
+        if (index == static_cast<std::size_t>(out))
+            return true;
+    return false;
+}
+
+// The message of the window that would refuse the input file the assignment names, or "" for
+// a field that names no input file. The growth list's window ends its sentence with a period.
+std::string missing_file_suffix(const Assignment& a) {
+    const std::string_view name = a.field->name;
+    if (name == "growth_files")
+        return " does not exist.";
+    if (name == "emfac_files" || name == "deteriorate_files" ||
+        (name == "run_files" && a.indexed && !is_output_run_file(a.index)))
+        return " does not exist";
+    return {};
+}
+
+}  // namespace
+
+void mark_assigned_packets(Scenario& sc, std::span<const Assignment> assignments) {
+    for (const auto& a : assignments) {
+        const std::string_view name = a.field->name;
+        if (a.field->packet_flag && *a.field->packet_flag)
+            set_changed_flag(sc, a.field->packet_flag);
+        if (name == "stage2str") {
+            sc.stage2_changed = true;
+            sc.stage2_present = true;
+        } else if (name == "deteriorate_files" && !a.value.empty()) {
+            sc.deteriorate_set = true;
+        } else if (name == "run_files" && a.indexed && a.index == rf::daily_temps &&
+                   !a.value.empty()) {
+            sc.daily_set = true;
+        } else if (name == "bmy_output_on" && sc.bmy_output_on) {
+            sc.modelyear_set = true;
+        }
+    }
+}
+
+std::string assigned_field_checks(Session& s, std::span<const Assignment> assignments) {
+    bool check_options = false, check_period = false;
+    for (const auto& a : assignments) {
+        const std::string_view flag = a.field->packet_flag ? a.field->packet_flag : "";
+        check_options |= flag == options || a.field->name == "stage2str";
+        check_period |= flag == period;
+        const std::string suffix = missing_file_suffix(a);
+        if (!suffix.empty() && !named_file_exists(s, a.value)) {
+            s.untitled_message(a.value + suffix);
+            return "the file " + a.value + " is refused: it does not exist";
+        }
+    }
+    if (check_options && !check_scenario_options(s).empty())
+        return "the values are refused by the Options checks";
+    if (check_period &&
+        !period_years_ok(s, s.sc.episode_year, s.sc.growth_calc_year, s.sc.tech_sel_year))
+        return "the years are refused by the Period checks";
+    return {};
 }
 
 }  // namespace qv::cli

@@ -10,7 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "scenario/scenario.h"
+#include "scenario/session.h"
 
 namespace qv::cli {
 
@@ -68,6 +68,16 @@ std::span<const std::string_view> changed_flag_names();
 // Sets the named changed flag; throws UsageError for any other name.
 void set_changed_flag(Scenario& sc, std::string_view name);
 bool changed_flag(const Scenario& sc, std::string_view name);
+
+// Marks the packets that carry the assigned fields, as the windows that edit them do, so that
+// the save writes them: the changed flag of a packet met in the file, and the "set" flag of one
+// the file may lack (deterioration files, the daily file, by-model-year output).
+void mark_assigned_packets(Scenario& sc, std::span<const Assignment> assignments);
+// The checks that the windows owning the assigned fields run on OK, over the scenario as it now
+// is: the Options window's ranges and consistency rules, the Period window's years, and the
+// existence test of an input file named in a file window. Each refusal shows that window's
+// message; returns what refused, or "" when all passed.
+std::string assigned_field_checks(Session& s, std::span<const Assignment> assignments);
 // The list of settable fields and changed flags that `qvopt save --help` ends with.
 std::string save_help_footer();
 

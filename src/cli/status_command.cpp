@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/json_text.h"
+#include "cli/status_why.h"
 #include "platform/app_error.h"
 #include "platform/hash/openssl_hasher.h"
 #include "runs/run_record.h"
@@ -64,7 +65,7 @@ nlohmann::ordered_json changes_json(const std::vector<runs::ChangedFile>& change
 }  // namespace
 
 int status_command(const CommonOptions& common, const char* argv0,
-                   const std::vector<std::string>& files, bool json, std::ostream& out) {
+                   const std::vector<std::string>& files, bool json, std::ostream& out, bool why) {
     OpensslHasher hasher;
     runs::SeenFiles seen;
     bool all_up_to_date = true;
@@ -88,15 +89,24 @@ int status_command(const CommonOptions& common, const char* argv0,
         }
         if (status.state != RecordState::up_to_date)
             all_up_to_date = false;
+        std::optional<StatusWhy> reasons;
+        if (why) {
+            std::filesystem::current_path(start_dir, ec);
+            reasons = status_why(common, argv0, file, status);
+        }
         if (json) {
             nlohmann::ordered_json entry{
                 {"file", file}, {"record", record}, {"status", state_name(status.state)}};
             if (!status.why.empty())
                 entry["why"] = status.why;
             entry["changed"] = changes_json(status.changed);
+            if (reasons)
+                add_status_why(entry, *reasons);
             report.push_back(std::move(entry));
         } else {
             out << file << ": " << runs::describe(status) << '\n';
+            if (reasons)
+                write_status_why(out, *reasons);
         }
     }
     if (json)

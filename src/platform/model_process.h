@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -24,12 +25,16 @@ class ModelProcess {
     // True once the model has ended; all it wrote before ending has then been read. The model
     // stays unreaped until reap(), so its process group id cannot pass to another process.
     virtual bool wait(std::chrono::milliseconds timeout, int wake_fd, std::string& output) = 0;
-    // Asks every process of the model's group to end (SIGTERM).
+    // Asks every process of the model's group to end (SIGTERM), and every process it started
+    // that left the group (setsid() included).
     virtual void terminate_group() = 0;
-    // Ends every process of the model's group at once (SIGKILL).
+    // Ends all of those at once (SIGKILL).
     virtual void kill_group() = 0;
     // Once wait() has returned true: collects how the model ended.
     virtual Exit reap() = 0;
+    // Once reaped: ends what the model started that still runs, wherever it went (SIGTERM, a
+    // grace period, SIGKILL). Returns how many processes could not be ended.
+    virtual std::size_t end_descendants() { return 0; }
 };
 
 // Starts models.

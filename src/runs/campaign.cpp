@@ -1,9 +1,13 @@
 #include "runs/campaign.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
-#include <sstream>
 
 #include "platform/fs/path_form.h"
 #include "scenario/session.h"
@@ -69,14 +73,45 @@ Campaign parse_campaign(const std::string& list_path, const std::string& text) {
 }
 
 Campaign read_campaign(const std::string& list_path) {
-    std::ifstream in(list_path, std::ios::binary);
-    if (!in)
-        throw CampaignError(list_path + ": cannot read the list file");
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (in.bad())
-        throw CampaignError(list_path + ": cannot read the list file");
-    return parse_campaign(list_path, text.str());
+    return parse_campaign(list_path, read_regular_file(list_path, "the list file"));
+}
+
+std::string read_regular_file(const std::string& path, const std::string& what) {
+    auto refused = [&](const std::string& why) {
+        return CampaignError(path + ": cannot read " + what + ": " + why);
+    };
+    // Looked at before it is opened, and opened without waiting: a FIFO would block the open
+    // until a writer came, and a directory or a device has no text to give.
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        throw refused(std::strerror(errno));
+    if (S_ISDIR(st.st_mode))
+        throw refused("it is a directory");
+    if (!S_ISREG(st.st_mode))
+        throw refused("it is not a regular file");
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        throw refused(std::strerror(errno));
+    std::string text;
+    bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    int error = 0;
+    char buffer[65536];
+    while (regular) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            error = errno;
+        if (n <= 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    if (!regular)
+        throw refused("it is not a regular file");
+    if (error != 0)
+        throw refused(std::strerror(error));
+    return text;
 }
 
 std::string same_file_key(const std::string& host_path) {

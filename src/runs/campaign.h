@@ -33,8 +33,13 @@ struct CampaignError : std::runtime_error {
 
 // Parses the text of a list file whose host path is LIST_PATH. Lines may end in CR LF, LF or CR.
 Campaign parse_campaign(const std::string& list_path, const std::string& text);
-// Reads and parses a list file; CampaignError when it cannot be read.
+// Reads and parses a list file; CampaignError, naming the list, when it cannot be read or is
+// not a regular file (a directory, a FIFO, a device): such a list is never waited on.
 Campaign read_campaign(const std::string& list_path);
+
+// The bytes of a regular file; anything else is refused without waiting on it. CampaignError
+// naming the path and WHAT it is ("the list file") when it cannot be read.
+std::string read_regular_file(const std::string& path, const std::string& what);
 
 // The files one scenario's model run writes, as host paths.
 struct ScenarioOutputs {

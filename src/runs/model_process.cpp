@@ -279,6 +279,8 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     const ModelProcess::Exit exit = model->reap();
     facts.exit_status = exit.status;
     facts.signal = exit.signal;
+    // Nothing the model started outlives its run, however it ended.
+    facts.left_running = model->end_descendants();
     splitter.finish();
 
     for (std::size_t i = 0; i < facts.results.size(); ++i) {

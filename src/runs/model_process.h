@@ -100,7 +100,9 @@ struct RunResult {
 // THE model run: every run (the window's Model > Run, qvopt run, batches) goes through here.
 // Starts the model, passes its output on as it comes (and writes all of it to the log), polls
 // every poll_interval, ends the model's whole process group when stopped or past the time limit
-// (SIGTERM, stop_grace, SIGKILL), and reports the outcome: results count only when written
+// (SIGTERM, stop_grace, SIGKILL), ends what the model started that is still running once it has
+// ended (RunFacts::left_running counts what could not be), and reports the outcome: results
+// count only when written
 // during this run, and a model that exits 0 without writing its message and output files has
 // failed. Observers get run_started once the model runs and run_ended with the complete facts
 // (also when it could not be started). Never throws for the model's failures.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,6 +34,7 @@ struct RunFacts {
     std::string stopped;             // "", "user" or "time limit"
     std::string failure;             // why the run failed beyond its exit, "" when it did not
     std::string note;  // what else the user must know of the run, such as a refused save
+    std::size_t left_running = 0;           // processes the model started that could not be ended
     std::vector<std::string> console_tail;  // the last lines of the model's output
     std::vector<ResultFile> results;
 

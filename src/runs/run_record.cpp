@@ -6,10 +6,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <utility>
 
 #include "platform/app_error.h"
 #include "platform/fs/path_form.h"
+#include "runs/options_copy.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
 
@@ -83,9 +86,29 @@ ordered_json file_json(const RecordedFile& f, bool as_input, bool as_result) {
     }
     if (!f.sha256.empty())
         j["sha256"] = f.sha256;
+    if (!f.not_hashed.empty())
+        j["not_hashed"] = f.not_hashed;
     if (as_result)
         j["written_by_this_run"] = f.written_by_this_run;
     return j;
+}
+
+// An integer field that must lie within the range of T: a fraction, a number in floating-point
+// form or one past the range is refused rather than converted, so that 4294967296 is never
+// read as exit status 0.
+template <class T>
+T checked_integer(const ordered_json& v, const char* name, T low = std::numeric_limits<T>::min(),
+                  T high = std::numeric_limits<T>::max()) {
+    if (v.is_number_unsigned()) {
+        const auto u = v.get<std::uint64_t>();
+        if (std::cmp_less_equal(u, high) && std::cmp_greater_equal(u, low))
+            return static_cast<T>(u);
+    } else if (v.is_number_integer()) {
+        const auto i = v.get<std::int64_t>();
+        if (std::cmp_less_equal(i, high) && std::cmp_greater_equal(i, low))
+            return static_cast<T>(i);
+    }
+    throw RecordError(std::string(name) + " out of range");
 }
 
 RecordedFile file_from_json(const ordered_json& j, const std::string& role) {
@@ -99,9 +122,11 @@ RecordedFile file_from_json(const ordered_json& j, const std::string& role) {
     f.path = j.at("path").get<std::string>();
     f.kind = j.value("kind", "file");
     f.exists = j.value("exists", false);
-    f.size = j.value("size", std::uint64_t{0});
+    if (j.contains("size"))
+        f.size = checked_integer<std::uint64_t>(j["size"], "size", 0,
+                                                std::numeric_limits<std::int64_t>::max());
     if (j.contains("mtime_ns")) {
-        f.mtime_ns = j["mtime_ns"].get<std::int64_t>();
+        f.mtime_ns = checked_integer<std::int64_t>(j["mtime_ns"], "mtime_ns");
     } else if (j.contains("mtime")) {
         auto ms = parse_iso_utc(j["mtime"].get<std::string>());
         if (!ms)
@@ -109,6 +134,7 @@ RecordedFile file_from_json(const ordered_json& j, const std::string& role) {
         f.mtime_ns = *ms * 1'000'000;
     }
     f.sha256 = j.value("sha256", "");
+    f.not_hashed = j.value("not_hashed", "");
     f.written_by_this_run = j.value("written_by_this_run", false);
     return f;
 }
@@ -155,6 +181,12 @@ std::optional<std::string> change_of(const RecordedFile& was, const FileSystem& 
         return now.exists ? std::optional<std::string>("created") : std::nullopt;
     if (!now.exists)
         return "deleted";
+    // A FIFO or a device is never read: it has changed only when it has become something else.
+    // Asked to stop before its first piece, the hasher only looks at what the file is.
+    if (was.not_hashed == not_regular_file && now.kind == "file")
+        return hasher.sha256_file(now.path, [] { return true; }).refusal == not_regular_file
+                   ? std::nullopt
+                   : std::optional<std::string>("changed");
     if (now.kind != "file" || now.size != was.size)
         return "changed";
     if (!rehash && now.mtime_ns == was.mtime_ns)
@@ -162,8 +194,8 @@ std::optional<std::string> change_of(const RecordedFile& was, const FileSystem& 
     // The time moved (or every file is checked): only the content tells.
     if (was.sha256.empty())
         return "changed";
-    auto sum = seen ? seen->sha256(hasher, now.path) : hasher.sha256_file(now.path);
-    if (!sum || *sum != was.sha256)
+    const FileDigest sum = seen ? seen->sha256(hasher, now.path) : hasher.sha256_file(now.path);
+    if (sum.sha256.empty() || sum.sha256 != was.sha256)
         return "changed";
     return std::nullopt;
 }
@@ -275,6 +307,8 @@ std::string record_json(const RunRecord& r) {
     for (const auto& f : r.results)
         j["results"].push_back(file_json(f, false, true));
     j["console_tail"] = r.console_tail;
+    if (r.options_copy)
+        j["options_text"] = options_copy_json(*r.options_copy);
     // Invalid UTF-8 in a path or a console line is replaced rather than refused: the record
     // must be written whatever the model printed.
     return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
@@ -289,7 +323,10 @@ RunRecord parse_record(std::string_view text) {
     }
     if (!j.is_object())
         throw RecordError("not a JSON object");
-    const std::string format = j.value("format", "");
+    // Read as it is, whatever its type: a format that is not a text is not this one either.
+    std::string format;
+    if (auto it = j.find("format"); it != j.end())
+        format = it->is_string() ? it->get<std::string>() : it->dump();
     if (format != record_format)
         throw RecordError(format.empty() ? "no format named"
                                          : "format " + format + ", not " + record_format);
@@ -317,18 +354,25 @@ RunRecord parse_record(std::string_view text) {
         r.started_ms = *started;
         r.ended_ms = *ended;
         const auto& exit = j.at("exit");
+        // The bounds of a wait status: a model exits with 0 to 255 or ends by signal 1 to 127.
         if (exit.is_object()) {
             if (exit.contains("signal"))
-                r.signal = exit["signal"].get<int>();
+                r.signal = checked_integer<int>(exit["signal"], "exit signal", 1, 127);
             if (exit.contains("status"))
-                r.exit_status = exit["status"].get<int>();
+                r.exit_status = checked_integer<int>(exit["status"], "exit status", 0, 255);
         }
-        if (j.contains("stopped") && j["stopped"].is_string())
+        if (j.contains("stopped") && !j["stopped"].is_null()) {
+            // Any reason counts as a stop; a value that is none is not passed over.
+            if (!j["stopped"].is_string() || j["stopped"].get<std::string>().empty())
+                throw RecordError("stopped out of range");
             r.stopped = j["stopped"].get<std::string>();
+        }
         r.failure = j.value("failure", "");
         r.note = j.value("note", "");
         if (j.contains("console_tail"))
             r.console_tail = j["console_tail"].get<std::vector<std::string>>();
+        if (j.contains("options_text"))
+            r.options_copy = options_copy_from_json(j["options_text"]);
         return r;
     } catch (const nlohmann::json::exception& e) {
         throw RecordError(std::string("a field is missing or of the wrong type: ") + e.what());
@@ -390,11 +434,13 @@ RecordPlan plan_record(const Session& s, std::string program_name) {
     return plan;
 }
 
-void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash) {
+void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash,
+             const Hasher::StopCheck& stop) {
     f.exists = false;
     f.size = 0;
     f.mtime_ns = 0;
     f.sha256.clear();
+    f.not_hashed.clear();
     if (f.kind == "pattern")
         return;
     auto facts = fs.facts(f.path);
@@ -411,8 +457,11 @@ void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool h
         return;
     f.size = facts->size;
     f.mtime_ns = facts->mtime_ns ? facts->mtime_ns : facts->mtime * 1'000'000'000;
-    if (hash)
-        f.sha256 = hasher.sha256_file(f.path).value_or(std::string{});
+    if (hash) {
+        FileDigest digest = hasher.sha256_file(f.path, stop);
+        f.sha256 = std::move(digest.sha256);
+        f.not_hashed = std::move(digest.refusal);
+    }
 }
 
 RunRecorder::RunRecorder(FileSystem& fs, const Hasher& hasher, RecordPlan plan)
@@ -428,12 +477,27 @@ void RunRecorder::run_started(const RunFacts&) {
         return;
     // The worker touches only plan_'s inputs and fixed files until run_ended waits for it.
     inputs_hashed_ = std::async(std::launch::async, [this] {
-        examine(fs_, hasher_, plan_.options_file);
-        examine(fs_, hasher_, plan_.model);
-        examine(fs_, hasher_, plan_.reference_db);
+        examine(fs_, hasher_, plan_.options_file, true, stop_);
+        copy_options_text();
+        for (RecordedFile* f : {&plan_.model, &plan_.reference_db})
+            examine(fs_, hasher_, *f, true, stop_);
         for (auto& f : plan_.inputs)
-            examine(fs_, hasher_, f);
+            examine(fs_, hasher_, f, true, stop_);
     });
+}
+
+void RunRecorder::copy_options_text() {
+    if (!plan_.options_file.exists || plan_.options_file.kind != "file")
+        return;
+    try {
+        OptionsCopy copy;
+        copy.text = fs_.read_file(plan_.options_file.path);
+        copy.cut = copy.text.size() > options_copy_cap;
+        if (copy.cut)
+            copy.text.resize(options_copy_cap);
+        options_copy_ = std::move(copy);
+    } catch (const AppError&) {
+    }
 }
 
 void RunRecorder::run_ended(const RunFacts& facts) {
@@ -471,6 +535,7 @@ void RunRecorder::run_ended(const RunFacts& facts) {
         r.failure = "the model was not started";
     r.note = plan_.note;
     r.console_tail = facts.console_tail;
+    r.options_copy = options_copy_;
 
     // The results the run function found, or else the ones the scenario names.
     std::vector<RecordedFile> results;
@@ -483,7 +548,7 @@ void RunRecorder::run_ended(const RunFacts& facts) {
     if (results.empty())
         results = plan_.results;
     for (auto& f : results) {
-        examine(fs_, hasher_, f);
+        examine(fs_, hasher_, f, true, stop_);
         // The file system stamps times from a coarse clock that can lag the run's start by a
         // tick; a file stamped within that tick before the start still counts as this run's.
         constexpr std::int64_t clock_tick_ns = 20'000'000;
@@ -536,7 +601,7 @@ void SeenFiles::examine(const FileSystem& fs, const Hasher& hasher, RecordedFile
     files_.emplace(asked, f);
 }
 
-std::optional<std::string> SeenFiles::sha256(const Hasher& hasher, const std::string& host_path) {
+FileDigest SeenFiles::sha256(const Hasher& hasher, const std::string& host_path) {
     {
         std::lock_guard lock(mutex_);
         if (auto it = sums_.find(host_path); it != sums_.end())

@@ -11,6 +11,7 @@
 
 #include "platform/fs.h"
 #include "platform/hash.h"
+#include "runs/options_copy.h"
 #include "runs/run_facts.h"
 #include "scenario/session.h"
 
@@ -35,6 +36,7 @@ struct RecordedFile {
     std::uint64_t size = 0;
     std::int64_t mtime_ns = 0;
     std::string sha256;                // empty when the file was not hashed
+    std::string not_hashed;            // why an existing file has no sha256 (FileDigest)
     bool written_by_this_run = false;  // results only
 };
 
@@ -50,6 +52,7 @@ struct RunRecord {
     std::string failure;
     std::string note;  // what else the run's user was told, such as a save that was refused
     std::vector<std::string> console_tail;
+    std::optional<OptionsCopy> options_copy;  // none in records of older versions
 
     // The model exited with status 0, was not stopped and nothing else failed.
     bool succeeded() const;
@@ -95,7 +98,8 @@ std::string record_path_of(const Session& s);
 std::string record_path_for(const FileSystem& fs, const std::string& output_file);
 
 // Size, time and (for an existing ordinary file, when asked) the content hash of `f.path`.
-void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash = true);
+void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash = true,
+             const Hasher::StopCheck& stop = {});
 
 // Follows one run and writes its record. run_started hashes the inputs on a thread of its own
 // while the model runs; run_ended waits for that, hashes the results and writes the record
@@ -111,6 +115,11 @@ class RunRecorder final : public RunObserver {
     void run_started(const RunFacts& facts) override;
     void run_ended(const RunFacts& facts) override;
 
+    // Hashing stops when STOP says so (the program was asked to end): the files not hashed by
+    // then are recorded as not hashed, and the record is still written at once. Set it before
+    // the run starts; it is asked from the hashing thread too.
+    void stop_when(Hasher::StopCheck stop) { stop_ = std::move(stop); }
+
     // Where the record was written (known once the run has ended).
     const std::string& record_path() const { return record_path_; }
     // Why the record was not written; empty when it was (or the run has not ended).
@@ -118,9 +127,13 @@ class RunRecorder final : public RunObserver {
     bool written() const { return written_; }
 
   private:
+    void copy_options_text();
+
     FileSystem& fs_;
     const Hasher& hasher_;
     RecordPlan plan_;
+    std::optional<OptionsCopy> options_copy_;
+    Hasher::StopCheck stop_;
     std::future<void> inputs_hashed_;
     std::string record_path_;
     std::string write_error_;
@@ -155,12 +168,12 @@ class SeenFiles {
     // `f` (a file, not a pattern) as examine(..., hash = false) finds it, from what was found
     // before where possible.
     void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f);
-    std::optional<std::string> sha256(const Hasher& hasher, const std::string& host_path);
+    FileDigest sha256(const Hasher& hasher, const std::string& host_path);
 
   private:
     std::mutex mutex_;
     std::unordered_map<std::string, RecordedFile> files_;
-    std::unordered_map<std::string, std::optional<std::string>> sums_;
+    std::unordered_map<std::string, FileDigest> sums_;
 };
 
 // Compares the files of the record at `record_path` (host path) with the disk: size and time

@@ -35,6 +35,10 @@ std::string in_model_dir(const Session& s, std::string_view name) {
     return join_path(s.settings.model_dir, std::string(name));
 }
 
+bool named_file_exists(const Session& s, const std::string& text) {
+    return text.empty() || !s.fs.list(in_model_dir(s, text), attr_normal).empty();
+}
+
 namespace {
 
 // Paths as the model will open them: it runs in model_dir and takes a name as it is written, so

@@ -11,6 +11,9 @@ namespace qv {
 // the read of the old file stops there.
 struct ReadSuperseded {};
 
+// The start of the stamp line every save puts first; a save drops the stamps of earlier saves.
+inline constexpr const char* written_by_stamp = "Written by Quarvel interface at ";
+
 // Reads option_file_dir\option_file_name into the scenario, with every message and fallback.
 // False when the file could not even be opened (after its message): the scenario is then as it
 // was. May throw ProgramEnd (the program ends) or ChooserStop (qvopt cannot ask).

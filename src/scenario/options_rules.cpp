@@ -55,20 +55,6 @@ constexpr NamedRange ranges[] = {
 
 }  // namespace
 
-const std::array<OptionsNumericBox, 11> options_numeric_boxes = {{
-    {"fulrvp", " Fuel RVP for gas", &Scenario::fulrvpstr},
-    {"pcoxygen", "Oxygen weight %", &Scenario::pcoxygenstr},
-    {"so2gas", "Gas Sulfur %", &Scenario::so2gasstr},
-    {"so2diesel", "Diesel Sulfur %", &Scenario::so2dieselstr},
-    {"so2marinediesel", "Marine Diesel Sulfur %", &Scenario::so2marinedieselstr},
-    {"cngsulfur", "CNG/LPG Sulfur %", &Scenario::so2cngstr},
-    {"Mintemp", "Minimum temp (F)", &Scenario::mintempstr},
-    {"Maxtemp", "Maximum temp (F)", &Scenario::maxtempstr},
-    {"Avgtemp", "Average temp (F)", &Scenario::avgtempstr},
-    {"EtOHvolPct", "EtOH volume %", &Scenario::etohvolpctstr},
-    {"BlendMktShare", "EtOH blend mkt %", &Scenario::blendmktsharestr},
-}};
-
 const char* const temperature_order_message = "Minimum temperature exceeds Maximum temperature";
 const char* const average_message = "Average must be between Minimum and Maximum";
 
@@ -173,7 +159,7 @@ std::string check_all(Session& s, const OptionsBoxes& boxes) {
 
 std::string check_scenario_options(Session& s) {
     std::map<std::string, std::string> shown;
-    for (const auto& box : options_numeric_boxes)
+    for (const auto& box : option_boxes)
         shown[box.control] = s.sc.*box.value;
     shown["Stage2"] = s.sc.stage2_present ? s.sc.stage2str : std::string("0");
     OptionsBoxes boxes{

@@ -48,16 +48,6 @@ extern const char* const average_message;
 // The boxes check_all tests for their range, in its order (Stage2 comes later).
 extern const std::array<const char*, 11> checked_boxes;
 
-// One of the Options window's numeric boxes: its control name, its caption and the field it
-// shows.
-struct OptionsNumericBox {
-    const char* control;
-    const char* caption;
-    std::string Scenario::*value;
-};
-// The eleven numeric boxes in the order they are filled and copied back.
-extern const std::array<OptionsNumericBox, 11> options_numeric_boxes;
-
 // The Options window's boxes as the checks see them, by control name.
 struct OptionsBoxes {
     std::function<std::string(const std::string& control)> text;

@@ -19,8 +19,6 @@ void skip_to_end(LineReader& in, std::string_view header) {
 
 namespace {
 
-constexpr const char* written_by = "Written by Quarvel interface at ";
-
 struct Rewrite {
     const char* header;
     std::function<bool(const Scenario&)> when;
@@ -69,7 +67,7 @@ std::string number_text(const char* n) {
 std::string merge_options(Session& s, std::string input) {
     const Scenario& sc = s.sc;
     LineWriter out;
-    out.line(written_by + s.now_text());
+    out.line(written_by_stamp + s.now_text());
     LineReader in(std::move(input));
     bool det_written = false, source_written = false, stage2_written = false, daily_written = false,
          modelyear_written = false;
@@ -109,7 +107,7 @@ std::string merge_options(Session& s, std::string input) {
                 copying.reset();
             std::string u = upper(ltrim(line));
             if ((u.size() > 0 && u[0] == '/') || (u.size() > 1 && u[1] == '/') ||
-                line.find(written_by) == std::string::npos)
+                line.find(written_by_stamp) == std::string::npos)
                 out.line(line);
         }
         if (copying)

@@ -98,6 +98,10 @@ bool is_absolute_dir(std::string_view dir);
 // A name as the model resolves it: a relative name is taken under model_dir, where the model
 // runs, whatever the current directory is at the moment.
 std::string in_model_dir(const Session& s, std::string_view name);
+// The existence test of the windows that take an input file: the text, a relative one taken
+// under model_dir as the model takes it, names at least one ordinary file (wildcards allowed).
+// An empty text passes.
+bool named_file_exists(const Session& s, const std::string& text);
 
 // The reference database, opened for one task. A failure shows its message and ends the program.
 void open_reference_db(Session& s);

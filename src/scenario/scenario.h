@@ -131,4 +131,13 @@ extern const std::array<const char*, 12> month_names;
 extern const std::array<const char*, 2> day_names;
 extern const std::array<const char*, 4> region_level_words;
 
+// The Options window's numeric boxes (control name, caption, value), in the order they are
+// filled and copied back.
+struct OptionBox {
+    const char* control;
+    const char* caption;
+    std::string Scenario::*value;
+};
+extern const std::array<OptionBox, 11> option_boxes;
+
 }  // namespace qv

@@ -24,4 +24,18 @@ const std::array<const char*, 12> month_names = {"January",   "February", "March
 const std::array<const char*, 2> day_names = {"Weekday", "Weekend"};
 const std::array<const char*, 4> region_level_words = {"50STATE", "STATE", "COUNTY", "US TOTAL"};
 
+const std::array<OptionBox, 11> option_boxes = {{
+    {"fulrvp", " Fuel RVP for gas", &Scenario::fulrvpstr},
+    {"pcoxygen", "Oxygen weight %", &Scenario::pcoxygenstr},
+    {"so2gas", "Gas Sulfur %", &Scenario::so2gasstr},
+    {"so2diesel", "Diesel Sulfur %", &Scenario::so2dieselstr},
+    {"so2marinediesel", "Marine Diesel Sulfur %", &Scenario::so2marinedieselstr},
+    {"cngsulfur", "CNG/LPG Sulfur %", &Scenario::so2cngstr},
+    {"Mintemp", "Minimum temp (F)", &Scenario::mintempstr},
+    {"Maxtemp", "Maximum temp (F)", &Scenario::maxtempstr},
+    {"Avgtemp", "Average temp (F)", &Scenario::avgtempstr},
+    {"EtOHvolPct", "EtOH volume %", &Scenario::etohvolpctstr},
+    {"BlendMktShare", "EtOH blend mkt %", &Scenario::blendmktsharestr},
+}};
+
 }  // namespace qv

@@ -28,9 +28,11 @@
 #include "scenario/state_table.h"
 #include "shell/batch_jobs.h"
 #include "shell/batch_window.h"
+#include "shell/compare_window.h"
 #include "shell/file_menu.h"
 #include "shell/last_run.h"
 #include "shell/recent_files.h"
+#include "shell/run_record_window.h"
 #include "shell/startup.h"
 #include "shell/summary.h"
 #include "shell/text_viewer_window.h"
@@ -129,8 +131,20 @@ QVGui::QVGui(Session& s, QVGuiOptions options, QWidget* parent)
         l->setTextFormat(Qt::PlainText);
         l->setTextInteractionFlags(Qt::TextSelectableByMouse);
         l->setVisible(false);
-        layout->addWidget(l);
     }
+    layout->addWidget(last_run_);
+    // What changed, file by file and field by field, in the Run Record window.
+    run_details_ = new QPushButton("Details...", central);
+    run_details_->setObjectName("RunWarningDetails");
+    run_details_->setVisible(false);
+    connect(run_details_, &QPushButton::clicked, this, [this] {
+        if (auto* window = qobject_cast<RunRecordWindow*>(open_form("RunRecord")))
+            window->refresh();
+    });
+    auto* warning_row = new QHBoxLayout;
+    warning_row->addWidget(run_warning_, 1);
+    warning_row->addWidget(run_details_);
+    layout->addLayout(warning_row);
 
     view_msg_ = new QPushButton("&View Message File", central);
     view_msg_->setObjectName("View_Msg");
@@ -186,6 +200,11 @@ void QVGui::build_menus() {
             file_menu(s_, i);
         });
     }
+    connect(item(files_, "MnuCompare", "&Compare with..."), &QAction::triggered, this, [this] {
+        if (auto other = choose_file_to_compare(s_))
+            if (auto* window = qobject_cast<CompareWindow*>(open_form("Compare")))
+                window->compare_with(*other);
+    });
     files_->addSeparator()->setObjectName("MnuFiles3");
     // The recent files come between the two separators (fill_recent_menu).
     files_->addSeparator()->setObjectName("MnuRecentEnd");
@@ -319,8 +338,8 @@ void QVGui::load() {
 bool QVGui::confirm_no_open_windows() {
     // A window that is open holds values of the current scenario and would write them into the
     // next one when it closes.
-    static const QStringList viewers = {"about", "Current", "frmdiag",
-                                        "Batch", "Help",    "RunRecord"};
+    static const QStringList viewers = {"about", "Current", "frmdiag",  "Batch",
+                                        "Help",  "Compare", "RunRecord"};
     for (auto it = windows_.cbegin(); it != windows_.cend(); ++it) {
         if (!viewers.contains(it.key()) && it.value() && it.value()->isVisible()) {
             s_.message("Close the open windows before opening another options file.",
@@ -442,6 +461,7 @@ void QVGui::show_last_run() {
     last_run_->setVisible(!lines.last_run.empty());
     run_warning_->setText(display_text(lines.warning));
     run_warning_->setVisible(!lines.warning.empty());
+    run_details_->setVisible(!lines.warning.empty());
 }
 
 bool QVGui::eventFilter(QObject* watched, QEvent* event) {

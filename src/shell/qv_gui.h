@@ -104,6 +104,7 @@ class QVGui : public QMainWindow, public DocumentView {
     QLabel* summary_ = nullptr;
     QLabel* last_run_ = nullptr;
     QLabel* run_warning_ = nullptr;
+    QPushButton* run_details_ = nullptr;
     QPushButton* view_msg_ = nullptr;
     QListWidget* region_list_ = nullptr;
     QListWidget* diag_list_ = nullptr;

@@ -7,12 +7,15 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <set>
 
 #include "platform/hash/openssl_hasher.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
+#include "runs/recorded_scenario.h"
 #include "runs/run_record.h"
+#include "shell/compare_window.h"
 #include "shell/last_run.h"
 
 namespace qv {
@@ -87,6 +90,15 @@ RunRecordWindow::RunRecordWindow(Session& s, QWidget* parent) : QWidget(parent, 
     table_->setTextElideMode(Qt::ElideLeft);
     layout->addWidget(table_, 1);
 
+    // What changed in the scenario itself, when the options file is among the changed files.
+    changes_label_ = new QLabel(this);
+    changes_label_->setObjectName("ScenarioChangesLbl");
+    changes_label_->setTextFormat(Qt::PlainText);
+    changes_label_->setWordWrap(true);
+    layout->addWidget(changes_label_);
+    changes_ = difference_table(this, "ScenarioChanges", "At the run", "Now");
+    layout->addWidget(changes_, 1);
+
     auto* buttons = new QHBoxLayout;
     auto* again = new QPushButton("&Refresh", this);
     again->setObjectName("cmdRefresh");
@@ -114,6 +126,7 @@ void RunRecordWindow::refresh() {
     facts_->setText(display_text(facts_text(record, status)));
 
     table_->setRowCount(0);
+    show_scenario_changes(status);
     if (!status.record)
         return;
     std::set<std::string> changed;
@@ -157,6 +170,37 @@ void RunRecordWindow::refresh() {
     table_->resizeColumnsToContents();
     table_->resizeRowsToContents();
     table_->horizontalHeader()->setSectionResizeMode(file_col, QHeaderView::Stretch);
+}
+
+void RunRecordWindow::show_scenario_changes(const runs::RecordStatus& status) {
+    const bool options_changed =
+        status.record && std::any_of(status.changed.begin(), status.changed.end(),
+                                     [](const auto& c) { return c.role == "options file"; });
+    changes_label_->setVisible(options_changed);
+    changes_->setVisible(false);
+    if (!options_changed)
+        return;
+    // The options file as it is on disk now, the same file the record's run was given.
+    QuietUi quiet;
+    std::string failure;
+    auto now = read_in_own_session(s_, quiet, s_.fs.program_path(status.record->options_file.path),
+                                   failure);
+    runs::ScenarioChanges changes;
+    if (now)
+        changes = runs::changes_since_run(*now, *status.record, quiet);
+    else
+        changes.unknown = failure;
+    std::string text = "Changed in the scenario since this run: ";
+    if (!changes.unknown.empty())
+        text += changes.unknown;
+    else if (changes.differences.empty())
+        text += "nothing but blank lines or the save stamp";
+    else
+        text += std::to_string(changes.differences.size()) +
+                (changes.differences.size() == 1 ? " difference" : " differences");
+    changes_label_->setText(display_text(text));
+    fill_difference_table(changes_, changes.differences);
+    changes_->setVisible(!changes.differences.empty());
 }
 
 void RunRecordWindow::show_record(const std::string& record_path) {

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "runs/run_record.h"
 #include "scenario/session.h"
 
 class QLabel;
@@ -25,10 +26,14 @@ class RunRecordWindow : public QWidget {
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void show_scenario_changes(const runs::RecordStatus& status);
+
     Session& s_;
     std::string record_path_;  // empty: the current scenario's record
     QLabel* facts_ = nullptr;
     QTableWidget* table_ = nullptr;
+    QLabel* changes_label_ = nullptr;
+    QTableWidget* changes_ = nullptr;
 };
 
 }  // namespace qv

@@ -1,5 +1,6 @@
 #include "shell/window_factory.h"
 
+#include "shell/compare_window.h"
 #include "shell/help_window.h"
 #include "shell/run_record_window.h"
 #include "shell/viewer_windows.h"
@@ -30,6 +31,7 @@ const std::map<QString, Factory>& factories() {
         {"about", [](Session& s, QWidget* m) { return new AboutWindow(s, m); }},
         {"Help", [](Session&, QWidget* m) { return new HelpWindow(m); }},
         {"RunRecord", [](Session& s, QWidget* m) { return new RunRecordWindow(s, m); }},
+        {"Compare", [](Session& s, QWidget* m) { return new CompareWindow(s, m); }},
         {"frmdiag", [](Session& s, QWidget* m) { return new DiagWindow(s, m); }},
         {"Batch", [](Session& s, QWidget* m) { return new BatchWindow(s, m); }},
         {"Options", [](Session& s, QWidget* m) { return new OptionsDialog(s, m); }},

@@ -144,11 +144,46 @@ TEST(BatchSlurmCommand, SubmitPrintsTheJobIdAloneOrTheRefusal) {
     };
     for (const auto& row : rows) {
         FakeCommand sbatch("sbatch", row.sbatch);
-        const Result r = batch({"slurm", c.list, "--submit"}, common, done_for({}));
+        const Result r = batch({"slurm", c.list, "--submit", "--force"}, common, done_for({}));
         EXPECT_EQ(r.status, row.status);
         EXPECT_EQ(r.out, row.out);
         EXPECT_NE(r.err.find(row.err), std::string::npos) << r.err;
     }
+}
+
+TEST(BatchSlurmCommand, ASlurmCommandThatDoesNotAnswerIsEndedAndNamed) {
+    Campaign c(1);
+    const CommonOptions common{"", c.model.string(), "qv-demo-model", ""};
+    ASSERT_EQ(batch({"slurm", c.list}, common, done_for({})).status, 0);
+    setenv("QV_SBATCH_TIMEOUT", "1", 1);
+    setenv("QV_SQUEUE_TIMEOUT", "1", 1);
+    const struct {
+        std::string command, body;
+        std::vector<std::string> args;
+        std::string err;
+    } rows[] = {
+        {"sbatch",
+         "sleep 60",
+         {"slurm", c.list, "--submit", "--force"},
+         "qvopt batch slurm: sbatch did not answer in 1 s"},
+        {"sbatch",
+         "exec >/dev/null 2>&1; sleep 60",
+         {"slurm", c.list, "--submit", "--force"},
+         "qvopt batch slurm: sbatch did not answer in 1 s"},
+        {"squeue",
+         "sleep 60",
+         {"status", c.list},
+         "qvopt batch status: squeue did not answer in 1 s"},
+    };
+    for (const auto& row : rows) {
+        FakeCommand fake(row.command, row.body);
+        // Every record done: only Slurm's silence keeps the status from saying all is done.
+        const Result r = batch(row.args, common, done_for({c.opt(0)}));
+        EXPECT_EQ(r.status, 1) << row.body;
+        EXPECT_NE(r.err.find(row.err), std::string::npos) << row.body << ": " << r.err;
+    }
+    unsetenv("QV_SBATCH_TIMEOUT");
+    unsetenv("QV_SQUEUE_TIMEOUT");
 }
 
 TEST(BatchSlurmCommand, RefusalsSayWhyAndWriteNothing) {

@@ -1,7 +1,5 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -13,9 +11,8 @@
 #include <thread>
 
 #include "cli/qvopt.h"
+#include "support/spawn.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace qv::cli {
 namespace {
@@ -23,14 +20,18 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-// A stand-in model: notes when it starts and ends, fails for a scenario titled FAIL, and writes
-// the message and output files that a Save as into the batch directory names.
+// A stand-in model: notes when it starts and ends, fails for a scenario titled FAIL, writes
+// nothing for one titled NOFILES, and else writes the message and output files that a Save as
+// into the batch directory names. Meanwhile a process it started in a session of its own runs.
 constexpr const char* stand_in = R"SH(#!/bin/sh
 base="$(dirname "$1")/$(basename "$1" .opt | tr A-Z a-z)"
 echo $$ > "$base.pid"
 date +%s.%N > "$base.start"
 echo "model started on $1"
 if grep -q "FAIL" "$1"; then echo "bad scenario"; exit 3; fi
+if grep -q "NOFILES" "$1"; then exit 0; fi
+setsid sleep "${QV_STAND_IN_SECONDS:-1}" &
+echo $! > "$base.detached"
 sleep "${QV_STAND_IN_SECONDS:-1}" &
 echo $! > "$base.child"
 wait $!
@@ -97,6 +98,26 @@ class QvoptBatch : public ::testing::Test {
         return status;
     }
     std::string read(const fs::path& p) const { return test::read_file(p); }
+    // The real qvopt with the common options, ARGS and the environment ENV (PATH added), its
+    // output and errors in LOG.
+    pid_t spawn_qvopt(const std::vector<std::string>& words, std::vector<std::string> env,
+                      const std::string& log) const {
+        std::vector<std::string> args = common();
+        args[0] = QV_BINARY_DIR "/qvopt";
+        args.insert(args.end(), words.begin(), words.end());
+        env.push_back("PATH=/usr/bin:/bin");
+        const pid_t pid = test::spawn(args, log, {}, env);
+        EXPECT_NE(pid, 0);
+        return pid;
+    }
+    // The pids the stand-in noted in files of the batch directory with EXTENSION.
+    std::vector<pid_t> noted(const std::string& extension) const {
+        std::vector<pid_t> pids;
+        for (const auto& e : fs::directory_iterator(batch_))
+            if (e.path().extension() == extension && fs::file_size(e.path()) > 0)
+                pids.push_back(std::stoi(test::read_file(e.path())));
+        return pids;
+    }
     // A file of the batch directory by its name in any letter case.
     std::string read_any_case(const std::string& name) const {
         for (const auto& e : fs::directory_iterator(batch_)) {
@@ -189,6 +210,8 @@ TEST_F(QvoptBatch, MakeRefusesBadValuesBeforeWritingAnything) {
         {{"--states", "NV,nv"}, 1, "Nevada already selected"},
         {{"--each-county", "ZZ"}, 1, "ZZ is not a state abbreviation"},
         {{"--set", "no_such_field=1"}, 2, "no_such_field"},
+        {{"--set", "fulrvpstr=9,99"}, 1, "Invalid 6 to 16"},
+        {{"--set", "growth_files[0]=gone.grw"}, 1, "gone.grw does not exist."},
         {{}, 2, "nothing to vary"},
     };
     for (const auto& c : cases) {
@@ -344,66 +367,119 @@ bool ended(pid_t pid) {
     return !stat || paren == std::string::npos || text.substr(paren + 2, 1) == "Z";
 }
 
-TEST_F(QvoptBatch, SigintStopsEveryModelAndTheirChildren) {
+// Waits (bounded) for a process of ours to end; its wait status, or -1 when it did not end.
+int wait_for_end(pid_t pid) {
+    int status = 0;
+    for (int i = 0; i < 400; ++i) {
+        if (waitpid(pid, &status, WNOHANG) == pid)
+            return status;
+        std::this_thread::sleep_for(50ms);
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+}
+
+// A batch stopped by SIGINT, or killed outright, ends every model and all they started, in
+// their groups or not, whichever thread started them.
+TEST_F(QvoptBatch, StoppedOrKilledItEndsEveryModelAndAllTheyStarted) {
     ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
                      "--states", "NV,OR,CA"}),
               0);
-    std::vector<std::string> args = common();
-    args[0] = QV_BINARY_DIR "/qvopt";
-    for (const char* a : {"batch", "run", "-j", "2"})
-        args.push_back(a);
-    args.push_back((batch_ / "campaign.txt").string());
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<std::string> env_text{"QV_STAND_IN_SECONDS=60", "PATH=/usr/bin:/bin"};
-    std::vector<char*> env;
-    for (auto& e : env_text)
-        env.push_back(e.data());
-    env.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
     const std::string log = (dir_.path() / "qvopt.log").string();
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    pid_t qv = 0;
-    ASSERT_EQ(posix_spawn(&qv, argv[0], &actions, nullptr, argv.data(), env.data()), 0);
-    posix_spawn_file_actions_destroy(&actions);
-
-    // Both running models have started their own child (bounded wait).
-    std::vector<pid_t> pids;
-    for (int i = 0; i < 300 && pids.size() < 4; ++i) {
-        std::this_thread::sleep_for(50ms);
-        pids.clear();
+    for (const int signal : {SIGINT, SIGKILL}) {
         for (const auto& e : fs::directory_iterator(batch_))
-            if (e.path().extension() == ".child" && fs::file_size(e.path()) > 0) {
-                pids.push_back(std::stoi(test::read_file(e.path())));
-                auto model = e.path();
-                model.replace_extension(".pid");
-                pids.push_back(std::stoi(test::read_file(model)));
-            }
+            if (e.path().extension() != ".opt" && e.path().extension() != ".txt")
+                fs::remove(e.path());
+        const pid_t qv =
+            spawn_qvopt({"batch", "run", "-j", "2", (batch_ / "campaign.txt").string()},
+                        {"QV_STAND_IN_SECONDS=60"}, log);
+        // Both running models have started their children (bounded wait).
+        std::vector<pid_t> pids;
+        for (int i = 0; i < 300 && pids.size() < 6; ++i) {
+            std::this_thread::sleep_for(50ms);
+            pids = noted(".child");
+            if (pids.size() < 2)
+                continue;
+            for (const char* ext : {".pid", ".detached"})
+                for (pid_t pid : noted(ext))
+                    pids.push_back(pid);
+        }
+        ASSERT_EQ(pids.size(), 6u) << test::read_file(log);
+        kill(qv, signal);
+        const int status = wait_for_end(qv);
+        ASSERT_NE(status, -1) << "qvopt did not end after signal " << signal << '\n'
+                              << test::read_file(log);
+        for (pid_t pid : pids)
+            EXPECT_TRUE(ended(pid)) << pid << ", signal " << signal;
+        if (signal == SIGKILL) {
+            EXPECT_TRUE(WIFSIGNALED(status));
+            continue;
+        }
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 130) << test::read_file(log);
+        const std::string out = test::read_file(log);
+        EXPECT_NE(out.find("stopped"), std::string::npos) << out;
+        EXPECT_NE(out.find("not run"), std::string::npos) << out;
     }
-    ASSERT_EQ(pids.size(), 4u) << test::read_file(log);
-    kill(qv, SIGINT);
-    int status = 0;
-    pid_t done = 0;
-    for (int i = 0; i < 200 && done == 0; ++i) {
-        std::this_thread::sleep_for(50ms);
-        done = waitpid(qv, &status, WNOHANG);
+}
+
+// While a scenario runs, a second start of it from qvopt run or a batch is refused and the
+// batch status shows it running; once its holder has ended, however, it runs again.
+TEST_F(QvoptBatch, AScenarioRunsOnceAtATime) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV"}),
+              0);
+    const std::string opt = (batch_ / "NV.opt").string();
+    const std::string list = (batch_ / "campaign.txt").string();
+    const std::string log = (dir_.path() / "qvopt.log").string();
+    for (const int signal : {SIGTERM, SIGKILL}) {
+        fs::remove(batch_ / "nv.child");
+        const pid_t holder = spawn_qvopt({"run", opt}, {"QV_STAND_IN_SECONDS=60"}, log);
+        for (int i = 0; i < 300 && noted(".child").empty(); ++i)
+            std::this_thread::sleep_for(50ms);
+        ASSERT_FALSE(noted(".child").empty()) << test::read_file(log);
+        const std::string running = "it is running in process " + std::to_string(holder);
+
+        EXPECT_EQ(qvopt({"run", opt}), 7) << out_.str() << err_.str();
+        EXPECT_NE(err_.str().find("NV.opt: not run: " + running + " since "), std::string::npos)
+            << err_.str();
+        EXPECT_EQ(qvopt({"batch", "run", list}), 6);
+        EXPECT_NE(out_.str().find("NV.opt: failed"), std::string::npos) << out_.str();
+        EXPECT_NE(out_.str().find("not run: " + running), std::string::npos) << out_.str();
+        EXPECT_EQ(qvopt({"batch", "status", list, "--json"}), 1);
+        EXPECT_NE(out_.str().find("\"state\": \"running\""), std::string::npos) << out_.str();
+
+        kill(holder, signal);
+        ASSERT_NE(wait_for_end(holder), -1);
+        setenv("QV_STAND_IN_SECONDS", "0", 1);
+        EXPECT_EQ(qvopt({"run", opt}), 0) << out_.str() << err_.str();
+        unsetenv("QV_STAND_IN_SECONDS");
+        EXPECT_EQ(qvopt({"batch", "status", list}), 0) << out_.str();
     }
-    if (done == 0) {
-        kill(qv, SIGKILL);
-        waitpid(qv, &status, 0);
-        FAIL() << "qvopt did not end after SIGINT\n" << test::read_file(log);
+}
+
+TEST_F(QvoptBatch, RunTellsWhyAModelThatExitedZeroFailed) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV", "--set", "title1str=NOFILES"}),
+              0);
+    EXPECT_EQ(qvopt({"batch", "run", (batch_ / "campaign.txt").string()}), 6);
+    const std::string table = out_.str().substr(out_.str().find("\nfile "));
+    EXPECT_NE(table.find("failed"), std::string::npos) << table;
+    EXPECT_NE(table.find("the model ended with exit status 0 but did not write its message file"),
+              std::string::npos)
+        << table;
+}
+
+TEST_F(QvoptBatch, AListThatIsADirectoryIsRefusedByName) {
+    fs::create_directories(batch_);
+    for (const char* command : {"run", "status", "slurm"}) {
+        EXPECT_EQ(qvopt({"batch", command, batch_.string()}), 1) << command << out_.str();
+        EXPECT_NE(
+            err_.str().find(batch_.string() + ": cannot read the list file: it is a directory"),
+            std::string::npos)
+            << command << ": " << err_.str();
     }
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130) << test::read_file(log);
-    for (pid_t pid : pids)
-        EXPECT_TRUE(ended(pid)) << pid;
-    const std::string out = test::read_file(log);
-    EXPECT_NE(out.find("stopped"), std::string::npos) << out;
-    EXPECT_NE(out.find("not run"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -1,19 +1,19 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 
 #include "cli/qvopt.h"
+#include "support/spawn.h"
 #include "support/temp_dir.h"
-
-extern char** environ;
 
 namespace qv::cli {
 namespace {
@@ -154,67 +154,164 @@ int wait_status(pid_t pid) {
     return status;
 }
 
+// Its exit status, or 128 + the signal that ended it.
+int exit_code(int wait_status) {
+    return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
+}
+
+// Waits (bounded) until CONDITION holds.
+bool eventually(const std::function<bool()>& condition) {
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (!condition() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(20ms);
+    return condition();
+}
+
+// The parent's process id, from /proc.
+pid_t parent_of(pid_t pid) {
+    const std::string stat = test::read_file("/proc/" + std::to_string(pid) + "/stat");
+    return static_cast<pid_t>(std::stol(stat.substr(stat.rfind(')') + 4)));
+}
+
+// The real qvopt, started with its output in out.txt and err.txt.
+struct RealQvopt {
+    pid_t pid = 0;
+    std::string out_path, err_path;
+    RealQvopt(const fs::path& dir, std::vector<std::string> args) {
+        out_path = (dir / "out.txt").string();
+        err_path = (dir / "err.txt").string();
+        args[0] = std::string(QV_BINARY_DIR) + "/qvopt";
+        pid = test::spawn(args, out_path, err_path);
+        EXPECT_NE(pid, 0);
+    }
+    // A test that gave up on it leaves nothing running.
+    ~RealQvopt() {
+        if (ended)
+            return;
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    }
+    std::string out() const { return test::read_file(out_path); }
+    std::string err() const { return test::read_file(err_path); }
+    // The exit status once it has ended (bounded).
+    int code() {
+        ended = true;
+        return exit_code(wait_status(pid));
+    }
+    bool ended = false;
+};
+
 // The real qvopt, stopped by a signal while its model (which ignores SIGTERM and has started a
-// child that ignores it too) runs: the model and its child are ended, and qvopt says so and exits
-// with 128 + the signal. Killed outright, qvopt still leaves no model behind.
-TEST_F(FaultyModel, SignalsToQvoptEndTheModelsWholeGroup) {
+// child that ignores it too, and a grandchild that left its session and lost its parent) runs:
+// all of them are ended, and qvopt says so and exits with 128 + the signal. Killed outright,
+// qvopt still leaves nothing of the run behind. Meanwhile the orphan is qvopt's child.
+TEST_F(FaultyModel, SignalsToQvoptEndTheModelAndAllItStarted) {
     script(
         "trap '' TERM INT HUP; (trap '' TERM INT HUP; exec sleep 60) & echo $! > child.pid; "
+        "(setsid sh -c \"trap '' TERM INT HUP; echo \\$\\$ > orphan.pid; exec sleep 60\" &); "
         "echo $$ > model.pid; echo ready; while :; do sleep 1; done");
     const struct {
         int signal;
-        int exit_status;  // -1: ended by the signal
-    } rows[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}, {SIGKILL, -1}};
-    const std::string qvopt = std::string(QV_BINARY_DIR) + "/qvopt";
+        int exit_status;
+    } rows[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}, {SIGKILL, 128 + SIGKILL}};
     for (const auto& row : rows) {
-        fs::remove(model / "model.pid");
-        fs::remove(model / "child.pid");
-        std::vector<std::string> a = args();
-        a[0] = qvopt;
-        std::vector<char*> argv;
-        for (auto& s : a)
-            argv.push_back(s.data());
-        argv.push_back(nullptr);
-        const std::string out_path = (dir.path() / "out.txt").string();
-        const std::string err_path = (dir.path() / "err.txt").string();
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(),
-                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        pid_t pid = 0;
-        ASSERT_EQ(posix_spawn(&pid, qvopt.c_str(), &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
+        for (const char* f : {"model.pid", "child.pid", "orphan.pid"})
+            fs::remove(model / f);
+        RealQvopt qv(dir.path(), args());
+        ASSERT_TRUE(eventually([&] {
+            return fs::exists(model / "child.pid") && fs::exists(model / "orphan.pid") &&
+                   qv.out().find("ready") != std::string::npos;
+        })) << qv.err();
+        std::vector<pid_t> pids;
+        for (const char* f : {"model.pid", "child.pid", "orphan.pid"})
+            pids.push_back(std::stoi(test::read_file(model / f)));
+        EXPECT_TRUE(eventually([&] { return parent_of(pids[2]) == qv.pid; }))
+            << "the orphan is not qvopt's";
 
-        const auto deadline = std::chrono::steady_clock::now() + 20s;
-        while (!(fs::exists(model / "child.pid") && fs::exists(model / "model.pid") &&
-                 test::read_file(out_path).find("ready") != std::string::npos) &&
-               std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(20ms);
-        ASSERT_TRUE(fs::exists(model / "model.pid")) << test::read_file(err_path);
-        const pid_t model_pid = std::stoi(test::read_file(model / "model.pid"));
-        const pid_t child_pid = std::stoi(test::read_file(model / "child.pid"));
-
-        ::kill(pid, row.signal);
-        const int status = wait_status(pid);
-        if (row.exit_status < 0) {
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == row.signal);
-        } else {
-            ASSERT_TRUE(WIFEXITED(status)) << row.signal;
-            EXPECT_EQ(WEXITSTATUS(status), row.exit_status);
-            EXPECT_NE(test::read_file(err_path).find("stopped; the model and what it started "
-                                                     "were ended"),
+        ::kill(qv.pid, row.signal);
+        EXPECT_EQ(qv.code(), row.exit_status) << qv.err();
+        if (row.signal != SIGKILL) {
+            EXPECT_NE(qv.err().find("stopped; the model and what it started were ended"),
                       std::string::npos)
-                << test::read_file(err_path);
-            EXPECT_NE(test::read_file(out_path).find("ended by signal 9 (Killed)"),
-                      std::string::npos)
-                << test::read_file(out_path);
+                << qv.err();
+            EXPECT_NE(qv.out().find("ended by signal 9 (Killed)"), std::string::npos) << qv.out();
         }
-        EXPECT_TRUE(gone(model_pid)) << "model outlived qvopt, signal " << row.signal;
-        EXPECT_TRUE(gone(child_pid)) << "model's child outlived qvopt, signal " << row.signal;
+        for (pid_t pid : pids)
+            EXPECT_TRUE(gone(pid)) << pid << " outlived qvopt, signal " << row.signal;
     }
 }
 
+// Inputs that are a FIFO and a device are recorded without being read: no command waits on
+// them, and they count as changed only once they are something else.
+TEST_F(FaultyModel, InputsThatAreNotRegularFilesAreNeverRead) {
+    const fs::path fifo = dir.path() / "pipe.dat";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::string text = test::read_file(opt);
+    for (const auto& [from, to] :
+         {std::pair<std::string, std::string>{"data\\activity\\activity.dat", "/dev/zero"},
+          {"data\\tech\\tech-exh.dat", fifo.string()}})
+        text.replace(text.find(from), from.size(), to);
+    dir.write("model/demo.opt", text);
+    script("echo m > outputs/demo.msg; echo o > outputs/demo.out");
+    const std::string record = (model / "outputs/demo.out.run.json").string();
+    const std::string list = dir.write("list.txt", opt + "\n");
+    auto common = [&](std::vector<std::string> words) {
+        std::vector<std::string> a = {"qvopt", "--model-dir", model.string(), "--model-exe",
+                                      "model.sh"};
+        a.insert(a.end(), words.begin(), words.end());
+        return a;
+    };
+    const struct {
+        std::vector<std::string> args;
+        int exit_status;
+        std::string shown;
+    } rows[] = {
+        {args(), 0, "exit status 0"},
+        {common({"status", opt}), 0, "up to date"},
+        {common({"status", "--json", opt}), 0, "\"up to date\""},
+        {common({"verify", record}), 0, "holds"},
+        {common({"batch", "status", list}), 0, "1 done"},
+    };
+    for (const auto& row : rows) {
+        RealQvopt qv(dir.path(), row.args);
+        EXPECT_EQ(qv.code(), row.exit_status) << row.args[5] << '\n' << qv.out() << qv.err();
+        EXPECT_NE(qv.out().find(row.shown), std::string::npos) << row.args[5] << '\n' << qv.out();
+    }
+    const std::string json = test::read_file(record);
+    std::size_t unread = 0;
+    for (std::size_t at = 0;
+         (at = json.find("\"not_hashed\": \"not a regular file\"", at)) != std::string::npos; ++at)
+        ++unread;
+    EXPECT_EQ(unread, 2u) << json;
+
+    fs::remove(fifo);
+    dir.write("pipe.dat", "a file now");
+    RealQvopt qv(dir.path(), common({"status", opt}));
+    EXPECT_EQ(qv.code(), 1);
+    EXPECT_NE(qv.out().find(fifo.string() + " changed"), std::string::npos) << qv.out();
+}
+
+// SIGTERM while the inputs are hashed, after the model has ended: qvopt stops hashing and ends
+// with 143, the record written with what was hashed by then.
+TEST_F(FaultyModel, SigtermWhileHashingEndsTheRun) {
+    // A terabyte of nothing: a file system keeps it in no space, and hashing it takes hours.
+    const fs::path huge = dir.path() / "huge.dat";
+    std::ofstream(huge).close();
+    fs::resize_file(huge, std::uintmax_t{1} << 40);
+    std::string text = test::read_file(opt);
+    const std::string from = "data\\activity\\activity.dat";
+    text.replace(text.find(from), from.size(), huge.string());
+    dir.write("model/demo.opt", text);
+    script("echo m > outputs/demo.msg; echo o > outputs/demo.out; echo ended");
+    RealQvopt qv(dir.path(), args());
+    ASSERT_TRUE(eventually([&] { return qv.out().find("ended") != std::string::npos; }))
+        << qv.err();
+    ::kill(qv.pid, SIGTERM);
+    EXPECT_EQ(qv.code(), 143) << qv.out() << qv.err();
+    EXPECT_NE(
+        test::read_file(model / "outputs/demo.out.run.json").find("\"not_hashed\": \"stopped\""),
+        std::string::npos);
+}
 }  // namespace
 }  // namespace qv::cli

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
-#include "cli/qvopt.h"
-#include "support/temp_dir.h"
+#include "qvopt_demo.h"
 
 namespace qv::cli {
 namespace {
@@ -23,34 +23,7 @@ std::string sha256sum(const fs::path& path) {
     return text.substr(0, 64);
 }
 
-// qvopt run, status and verify on a copy of the demo workspace with the stand-in model.
-struct QvoptStatus : ::testing::Test {
-    const fs::path start_dir = fs::current_path();
-    test::TempDir dir;
-    fs::path model = dir.path() / "model";
-    std::string opt = (model / "demo.opt").string();
-    fs::path record = model / "outputs/demo.out.run.json";
-
-    void SetUp() override {
-        fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model,
-                 fs::copy_options::recursive);
-        fs::create_directories(model / "outputs");
-        fs::copy_file(fs::path(QV_BINARY_DIR) / "tools/demo-model/qv-demo-model",
-                      model / "qv-demo-model");
-    }
-    void TearDown() override { fs::current_path(start_dir); }
-
-    int qvopt(std::vector<std::string> args, std::string* output = nullptr) {
-        args.insert(args.begin(),
-                    {"qvopt", "--model-dir", model.string(), "--model-exe", "qv-demo-model"});
-        std::ostringstream out, err;
-        const int status = run_qvopt(args, out, err);
-        fs::current_path(start_dir);
-        if (output)
-            *output = out.str() + err.str();
-        return status;
-    }
-};
+using QvoptStatus = test::QvoptDemo;
 
 TEST_F(QvoptStatus, ARunLeavesARecordThatStatusAndVerifyRead) {
     std::string out;
@@ -126,6 +99,63 @@ TEST_F(QvoptStatus, AnUnreadableRecordNeverStopsTheOtherFiles) {
 
     EXPECT_EQ(qvopt({"verify", (model / "outputs/other.out.run.json").string()}, &out), 1);
     EXPECT_NE(out.find("record unreadable"), std::string::npos);
+}
+
+TEST_F(QvoptStatus, WhyListsTheChangedFilesAndWhatChangedInTheScenario) {
+    std::string out;
+    ASSERT_EQ(qvopt({"run", opt}, &out), 0) << out;
+    const std::string demo = test::read_file(opt);
+    const std::string record_text = test::read_file(record);
+    const fs::path activity = model / "data/ACTIVITY/activity.dat";
+    const std::string activity_text = test::read_file(activity);
+    auto rvp = [&] {
+        std::string text = demo;
+        text.replace(text.find("gas   : 8.0"), 11, "gas   : 7.8");
+        dir.write("model/demo.opt", text);
+    };
+    // A record of an older version: no copy of the options text.
+    auto old_record = [&] {
+        auto doc = nlohmann::ordered_json::parse(record_text);
+        doc.erase("options_text");
+        dir.write("model/outputs/demo.out.run.json", doc.dump(2));
+        rvp();
+    };
+    const std::string changed_opt = "    options file " + opt + " changed\n";
+    const struct {
+        const char* name;
+        std::function<void()> edit;
+        std::string out;
+    } rows[] = {
+        {"an options edit", rvp,
+         opt + ": out of date: options file " + opt + " changed\n  changed files:\n" + changed_opt +
+             "  changed in the scenario:\n    /OPTIONS/\n      Fuel RVP for gas: 8.0 -> 7.8\n"},
+        {"an input edit", [&] { dir.write("model/data/ACTIVITY/activity.dat", "other\r\n"); },
+         opt + ": out of date: input " + activity.string() + " changed\n  changed files:\n" +
+             "    input " + activity.string() + " changed\n"},
+        {"an old record", old_record,
+         opt + ": out of date: options file " + opt + " changed\n  changed files:\n" + changed_opt +
+             "  changed in the scenario: not recorded\n"},
+    };
+    for (const auto& r : rows) {
+        r.edit();
+        EXPECT_EQ(qvopt({"status", "--why", opt}, &out), 1) << r.name;
+        EXPECT_EQ(out, r.out) << r.name;
+        dir.write("model/demo.opt", demo);
+        dir.write("model/data/ACTIVITY/activity.dat", activity_text);
+        dir.write("model/outputs/demo.out.run.json", record_text);
+    }
+
+    // The record stands for the scenario as it ran, in --json and in diff.
+    rvp();
+    ASSERT_EQ(qvopt({"status", "--why", "--json", opt}, &out), 1);
+    EXPECT_EQ(nlohmann::json::parse(out)[0]["differences"], nlohmann::json::parse(R"([
+        {"packet": "/OPTIONS/", "field": "Fuel RVP for gas", "a": "8.0", "b": "7.8"}])"));
+    EXPECT_EQ(qvopt({"diff", record.string(), opt}, &out), 1);
+    EXPECT_EQ(out, "/OPTIONS/\n  Fuel RVP for gas: 8.0 -> 7.8\n");
+    old_record();
+    EXPECT_EQ(qvopt({"diff", record.string(), opt}, &out), 2);
+    EXPECT_EQ(out,
+              "qvopt diff: " + record.string() + ": the scenario of the run is not recorded\n");
 }
 
 }  // namespace

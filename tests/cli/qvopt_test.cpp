@@ -393,6 +393,9 @@ TEST_F(Qvopt, SetRefusesWhatItsWindowRefuses) {
         {"stage2str=101", "Invalid 0 to 100"},
         {"episode_year=3000", "Episode year 3000 is outside allowed range 1970-2050."},
         {"tech_sel_year=abc", "Tech year must be numeric and in the range 1970-2050."},
+        {"emfac_files[0]=data\\emsfac\\gone.emf", "data\\emsfac\\gone.emf does not exist"},
+        {"run_files[1]=data\\gone.dat", "data\\gone.dat does not exist"},
+        {"growth_files[0]=gone.grw", "gone.grw does not exist."},
     };
     const std::string path = write("demo.opt", demo);
     for (const auto& [set, message] : rows) {
@@ -401,6 +404,8 @@ TEST_F(Qvopt, SetRefusesWhatItsWindowRefuses) {
         EXPECT_NE(r.out.find(message), std::string::npos) << set << '\n' << r.out;
         EXPECT_EQ(test::read_file(path), demo) << set;
     }
+    // A file the model is still to write is not tested.
+    EXPECT_EQ(run({"save", path, "--set", "run_files[7]=outputs\\later.out"}).status, 0);
     const Result help = run({"save", "--help"}, false);
     EXPECT_EQ(help.status, 0);
     for (const char* field : {" title1str", " mintempstr", " episode_year", " run_files"})
@@ -409,6 +414,7 @@ TEST_F(Qvopt, SetRefusesWhatItsWindowRefuses) {
 
 TEST_F(Qvopt, SetGrowthFileKeepsTheEmptyLastSlot) {
     std::string path = write("demo.opt", demo);
+    dir.write("model/data/growth/extra.grw", "");
     ASSERT_EQ(run({"save", path, "--set", "growth_files[1]=data\\growth\\extra.grw", "--changed",
                    "growth_changed"})
                   .status,

@@ -1,8 +1,15 @@
 #include "runs/campaign.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <future>
 #include <map>
+
+#include "support/temp_dir.h"
 
 namespace qv::runs {
 namespace {
@@ -40,12 +47,35 @@ TEST(Campaign, EmptyListHasNoEntries) {
     EXPECT_TRUE(parse_campaign("/w/l.txt", "#only\n\n  \n").entries.empty());
 }
 
-TEST(Campaign, MissingListIsRefusedWithItsName) {
-    try {
-        read_campaign("/nonexistent-dir-qv/list.txt");
-        FAIL() << "no refusal";
-    } catch (const CampaignError& e) {
-        EXPECT_NE(std::string(e.what()).find("/nonexistent-dir-qv/list.txt"), std::string::npos);
+// A list that is missing or not a regular file is refused with its name, and never waited on:
+// a FIFO would block the open until a writer came.
+TEST(Campaign, AListThatCannotBeReadIsRefusedWithItsName) {
+    test::TempDir dir;
+    const std::string fifo = (dir.path() / "fifo.txt").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const struct {
+        std::string list, why;
+    } rows[] = {
+        {"/nonexistent-dir-qv/list.txt", "No such file or directory"},
+        {dir.str(), "it is a directory"},
+        {"/dev/null", "it is not a regular file"},
+        {fifo, "it is not a regular file"},
+    };
+    for (const auto& row : rows) {
+        auto reading = std::async(std::launch::async, [&] {
+            try {
+                read_campaign(row.list);
+            } catch (const CampaignError& e) {
+                return std::string(e.what());
+            }
+            return std::string("no refusal");
+        });
+        if (reading.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+            ADD_FAILURE() << row.list << " is waited on";
+            // A writer lets the blocked open go on.
+            ::close(::open(fifo.c_str(), O_WRONLY | O_NONBLOCK));
+        }
+        EXPECT_EQ(reading.get(), row.list + ": cannot read the list file: " + row.why);
     }
 }
 

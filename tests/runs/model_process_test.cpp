@@ -236,11 +236,13 @@ TEST_F(ScriptRun, ASignalEndingTheModelIsNamed) {
     EXPECT_FALSE(r.facts.succeeded());
 }
 
-// The model ignores SIGTERM and starts a child that ignores it too: a stop (by the user, by a
-// batch's shared flag or by the time limit) ends both after the grace period.
-TEST_F(ScriptRun, StopAndTimeLimitEndTheWholeGroup) {
+// The model ignores SIGTERM and starts a child that ignores it too, and one that leaves for a
+// session of its own: a stop (by the user, by a batch's shared flag or by the time limit) ends
+// all three after the grace period.
+TEST_F(ScriptRun, StopAndTimeLimitEndTheModelAndAllItStarted) {
     const char* stubborn =
         "trap '' TERM; (trap '' TERM; exec sleep 60) & echo $! > child.pid; "
+        "setsid sh -c \"trap '' TERM; exec sleep 60\" & echo $! > detached.pid; "
         "echo $$ > model.pid; echo ready; while :; do sleep 1; done";
     enum { user, flag, limit };
     for (const int by : {user, flag, limit}) {
@@ -266,9 +268,21 @@ TEST_F(ScriptRun, StopAndTimeLimitEndTheWholeGroup) {
         EXPECT_EQ(r.facts.failure,
                   by_limit ? "the model ran past the time limit of 1 s and was stopped" : "");
         EXPECT_FALSE(r.facts.succeeded());
-        EXPECT_TRUE(gone(read_pid(dir.path() / "model.pid")));
-        EXPECT_TRUE(gone(read_pid(dir.path() / "child.pid")));
+        EXPECT_EQ(r.facts.left_running, 0u);
+        for (const char* pid_file : {"model.pid", "child.pid", "detached.pid"})
+            EXPECT_TRUE(gone(read_pid(dir.path() / pid_file))) << pid_file;
     }
+}
+
+// What a model leaves running when it ends goes with its run, in its group or not.
+TEST_F(ScriptRun, WhatTheModelLeavesRunningEndsWithTheRun) {
+    const RunResult r =
+        run(request("sleep 60 & echo $! > child.pid; setsid sleep 60 & echo $! > detached.pid; "
+                    "echo m > out.msg; echo o > out.dat"));
+    EXPECT_TRUE(r.facts.succeeded()) << r.facts.failure;
+    EXPECT_EQ(r.facts.left_running, 0u);
+    for (const char* pid_file : {"child.pid", "detached.pid"})
+        EXPECT_TRUE(gone(read_pid(dir.path() / pid_file))) << pid_file;
 }
 
 // A launcher whose model runs for a given number of state reads, and a trace of the run's pace.

@@ -209,6 +209,29 @@ TEST_F(RecordTest, StatusNamesWhatChangedSinceTheRun) {
     }
 }
 
+TEST_F(RecordTest, TheRecordKeepsTheOptionsTextByteForByteUpToOneMebibyte) {
+    const std::string latin1 = "/OPTIONS/\r\nTitle 1            : Caf\xe9 \x80\r\n/END/\r\n";
+    const std::string big(options_copy_cap + 10, 'x');
+    const struct {
+        std::string text;
+        std::string kept;
+        bool cut;
+    } rows[] = {
+        {"/RUNFILES/\r\n/END/\r\n", "/RUNFILES/\r\n/END/\r\n", false},
+        {"Title 1 : Caf\xc3\xa9\r\n", "Title 1 : Caf\xc3\xa9\r\n", false},
+        {latin1, latin1, false},
+        {big, big.substr(0, options_copy_cap), true},
+    };
+    for (const auto& r : rows) {
+        w.write("model/run.opt", r.text);
+        ASSERT_TRUE(run().written());
+        const RunRecord rec = parse_record(test::read_file(record_path()));
+        ASSERT_TRUE(rec.options_copy) << r.text.size();
+        EXPECT_EQ(rec.options_copy->text, r.kept);
+        EXPECT_EQ(rec.options_copy->cut, r.cut);
+    }
+}
+
 TEST_F(RecordTest, VerifyCatchesAContentChangeThatKeptSizeAndTime) {
     run();
     EXPECT_TRUE(verify_record(record_path(), w.fs, hasher).changed.empty());
@@ -251,6 +274,7 @@ TEST_F(RecordTest, UnreadableRecordsSayWhy) {
         {"{ not json", "not JSON"},
         {"[1, 2]", "not a JSON object"},
         {R"({"format": "qv-run-record/2"})", "format qv-run-record/2, not qv-run-record/1"},
+        {R"({"format": [1]})", "format [1], not qv-run-record/1"},
         {R"({"format": "qv-run-record/1", "program": {}})", "a field is missing"},
         {"", "not JSON"},
     };
@@ -269,6 +293,47 @@ TEST_F(RecordTest, UnreadableRecordsSayWhy) {
     const RecordStatus st = status();
     EXPECT_EQ(st.state, RecordState::out_of_date);
     EXPECT_EQ(st.changed.size(), 3u) << describe(st);
+}
+
+// Replaces the first `"KEY": value` of a record's text with ENTRY.
+std::string with_entry(std::string text, const std::string& key, const std::string& entry) {
+    const std::size_t at = text.find("\"" + key + "\": ");
+    if (at == std::string::npos)
+        return "(no " + key + ")";
+    const std::size_t end = text.find_first_of(",\n", at);
+    return text.replace(at, end - at, entry);
+}
+
+TEST_F(RecordTest, NumbersOutOfRangeMakeTheRecordUnreadable) {
+    run();
+    const std::string good = test::read_file(record_path());
+    const struct {
+        std::string key, entry, why;  // why: empty when the record still reads
+    } rows[] = {
+        {"status", R"("status": 4294967296)", "exit status out of range"},
+        {"status", R"("status": -4294967296)", "exit status out of range"},
+        {"status", R"("status": 0.5)", "exit status out of range"},
+        {"status", R"("status": 4294967303)", "exit status out of range"},
+        {"status", R"("status": 1e10)", "exit status out of range"},
+        {"status", R"("status": 256)", "exit status out of range"},
+        {"status", R"("status": 255)", ""},
+        {"status", R"("signal": 4294967305)", "exit signal out of range"},
+        {"mtime_ns", R"("mtime_ns": 1e300)", "mtime_ns out of range"},
+        {"mtime_ns", R"("mtime_ns": 9223372036854775808)", "mtime_ns out of range"},
+        {"size", R"("size": -1)", "size out of range"},
+        {"stopped", R"("stopped": 5)", "stopped out of range"},
+        {"stopped", R"("stopped": "")", "stopped out of range"},
+    };
+    for (const auto& row : rows) {
+        w.dir.write("model/outputs/RUN.OUT.run.json", with_entry(good, row.key, row.entry));
+        const RecordStatus st = status();
+        if (row.why.empty()) {
+            EXPECT_EQ(describe(st), "failed last run: exit status 255") << row.entry;
+            continue;
+        }
+        EXPECT_EQ(st.state, RecordState::unreadable) << row.entry;
+        EXPECT_EQ(describe(st), "record unreadable: " + row.why) << row.entry;
+    }
 }
 
 TEST_F(RecordTest, RecordedRunKeepsTheLastLinesAndRecordsARunThatNeverStarted) {

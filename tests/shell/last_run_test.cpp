@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableWidget>
+#include <QTest>
 
 #include <filesystem>
 
@@ -79,6 +81,20 @@ TEST_F(LastRun, TheSummaryShowsTheLastRunAndWarnsWhenAnInputChanges) {
     }
     EXPECT_EQ(changed_rows, 2);
     EXPECT_GT(table->rowCount(), 10);
+
+    // Details... beside the red line: the same window, with what changed in the scenario.
+    auto* details = gui.findChild<QPushButton*>("RunWarningDetails");
+    ASSERT_TRUE(details && details->isVisible());
+    QTest::mouseClick(details, Qt::LeftButton);
+    EXPECT_EQ(gui.findChild<QWidget*>("RunRecord"), window);
+    EXPECT_EQ(window->findChild<QLabel*>("ScenarioChangesLbl")->text(),
+              "Changed in the scenario since this run: 1 difference");
+    auto* changes = window->findChild<QTableWidget*>("ScenarioChanges");
+    ASSERT_EQ(changes->rowCount(), 1);
+    QStringList cells;
+    for (int col = 0; col < 4; ++col)
+        cells << changes->item(0, col)->text();
+    EXPECT_EQ(cells, QStringList({"outside packets", "line", "(none)", "changed"}));
     if (const QString out = qEnvironmentVariable("QV_SCREENSHOT_DIR"); !out.isEmpty()) {
         QDir().mkpath(out);
         gui.resize(820, 330);

@@ -211,6 +211,7 @@ TEST(MainWindow, MenuTreeCaptionsAndGreyedEntries) {
         {"MnuFiles0", "&Open...", true},
         {"MnuFiles1", "&Save", true},
         {"MnuFiles2", "Save &as...", true},
+        {"MnuCompare", "&Compare with...", true},
         {"MnuExit", "E&xit", true},
         {"MnuScen0", "&Options", true},
         {"MnuScen1", "&Period", true},

@@ -25,10 +25,6 @@ std::optional<std::string> pick_file(Session& s, ChooserRequest request, bool ch
     }
 }
 
-bool named_file_exists(const Session& s, const std::string& text) {
-    return text.empty() || !s.fs.list(in_model_dir(s, text), attr_normal).empty();
-}
-
 void report_missing_file(Session& s, const std::string& text) {
     s.untitled_message(text + " does not exist");
 }

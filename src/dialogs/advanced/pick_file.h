@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/ui.h"
+#include "scenario/packets.h"
 #include "scenario/session.h"
 
 namespace qv {
@@ -13,10 +14,6 @@ namespace qv {
 // chooser back after its warning, and a name without a period ends the pick as a cancel. A
 // chosen path leaves the current directory at app_dir. nullopt: nothing was picked.
 std::optional<std::string> pick_file(Session& s, ChooserRequest request, bool check_83);
-
-// The existence test of the OK buttons: the text, a relative one taken under model_dir as the
-// model takes it, names at least one ordinary file (wildcards allowed). An empty text passes.
-bool named_file_exists(const Session& s, const std::string& text);
 
 // The box shown when a named file is missing: the text followed by " does not exist".
 void report_missing_file(Session& s, const std::string& text);

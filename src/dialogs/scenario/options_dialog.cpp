@@ -49,7 +49,7 @@ OptionsDialog::OptionsDialog(Session& s, QWidget* parent)
     auto* values = new QGridLayout;
     values->setHorizontalSpacing(12);
     int i = 0;
-    for (const auto& row : options_numeric_boxes) {
+    for (const auto& row : option_boxes) {
         int column = i < 6 ? 0 : 2;
         int line = i < 6 ? i : i - 6;
         values->addWidget(new QLabel(row.caption), line, column);
@@ -97,7 +97,7 @@ OptionsDialog::OptionsDialog(Session& s, QWidget* parent)
     layout->addSpacing(6);
     layout->addLayout(bottom);
 
-    for (const auto& row : options_numeric_boxes)
+    for (const auto& row : option_boxes)
         connect(box_[row.control], &QLineEdit::textChanged, this,
                 [this] { s_.sc.options_changed = true; });
     connect(box_["Stage2"], &QLineEdit::textChanged, this, [this] {
@@ -132,7 +132,7 @@ void OptionsDialog::fill() {
     const Scenario& sc = s_.sc;
     box_["Titleone"]->setText(display_text(sc.title1str));
     box_["Titletwo"]->setText(display_text(sc.title2str));
-    for (const auto& row : options_numeric_boxes)
+    for (const auto& row : option_boxes)
         box_[row.control]->setText(display_text(sc.*row.value));
     box_["Stage2"]->setText(sc.stage2_present ? display_text(sc.stage2str) : QString("0"));
     (upper(trim(sc.altitudestr)) == "LOW" ? low_ : high_)->setChecked(true);
@@ -217,7 +217,7 @@ void OptionsDialog::copy_back() {
     if (sc.options_changed) {
         sc.title1str = box_bytes(box_["Titleone"], sc.title1str);
         sc.title2str = box_bytes(box_["Titletwo"], sc.title2str);
-        for (const auto& row : options_numeric_boxes)
+        for (const auto& row : option_boxes)
             sc.*row.value = box_bytes(box_[row.control], sc.*row.value);
         sc.altitudestr = low_->isChecked() ? "LOW" : "HIGH";
         s_.show_summary();

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace qv {
@@ -43,41 +45,66 @@ std::optional<std::string> finish(EVP_MD_CTX* ctx) {
 
 }  // namespace
 
-std::optional<std::string> OpensslHasher::sha256_file(const std::string& host_path) const {
-    const int fd = ::open(host_path.c_str(), O_RDONLY | O_CLOEXEC);
+FileDigest OpensslHasher::sha256_file(const std::string& host_path, const StopCheck& stop) const {
+    FileDigest digest;
+    auto unreadable = [&](int error) {
+        digest.refusal = std::string("cannot be read: ") + std::strerror(error);
+        return digest;
+    };
+    // Looked at before it is opened: even a brief open of a FIFO would let a writer waiting for
+    // a reader go on, into a pipe that is then closed on it.
+    struct stat st {};
+    if (::stat(host_path.c_str(), &st) != 0)
+        return unreadable(errno);
+    if (!S_ISREG(st.st_mode)) {
+        digest.refusal = not_regular_file;
+        return digest;
+    }
+    // Without O_NONBLOCK a FIFO put in the file's place meanwhile would hang the open.
+    const int fd = ::open(host_path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return std::nullopt;
+        return unreadable(errno);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        digest.refusal = not_regular_file;
+        return digest;
+    }
     Context ctx = new_context();
-    std::optional<std::string> result;
-    if (ctx) {
-        // Large reads keep the system calls few on files of hundreds of megabytes; a small file
-        // gets a buffer of its own size.
-        struct stat st {};
-        const std::size_t wanted =
-            ::fstat(fd, &st) == 0 ? static_cast<std::size_t>(st.st_size) + 1 : std::size_t{1} << 20;
-        std::vector<unsigned char> buffer(
-            std::clamp(wanted, std::size_t{4096}, std::size_t{1} << 20));
-        bool ok = true;
-        for (;;) {
-            const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                ok = false;
-                break;
-            }
-            if (n == 0)
-                break;
-            if (EVP_DigestUpdate(ctx.get(), buffer.data(), static_cast<std::size_t>(n)) != 1) {
-                ok = false;
-                break;
-            }
+    if (!ctx) {
+        ::close(fd);
+        digest.refusal = "cannot be read: no SHA-256 context";
+        return digest;
+    }
+    // Large reads keep the system calls few on files of hundreds of megabytes; a small file gets
+    // a buffer of its own size.
+    std::vector<unsigned char> buffer(std::clamp(static_cast<std::size_t>(st.st_size) + 1,
+                                                 std::size_t{4096}, std::size_t{1} << 20));
+    for (;;) {
+        if (stop && stop()) {
+            digest.refusal = "stopped";
+            break;
         }
-        if (ok)
-            result = finish(ctx.get());
+        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            unreadable(errno);
+            break;
+        }
+        if (n == 0) {
+            if (auto text = finish(ctx.get()))
+                digest.sha256 = *text;
+            else
+                digest.refusal = "cannot be read: SHA-256 failed";
+            break;
+        }
+        if (EVP_DigestUpdate(ctx.get(), buffer.data(), static_cast<std::size_t>(n)) != 1) {
+            digest.refusal = "cannot be read: SHA-256 failed";
+            break;
+        }
     }
     ::close(fd);
-    return result;
+    return digest;
 }
 
 std::string sha256_hex(std::string_view bytes) {

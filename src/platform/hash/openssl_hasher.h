@@ -9,7 +9,7 @@ namespace qv {
 // SHA-256 through OpenSSL's libcrypto (EVP interface).
 class OpensslHasher final : public Hasher {
   public:
-    std::optional<std::string> sha256_file(const std::string& host_path) const override;
+    FileDigest sha256_file(const std::string& host_path, const StopCheck& stop = {}) const override;
 };
 
 // SHA-256 of bytes in memory, as lower-case hex.

@@ -22,6 +22,7 @@
 
 #include "platform/app_error.h"
 #include "platform/process/posix_spawn.h"
+#include "platform/process/run_mark.h"
 
 namespace qv {
 
@@ -49,13 +50,17 @@ void sleep_ms(int ms) {
 constexpr int reset_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGCHLD};
 
 // Runs in the model's process between fork and exec: async-signal-safe calls only.
-[[noreturn]] void exec_model(const Command& cmd, pid_t parent, int null_fd, int out_fd,
-                             int status_fd) {
+[[noreturn]] void exec_model(const Command& cmd, pid_t parent, bool from_main_thread, int null_fd,
+                             int out_fd, int status_fd) {
     ::setpgid(0, 0);
-    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-    // The parent may have ended before the line above took effect.
-    if (::getppid() != parent)
-        ::_exit(127);
+    // The signal comes when the thread that forked ends, not the process: only the main
+    // thread's end is this program's end. The watcher covers every other case.
+    if (from_main_thread) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        // The parent may have ended before the line above took effect.
+        if (::getppid() != parent)
+            ::_exit(127);
+    }
     struct sigaction dfl {};
     dfl.sa_handler = SIG_DFL;
     for (int sig : reset_signals)
@@ -69,10 +74,23 @@ constexpr int reset_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGC
     cmd.exec(status_fd);
 }
 
+// SIGTERM to the model's group (none: 0) and every process that carries the run's mark, then,
+// when any is left after the grace period, SIGKILL. Async-signal-safe.
+void end_run_processes(pid_t group, std::string_view mark) {
+    auto signal_all = [&](int sig) {
+        const bool group_left = group > 0 && ::kill(-group, sig) == 0;
+        return signal_marked(mark, sig) > 0 || group_left;
+    };
+    signal_all(SIGTERM);
+    for (int waited = 0; waited < watcher_grace_ms && signal_all(0); waited += 20)
+        sleep_ms(20);
+    signal_all(SIGKILL);
+}
+
 // The watcher, between fork and its end: async-signal-safe calls only. It waits on `guard`; a
 // byte means the run ended as it should, end of file means this program is gone, and then the
-// model's group is ended.
-[[noreturn]] void watch(int guard, pid_t group) {
+// model's group and whatever else carries the run's mark are ended.
+[[noreturn]] void watch(int guard, pid_t group, std::string_view mark) {
     struct sigaction ign {};
     ign.sa_handler = SIG_IGN;
     // Ctrl+C and a closing terminal reach this program, which ends the run itself.
@@ -91,10 +109,7 @@ constexpr int reset_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE, SIGC
     }
     if (n == 1)
         ::_exit(0);
-    ::kill(-group, SIGTERM);
-    for (int waited = 0; waited < watcher_grace_ms && ::kill(-group, 0) == 0; waited += 20)
-        sleep_ms(20);
-    ::kill(-group, SIGKILL);
+    end_run_processes(group, mark);
     ::_exit(0);
 }
 
@@ -108,8 +123,10 @@ struct OutputSource {
 
 class PosixModelProcess final : public ModelProcess {
   public:
-    PosixModelProcess(pid_t pid, OutputSource output, Fd pidfd, pid_t watcher, Fd guard)
+    PosixModelProcess(pid_t pid, std::string mark, OutputSource output, Fd pidfd, pid_t watcher,
+                      Fd guard)
         : pid_(pid),
+          mark_(std::move(mark)),
           output_(std::move(output.fd)),
           changes_(std::move(output.changes)),
           is_file_(output.is_file),
@@ -183,6 +200,21 @@ class PosixModelProcess final : public ModelProcess {
     void terminate_group() override { signal_group(SIGTERM); }
     void kill_group() override { signal_group(SIGKILL); }
 
+    std::size_t end_descendants() override {
+        if (signal_marked(mark_, 0) == 0)
+            return 0;
+        // The leader is reaped, so its group id may name another group by now: only the
+        // marked processes are ended.
+        end_run_processes(0, mark_);
+        // SIGKILL cannot be refused, but a process takes a moment to go.
+        for (int waited = 0; waited < watcher_grace_ms; waited += 20) {
+            if (signal_marked(mark_, 0) == 0)
+                return 0;
+            sleep_ms(20);
+        }
+        return signal_marked(mark_, 0);
+    }
+
     Exit reap() override {
         if (!reaped_) {
             reap_child(pid_, &status_);
@@ -198,12 +230,13 @@ class PosixModelProcess final : public ModelProcess {
 
   private:
     // The leader stays unreaped until reap(), so its group id cannot have passed to another
-    // process group when this is sent.
+    // process group when this is sent. What left the group is found by the run's mark.
     void signal_group(int sig) {
         if (reaped_)
             return;
         if (::kill(-pid_, sig) != 0)
             ::kill(pid_, sig);
+        signal_marked(mark_, sig);
     }
 
     bool has_ended() {
@@ -298,6 +331,7 @@ class PosixModelProcess final : public ModelProcess {
     }
 
     pid_t pid_;
+    std::string mark_;
     Fd output_;
     Fd changes_;
     bool is_file_;
@@ -336,6 +370,8 @@ std::unique_ptr<ModelProcess> PosixModelLauncher::launch(const std::string& prog
                                                          const std::string& working_dir,
                                                          const std::string& output_file) {
     Command cmd(program, args, working_dir);
+    std::string mark = new_run_mark();
+    cmd.set_environment(mark);
     Fd null_fd(::open("/dev/null", O_RDONLY | O_CLOEXEC));
     if (null_fd.get() < 0)
         throw system_error(err::path_access, errno);
@@ -352,11 +388,13 @@ std::unique_ptr<ModelProcess> PosixModelLauncher::launch(const std::string& prog
     Pipe guard = make_pipe();
 
     const pid_t parent = ::getpid();
+    const bool from_main_thread = ::gettid() == parent;
     const pid_t pid = ::fork();
     if (pid < 0)
         throw system_error(err::path_access, errno);
     if (pid == 0)
-        exec_model(cmd, parent, null_fd.get(), model_output.get(), status.write.get());
+        exec_model(cmd, parent, from_main_thread, null_fd.get(), model_output.get(),
+                   status.write.get());
     // Both sides set the group, so that it is in place whichever runs first.
     ::setpgid(pid, pid);
     status.write.reset();
@@ -371,11 +409,13 @@ std::unique_ptr<ModelProcess> PosixModelLauncher::launch(const std::string& prog
     Fd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
     const pid_t watcher = ::fork();
     if (watcher == 0)
-        watch(guard.read.get(), pid);
+        watch(guard.read.get(), pid, mark);
     guard.read.reset();
-    // Without a watcher the model still ends with this program's thread (PR_SET_PDEATHSIG).
-    return std::make_unique<PosixModelProcess>(pid, std::move(source), std::move(pidfd),
-                                               watcher > 0 ? watcher : 0, std::move(guard.write));
+    // Without a watcher a model started on the main thread still ends with this program
+    // (PR_SET_PDEATHSIG).
+    return std::make_unique<PosixModelProcess>(pid, std::move(mark), std::move(source),
+                                               std::move(pidfd), watcher > 0 ? watcher : 0,
+                                               std::move(guard.write));
 }
 
 }  // namespace qv

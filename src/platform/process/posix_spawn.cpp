@@ -9,6 +9,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string_view>
+
+extern char** environ;
 
 namespace qv::posix {
 
@@ -115,13 +118,29 @@ Command::Command(const std::string& program, const std::vector<std::string>& arg
     argv.push_back(nullptr);
 }
 
+void Command::set_environment(const std::string& entry) {
+    const std::string prefix = entry.substr(0, entry.find('=') + 1);
+    env.clear();
+    for (char** e = environ; e && *e; ++e)
+        if (std::string_view(*e).substr(0, prefix.size()) != prefix)
+            env.emplace_back(*e);
+    env.push_back(entry);
+    envp.clear();
+    for (auto& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+}
+
 void Command::exec(int status_fd) const {
     if (!dir.empty() && ::chdir(dir.c_str()) != 0) {
         StartFailure f{1, errno};
         write_all(status_fd, &f, sizeof f);
         ::_exit(127);
     }
-    ::execv(path.c_str(), argv.data());
+    if (envp.empty())
+        ::execv(path.c_str(), argv.data());
+    else
+        ::execve(path.c_str(), argv.data(), envp.data());
     StartFailure f{2, errno};
     write_all(status_fd, &f, sizeof f);
     ::_exit(127);

@@ -75,8 +75,14 @@ struct Command {
     std::vector<char*> argv;
     std::string dir;
 
+    // Empty: the program gets this program's environment; else the entries it gets.
+    std::vector<std::string> env;
+    std::vector<char*> envp;
+
     Command(const std::string& program, const std::vector<std::string>& arguments,
             const std::string& working_dir);
+    // The program gets this program's environment with ENTRY ("NAME=value") set in it.
+    void set_environment(const std::string& entry);
     // In the child between fork and exec (async-signal-safe): enters the working directory and
     // execs, reporting a failure of either as a StartFailure on STATUS_FD.
     [[noreturn]] void exec(int status_fd) const;
