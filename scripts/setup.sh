@@ -2,7 +2,7 @@
 # Installs the Debian packages the build and the tests need; does nothing when they are there.
 set -euo pipefail
 packages=(
-  cmake ninja-build g++ pkg-config ccache
+  cmake ninja-build g++ pkg-config ccache clang-format dpkg-dev file
   libgtest-dev libgmock-dev libbenchmark-dev
   libcli11-dev nlohmann-json3-dev
   libsqlite3-dev mdbtools-dev libssl-dev

@@ -4,6 +4,7 @@
 
 #include "cli/qvopt.h"
 #include "platform/fs/path_form.h"
+#include "platform/fs/user_config.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "scenario/config.h"
 #include "scenario/options_file.h"
@@ -67,10 +68,13 @@ void HeadlessSession::configure() {
     if (!common_.config.empty()) {
         config = fs.program_path(common_.config);
     } else {
-        std::string beside = join_path(s.settings.app_dir, "qv-gui.ini");
-        auto facts = fs.facts(beside);
+        // Where qv-gui keeps it: beside the executable, or in the per-user folder.
+        if (keeps_settings_per_user(fs.host_path(s.settings.app_dir)))
+            s.settings.settings_dir = fs.program_path(user_config_dir());
+        std::string found = join_path(s.settings.files_dir(), "qv-gui.ini");
+        auto facts = fs.facts(found);
         if (facts && !facts->is_dir)
-            config = beside;
+            config = found;
     }
     if (!config.empty()) {
         s.settings.config_path = config;

@@ -15,7 +15,7 @@ namespace qv::cli {
 
 // The options every qvopt command shares: where the configuration and the model are.
 struct CommonOptions {
-    std::string config;  // host path; empty: qv-gui.ini beside the executable, when present
+    std::string config;  // host path; empty: qv-gui.ini where qv-gui keeps it, when present
     std::string model_dir;
     std::string model_exe;
     std::string data_dir;

@@ -14,6 +14,7 @@
 #include "cli/run_command.h"
 #include "cli/scenario_fields.h"
 #include "cli/status_command.h"
+#include "qv_version.h"
 #include "scenario/options_file.h"
 #include "scenario/session.h"
 
@@ -150,8 +151,12 @@ int run_qvopt(const std::vector<std::string>& args, std::ostream& out, std::ostr
 int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Reads, checks, prints and saves options files.", "qvopt"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("qvopt ") + program_version_text,
+                         "print the version and exit");
     CommonOptions common;
-    app.add_option("--config", common.config, "qv-gui.ini to read (default: beside qvopt)")
+    app.add_option("--config", common.config,
+                   "qv-gui.ini to read (default: beside qvopt, or in the per-user configuration "
+                   "folder when qvopt's folder is not writable or qvopt is installed)")
         ->check(CLI::ExistingFile);
     app.add_option("--model-dir", common.model_dir,
                    "model directory (replaces the configured one)");

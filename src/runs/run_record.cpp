@@ -12,6 +12,7 @@
 
 #include "platform/app_error.h"
 #include "platform/fs/path_form.h"
+#include "qv_version.h"
 #include "runs/options_copy.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
@@ -22,7 +23,7 @@ using nlohmann::ordered_json;
 
 namespace {
 
-constexpr const char* program_version = "2008.1.0";
+constexpr const char* program_version = program_version_text;
 
 std::int64_t to_ms(std::chrono::system_clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();

@@ -66,7 +66,7 @@ void write_config_file(Session& s) {
     std::string bytes;
     for (const auto& [v, key] : lines)
         bytes += v + "\t" + key + "\r\n";
-    s.fs.write_file_atomic(join_path(cfg.app_dir, "qv-gui.ini"), bytes);
+    s.fs.write_file_atomic(join_path(cfg.files_dir(), "qv-gui.ini"), bytes);
 }
 
 }  // namespace qv

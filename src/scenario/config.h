@@ -20,7 +20,7 @@ struct ConfigOutcome {
 // Reads config_path into the settings and checks every path; a missing one shows its message
 // and ends through Fini. An empty sixth line means there is no reporting tool.
 ConfigOutcome read_config_file(Session& s);
-// Writes qv-gui.ini in app_dir from the current values.
+// Writes qv-gui.ini in app_dir (or the settings folder) from the current values.
 void write_config_file(Session& s);
 
 }  // namespace qv

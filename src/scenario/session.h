@@ -16,12 +16,17 @@ namespace qv {
 
 struct ShellSettings {
     std::string app_dir;
+    // Where qv-gui.ini and the run log live when that is not app_dir: the per-user
+    // configuration folder of a copy that may not write beside itself. Empty: app_dir.
+    std::string settings_dir;
     std::string config_path;
     std::string model_dir;
     std::string model_exe;
     std::string data_dir;
     std::string access_exe;
     std::string msgbox_title;
+
+    const std::string& files_dir() const { return settings_dir.empty() ? app_dir : settings_dir; }
 };
 
 // What the list dialogs of the advanced menu keep from one visit to the next: each one's

@@ -45,12 +45,17 @@ AboutWindow::AboutWindow(Session& s, QWidget* parent) : QWidget(parent, Qt::Wind
     version->setObjectName("VerLbl");
     date_ = new QLabel(display_text(executable_detail(s)), this);
     date_->setObjectName("DateLbl");
+    // Only a copy that keeps its files in the per-user folder says where they are.
+    auto* place = new QLabel(display_text(settings_place_text(s.settings)), this);
+    place->setObjectName("SettingsLbl");
+    place->setVisible(!place->text().isEmpty());
+    place->setTextInteractionFlags(Qt::TextSelectableByMouse);
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("Command1");
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QWidget::close);
 
-    for (QLabel* label : {name, version, date_})
+    for (QLabel* label : {name, version, date_, place})
         layout->addWidget(label, 0, Qt::AlignHCenter);
     layout->addSpacing(8);
     layout->addWidget(ok, 0, Qt::AlignHCenter);

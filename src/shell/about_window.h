@@ -9,7 +9,8 @@ class QLabel;
 namespace qv {
 
 // The about window: the program's version, and its executable with its date (or the command
-// line's arguments when it was started with some). F1 shows and hides that last line.
+// line's arguments when it was started with some). F1 shows and hides that line. A copy that
+// keeps qv-gui.ini and region.txt in the per-user folder names that folder below.
 class AboutWindow : public QWidget {
     Q_OBJECT
   public:

@@ -5,13 +5,14 @@
 
 #include "platform/program_end.h"
 #include "platform/qt/program_ending.h"
+#include "qv_version.h"
 
 namespace qv {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName("qv-gui");
     // No display name: the window system would append it to every window's caption.
-    setApplicationVersion("2008.1.0");
+    setApplicationVersion(program_version_text);
 }
 
 bool Application::ended() const {

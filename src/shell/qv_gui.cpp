@@ -292,7 +292,7 @@ void QVGui::load() {
         return;
 
     try {
-        s_.log.open(s_.fs, join_path(cfg.app_dir, "region.txt"));
+        s_.log.open(s_.fs, join_path(cfg.files_dir(), "region.txt"));
         s_.log.write("Starting new run");
         ++load_count_;
         center_form(this);
@@ -302,8 +302,9 @@ void QVGui::load() {
         s_.sc.pop_files_changed = false;
         s_.sc.save_file_name.clear();
 
-        const std::string ini = join_path(cfg.app_dir, "qv-gui.ini");
-        if (!file_exists(s_.fs, ini, attr_normal)) {
+        const std::string ini = join_path(cfg.files_dir(), "qv-gui.ini");
+        if (!file_exists(s_.fs, ini, attr_normal) &&
+            !(options_.demo && offer_demo_workspace(s_, *options_.demo))) {
             first_run_setup(s_);
             reports_->setEnabled(!cfg.access_exe.empty());
         } else {

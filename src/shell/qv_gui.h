@@ -7,8 +7,10 @@
 #include <QString>
 #include <QStringList>
 #include <memory>
+#include <optional>
 
 #include "scenario/session.h"
+#include "shell/startup.h"
 
 class QAction;
 class QLabel;
@@ -21,6 +23,8 @@ namespace qv {
 struct QVGuiOptions {
     // The lock that tells a second running copy apart; empty: no check.
     QString lock_path;
+    // An installed copy's demo workspace, offered when there is no qv-gui.ini yet.
+    std::optional<DemoOffer> demo = std::nullopt;
 };
 
 // The options file named on the command line, made absolute (empty when none is): the first

@@ -1,8 +1,10 @@
 #include "shell/startup.h"
 
 #include <QDir>
+#include <filesystem>
 
 #include "platform/fs/path_form.h"
+#include "platform/fs/user_config.h"
 #include "scenario/config.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
@@ -120,7 +122,36 @@ void first_run_setup(Session& s) {
     select_data_dir(s);
     select_access(s);
     write_config_file(s);
-    s.settings.config_path = join_path(s.settings.app_dir, "qv-gui.ini");
+    s.settings.config_path = join_path(s.settings.files_dir(), "qv-gui.ini");
+}
+
+bool offer_demo_workspace(Session& s, const DemoOffer& offer) {
+    ShellSettings& cfg = s.settings;
+    const std::string model = join_path(s.fs.program_path(offer.workspace), "model");
+    const std::string question =
+        "This is the first start of qv-gui. Start with the demo "
+        "workspace?\n\nYes copies it to " +
+        model +
+        " and opens its options file demo.opt.\nNo asks for the "
+        "model, the options files and the data directory.";
+    if (s.message(question, Icon::Question, Buttons::YesNo) != Button::Yes)
+        return false;
+    try {
+        copy_demo_workspace(offer.demo_dir, offer.model_program, offer.workspace);
+    } catch (const std::filesystem::filesystem_error& e) {
+        s.message("The demo workspace could not be copied to " + model + ":\n" + e.code().message(),
+                  Icon::Exclamation);
+        return false;
+    }
+    cfg.model_dir = model;
+    cfg.model_exe = "qv-demo-model";
+    s.sc.option_file_name = "demo.opt";
+    s.sc.save_file_name = "demo.opt";
+    cfg.data_dir = join_path(model, "data");
+    // No reporting tool on this platform.
+    cfg.access_exe.clear();
+    write_config_file(s);
+    return true;
 }
 
 }  // namespace qv

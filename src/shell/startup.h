@@ -22,4 +22,16 @@ void select_access(Session& s);
 // The five prompts in order, then qv-gui.ini written in app_dir.
 void first_run_setup(Session& s);
 
+// The demo workspace that an installed copy offers on its first start (host paths).
+struct DemoOffer {
+    std::string demo_dir;       // the bundled workspace, holding model/
+    std::string model_program;  // the stand-in model, beside the executable
+    std::string workspace;      // where the user's copy goes
+};
+
+// Asked on the first start, before the prompts. Yes copies the demo workspace (a copy already
+// there is kept) and writes qv-gui.ini naming it: true. No, or a copy that fails (after its
+// message), changes nothing: false, and the prompts follow.
+bool offer_demo_workspace(Session& s, const DemoOffer& offer);
+
 }  // namespace qv

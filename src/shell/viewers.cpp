@@ -4,6 +4,7 @@
 
 #include "platform/app_error.h"
 #include "platform/fs/path_form.h"
+#include "qv_version.h"
 #include "scenario/line_io.h"
 #include "scenario/text.h"
 
@@ -77,7 +78,7 @@ std::vector<std::string> file_status_lines(const Session& s) {
 }
 
 std::string version_text() {
-    return "Version 2008.1.0";
+    return std::string("Version ") + program_version_text;
 }
 
 std::string about_detail_text(const std::string& executable, const std::string& modified,
@@ -85,6 +86,12 @@ std::string about_detail_text(const std::string& executable, const std::string& 
     if (!arguments.empty())
         return arguments;
     return executable + "  " + modified;
+}
+
+std::string settings_place_text(const ShellSettings& settings) {
+    if (settings.settings_dir.empty() || settings.settings_dir == settings.app_dir)
+        return "";
+    return "qv-gui.ini and region.txt in " + settings.settings_dir;
 }
 
 std::vector<std::string> diag_packet_lines(const std::string& bytes) {

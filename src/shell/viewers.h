@@ -38,6 +38,10 @@ std::string version_text();
 std::string about_detail_text(const std::string& executable, const std::string& modified,
                               const std::string& arguments);
 
+// Where the about window says qv-gui.ini and region.txt are when they are not beside the
+// executable; empty when they are.
+std::string settings_place_text(const ShellSettings& settings);
+
 // The lines the diagnostic window lists for an options file: its first line, then every
 // packet whose header line is exactly one of the listed headers, header and body, without the
 // "/END/" line that closes it. Other packets and lines outside packets are left out.

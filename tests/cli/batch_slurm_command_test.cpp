@@ -22,8 +22,7 @@ namespace fs = std::filesystem;
 struct Campaign {
     explicit Campaign(int n, bool same_output = false) {
         model = dir.path() / "model";
-        fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model,
-                 fs::copy_options::recursive);
+        test::copy_demo_model(model);
         const std::string demo = test::read_file(model / "demo.opt");
         std::string text_of_list = "# scenarios\r\n";
         for (int i = 0; i < n; ++i) {

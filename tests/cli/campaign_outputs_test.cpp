@@ -17,7 +17,7 @@ TEST(CampaignOutputs, AgreeWithAFullReadOfTheOptionsFile) {
     const fs::path start = fs::current_path();
     test::TempDir dir;
     const fs::path model = dir.path() / "model";
-    fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model, fs::copy_options::recursive);
+    test::copy_demo_model(model);
     fs::create_directories(model / "outputs");
     fs::create_directories(dir.path() / "elsewhere");
     dir.write("model/outputs/Mixed.Out", "");

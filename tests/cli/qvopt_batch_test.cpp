@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "cli/qvopt.h"
+#include "support/option_texts.h"
 #include "support/spawn.h"
 #include "support/temp_dir.h"
 
@@ -55,17 +56,7 @@ std::vector<std::string> lines_of(const std::string& text) {
 
 // The lines of one packet, from its name to its "/END/".
 std::vector<std::string> packet(const std::string& text, const std::string& name) {
-    std::vector<std::string> out;
-    bool in = false;
-    for (const auto& line : lines_of(text)) {
-        if (line == name)
-            in = true;
-        if (in)
-            out.push_back(line);
-        if (in && line == "/END/")
-            break;
-    }
-    return out;
+    return test::fixture::packet_lines(lines_of(text), name);
 }
 
 class QvoptBatch : public ::testing::Test {
@@ -74,9 +65,7 @@ class QvoptBatch : public ::testing::Test {
         start_dir_ = fs::current_path();
         // Folders with capitals: the paths written for the model must keep them.
         model_ = dir_.path() / "Upper Case WS" / "Model";
-        fs::create_directories(model_.parent_path());
-        fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model_,
-                 fs::copy_options::recursive);
+        test::copy_demo_model(model_);
         std::ofstream(model_ / "stand-in.sh") << stand_in;
         fs::permissions(model_ / "stand-in.sh", fs::perms::owner_all);
         batch_ = dir_.path() / "Upper Case WS" / "Batch";

@@ -23,11 +23,8 @@ struct QvoptDemo : ::testing::Test {
     fs::path record = model / "outputs/demo.out.run.json";
 
     void SetUp() override {
-        fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model,
-                 fs::copy_options::recursive);
+        test::copy_demo_model(model, {.model_program = true});
         fs::create_directories(model / "outputs");
-        fs::copy_file(fs::path(QV_BINARY_DIR) / "tools/demo-model/qv-demo-model",
-                      model / "qv-demo-model");
     }
     void TearDown() override { fs::current_path(start_dir); }
 

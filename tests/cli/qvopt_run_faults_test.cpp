@@ -28,13 +28,7 @@ struct FaultyModel : ::testing::Test {
     const fs::path model = dir.path() / "model";
     const std::string opt = (model / "demo.opt").string();
 
-    void SetUp() override {
-        fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model,
-                 fs::copy_options::recursive);
-        fs::create_directories(model / "outputs");
-        fs::remove(model / "outputs/demo.msg");
-        fs::remove(model / "outputs/demo.out");
-    }
+    void SetUp() override { test::copy_demo_model(model, {.no_results = true}); }
     void TearDown() override { fs::current_path(start_dir); }
 
     void script(const std::string& body, fs::perms perms = fs::perms(0755)) {

@@ -20,14 +20,7 @@ TEST(QvoptRun, RunsTheDemoModelAndReportsItsFiles) {
         SCOPED_TRACE(folder);
         test::TempDir dir;
         const fs::path model = dir.path() / folder;
-        fs::create_directories(model.parent_path());
-        fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model,
-                 fs::copy_options::recursive);
-        fs::create_directories(model / "outputs");
-        fs::remove(model / "outputs/demo.msg");
-        fs::remove(model / "outputs/demo.out");
-        fs::copy_file(fs::path(QV_BINARY_DIR) / "tools/demo-model/qv-demo-model",
-                      model / "qv-demo-model");
+        test::copy_demo_model(model, {.no_results = true, .model_program = true});
         const std::string opt = (model / "demo.opt").string();
 
         const struct {

@@ -12,6 +12,7 @@
 #include "cli/scenario_fields.h"
 #include "platform/fs/host_file_system.h"
 #include "scenario/text.h"
+#include "support/option_texts.h"
 #include "support/temp_dir.h"
 
 namespace qv::cli {
@@ -52,20 +53,7 @@ std::vector<std::string> crlf_lines(const std::string& bytes) {
     return lines;
 }
 
-// The lines of the packet opened by `header`, header and "/END/" included.
-std::vector<std::string> packet(const std::vector<std::string>& lines, const std::string& header) {
-    std::vector<std::string> block;
-    bool in = false;
-    for (const auto& l : lines) {
-        if (l == header)
-            in = true;
-        if (in)
-            block.push_back(l);
-        if (in && l == "/END/")
-            break;
-    }
-    return block;
-}
+using test::fixture::packet_lines;
 
 std::vector<std::string> outside(const std::vector<std::string>& lines, const std::string& header) {
     std::vector<std::string> rest;
@@ -327,11 +315,11 @@ TEST_F(Qvopt, SaveRewritesOnlyTheChangedPacket) {
     auto c = without_time(crlf_lines(test::read_file(unflagged)));
     EXPECT_EQ(a[0], original[0]);  // comments before the first packet survive
     EXPECT_EQ(outside(b, "/OPTIONS/"), outside(a, "/OPTIONS/"));
-    EXPECT_EQ(packet(a, "/OPTIONS/"), packet(original, "/OPTIONS/"));
+    EXPECT_EQ(packet_lines(a, "/OPTIONS/"), packet_lines(original, "/OPTIONS/"));
     EXPECT_EQ(c, b);
-    auto opts = packet(b, "/OPTIONS/");
+    auto opts = packet_lines(b, "/OPTIONS/");
     EXPECT_NE(std::find(opts.begin(), opts.end(), "Title 1            : New title"), opts.end());
-    EXPECT_EQ(opts.size(), packet(original, "/OPTIONS/").size());
+    EXPECT_EQ(opts.size(), packet_lines(original, "/OPTIONS/").size());
 }
 
 // Two qvopt saves of one file at the same moment, a different packet each: both changes end
@@ -420,7 +408,7 @@ TEST_F(Qvopt, SetGrowthFileKeepsTheEmptyLastSlot) {
                   .status,
               0);
     EXPECT_EQ(
-        packet(crlf_lines(test::read_file(path)), "/GROWTH FILES/"),
+        packet_lines(crlf_lines(test::read_file(path)), "/GROWTH FILES/"),
         (std::vector<std::string>{"/GROWTH FILES/", "Growth FILE        : data\\growth\\nation.grw",
                                   "Growth FILE        : data\\growth\\extra.grw", "/END/"}));
     EXPECT_EQ(show(path)["scenario"]["growth_files"],
@@ -440,7 +428,7 @@ TEST_F(Qvopt, SaveAsNamesResultsAfterTheNewFile) {
         EXPECT_EQ(r.out, "saved " + work("run2.opt") + "\n");
         EXPECT_EQ(test::read_file(path), demo);
         std::string results = program(outputs ? work("outputs") : (dir.path() / "work").string());
-        auto runfiles = packet(crlf_lines(test::read_file(work("run2.opt"))), "/RUNFILES/");
+        auto runfiles = packet_lines(crlf_lines(test::read_file(work("run2.opt"))), "/RUNFILES/");
         EXPECT_EQ(runfiles[7], "MESSAGE            : " + results + "/run2.msg");
         EXPECT_EQ(runfiles[8], "OUTPUT DATA        : " + results + "/run2.out");
     }

@@ -11,48 +11,11 @@ namespace qv::test {
 namespace {
 
 std::string options_file(bool with_run_file_packets) {
-    std::string text = crlf({
-        "/RUNFILES/",
-        "ACTIVITY           : old\\activity.dat",
-        "MESSAGE            : c:\\qv\\out\\run.msg",
-        "OUTPUT DATA        : c:\\qv\\out\\run.out",
-        "/END/",
-        "/OPTIONS/",
-        "Title 1            : Saving advanced files",
-        "Title 2            : two",
-        "Fuel RVP for gas   : 9.0",
-        "Oxygen Weight %    : 0.0",
-        "Gas sulfur %       : 0.0339",
-        "Diesel sulfur %    : 0.2484",
-        "Marine Dsl sulfur %: 0.2484",
-        "CNG/LPG sulfur %   : 0.003",
-        "Minimum temper. (F): 60.0",
-        "Maximum temper. (F): 84.0",
-        "Average temper. (F): 75.0",
-        "Altitude of region : LOW",
-        "EtOH Blend % Mkt   : 0.0",
-        "EtOH Vol %         : 0.0",
-        "/END/",
-        "/PERIOD/",
-        "Period type        : Annual",
-        "Summation type     : Typical day",
-        "Year of episode    : 2020",
-        "Season of year     :",
-        "Month of year      :",
-        "Weekday or weekend : Weekday",
-        "Year of growth calc: 2020",
-        "Year of tech sel   : 2020",
-        "/END/",
-        "/REGION/",
-        "Region Level       : US TOTAL",
-        "/END/",
-        "/ALLOC FILES/",
-        "/END/",
-        "/POP FILES/",
-        "/END/",
-        "/EMFAC FILES/",
-        "/END/",
-    });
+    std::string text =
+        fixture::runfiles("c:\\qv\\out\\run.msg", "c:\\qv\\out\\run.out",
+                          {"ACTIVITY           : old\\activity.dat"}) +
+        fixture::options({.title1 = "Saving advanced files", .marine_sulfur = "0.2484"}) +
+        fixture::period() + fixture::region("US TOTAL") + fixture::empty_file_lists();
     if (with_run_file_packets)
         text += crlf({"/MODELYEAR OUT/", "EXHAUST BMY OUT    : ", "EVAP BMY OUT       : ", "/END/",
                       "/DAILY FILES/", "DAILY TEMPS/RVP    : ", "/END/"});

@@ -36,13 +36,9 @@ class SaveAfterList : public ListDialogTest {
         EXPECT_TRUE(update_default_option_file(w.s));
         return split_lines(w.read("model/run.opt"));
     }
-    // The packet's lines from its header to its end; empty when the file has none.
     static std::vector<std::string> packet(const std::vector<std::string>& lines,
                                            const std::string& header) {
-        auto start = std::find(lines.begin(), lines.end(), header);
-        if (start == lines.end())
-            return {};
-        return {start, std::find(start, lines.end(), "/END/") + 1};
+        return fixture::packet_lines(lines, header);
     }
 };
 

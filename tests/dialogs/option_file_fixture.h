@@ -17,57 +17,26 @@
 namespace qv::test {
 
 inline std::string scenario_file(const std::string& stage2_packet) {
-    return crlf({
-               "Written by Quarvel interface at 1/1/2001 1:00:00 AM",
-               "* options for the dialog tests",
-               "/RUNFILES/",
-               "MESSAGE            : c:\\out\\run.msg",
-               "OUTPUT DATA        : c:\\out\\run.out",
-               "/END/",
-               "/OPTIONS/",
-               "Title 1            : FIRST TITLE",
-               "Title 2            : SECOND TITLE",
-               "Fuel RVP for gas   : 9.0",
-               "Oxygen Weight %    : 0.35",
-               "Gas sulfur %       : 0.0339",
-               "Diesel sulfur %    : 0.2484",
-               "Marine Dsl sulfur %: 0.25",
-               "CNG/LPG sulfur %   : 0.003",
-               "Minimum temper. (F): 60.0",
-               "Maximum temper. (F): 84.0",
-               "Average temper. (F): 75.0",
-               "Altitude of region : LOW",
-               "EtOH Blend % Mkt   : 10",
-               "EtOH Vol %         : 10",
-               "/END/",
-               "/PERIOD/",
-               "Period type        : Monthly",
-               "Summation type     : Typical day",
-               "Year of episode    : 2020",
-               "Season of year     : ",
-               "Month of year      : July",
-               "Weekday or weekend : Weekend",
-               "Year of growth calc: 2018",
-               "Year of tech sel   : ",
-               "/END/",
-               "/REGION/",
-               "Region Level       : COUNTY",
-               "Los Angeles CA     : 06037",
-               "/END/",
-               "/ALLOC FILES/",
-               "Allocation File    : c:\\data\\allocate\\ca_pop.alo",
-               "/END/",
-               "/POP FILES/",
-               "Population File    : c:\\data\\pop\\ca.pop",
-               "/END/",
-               "/EMFAC FILES/",
-               "THC exhaust        : c:\\data\\emsfac\\exhthc.emf",
-               "/END/",
-           }) +
-           stage2_packet;
+    return crlf({"Written by Quarvel interface at 1/1/2001 1:00:00 AM",
+                 "* options for the dialog tests"}) +
+           fixture::runfiles("c:\\out\\run.msg", "c:\\out\\run.out") +
+           fixture::options({.title1 = "FIRST TITLE",
+                             .title2 = "SECOND TITLE",
+                             .oxygen = "0.35",
+                             .marine_sulfur = "0.25",
+                             .etoh_blend = "10",
+                             .etoh_volume = "10"}) +
+           fixture::period({.type = "Monthly",
+                            .month = "July",
+                            .day = "Weekend",
+                            .growth_year = "2018",
+                            .tech_year = "",
+                            .as_written = true}) +
+           fixture::region("COUNTY", {"Los Angeles CA     : 06037"}) +
+           fixture::california_file_lists() + stage2_packet;
 }
 
-inline const std::string stage2_50 = crlf({"/STAGE II/", "Control Factor     : 50", "/END/"});
+inline const std::string stage2_50 = fixture::packet("/STAGE II/", {"Control Factor     : 50"});
 
 // Loads the file, saves it once unchanged and reads the saved file back, so that the packets
 // every save rewrites are already in their written form. Returns the bytes of that file.

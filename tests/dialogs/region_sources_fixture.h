@@ -28,20 +28,13 @@ namespace qv::test {
 class DemoDbTest : public ::testing::Test {
   protected:
     DemoDbTest() {
-        const std::filesystem::path demo =
-            std::filesystem::path(QV_BINARY_DIR) / "examples/demo/model";
-        std::filesystem::copy(demo, dir.path() / "model", std::filesystem::copy_options::recursive);
-        s.settings.msgbox_title = "US KQT QUARVEL MODEL";
+        copy_demo_model(dir.path() / "model");
+        prepare_session(s);
         s.settings.app_dir = program("");
         s.settings.model_dir = program("model");
         s.settings.data_dir = program("model/data");
         s.view = &view;
-        s.now_text = [] { return std::string("12/9/2026 1:02:03 PM"); };
-        s.log.open_in_memory();
-        build_state_table(s.state_table);
-        s.sc.option_file_dir = s.settings.model_dir;
-        s.sc.option_file_name = "demo.opt";
-        read_options_file(s);
+        read_demo_scenario(s);
         ui.clear();
     }
     ~DemoDbTest() override { delete window; }

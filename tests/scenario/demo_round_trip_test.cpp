@@ -14,22 +14,16 @@ namespace {
 // The demo scenario, read against the demo reference database and saved unchanged: only the
 // packets that are always rewritten may differ, and those only in letter case and spacing.
 TEST(DemoRoundTrip, SavingUnchangedKeepsTheFile) {
-    const std::filesystem::path demo = std::filesystem::path(QV_BINARY_DIR) / "examples/demo/model";
-    ASSERT_TRUE(std::filesystem::exists(demo / "reports/reports.mdb"));
     TempDir dir;
-    std::filesystem::copy(demo, dir.path() / "model", std::filesystem::copy_options::recursive);
+    copy_demo_model(dir.path() / "model");
+    ASSERT_TRUE(std::filesystem::exists(dir.path() / "model/reports/reports.mdb"));
     HostFileSystem fs;
     ScriptedUi ui;
     auto ref = make_reference_engine();
     Session s(ui, fs, *ref);
-    s.settings.msgbox_title = "US KQT QUARVEL MODEL";
+    prepare_session(s);
     s.settings.model_dir = fs.program_path((dir.path() / "model").string());
-    s.log.open_in_memory();
-    s.now_text = [] { return std::string("12/9/2026 1:02:03 PM"); };
-    build_state_table(s.state_table);
-    s.sc.option_file_dir = s.settings.model_dir;
-    s.sc.option_file_name = "demo.opt";
-    read_options_file(s);
+    read_demo_scenario(s);
     EXPECT_TRUE(ui.messages().empty());
     EXPECT_EQ(s.sc.region_list.size(), 3u);
     EXPECT_EQ(s.sc.source_list.size(), 4u);

@@ -5,6 +5,7 @@
 #include <set>
 #include <vector>
 
+#include "scenario/line_io.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "support/workspace.h"
@@ -13,71 +14,34 @@ namespace qv::test {
 namespace {
 
 // Every packet once, each but the last followed by another packet.
-const std::vector<std::string> full_file = {
-    "* every packet",
-    "/RUNFILES/",
-    "ALLOC XREF         : data\\allocate\\allocate.xrf",
-    "MESSAGE            : outputs\\demo.msg",
-    "OUTPUT DATA        : outputs\\demo.out",
-    "/END/",
-    "/POP FILES/",
-    "Population File    : data\\pop\\ca.pop",
-    "/END/",
-    "/OPTIONS/",
-    "Title 1            : Demo",
-    "Title 2            : two",
-    "Fuel RVP for gas   : 8.0",
-    "Oxygen Weight %    : 2.7",
-    "Gas sulfur %       : 0.0030",
-    "Diesel sulfur %    : 0.0015",
-    "CNG/LPG sulfur %   : 0.003",
-    "Minimum temper. (F): 60.0",
-    "Maximum temper. (F): 90.0",
-    "Average temper. (F): 75.0",
-    "Altitude of region : LOW",
-    "EtOH Blend % Mkt   : 77.0",
-    "EtOH Vol %         : 10.0",
-    "/END/",
-    "/PERIOD/",
-    "Period type        : Seasonal",
-    "Summation type     : Typical day",
-    "Year of episode    : 2025",
-    "Season of year     : Summer",
-    "Month of year      :",
-    "Weekday or weekend : Weekday",
-    "Year of growth calc: 2025",
-    "Year of tech sel   : 2025",
-    "/END/",
-    "/EMFAC FILES/",
-    "THC exhaust        : data\\emsfac\\exhthc.emf",
-    "/END/",
-    "/DETERIORATE FILES/",
-    "THC exhaust        : data\\detfac\\exhthc.det",
-    "/END/",
-    "/REGION/",
-    "Region Level       : STATE",
-    "California         : 06000",
-    "/END/",
-    "/SOURCE CATEGORY/",
-    "                   :2270002000",
-    "/END/",
-    "/ALLOC FILES/",
-    "Allocation File    : data\\allocate\\ca_pop.alo",
-    "/END/",
-    "/GROWTH FILES/",
-    "Growth FILE        : data\\growth\\nation.grw",
-    "/END/",
-    "/STAGE II/",
-    "Control Factor     : 0.5",
-    "/END/",
-    "/MODELYEAR OUT/",
-    "EXHAUST BMY OUT    : outputs\\demo.bmx",
-    "EVAP BMY OUT       : outputs\\demo.bmv",
-    "/END/",
-    "/DAILY FILES/",
-    "DAILY TEMPS/RVP    : data\\daily\\daily.dat",
-    "/END/",
-};
+const std::vector<std::string> full_file = split_lines(
+    crlf({"* every packet"}) +
+    fixture::runfiles("outputs\\demo.msg", "outputs\\demo.out",
+                      {"ALLOC XREF         : data\\allocate\\allocate.xrf"}) +
+    fixture::packet("/POP FILES/", {"Population File    : data\\pop\\ca.pop"}) +
+    fixture::options({.title1 = "Demo",
+                      .rvp = "8.0",
+                      .oxygen = "2.7",
+                      .gas_sulfur = "0.0030",
+                      .diesel_sulfur = "0.0015",
+                      .max_temp = "90.0",
+                      .etoh_blend = "77.0",
+                      .etoh_volume = "10.0"}) +
+    fixture::period({.type = "Seasonal",
+                     .year = "2025",
+                     .season = "Summer",
+                     .growth_year = "2025",
+                     .tech_year = "2025"}) +
+    fixture::packet("/EMFAC FILES/", {"THC exhaust        : data\\emsfac\\exhthc.emf"}) +
+    fixture::packet("/DETERIORATE FILES/", {"THC exhaust        : data\\detfac\\exhthc.det"}) +
+    fixture::region("STATE", {"California         : 06000"}) +
+    fixture::packet("/SOURCE CATEGORY/", {"                   :2270002000"}) +
+    fixture::packet("/ALLOC FILES/", {"Allocation File    : data\\allocate\\ca_pop.alo"}) +
+    fixture::packet("/GROWTH FILES/", {"Growth FILE        : data\\growth\\nation.grw"}) +
+    fixture::packet("/STAGE II/", {"Control Factor     : 0.5"}) +
+    fixture::packet("/MODELYEAR OUT/", {"EXHAUST BMY OUT    : outputs\\demo.bmx",
+                                        "EVAP BMY OUT       : outputs\\demo.bmv"}) +
+    fixture::packet("/DAILY FILES/", {"DAILY TEMPS/RVP    : data\\daily\\daily.dat"}));
 
 std::string joined(const std::vector<std::string>& lines) {
     std::string r;

@@ -11,39 +11,11 @@
 namespace qv::test {
 namespace {
 
-const std::string options = crlf({"/RUNFILES/",
-                                  "MESSAGE            : outputs\\run.msg",
-                                  "OUTPUT DATA        : outputs\\run.out",
-                                  "/END/",
-                                  "/OPTIONS/",
-                                  "Title 1            : t",
-                                  "Title 2            :",
-                                  "Fuel RVP for gas   : 9",
-                                  "Oxygen Weight %    : 0",
-                                  "/END/",
-                                  "/PERIOD/",
-                                  "Period type        : Annual",
-                                  "Summation type     : Typical day",
-                                  "Year of episode    : 2020",
-                                  "Season of year     :",
-                                  "Month of year      :",
-                                  "Weekday or weekend : Weekday",
-                                  "Year of growth calc: 2020",
-                                  "Year of tech sel   : 2020",
-                                  "/END/",
-                                  "/REGION/",
-                                  "Region Level       : US TOTAL",
-                                  "/END/",
-                                  "/ALLOC FILES/",
-                                  "/END/",
-                                  "/POP FILES/",
-                                  "/END/",
-                                  "/EMFAC FILES/",
-                                  "/END/",
-                                  "/MODELYEAR OUT/",
-                                  "EXHAUST BMY OUT    :",
-                                  "EVAP BMY OUT       :",
-                                  "/END/"});
+const std::string options =
+    fixture::runfiles("outputs\\run.msg", "outputs\\run.out") +
+    fixture::options({.title1 = "t", .title2 = "", .rvp = "9", .oxygen = "0"}) + fixture::period() +
+    fixture::region("US TOTAL") + fixture::empty_file_lists() +
+    fixture::packet("/MODELYEAR OUT/", {"EXHAUST BMY OUT    :", "EVAP BMY OUT       :"});
 
 // Records how the Run step asks for the model, and where the current directory was then.
 class FakeModel : public ModelWaiter {

@@ -9,54 +9,15 @@ namespace {
 
 // A complete scenario: every required packet, one state at level STATE.
 std::string full_file(const std::string& extra = "", const std::string& growth = "") {
-    return crlf({"* comment before the first packet",
-                 "/RUNFILES/",
-                 "MESSAGE            : outputs\\run.msg",
-                 "OUTPUT DATA        : c:\\results\\run.out",
-                 "/END/",
-                 "/OPTIONS/",
-                 "Title 1            : first title",
-                 "Title 2            : second",
-                 "Fuel RVP for gas   : 9.0",
-                 "Oxygen Weight %    : 0.0",
-                 "Gas sulfur %       : 0.0339",
-                 "Diesel sulfur %    : 0.2484",
-                 "CNG/LPG sulfur %   : 0.003",
-                 "Minimum temper. (F): 60.0",
-                 "Maximum temper. (F): 84.0",
-                 "Average temper. (F): 75.0",
-                 "Altitude of region : LOW",
-                 "EtOH Blend % Mkt   : 0.0",
-                 "EtOH Vol %         : 0.0",
-                 "/END/",
-                 "/PERIOD/",
-                 "Period type        : Annual",
-                 "Summation type     : Typical day",
-                 "Year of episode    : 2020",
-                 "Season of year     :",
-                 "Month of year      :",
-                 "Weekday or weekend : Weekday",
-                 "Year of growth calc: 2020",
-                 "Year of tech sel   : 2020",
-                 "/END/",
-                 "/REGION/",
-                 "Region Level       : STATE",
-                 "California         : 06000",
-                 "/END/",
-                 "/ALLOC FILES/",
-                 "Allocation File    : c:\\data\\allocate\\ca_pop.alo",
-                 "/END/",
-                 "/POP FILES/",
-                 "Population File    : c:\\data\\pop\\ca.pop",
-                 "/END/",
-                 "/EMFAC FILES/",
-                 "THC exhaust        : c:\\data\\emsfac\\exhthc.emf",
-                 "/END/"}) +
-           growth + extra;
+    return crlf({"* comment before the first packet"}) +
+           fixture::runfiles("outputs\\run.msg", "c:\\results\\run.out") +
+           fixture::options({.title1 = "first title", .title2 = "second"}) + fixture::period() +
+           fixture::region("STATE", {"California         : 06000"}) +
+           fixture::california_file_lists() + growth + extra;
 }
 
 const std::string growth_packet =
-    crlf({"/GROWTH FILES/", "Growth FILE        : c:\\data\\growth\\nation.grw", "/END/"});
+    fixture::packet("/GROWTH FILES/", {"Growth FILE        : c:\\data\\growth\\nation.grw"});
 
 class OptionsReader : public ::testing::Test {
   protected:

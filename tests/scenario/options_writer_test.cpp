@@ -11,57 +11,15 @@ namespace {
 
 // A file with comments, a lower-case header with trailing text, an unknown packet, an old
 // "Written by" line and no STAGE II, MODELYEAR OUT or DAILY FILES packets.
-const std::string original = crlf({
-    "Written by Quarvel interface at 1/1/2001 1:00:00 AM",
-    "* a comment before the first packet",
-    "",
-    "/runfiles/ with trailing text",
-    "MESSAGE            : c:\\out\\run.msg",
-    "OUTPUT DATA        : c:\\out\\run.out",
-    "/END/",
-    "/OPTIONS/",
-    "Title 1            : Mixed Case Title",
-    "Title 2            : two",
-    "Fuel RVP for gas   : 9.0",
-    "Oxygen Weight %    : 0.0",
-    "Gas sulfur %       : 0.0339",
-    "Diesel sulfur %    : 0.2484",
-    "CNG/LPG sulfur %   : 0.003",
-    "Minimum temper. (F): 60.0",
-    "Maximum temper. (F): 84.0",
-    "Average temper. (F): 75.0",
-    "Altitude of region : LOW",
-    "EtOH Blend % Mkt   : 0.0",
-    "EtOH Vol %         : 0.0",
-    "/END/",
-    "/MY OWN PACKET/",
-    "kept : exactly   as it is",
-    "/END/",
-    "/PERIOD/",
-    "Period type        : Annual",
-    "Summation type     : Typical day",
-    "Year of episode    : 2020",
-    "Season of year     :",
-    "Month of year      :",
-    "Weekday or weekend : Weekday",
-    "Year of growth calc: 2020",
-    "Year of tech sel   : 2020",
-    "/END/",
-    "  /Region/",
-    "Region Level       : COUNTY",
-    "Los Angeles Co CA  :   06037",
-    "/END/",
-    "/ALLOC FILES/",
-    "Allocation File    : c:\\data\\allocate\\ca_pop.alo",
-    "/END/",
-    "/POP FILES/",
-    "Population File    : c:\\data\\pop\\ca.pop",
-    "/END/",
-    "/EMFAC FILES/",
-    "THC exhaust        : c:\\data\\emsfac\\exhthc.emf",
-    "/END/",
-    "* a comment at the end",
-});
+const std::string original =
+    crlf({"Written by Quarvel interface at 1/1/2001 1:00:00 AM",
+          "* a comment before the first packet", "", "/runfiles/ with trailing text",
+          "MESSAGE            : c:\\out\\run.msg", "OUTPUT DATA        : c:\\out\\run.out",
+          "/END/"}) +
+    fixture::options({.title1 = "Mixed Case Title"}) +
+    fixture::packet("/MY OWN PACKET/", {"kept : exactly   as it is"}) + fixture::period() +
+    crlf({"  /Region/", "Region Level       : COUNTY", "Los Angeles Co CA  :   06037", "/END/"}) +
+    fixture::california_file_lists() + crlf({"* a comment at the end"});
 
 std::vector<std::string> lines_of(const std::string& bytes) {
     return split_lines(bytes);

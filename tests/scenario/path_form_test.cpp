@@ -22,24 +22,12 @@ std::vector<std::string> lines_starting(const std::string& bytes, const std::str
 }
 
 std::string scenario_file(const std::string& message, const std::string& output) {
-    return crlf({
-               "/RUNFILES/",
-               "ALLOC XREF         : data\\allocate\\allocate.xrf",
-               "MESSAGE            : " + message,
-               "OUTPUT DATA        : " + output,
-               "/END/",
-           }) +
-           plain_options_period_region() +
-           crlf({
-               "/ALLOC FILES/",
-               "Allocation File    : DATA\\ALLOCATE\\CA_POP.ALO",
-               "/END/",
-               "/POP FILES/",
-               "Population File    : DATA\\POP\\CA.POP",
-               "/END/",
-               "/EMFAC FILES/",
-               "/END/",
-           });
+    return fixture::runfiles(message, output,
+                             {"ALLOC XREF         : data\\allocate\\allocate.xrf"}) +
+           fixture::plain_options_period_region() +
+           fixture::packet("/ALLOC FILES/", {"Allocation File    : DATA\\ALLOCATE\\CA_POP.ALO"}) +
+           fixture::packet("/POP FILES/", {"Population File    : DATA\\POP\\CA.POP"}) +
+           fixture::packet("/EMFAC FILES/");
 }
 
 struct RunFileCase {

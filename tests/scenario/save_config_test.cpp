@@ -13,39 +13,11 @@
 namespace qv::test {
 namespace {
 
-const std::string minimal = crlf({"/RUNFILES/",
-                                  "MESSAGE            : outputs\\old.msg",
-                                  "OUTPUT DATA        : outputs\\old.out",
-                                  "/END/",
-                                  "/OPTIONS/",
-                                  "Title 1            : t",
-                                  "Title 2            :",
-                                  "Fuel RVP for gas   : 9",
-                                  "Oxygen Weight %    : 0",
-                                  "/END/",
-                                  "/PERIOD/",
-                                  "Period type        : Annual",
-                                  "Summation type     : Typical day",
-                                  "Year of episode    : 2020",
-                                  "Season of year     :",
-                                  "Month of year      :",
-                                  "Weekday or weekend : Weekday",
-                                  "Year of growth calc: 2020",
-                                  "Year of tech sel   : 2020",
-                                  "/END/",
-                                  "/REGION/",
-                                  "Region Level       : US TOTAL",
-                                  "/END/",
-                                  "/ALLOC FILES/",
-                                  "/END/",
-                                  "/POP FILES/",
-                                  "/END/",
-                                  "/EMFAC FILES/",
-                                  "/END/",
-                                  "/MODELYEAR OUT/",
-                                  "EXHAUST BMY OUT    : x.bmx",
-                                  "EVAP BMY OUT       :",
-                                  "/END/"});
+const std::string minimal =
+    fixture::runfiles("outputs\\old.msg", "outputs\\old.out") +
+    fixture::options({.title1 = "t", .title2 = "", .rvp = "9", .oxygen = "0"}) + fixture::period() +
+    fixture::region("US TOTAL") + fixture::empty_file_lists() +
+    fixture::packet("/MODELYEAR OUT/", {"EXHAUST BMY OUT    : x.bmx", "EVAP BMY OUT       :"});
 
 class SaveAs : public ::testing::Test {
   protected:

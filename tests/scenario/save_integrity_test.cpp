@@ -17,21 +17,7 @@ namespace {
 
 // The packets that every read asks for; no region or source entries, so that no reference
 // database is needed.
-const std::string base_file = crlf({
-                                  "/RUNFILES/",
-                                  "MESSAGE            : c:\\out\\run.msg",
-                                  "OUTPUT DATA        : c:\\out\\run.out",
-                                  "/END/",
-                              }) +
-                              plain_options_period_region() +
-                              crlf({
-                                  "/ALLOC FILES/",
-                                  "/END/",
-                                  "/POP FILES/",
-                                  "/END/",
-                                  "/EMFAC FILES/",
-                                  "/END/",
-                              });
+const std::string base_file = fixture::plain_scenario("c:\\out\\run.msg", "c:\\out\\run.out");
 
 bool contains(const std::string& bytes, const std::string& text) {
     return bytes.find(text) != std::string::npos;

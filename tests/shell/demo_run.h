@@ -46,24 +46,13 @@ struct DemoRun : ::testing::Test {
     QWidget main;
 
     void SetUp() override {
-        fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", model,
-                 fs::copy_options::recursive);
-        fs::create_directories(model / "outputs");
-        fs::remove(model / "outputs/demo.msg");
-        fs::remove(model / "outputs/demo.out");
-        fs::copy_file(fs::path(QV_BINARY_DIR) / "tools/demo-model/qv-demo-model",
-                      model / "qv-demo-model");
-        s.settings.msgbox_title = "US KQT QUARVEL MODEL";
+        test::copy_demo_model(model, {.no_results = true, .model_program = true});
+        test::prepare_session(s);
         s.settings.app_dir = hfs.program_path(dir.path().string());
         s.settings.model_dir = hfs.program_path(model.string());
         s.settings.model_exe = "qv-demo-model";
         s.view = &view;
-        s.log.open_in_memory();
-        s.now_text = [] { return std::string("12/9/2026 1:02:03 PM"); };
-        build_state_table(s.state_table);
-        s.sc.option_file_dir = s.settings.model_dir;
-        s.sc.option_file_name = "demo.opt";
-        read_options_file(s);
+        test::read_demo_scenario(s);
         ASSERT_TRUE(ui.messages().empty());
     }
     void TearDown() override { fs::current_path(start_dir); }

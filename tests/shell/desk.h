@@ -19,14 +19,22 @@
 namespace qv::test {
 
 // A program directory beside a copy of the demo model directory, with the real reference
-// database, a scripted Ui and the main window over them.
+// database, a scripted Ui and the main window over them. An installed desk is laid out as the
+// package puts it: the demo bundled in share/qv-gui/demo with the stand-in model beside the
+// program, qv-gui.ini and region.txt in the user's folder home/config, and the demo offered
+// for copying into home/demo.
 struct Desk {
-    Desk() {
-        std::filesystem::copy(std::filesystem::path(QV_BINARY_DIR) / "examples/demo/model",
-                              dir.path() / "model", std::filesystem::copy_options::recursive);
+    explicit Desk(bool installed = false) : installed_(installed) {
+        copy_demo_model(dir.path() / "model");
         dir.write("model/qv-demo-model", "");
         s.settings.app_dir = program("app");
         std::filesystem::create_directories(dir.path() / "app");
+        if (installed) {
+            copy_demo_model(dir.path() / "share/qv-gui/demo/model");
+            dir.write("app/qv-demo-model", "stand-in");
+            std::filesystem::create_directories(dir.path() / "home/config");
+            s.settings.settings_dir = program("home/config");
+        }
         gui.use_settings_file(settings_file());
     }
     // qv-gui's own settings (the recent files) of this test.
@@ -75,6 +83,7 @@ struct Desk {
         return std::nullopt;
     }
 
+    bool installed_;
     std::filesystem::path cwd = std::filesystem::current_path();
     test::TempDir dir;
     HostFileSystem host;
@@ -82,7 +91,12 @@ struct Desk {
     std::unique_ptr<ReferenceEngine> ref = make_reference_engine();
     Session s{ui, host, *ref};
     QString lock_path = QString::fromStdString((dir.path() / "qv-gui.lock").string());
-    QVGui gui{s, {lock_path}};
+    std::optional<DemoOffer> demo =
+        installed_ ? std::optional<DemoOffer>(DemoOffer{(dir.path() / "share/qv-gui/demo").string(),
+                                                        (dir.path() / "app/qv-demo-model").string(),
+                                                        (dir.path() / "home/demo").string()})
+                   : std::nullopt;
+    QVGui gui{s, {lock_path, demo}};
 };
 
 }  // namespace qv::test

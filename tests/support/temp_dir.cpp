@@ -38,4 +38,18 @@ std::string read_file(const std::filesystem::path& p) {
     return s.str();
 }
 
+void copy_demo_model(const std::filesystem::path& to, DemoCopy what) {
+    namespace fs = std::filesystem;
+    fs::create_directories(to.parent_path());
+    fs::copy(fs::path(QV_BINARY_DIR) / "examples/demo/model", to, fs::copy_options::recursive);
+    if (what.no_results) {
+        fs::create_directories(to / "outputs");
+        fs::remove(to / "outputs/demo.msg");
+        fs::remove(to / "outputs/demo.out");
+    }
+    if (what.model_program)
+        fs::copy_file(fs::path(QV_BINARY_DIR) / "tools/demo-model/qv-demo-model",
+                      to / "qv-demo-model");
+}
+
 }  // namespace qv::test

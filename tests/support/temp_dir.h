@@ -25,4 +25,12 @@ class TempDir {
 
 std::string read_file(const std::filesystem::path& p);
 
+struct DemoCopy {
+    bool no_results = false;     // outputs/ present, without the demo's message and output file
+    bool model_program = false;  // the stand-in model copied in as qv-demo-model
+};
+// Copies the built demo workspace's model directory (data tree, reference database, demo.opt)
+// to `to`.
+void copy_demo_model(const std::filesystem::path& to, DemoCopy what = {});
+
 }  // namespace qv::test

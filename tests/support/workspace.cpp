@@ -11,13 +11,10 @@ namespace qv::test {
 
 Workspace::Workspace() {
     std::filesystem::create_directories(dir.path() / "model");
-    s.settings.msgbox_title = "US KQT QUARVEL MODEL";
+    prepare_session(s);
     s.settings.app_dir = program("");
     s.settings.model_dir = program("model");
     s.view = &view;
-    s.now_text = [] { return std::string("12/9/2026 1:02:03 PM"); };
-    s.log.open_in_memory();
-    build_state_table(s.state_table);
     ref.default_columns = {"COUNTY"};
 }
 
@@ -51,44 +48,24 @@ void Workspace::source(const std::string& scc, const std::string& equip, const s
                {scc, equip, engine, cls});
 }
 
+void prepare_session(Session& s) {
+    s.settings.msgbox_title = "US KQT QUARVEL MODEL";
+    s.now_text = [] { return std::string("12/9/2026 1:02:03 PM"); };
+    s.log.open_in_memory();
+    build_state_table(s.state_table);
+}
+
+void read_demo_scenario(Session& s) {
+    s.sc.option_file_dir = s.settings.model_dir;
+    s.sc.option_file_name = "demo.opt";
+    read_options_file(s);
+}
+
 std::string crlf(std::initializer_list<std::string> lines) {
     std::string r;
     for (const auto& l : lines)
         r += l + "\r\n";
     return r;
-}
-
-std::string plain_options_period_region() {
-    return crlf({
-        "/OPTIONS/",
-        "Title 1            : one",
-        "Title 2            : two",
-        "Fuel RVP for gas   : 9.0",
-        "Oxygen Weight %    : 0.0",
-        "Gas sulfur %       : 0.0339",
-        "Diesel sulfur %    : 0.2484",
-        "CNG/LPG sulfur %   : 0.003",
-        "Minimum temper. (F): 60.0",
-        "Maximum temper. (F): 84.0",
-        "Average temper. (F): 75.0",
-        "Altitude of region : LOW",
-        "EtOH Blend % Mkt   : 0.0",
-        "EtOH Vol %         : 0.0",
-        "/END/",
-        "/PERIOD/",
-        "Period type        : Annual",
-        "Summation type     : Typical day",
-        "Year of episode    : 2020",
-        "Season of year     :",
-        "Month of year      :",
-        "Weekday or weekend : Weekday",
-        "Year of growth calc: 2020",
-        "Year of tech sel   : 2020",
-        "/END/",
-        "/REGION/",
-        "Region Level       : US TOTAL",
-        "/END/",
-    });
 }
 
 }  // namespace qv::test

@@ -5,6 +5,7 @@
 #include "platform/fs/host_file_system.h"
 #include "scenario/session.h"
 #include "support/fake_reference.h"
+#include "support/option_texts.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
 
@@ -46,11 +47,13 @@ struct Workspace {
     Session s{ui, fs, ref};
 };
 
+// Sets a session up as start-up would for a test: the message-box title, an in-memory run log,
+// a fixed clock ("12/9/2026 1:02:03 PM") and the state table.
+void prepare_session(Session& s);
+// Reads demo.opt from the session's model_dir as the current scenario.
+void read_demo_scenario(Session& s);
+
 // Joins lines with CR LF (and one after the last).
 std::string crlf(std::initializer_list<std::string> lines);
-
-// The "/OPTIONS/", "/PERIOD/" and "/REGION/" packets of a plain scenario (US TOTAL, so no
-// reference database is needed), as CR LF lines.
-std::string plain_options_period_region();
 
 }  // namespace qv::test
