@@ -129,7 +129,7 @@ TEST(Keys, F1OpensTheGuideWithTheWindowTitles) {
     ASSERT_TRUE(help && help->isVisible());
     auto* text = help->findChild<QTextBrowser*>("HelpText");
     const QString guide = text->toPlainText();
-    for (const char* title : {"Model run", "Batch", "Viewer", "File Status"})
+    for (const char* title : {"Model run", "Batch", "Compare", "Viewer", "File Status"})
         EXPECT_TRUE(guide.contains(title)) << title;
     EXPECT_FALSE(guide.contains("docs/screenshots"));
     auto* find = help->findChild<QLineEdit*>("FindText");
