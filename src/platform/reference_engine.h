@@ -27,6 +27,10 @@ class ReferenceEngine {
     virtual ~ReferenceEngine() = default;
     // host_path: the file as the host names it.
     virtual void open(const std::string& host_path) = 0;
+    // As open(), with the same failures for a file that is missing, unreadable or no database by
+    // its header, for a task that may not query at all: an engine may read the tables on their
+    // first use instead, and fail then for a file damaged inside.
+    virtual void open_unread(const std::string& host_path) { open(host_path); }
     virtual void close() = 0;
     virtual bool is_open() const = 0;
     // A query text as the program writes it (Access SQL dialect).

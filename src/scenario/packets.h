@@ -104,7 +104,8 @@ std::string in_model_dir(const Session& s, std::string_view name);
 bool named_file_exists(const Session& s, const std::string& text);
 
 // The reference database, opened for one task. A failure shows its message and ends the program.
-void open_reference_db(Session& s);
+// `unread`: for a task that may query nothing, the tables are read on the first query.
+void open_reference_db(Session& s, bool unread = false);
 void close_reference_db(Session& s);
 std::string reference_db_path(const Session& s);
 

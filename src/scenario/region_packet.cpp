@@ -48,14 +48,9 @@ std::string county_query(std::string_view code) {
 
 void validate_region(Session& s) {
     Scenario& sc = s.sc;
-    // A national region lists no codes: there is nothing to look up, and opening the database
-    // would read the whole file for nothing.
-    if (sc.region_list.empty()) {
-        sc.selected_regions.clear();
-        close_reference_db(s);
-        return;
-    }
-    open_reference_db(s);
+    // A national region lists no codes to look up: the database is opened, and a failure to
+    // open it ends the program as for any region, but its tables are not read.
+    open_reference_db(s, sc.region_list.empty());
     // A snapshot: entries are removed from the list while it is walked.
     std::vector<RegionList::Ptr> entries(sc.region_list.begin(), sc.region_list.end());
     try {
@@ -123,12 +118,15 @@ std::string reference_db_path(const Session& s) {
     return join_path(join_path(s.settings.model_dir, "reports"), "reports.mdb");
 }
 
-void open_reference_db(Session& s) {
+void open_reference_db(Session& s, bool unread) {
     std::string path = reference_db_path(s);
     try {
         if (s.reference.is_open())
             s.reference.close();
-        s.reference.open(s.fs.host_path(path));
+        if (unread)
+            s.reference.open_unread(s.fs.host_path(path));
+        else
+            s.reference.open(s.fs.host_path(path));
     } catch (const AppError& e) {
         s.message(e.description() + path + std::to_string(e.number()));
         Session::end_program();

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "platform/app_error.h"
+#include "platform/fs/listing_cache.h"
 #include "support/temp_dir.h"
 
 namespace qv {
@@ -91,9 +92,12 @@ TEST_F(HostFileSystemTest, FallsBackToCaseVariantsAtEveryDepth) {
 }
 
 // A folder's listing is kept between look-ups; whatever changes the folder in between, by this
-// program or by another process, the next look-up sees it. The folder's time is set back an
-// hour so that the listing is kept, or put at the moment of the listing and back there after
-// the change, as a change within one tick of the host's clock would leave it.
+// program or by another process, the next look-up sees it: with listings kept under watches
+// and with listings kept by the folder's time. The folder's time is set back an hour so that
+// the listing is kept by time, or put at the moment of the listing; it is put back after a
+// change by the program, and after one in the tick of the listing, as a change within one tick
+// of the host's clock would leave it. A name of few letters
+// is looked up by its spellings rather than by a listing.
 TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
     using Lookups = std::vector<std::pair<std::string, std::string>>;  // name asked, name found
     const auto other = [](const std::string& command) {
@@ -107,13 +111,16 @@ TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
         std::function<void(const std::string& sub)> change;
         Lookups before, after;
         bool settled = true;
+        bool time_kept = false;  // the change leaves the folder's time as it was
     };
     const Row rows[] = {
         {"created by the program",
          {},
          [&](const std::string& sub) { fsys.write_file(sub + "/Made.txt", ""); },
          {{"MADE.TXT", "MADE.TXT"}},
-         {{"MADE.TXT", "Made.txt"}}},
+         {{"MADE.TXT", "Made.txt"}},
+         true,
+         true},
         {"created by another process",
          {},
          other("touch Other.txt"),
@@ -123,7 +130,9 @@ TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
          {"Gone.txt"},
          [&](const std::string& sub) { fsys.remove(sub + "/GONE.TXT"); },
          {{"GONE.TXT", "Gone.txt"}},
-         {{"GONE.TXT", "GONE.TXT"}}},
+         {{"GONE.TXT", "GONE.TXT"}},
+         true,
+         true},
         {"deleted by another process",
          {"Gone.txt"},
          other("rm Gone.txt"),
@@ -133,7 +142,9 @@ TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
          {"Old.txt"},
          [&](const std::string& sub) { fsys.replace(sub + "/old.txt", sub + "/New.txt"); },
          {{"OLD.TXT", "Old.txt"}, {"NEW.TXT", "NEW.TXT"}},
-         {{"OLD.TXT", "OLD.TXT"}, {"NEW.TXT", "New.txt"}}},
+         {{"OLD.TXT", "OLD.TXT"}, {"NEW.TXT", "New.txt"}},
+         true,
+         true},
         {"renamed by another process",
          {"Old.txt"},
          other("mv Old.txt New.txt"),
@@ -144,35 +155,54 @@ TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
          other("touch Late.txt"),
          {{"LATE.TXT", "LATE.TXT"}},
          {{"LATE.TXT", "Late.txt"}},
-         false},
+         false,
+         true},
         {"several variants, nothing changed",
          {"dup.txt", "DUP.txt", "Dup.txt"},
          nullptr,
          {{"dUP.txt", "DUP.txt"}, {"Dup.txt", "Dup.txt"}},
          {{"dUP.txt", "DUP.txt"}, {"Dup.txt", "Dup.txt"}}},
+        {"a short name looked up, renamed, then a long one listed",
+         {"x.t", "Long name.txt"},
+         other("mv x.t X.T && touch y.t"),
+         {{"X.t", "x.t"}},
+         {{"x.T", "X.T"}, {"LONG NAME.TXT", "Long name.txt"}, {"Y.T", "y.t"}, {"x.T", "X.T"}}},
+        {"the folder replaced by another",
+         {"Old.txt"},
+         [](const std::string& sub) {
+             ASSERT_EQ(std::system(("mv '" + sub + "' '" + sub + ".was' && mkdir '" + sub +
+                                    "' && touch '" + sub + "/Fresh.txt'")
+                                       .c_str()),
+                       0);
+         },
+         {{"OLD.TXT", "Old.txt"}, {"FRESH.TXT", "FRESH.TXT"}},
+         {{"OLD.TXT", "OLD.TXT"}, {"FRESH.TXT", "Fresh.txt"}}},
     };
     int n = 0;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        const std::string sub = host("Kept" + std::to_string(++n));
-        fs::create_directory(sub);
-        for (const auto& f : row.files)
-            tmp.write(fs::path(sub).filename().string() + "/" + f, "");
-        // An unsettled time is put a little ahead, so that a slow machine cannot settle it.
-        const auto when = fs::file_time_type::clock::now() +
-                          (row.settled ? -std::chrono::seconds(3600) : std::chrono::seconds(2));
-        fs::last_write_time(sub, when);
-        auto look = [&](const Lookups& lookups) {
-            for (const auto& [asked, found] : lookups)
-                EXPECT_EQ(fsys.host_path(sub + "/" + asked), sub + "/" + found) << asked;
-        };
-        look(row.before);
-        if (row.change)
-            row.change(sub);
-        if (!row.settled)
+    for (const bool watching : {true, false})
+        for (const Row& row : rows) {
+            SCOPED_TRACE(std::string(row.what) + (watching ? ", watched" : ", kept by time"));
+            listing::set_watching(watching);
+            const std::string sub = host("Kept" + std::to_string(++n));
+            fs::create_directory(sub);
+            for (const auto& f : row.files)
+                tmp.write(fs::path(sub).filename().string() + "/" + f, "");
+            // An unsettled time is put a little ahead, so that a slow machine cannot settle it.
+            const auto when = fs::file_time_type::clock::now() +
+                              (row.settled ? -std::chrono::seconds(3600) : std::chrono::seconds(2));
             fs::last_write_time(sub, when);
-        look(row.after);
-    }
+            auto look = [&](const Lookups& lookups) {
+                for (const auto& [asked, found] : lookups)
+                    EXPECT_EQ(fsys.host_path(sub + "/" + asked), sub + "/" + found) << asked;
+            };
+            look(row.before);
+            if (row.change)
+                row.change(sub);
+            if (row.time_kept)
+                fs::last_write_time(sub, when);
+            look(row.after);
+        }
+    listing::set_watching(true);
 }
 
 TEST_F(HostFileSystemTest, ExistingHostPathsMapToTheirCleanForm) {

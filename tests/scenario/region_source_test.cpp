@@ -93,14 +93,21 @@ TEST(RegionPacket, ValidationFailuresStopWithTheirMessage) {
     EXPECT_FALSE(w.ref.is_open());
 }
 
+// A national region lists no codes, and still ends the program when the database cannot open.
 TEST(RegionPacket, UnopenableDatabaseEndsTheProgramNamingThePath) {
-    Workspace w;
-    w.ref.fail_open = true;
-    EXPECT_THROW(read_region(w, {"Region Level       : STATE", "x: 06000", "/END/"}), ProgramEnd);
-    std::string path = w.s.settings.model_dir + "/reports/reports.mdb";
-    EXPECT_EQ(w.ui.messages(),
-              std::vector<std::string>{"Couldn't find file '" + w.fs.host_path(path) + "'." + path +
-                                       "3024"});
+    const auto ends = [](std::initializer_list<std::string> packet) {
+        SCOPED_TRACE(*packet.begin());
+        Workspace w;
+        w.ref.fail_open = true;
+        EXPECT_THROW(read_region(w, packet), ProgramEnd);
+        std::string path = w.s.settings.model_dir + "/reports/reports.mdb";
+        EXPECT_EQ(w.ui.messages(),
+                  std::vector<std::string>{"Couldn't find file '" + w.fs.host_path(path) + "'." +
+                                           path + "3024"});
+    };
+    ends({"Region Level       : STATE", "x: 06000", "/END/"});
+    ends({"Region Level       : US TOTAL", "/END/"});
+    ends({"Region Level       : 50STATE", "/END/"});
 }
 
 TEST(RegionPacket, QuotesInACodeStayInsideTheLiteral) {

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <sys/file.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -14,13 +13,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <mutex>
 #include <random>
 #include <thread>
-#include <unordered_map>
 #include <utility>
 
 #include "platform/app_error.h"
+#include "platform/fs/listing_cache.h"
 #include "platform/fs/path_form.h"
 
 namespace qv {
@@ -139,104 +137,13 @@ struct DirCloser {
 };
 using DirHandle = std::unique_ptr<DIR, DirCloser>;
 
-std::string lowered(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = ascii_lower(c);
-    return out;
-}
-
-std::int64_t mtime_ns_of(const struct stat& st) {
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
-}
-
-std::int64_t realtime_ns() {
-    timespec ts{};
-    ::clock_gettime(CLOCK_REALTIME, &ts);
-    return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
-// One listing per folder, shared by every HostFileSystem of the process, so that looking up N
-// new names in a folder of N files costs N look-ups and not N listings. A listing stands while
-// the folder is the same inode with the same modification time, and it is dropped whenever this
-// process creates, renames or removes an entry there. The host stamps a folder's time from a
-// clock that may lag by a tick, so a change made just after a listing could keep the time it
-// was listed with: a listing is kept only when the folder's time was at least `settled_ns`
-// older than the moment the listing began; a folder that changes all the time is read anew.
-class ListingCache {
-  public:
-    static ListingCache& instance() {
-        static ListingCache cache;
-        return cache;
-    }
-
-    // The entry of `dir` equal to `name` apart from ASCII letter case; the first in byte order
-    // when there are several.
-    std::optional<std::string> case_match(const std::string& dir, std::string_view name) {
-        const std::string key = lowered(name);
-        const std::int64_t began = realtime_ns();
-        struct stat st {};
-        if (::stat(dir.c_str(), &st) != 0)
-            return std::nullopt;
-        {
-            std::lock_guard lock(mutex_);
-            auto it = folders_.find(dir);
-            if (it != folders_.end()) {
-                const Folder& f = it->second;
-                if (f.dev == st.st_dev && f.ino == st.st_ino && f.mtime_ns == mtime_ns_of(st)) {
-                    auto hit = f.names.find(key);
-                    if (hit == f.names.end())
-                        return std::nullopt;
-                    return hit->second;
-                }
-                folders_.erase(it);
-            }
-        }
-        Folder f{st.st_dev, st.st_ino, mtime_ns_of(st), {}};
-        DirHandle d(::opendir(dir.c_str()));
-        if (!d)
-            return std::nullopt;
-        while (const dirent* e = ::readdir(d.get())) {
-            std::string_view n = e->d_name;
-            auto [at, added] = f.names.try_emplace(lowered(n), n);
-            if (!added && n < at->second)
-                at->second = std::string(n);
-        }
-        std::optional<std::string> found;
-        if (auto hit = f.names.find(key); hit != f.names.end())
-            found = hit->second;
-        if (f.mtime_ns + settled_ns <= began) {
-            std::lock_guard lock(mutex_);
-            folders_.insert_or_assign(dir, std::move(f));
-        }
-        return found;
-    }
-
-    void forget(const std::string& dir) {
-        std::lock_guard lock(mutex_);
-        folders_.erase(dir);
-    }
-
-  private:
-    static constexpr std::int64_t settled_ns = 50'000'000;
-
-    struct Folder {
-        dev_t dev;
-        ino_t ino;
-        std::int64_t mtime_ns;
-        std::unordered_map<std::string, std::string> names;  // lower-cased name: entry
-    };
-    std::mutex mutex_;
-    std::unordered_map<std::string, Folder> folders_;
-};
-
 std::optional<std::string> case_match(const std::string& dir, std::string_view name) {
-    return ListingCache::instance().case_match(dir, name);
+    return listing::case_match(dir, name);
 }
 
 // Called after this process has changed the entries of the folder holding `host`.
 void entries_changed(const std::string& host) {
-    ListingCache::instance().forget(parent(host));
+    listing::entries_changed(parent(host));
 }
 
 // "*" any run of characters, "?" exactly one, letter case ignored. One backtrack point keeps

@@ -276,8 +276,20 @@ struct SqliteReferenceEngine::Impl {
     };
     std::unordered_map<std::string, Shape> shapes;
     std::set<std::pair<std::string, std::string>> indexed;
+    // Opened by open_unread() and not read yet: the file and its format.
+    std::string unread;
+    Format unread_format = Format::sqlite;
 
     ~Impl() { reset(); }
+
+    void load(const std::string& host_path, Format format);
+    void load_unread() {
+        if (unread.empty())
+            return;
+        const std::string file = std::move(unread);
+        unread.clear();
+        load(file, unread_format);
+    }
 
     void reset() {
         for (auto& [text, stmt] : statements)
@@ -292,6 +304,7 @@ struct SqliteReferenceEngine::Impl {
             sqlite3_close_v2(db);
         db = nullptr;
         path.clear();
+        unread.clear();
     }
 
     void exec(const std::string& sql) {
@@ -442,46 +455,54 @@ SqliteReferenceEngine::~SqliteReferenceEngine() = default;
 
 void SqliteReferenceEngine::open(const std::string& host_path) {
     impl_->reset();
-    Format format = recognise(host_path);
+    impl_->load(host_path, recognise(host_path));
+}
+
+void SqliteReferenceEngine::open_unread(const std::string& host_path) {
+    impl_->reset();
+    impl_->unread_format = recognise(host_path);
+    impl_->unread = host_path;
+}
+
+void SqliteReferenceEngine::Impl::load(const std::string& host_path, Format format) {
     // URI names let the copy attach the file read-only and immutable. An engine is used by one
     // thread at a time, so the connection needs no mutex of its own.
     if (sqlite3_open_v2(
-            ":memory:", &impl_->db,
+            ":memory:", &db,
             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI | SQLITE_OPEN_NOMUTEX,
             nullptr) != SQLITE_OK) {
-        impl_->reset();
+        reset();
         throw AppError(7, "Out of memory");
     }
-    register_access_rules(impl_->db);
+    register_access_rules(db);
     try {
         const auto id = LoadedFiles::identity_of(host_path);
         LoadedFiles::Extra extra;
-        if (id && LoadedFiles::instance().restore(host_path, *id, impl_->db, extra)) {
-            impl_->damaged = std::move(extra.damaged);
-            impl_->notes = std::move(extra.notes);
+        if (id && LoadedFiles::instance().restore(host_path, *id, db, extra)) {
+            damaged = std::move(extra.damaged);
+            notes = std::move(extra.notes);
         } else {
             if (format == Format::jet) {
-                reference::JetImport imported = reference::import_jet_file(host_path, impl_->db);
-                impl_->damaged = std::move(imported.damaged);
-                impl_->notes = std::move(imported.notes);
+                reference::JetImport imported = reference::import_jet_file(host_path, db);
+                damaged = std::move(imported.damaged);
+                notes = std::move(imported.notes);
             } else {
-                impl_->copy_sqlite_file(host_path);
+                copy_sqlite_file(host_path);
             }
             // Kept only when the file did not change while it was read.
             if (id && LoadedFiles::identity_of(host_path) == id)
-                LoadedFiles::instance().keep(host_path, *id, impl_->db,
-                                             {impl_->damaged, impl_->notes});
+                LoadedFiles::instance().keep(host_path, *id, db, {damaged, notes});
         }
-        impl_->load_catalog();
+        load_catalog();
         // A file with no tables at all is no reference database; for an Access file this is
         // also what a catalog cut short by truncation looks like.
-        if (impl_->tables.empty())
+        if (tables.empty())
             throw unrecognised(host_path);
     } catch (...) {
-        impl_->reset();
+        reset();
         throw;
     }
-    impl_->path = host_path;
+    path = host_path;
 }
 
 void SqliteReferenceEngine::close() {
@@ -489,10 +510,11 @@ void SqliteReferenceEngine::close() {
 }
 
 bool SqliteReferenceEngine::is_open() const {
-    return impl_->db != nullptr;
+    return impl_->db != nullptr || !impl_->unread.empty();
 }
 
 QueryResult SqliteReferenceEngine::query(std::string_view sql) {
+    impl_->load_unread();
     if (!impl_->db)
         throw AppError(3420, "Object invalid or no longer set.");
     // The program runs one query shape for many codes: only the first of a shape is translated
@@ -569,6 +591,7 @@ QueryResult SqliteReferenceEngine::query(std::string_view sql) {
 }
 
 std::vector<SqliteReferenceEngine::TableRows> SqliteReferenceEngine::tables() const {
+    impl_->load_unread();
     if (!impl_->db)
         throw AppError(3420, "Object invalid or no longer set.");
     std::vector<TableRows> out;
@@ -593,10 +616,12 @@ std::vector<SqliteReferenceEngine::TableRows> SqliteReferenceEngine::tables() co
 }
 
 const std::string& SqliteReferenceEngine::library_notes() const {
+    impl_->load_unread();
     return impl_->notes;
 }
 
 void SqliteReferenceEngine::save_as_sqlite(const std::string& out_path) const {
+    impl_->load_unread();
     namespace fs = std::filesystem;
     if (!impl_->db)
         throw AppError(3420, "Object invalid or no longer set.");

@@ -31,6 +31,9 @@ class SqliteReferenceEngine : public ReferenceEngine {
     // AppError 3024 (missing), 3051 (unreadable or locked), 3343 (empty, truncated, not a
     // database, damaged, or an Access file libmdb cannot read).
     void open(const std::string& host_path) override;
+    // Checks the file as open() does before it reads a table, and reads the tables on the first
+    // query (or tables(), library_notes(), save_as_sqlite()), failing there as open() would.
+    void open_unread(const std::string& host_path) override;
     void close() override;
     bool is_open() const override;
     // AppError 3075 (outside the dialect), 3078 (unknown table), 3061 (unknown field),
