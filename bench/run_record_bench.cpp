@@ -76,7 +76,7 @@ struct StatusTree {
             run.started("qv-demo-model " + opt.string(), model.string());
             write(model / "outputs" / (name + ".out"), "output " + name);
             write(model / "outputs" / (name + ".msg"), "messages " + name);
-            run.ended(0, "", "");
+            run.ended(0, qv::runs::StopReason::none, "");
         }
     }
 };
@@ -157,7 +157,7 @@ void BM_RecordAddsAfterTheModelEnds(benchmark::State& state) {
         write(big.model / "outputs/big.out", "output");
         write(big.model / "outputs/big.msg", "messages");
         state.ResumeTiming();
-        if (!run.ended(0, "", "").empty())
+        if (!run.ended(0, qv::runs::StopReason::none, "").empty())
             state.SkipWithError("record not written");
     }
 }

@@ -11,11 +11,15 @@
 
 #include "cli/batch_runner.h"
 #include "cli/event_report.h"
-#include "cli/qvopt.h"
+#include "cli/exit_status.h"
+#include "cli/json_text.h"
+#include "cli/run_signals.h"
 #include "cli/scenario_fields.h"
-#include "platform/hash/openssl_hasher.h"
+#include "platform/fs/path_form.h"
+#include "platform/reference/sqlite_reference_engine.h"
 #include "runs/campaign.h"
 #include "runs/variants.h"
+#include "scenario/scenario.h"
 #include "scenario/text.h"
 
 namespace qv::cli {
@@ -23,6 +27,8 @@ namespace qv::cli {
 struct BatchCommands::Options {
     CLI::App* make = nullptr;
     CLI::App* run = nullptr;
+    CLI::App* run_one = nullptr;
+    CLI::App* facts = nullptr;
 
     std::string template_file, out_dir;
     bool each_state = false;
@@ -33,6 +39,10 @@ struct BatchCommands::Options {
     unsigned jobs = 0;
     bool run_force = false;
     std::optional<long> timeout;
+
+    std::string file;
+    bool json = false;
+    std::vector<std::string> files;
 };
 
 namespace {
@@ -194,42 +204,36 @@ class StopSignals {
     struct sigaction old_[3]{};
 };
 
-std::string seconds_text(std::chrono::duration<double> d) {
-    std::ostringstream s;
-    s << std::fixed << std::setprecision(1) << d.count() << " s";
-    return s.str();
-}
-
-std::string clock_text(std::chrono::duration<double> d) {
-    const long total = static_cast<long>(d.count() + 0.5);
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", total / 3600, total / 60 % 60, total % 60);
-    return buf;
-}
-
 std::string status_line(const runs::PoolProgress& p) {
-    std::string line =
-        "done " + std::to_string(p.done) + "/" + std::to_string(p.total - p.skipped) +
-        ", running " + std::to_string(p.running) + ", failed " + std::to_string(p.failed) +
-        ", skipped " + std::to_string(p.skipped) + ", elapsed " + clock_text(p.elapsed) + ", left ";
-    line += p.left ? clock_text(*p.left) : std::string("?");
+    std::string line = "done " + std::to_string(p.done) + "/" +
+                       std::to_string(p.total - p.skipped) + ", running " +
+                       std::to_string(p.running) + ", failed " + std::to_string(p.failed) +
+                       ", skipped " + std::to_string(p.skipped) + ", elapsed " +
+                       runs::clock_text(p.elapsed) + ", left ";
+    line += p.left ? runs::clock_text(*p.left) : std::string("?");
     return line;
 }
 
+bool ran(const runs::JobOutcome& o) {
+    return o.result != runs::JobState::up_to_date && o.result != runs::JobState::not_run;
+}
+
 std::string exit_text(const runs::JobOutcome& o) {
-    if (o.result == runs::JobResult::up_to_date || o.result == runs::JobResult::not_run)
+    if (!ran(o))
         return "-";
-    if (!o.facts.was_started)
-        return o.facts.failure.empty() ? "not started" : o.facts.failure;
-    std::string text = runs::exit_description(o.facts);
-    if (o.facts.stopped == "time limit")
-        text += " at the time limit";
-    // A model that exited 0 without writing its files: the exit alone would read as success.
-    else if (o.result == runs::JobResult::failed && !o.facts.failure.empty())
-        text = o.facts.failure;
+    std::string text = runs::end_text(o.facts.end());
     if (!o.facts.note.empty())
         text += "; " + o.facts.note;
     return text;
+}
+
+// "NAME: succeeded (1.2 s, exit status 0)": a batch run's line for one scenario as its run
+// ends, which the single-scenario form prints too.
+std::string outcome_line(const std::string& written, const runs::JobOutcome& o) {
+    std::string line = written + ": " + runs::result_text(o.result);
+    if (ran(o))
+        line += " (" + runs::duration_text(o.duration) + ", " + exit_text(o) + ")";
+    return line;
 }
 
 void write_table(std::ostream& out, const std::vector<runs::BatchJob>& jobs,
@@ -245,15 +249,32 @@ void write_table(std::ostream& out, const std::vector<runs::BatchJob>& jobs,
     row("file", "result", "duration", "exit status");
     for (std::size_t i = 0; i < jobs.size(); ++i) {
         const auto& o = result.outcomes[i];
-        const bool ran =
-            o.result != runs::JobResult::up_to_date && o.result != runs::JobResult::not_run;
         row(jobs[i].entry.written, runs::result_text(o.result),
-            ran ? seconds_text(o.duration) : "-", exit_text(o));
+            ran(o) ? runs::duration_text(o.duration) : "-", exit_text(o));
     }
 }
 
+int exit_status_of(const runs::PoolResult& result) {
+    if (result.signal != 0)
+        return exit_status::of_signal(result.signal);
+    return runs::all_succeeded(result) ? exit_status::ok : exit_status::run_failed;
+}
+
+LocalRunSetup run_setup(const CommonOptions& common, const char* argv0, std::optional<long> timeout,
+                        const Services& services) {
+    LocalRunSetup setup;
+    setup.hasher = &services.hasher;
+    setup.launcher = &services.launcher;
+    setup.common = common;
+    setup.argv0 = argv0;
+    if (timeout)
+        setup.time_limit = std::chrono::seconds(*timeout);
+    return setup;
+}
+
 int run_batch(const BatchCommands::Options& opt, const CommonOptions& common, const char* argv0,
-              std::ostream& out, std::ostream& err, const runs::BatchRunner& given) {
+              std::ostream& out, std::ostream& err, const Services& services,
+              const runs::BatchRunner& given) {
     std::vector<runs::BatchJob> jobs;
     try {
         const runs::Campaign campaign = runs::read_campaign(opt.list);
@@ -267,21 +288,17 @@ int run_batch(const BatchCommands::Options& opt, const CommonOptions& common, co
         return refused;
     }
 
-    OpensslHasher hasher;
-    LocalRunSetup setup;
-    setup.hasher = &hasher;
-    setup.common = common;
-    setup.argv0 = argv0;
-    if (opt.timeout)
-        setup.time_limit = std::chrono::seconds(*opt.timeout);
+    const LocalRunSetup setup = run_setup(common, argv0, opt.timeout, services);
     runs::BatchRunner runner = given;
     if (!runner.run)
         runner.run = [&setup](const runs::BatchJob& job, const std::atomic<bool>& stop) {
-            return run_scenario(setup, job, stop);
+            runs::RunControl control;
+            control.follow(stop);
+            return run_scenario(setup, job, control);
         };
     if (!runner.up_to_date)
-        runner.up_to_date = [&hasher](const runs::BatchJob& job) {
-            return record_up_to_date(hasher, job);
+        runner.up_to_date = [&services](const runs::BatchJob& job) {
+            return record_up_to_date(services.hasher, job);
         };
 
     runs::PoolOptions options;
@@ -295,10 +312,7 @@ int run_batch(const BatchCommands::Options& opt, const CommonOptions& common, co
     events.finished = [&](std::size_t i, const runs::JobOutcome& o) {
         if (terminal)
             out << "\r\033[K";
-        out << jobs[i].entry.written << ": " << runs::result_text(o.result);
-        if (o.result != runs::JobResult::up_to_date && o.result != runs::JobResult::not_run)
-            out << " (" << seconds_text(o.duration) << ", " << exit_text(o) << ")";
-        out << '\n';
+        out << outcome_line(jobs[i].entry.written, o) << '\n';
         if (terminal)
             out << last_status;
         out.flush();
@@ -321,7 +335,90 @@ int run_batch(const BatchCommands::Options& opt, const CommonOptions& common, co
     if (result.signal != 0)
         err << "qvopt batch run: stopped by signal " << result.signal << " ("
             << runs::signal_name(result.signal) << ")\n";
-    return runs::batch_exit_status(result);
+    return exit_status_of(result);
+}
+
+// One scenario run as each run of `batch run` is, on its own: the Batch window starts one of
+// these per run. SIGINT, SIGTERM and SIGHUP end the model's whole group (also before it has
+// started, which it then never does) and the exit status is 128 + the signal's number.
+int run_one(const BatchCommands::Options& opt, const CommonOptions& common, const char* argv0,
+            std::ostream& out, const Services& services) {
+    const LocalRunSetup setup = run_setup(common, argv0, opt.timeout, services);
+    runs::BatchJob job;
+    job.entry.line = 1;
+    job.entry.written = opt.file;
+    job.entry.path = opt.file;
+    runs::RunControl control;
+    runs::JobOutcome outcome;
+    {
+        StopOnSignals signals(control);
+        const auto started = std::chrono::steady_clock::now();
+        outcome.facts = run_scenario(setup, job, control);
+        outcome.duration = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now() - started);
+    }
+    outcome.result = runs::result_of(outcome.facts);
+    const std::string line = outcome_line(job.entry.written, outcome);
+    if (opt.json) {
+        const runs::RunFacts& f = outcome.facts;
+        std::string output;
+        for (const runs::ResultFile& r : f.results)
+            if (r.role == "output")
+                output = r.path;
+        HostFileSystem fs;
+        const auto output_facts = output.empty() ? std::nullopt : fs.facts(output);
+        nlohmann::ordered_json doc{
+            {"options_file", job.entry.path},
+            {"result", runs::result_text(outcome.result)},
+            {"end", runs::end_text(f.end())},
+            {"line", line},
+            {"duration_ms", outcome.duration.count()},
+            {"ended_ms",
+             std::chrono::duration_cast<std::chrono::milliseconds>(f.ended.time_since_epoch())
+                 .count()},
+            {"output_data", output},
+            {"output_size", output_facts && !output_facts->is_dir
+                                ? static_cast<std::int64_t>(output_facts->size)
+                                : std::int64_t{-1}}};
+        write_json_line(out, doc);
+    } else {
+        out << line << '\n';
+    }
+    if (control.signal() != 0)
+        return exit_status::of_signal(control.signal());
+    return outcome.result == runs::JobState::succeeded ? exit_status::ok : exit_status::run_failed;
+}
+
+// The facts the Batch window shows of each scenario, one JSON line per file, in the order
+// given: whether it reads, its title, its region level and number of regions, and its message
+// file. Each file is read as `qvopt show` reads it, in a session of its own; the sessions share
+// one reference engine.
+int facts_command(const std::vector<std::string>& files, const CommonOptions& common,
+                  const char* argv0, std::ostream& out) {
+    const auto reference = make_reference_engine();
+    for (const std::string& file : files) {
+        HeadlessSession run(common, argv0, reference.get());
+        nlohmann::ordered_json line{{"file", file}};
+        // A missing file "reads" as an empty scenario after its message.
+        const auto found = run.fs.facts(run.fs.program_path(file));
+        const bool read = found && !found->is_dir && run.open(file) && !run.s.read_incomplete;
+        line["readable"] = read;
+        if (read) {
+            const Scenario& sc = run.s.sc;
+            line["title"] = sc.title1str;
+            const auto level = static_cast<std::size_t>(sc.region_level);
+            line["region_level"] = level < region_level_words.size()
+                                       ? std::string(region_level_words[level])
+                                       : std::to_string(sc.region_level);
+            line["regions"] = sc.region_list.size();
+            line["message_file"] = sc.message_file_name.empty()
+                                       ? std::string()
+                                       : join_path(sc.message_dir, sc.message_file_name);
+        }
+        write_json_line(out, line);
+        out.flush();
+    }
+    return exit_status::ok;
 }
 
 }  // namespace
@@ -356,19 +453,38 @@ BatchCommands::BatchCommands(CLI::App& batch) : opt_(std::make_unique<Options>()
     o.run->add_flag("--force", o.run_force, "run the scenarios that are up to date too");
     o.run->add_option("--timeout", o.timeout, "stop a run after SECONDS")
         ->check(CLI::PositiveNumber);
+
+    o.run_one = batch.add_subcommand(
+        "run-one", "run one scenario as batch run runs each; exit status 6 when the run failed");
+    o.run_one->add_option("FILE", o.file, "options file")->required();
+    o.run_one->add_option("--timeout", o.timeout, "stop the run after SECONDS")
+        ->check(CLI::PositiveNumber);
+    o.run_one->add_flag("--json", o.json, "report the outcome as one JSON object");
+
+    o.facts = batch.add_subcommand(
+        "facts", "print each FILE's title, region and message file as one JSON line");
+    o.facts->add_option("FILE", o.files, "options files")->required();
 }
 
 BatchCommands::~BatchCommands() = default;
 
 bool BatchCommands::parsed() const {
-    return opt_->make->parsed() || opt_->run->parsed();
+    for (const CLI::App* sub : {opt_->make, opt_->run, opt_->run_one, opt_->facts})
+        if (sub->parsed())
+            return true;
+    return false;
 }
 
 int BatchCommands::run(const CommonOptions& common, const char* argv0, std::ostream& out,
-                       std::ostream& err, const runs::BatchRunner& runner) const {
+                       std::ostream& err, const Services& services,
+                       const runs::BatchRunner& runner) const {
     if (opt_->make->parsed())
         return make_command(*opt_, common, argv0, out, err);
-    return run_batch(*opt_, common, argv0, out, err, runner);
+    if (opt_->run_one->parsed())
+        return run_one(*opt_, common, argv0, out, services);
+    if (opt_->facts->parsed())
+        return facts_command(opt_->files, common, argv0, out);
+    return run_batch(*opt_, common, argv0, out, err, services, runner);
 }
 
 }  // namespace qv::cli

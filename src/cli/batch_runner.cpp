@@ -1,11 +1,9 @@
 #include "cli/batch_runner.h"
 
-#include <filesystem>
 #include <mutex>
 #include <sstream>
 
 #include "platform/fs/path_form.h"
-#include "platform/process/posix_model_launcher.h"
 #include "runs/model_process.h"
 #include "runs/run_lock.h"
 #include "runs/run_record.h"
@@ -85,9 +83,8 @@ bool take_lock(const HeadlessSession& run, Prepared& p) {
 Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
     std::lock_guard lock(session_mutex);
     Prepared p;
-    std::error_code ec;
-    const auto start_dir = std::filesystem::current_path(ec);
     HeadlessSession run(setup.common, setup.argv0);
+    const KeepCurrentDir keep(run.fs);
     if (!run.open(file)) {
         p.failure = "not read: " + events_text(run);
     } else if (run.s.read_incomplete) {
@@ -114,20 +111,23 @@ Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
             p.record->note = p.note;
         }
     }
-    std::filesystem::current_path(start_dir, ec);
     return p;
 }
 
 }  // namespace
 
 runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& job,
-                            const std::atomic<bool>& stop) {
+                            runs::RunControl& control) {
     Prepared p = prepare(setup, job.entry.path);
+    if (p.failure.empty() && control.stop_requested())
+        p.failure = "stopped before the model was started";
     if (!p.failure.empty()) {
         runs::RunFacts facts;
         facts.options_file = job.entry.path;
         facts.started = facts.ended = std::chrono::system_clock::now();
         facts.failure = p.failure;
+        if (control.stop_requested())
+            facts.stopped = runs::StopReason::user;
         for (runs::RunObserver* o : setup.observers)
             o->run_ended(facts);
         return facts;
@@ -137,14 +137,11 @@ runs::RunFacts run_scenario(const LocalRunSetup& setup, const runs::BatchJob& jo
     std::optional<runs::RunRecorder> recorder;
     if (p.record) {
         recorder.emplace(fs, *setup.hasher, std::move(*p.record));
-        recorder->stop_when([&stop] { return stop.load(); });
+        recorder->stop_when([&control] { return control.stop_requested(); });
         observers.push_back(&*recorder);
     }
-    runs::RunControl control;
-    control.follow(stop);
-    PosixModelLauncher launcher;
     runs::RunFacts facts =
-        runs::run_model_process(launcher, p.request, {}, observers, &control).facts;
+        runs::run_model_process(*setup.launcher, p.request, {}, observers, &control).facts;
     facts.note = p.note;
     return facts;
 }
@@ -163,11 +160,12 @@ bool record_up_to_date(const Hasher& hasher, const runs::BatchJob& job) {
 runs::ScenarioOutputs read_scenario_outputs(const CommonOptions& common, const char* argv0,
                                             const runs::CampaignEntry& entry) {
     std::lock_guard lock(session_mutex);
-    std::error_code ec;
-    const auto start_dir = std::filesystem::current_path(ec);
     HeadlessSession run(common, argv0);
-    const bool read = run.open(entry.path) && !run.s.read_incomplete;
-    std::filesystem::current_path(start_dir, ec);
+    bool read = false;
+    {
+        const KeepCurrentDir keep(run.fs);
+        read = run.open(entry.path) && !run.s.read_incomplete;
+    }
     if (!read)
         throw runs::CampaignError(entry.path + " (line " + std::to_string(entry.line) +
                                   ") cannot be read: " + events_text(run));

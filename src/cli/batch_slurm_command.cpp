@@ -12,13 +12,13 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "cli/campaign_outputs.h"
+#include "cli/exit_status.h"
 #include "cli/json_text.h"
-#include "cli/qvopt.h"
-#include "runs/run_record.h"
+#include "platform/app_error.h"
+#include "platform/fs/host_file_system.h"
 
 extern char** environ;
 
@@ -34,6 +34,7 @@ struct BatchSlurmCommands::Options {
     bool force = false;
     bool submit = false;
     bool json = false;
+    bool lines = false;
 };
 
 namespace {
@@ -178,19 +179,11 @@ std::vector<std::string> task_command(const CommonOptions& common) {
 }
 
 void write_atomically(const std::string& path, const std::string& text) {
-    const std::string temp = path + ".tmp";
-    {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-        f << text;
-        f.close();
-        if (!f)
-            throw runs::SlurmJobError(temp + ": cannot be written");
-    }
-    std::error_code ec;
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        throw runs::SlurmJobError(path + ": cannot be written");
+    HostFileSystem host;
+    try {
+        host.write_file_atomic(host.program_path(path), text);
+    } catch (const AppError& e) {
+        throw runs::SlurmJobError(path + ": cannot be written: " + e.description());
     }
 }
 
@@ -270,16 +263,38 @@ int slurm_command(const std::string& list, const runs::SlurmResources& resources
     return exit_status::ok;
 }
 
-int status_command(const std::string& list, bool json, const CommonOptions& common,
+// A scenario's facts as JSON: its state as its record and Slurm show it, and for the Batch
+// window the size of its output data file now and the time and duration of its last run.
+nlohmann::ordered_json scenario_json(const runs::ScenarioStatus& s, const FileSystem& host) {
+    nlohmann::ordered_json j{{"line", s.entry.line},
+                             {"written", s.entry.written},
+                             {"options_file", s.entry.path},
+                             {"output_data", s.output_data},
+                             {"state", std::string(runs::state_name(s.record.state))},
+                             {"detail", s.record.detail},
+                             {"slurm_task", s.slurm_task},
+                             {"slurm_state", s.slurm_state}};
+    const auto output = s.output_data.empty() ? std::nullopt : host.facts(s.output_data);
+    j["output_size"] =
+        output && !output->is_dir ? static_cast<std::int64_t>(output->size) : std::int64_t{-1};
+    j["ended_ms"] = s.record.ended_ms ? nlohmann::ordered_json(*s.record.ended_ms) : nullptr;
+    j["duration_ms"] =
+        s.record.duration_ms ? nlohmann::ordered_json(*s.record.duration_ms) : nullptr;
+    return j;
+}
+
+int status_command(const std::string& list, bool json, bool lines, const CommonOptions& common,
                    std::ostream& out, std::ostream& err, const runs::RecordCheck& check) {
     const Prepared p = prepare(list, common);
+    const HostFileSystem host;
     const std::string script_path = p.campaign.list_path + ".sbatch";
     std::vector<runs::QueuedTask> queued;
     std::vector<runs::SlurmTask> tasks;
     // Without Slurm's answer the records alone cannot tell that all is done.
     bool slurm_unknown = false;
-    std::error_code ec;
-    if (fs::exists(script_path, ec)) {
+    // No script: no task of the campaign is in Slurm. One that is there is read as a regular
+    // file only (a FIFO would block).
+    if (host.facts(host.program_path(script_path))) {
         tasks = runs::script_tasks(runs::read_regular_file(script_path, "the job script"));
         if (!tasks.empty()) {
             const auto limit = slurm_time_limit("QV_SQUEUE_TIMEOUT", std::chrono::seconds(10));
@@ -299,20 +314,16 @@ int status_command(const std::string& list, bool json, const CommonOptions& comm
         runs::batch_status(p.campaign, p.outputs, check, queued, tasks);
     const bool all_done = status.all_finished() && !slurm_unknown;
 
-    if (json) {
+    if (lines) {
+        for (const auto& s : status.scenarios)
+            write_json_line(out, scenario_json(s, host));
+    } else if (json) {
         nlohmann::ordered_json doc;
         doc["list"] = p.campaign.list_path;
         doc["all_done"] = all_done;
         doc["scenarios"] = nlohmann::ordered_json::array();
-        for (const auto& s : status.scenarios) {
-            doc["scenarios"].push_back({{"line", s.entry.line},
-                                        {"options_file", s.entry.path},
-                                        {"output_data", s.output_data},
-                                        {"state", std::string(runs::state_name(s.record.state))},
-                                        {"detail", s.record.detail},
-                                        {"slurm_task", s.slurm_task},
-                                        {"slurm_state", s.slurm_state}});
-        }
+        for (const auto& s : status.scenarios)
+            doc["scenarios"].push_back(scenario_json(s, host));
         write_json(out, doc);
     } else {
         out << runs::status_table(status);
@@ -341,6 +352,8 @@ BatchSlurmCommands::BatchSlurmCommands(CLI::App& batch) : opt_(std::make_unique<
         "status", "each scenario's state; exit status 1 unless all are done and up to date");
     o.status->add_option("LIST", o.list, "campaign: a file listing options files")->required();
     o.status->add_flag("--json", o.json, "print JSON");
+    o.status->add_flag("--lines", o.lines,
+                       "print one JSON object per scenario, each on a line of its own");
     for (auto* sub : {o.slurm, o.status})
         sub->fallthrough();
 }
@@ -354,16 +367,11 @@ bool BatchSlurmCommands::parsed() const {
 int BatchSlurmCommands::run(const CommonOptions& common, std::ostream& out, std::ostream& err,
                             const runs::RecordCheck& check) const {
     const Options& o = *opt_;
-    auto seen = std::make_shared<runs::SeenFiles>();
-    const runs::RecordCheck reader =
-        check ? check : [seen](const runs::CampaignEntry& e, const runs::ScenarioOutputs& outputs) {
-            return record_check(e, outputs, seen.get());
-        };
     const char* name = o.slurm->parsed() ? "qvopt batch slurm: " : "qvopt batch status: ";
     try {
         if (o.slurm->parsed())
-            return slurm_command(o.list, o.resources, o.force, o.submit, common, out, err, reader);
-        return status_command(o.list, o.json, common, out, err, reader);
+            return slurm_command(o.list, o.resources, o.force, o.submit, common, out, err, check);
+        return status_command(o.list, o.json, o.lines, common, out, err, check);
     } catch (const std::exception& e) {
         // Campaign and job-script refusals, and file-system failures, all end the command.
         err << name << e.what() << '\n';

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/headless.h"
+#include "platform/hash.h"
 #include "runs/batch_status.h"
 
 namespace CLI {
@@ -27,20 +28,18 @@ class BatchSlurmCommands {
     // One of the two was on the command line.
     bool parsed() const;
 
-    // Runs the one that was parsed. CHECK reads a scenario's run record; empty: the default
-    // (record_check).
+    // Runs the one that was parsed. CHECK reads a scenario's run record (record_checker).
     int run(const CommonOptions& common, std::ostream& out, std::ostream& err,
-            const runs::RecordCheck& check = {}) const;
+            const runs::RecordCheck& check) const;
 
   private:
     struct Options;
     std::unique_ptr<Options> opt_;
 };
 
-// What each scenario's run record says, read from "<output data file>.run.json"; the files the
-// records share are looked at once for all the checks that share `seen`.
-runs::RecordView record_check(const runs::CampaignEntry& entry,
-                              const runs::ScenarioOutputs& outputs,
-                              runs::SeenFiles* seen = nullptr);
+// What each scenario's run record says, read from "<output data file>.run.json" and checked
+// with HASHER, which must outlive the check; the files the records share are looked at once
+// for all the checks of one checker.
+runs::RecordCheck record_checker(const Hasher& hasher);
 
 }  // namespace qv::cli

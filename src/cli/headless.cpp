@@ -2,7 +2,8 @@
 
 #include <filesystem>
 
-#include "cli/qvopt.h"
+#include "cli/exit_status.h"
+#include "platform/app_error.h"
 #include "platform/fs/path_form.h"
 #include "platform/fs/user_config.h"
 #include "platform/reference/sqlite_reference_engine.h"
@@ -21,8 +22,20 @@ std::string executable_dir(const char* argv0) {
     return self.parent_path().string();
 }
 
-HeadlessSession::HeadlessSession(const CommonOptions& common, const char* argv0)
-    : reference(make_reference_engine()), s{ui, fs, *reference}, common_(common), argv0_(argv0) {}
+KeepCurrentDir::~KeepCurrentDir() {
+    try {
+        fs_.set_current_dir(dir_);
+    } catch (const AppError&) {
+        // The directory is gone: the next step reports what it cannot find.
+    }
+}
+
+HeadlessSession::HeadlessSession(const CommonOptions& common, const char* argv0,
+                                 ReferenceEngine* shared)
+    : own_reference_(shared ? nullptr : make_reference_engine()),
+      s{ui, fs, shared ? *shared : *own_reference_},
+      common_(common),
+      argv0_(argv0) {}
 
 HeadlessSession::~HeadlessSession() = default;
 

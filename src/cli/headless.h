@@ -24,11 +24,29 @@ struct CommonOptions {
 // The directory of the running executable (qvopt's app_dir), as a host path.
 std::string executable_dir(const char* argv0);
 
+// Puts the process's current directory back where it was when this was made: reading and
+// saving a scenario moves it, and names given on the command line stay relative to where qvopt
+// was started.
+class KeepCurrentDir {
+  public:
+    explicit KeepCurrentDir(FileSystem& fs) : fs_(fs), dir_(fs.current_dir()) {}
+    ~KeepCurrentDir();
+    KeepCurrentDir(const KeepCurrentDir&) = delete;
+    KeepCurrentDir& operator=(const KeepCurrentDir&) = delete;
+
+  private:
+    FileSystem& fs_;
+    std::string dir_;
+};
+
 // One pass of the program's logic over one options file, headless: a session set up as the
 // program's start sets it up, with the console user interface.
 class HeadlessSession {
   public:
-    HeadlessSession(const CommonOptions& common, const char* argv0);
+    // SHARED, when given, is the reference engine of every session of a command that reads many
+    // files (it must outlive them); else the session has one of its own.
+    HeadlessSession(const CommonOptions& common, const char* argv0,
+                    ReferenceEngine* shared = nullptr);
     ~HeadlessSession();
 
     // Sets up the session as the program's start does, then reads FILE. False when the program
@@ -64,7 +82,12 @@ class HeadlessSession {
 
     HostFileSystem fs;
     ConsoleUi ui;
-    std::unique_ptr<ReferenceEngine> reference;
+
+  private:
+    // Made before the session that uses it.
+    std::unique_ptr<ReferenceEngine> own_reference_;
+
+  public:
     Session s;
 
   private:

@@ -94,9 +94,17 @@ void append_json_string(std::string& s, std::string_view bytes) {
 }
 
 // The document is written into one buffer: a scenario with thousands of regions is a
-// megabyte of text, and one stream write per piece costs more than the text itself.
-void write_value(std::string& out, const nlohmann::ordered_json& v, std::size_t depth) {
+// megabyte of text, and one stream write per piece costs more than the text itself. Indented
+// by two blanks a level, or with INDENT false all on one line.
+void write_value(std::string& out, const nlohmann::ordered_json& v, std::size_t depth,
+                 bool indent) {
     using json = nlohmann::ordered_json;
+    const auto new_line = [&](std::size_t level) {
+        if (indent) {
+            out += '\n';
+            out.append(level * 2, ' ');
+        }
+    };
     switch (v.type()) {
         case json::value_t::string:
             append_json_string(out, v.get_ref<const std::string&>());
@@ -106,17 +114,16 @@ void write_value(std::string& out, const nlohmann::ordered_json& v, std::size_t 
                 out += "[]";
                 return;
             }
-            out += "[\n";
+            out += '[';
             bool first = true;
             for (const auto& item : v) {
                 if (!first)
-                    out += ",\n";
+                    out += ',';
                 first = false;
-                out.append((depth + 1) * 2, ' ');
-                write_value(out, item, depth + 1);
+                new_line(depth + 1);
+                write_value(out, item, depth + 1, indent);
             }
-            out += '\n';
-            out.append(depth * 2, ' ');
+            new_line(depth);
             out += ']';
             return;
         }
@@ -125,19 +132,18 @@ void write_value(std::string& out, const nlohmann::ordered_json& v, std::size_t 
                 out += "{}";
                 return;
             }
-            out += "{\n";
+            out += '{';
             bool first = true;
             for (const auto& [key, item] : v.items()) {
                 if (!first)
-                    out += ",\n";
+                    out += ',';
                 first = false;
-                out.append((depth + 1) * 2, ' ');
+                new_line(depth + 1);
                 append_json_string(out, key);
-                out += ": ";
-                write_value(out, item, depth + 1);
+                out += indent ? ": " : ":";
+                write_value(out, item, depth + 1, indent);
             }
-            out += '\n';
-            out.append(depth * 2, ' ');
+            new_line(depth);
             out += '}';
             return;
         }
@@ -158,7 +164,14 @@ std::string json_string(std::string_view bytes) {
 
 void write_json(std::ostream& out, const nlohmann::ordered_json& doc) {
     std::string text;
-    write_value(text, doc, 0);
+    write_value(text, doc, 0, true);
+    text += '\n';
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void write_json_line(std::ostream& out, const nlohmann::ordered_json& doc) {
+    std::string text;
+    write_value(text, doc, 0, false);
     text += '\n';
     out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }

@@ -17,5 +17,7 @@ std::string json_string(std::string_view bytes);
 // refuses invalid UTF-8, and options files are bytes, so every document qvopt prints goes
 // through here.
 void write_json(std::ostream& out, const nlohmann::ordered_json& doc);
+// The same, all on one line (JSON lines: one document per line).
+void write_json_line(std::ostream& out, const nlohmann::ordered_json& doc);
 
 }  // namespace qv::cli

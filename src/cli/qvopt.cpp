@@ -14,6 +14,8 @@
 #include "cli/run_command.h"
 #include "cli/scenario_fields.h"
 #include "cli/status_command.h"
+#include "platform/hash/openssl_hasher.h"
+#include "platform/process/posix_model_launcher.h"
 #include "qv_version.h"
 #include "scenario/options_file.h"
 #include "scenario/session.h"
@@ -135,20 +137,19 @@ int save_command(HeadlessSession& run, const std::string& file, const SaveOption
 
 }  // namespace
 
-int run_qvopt(int argc, char** argv) {
-    return run_qvopt(argc, argv, std::cout, std::cerr);
-}
-
 int run_qvopt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::vector<std::string> copy = args;
     std::vector<char*> argv;
     for (auto& a : copy)
         argv.push_back(a.data());
     argv.push_back(nullptr);
-    return run_qvopt(static_cast<int>(copy.size()), argv.data(), out, err);
+    const OpensslHasher hasher;
+    PosixModelLauncher launcher;
+    return run_qvopt(static_cast<int>(copy.size()), argv.data(), out, err, {hasher, launcher});
 }
 
-int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err,
+              const Services& services) {
     CLI::App app{"Reads, checks, prints and saves options files.", "qvopt"};
     app.require_subcommand(1);
     app.set_version_flag("--version", std::string("qvopt ") + program_version_text,
@@ -235,22 +236,23 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (refdb->parsed())
         return run_refdb(db, tables, query, to_sqlite, out, err);
     if (verify_sub->parsed())
-        return verify_command(record, out);
+        return verify_command(record, out, services.hasher);
 
     if (batch_slurm.parsed())
-        return batch_slurm.run(common, out, err);
+        return batch_slurm.run(common, out, err, record_checker(services.hasher));
 
     const char* argv0 = argc > 0 ? argv[0] : nullptr;
     try {
         if (batch_local.parsed())
-            return batch_local.run(common, argv0, out, err);
+            return batch_local.run(common, argv0, out, err, services);
         if (run_sub->parsed()) {
             if (timeout)
                 run_opt.timeout = std::chrono::seconds(*timeout);
-            return run_command(common, argv0, run_opt, out, err);
+            return run_command(common, argv0, run_opt, out, err, services);
         }
         if (status_sub->parsed())
-            return status_command(common, argv0, status_files, status_json, out, status_why);
+            return status_command(common, argv0, status_files, status_json, out, services.hasher,
+                                  status_why);
         if (diff_sub->parsed())
             return diff_command(common, argv0, diff_a, diff_b, diff_json, out, err);
         HeadlessSession run(common, argv0);

@@ -1,12 +1,9 @@
 #include "cli/run_command.h"
 
-#include <filesystem>
 #include <optional>
 
-#include "cli/qvopt.h"
+#include "cli/exit_status.h"
 #include "cli/run_signals.h"
-#include "platform/hash/openssl_hasher.h"
-#include "platform/process/posix_model_launcher.h"
 #include "runs/run_lock.h"
 #include "runs/run_record.h"
 #include "runs/session_run.h"
@@ -16,11 +13,11 @@ namespace qv::cli {
 
 namespace {
 
-void report_result(const runs::ResultFile& r, std::ostream& out) {
+void report_result(const runs::ResultFile& r, const FileSystem& fs, std::ostream& out) {
     out << r.role << " file " << r.path << ": ";
-    std::error_code ec;
-    const auto size = r.exists ? std::filesystem::file_size(r.path, ec) : 0;
-    if (r.path.empty() || !r.exists || ec)
+    const auto facts = r.exists && !r.path.empty() ? fs.facts(r.path) : std::nullopt;
+    const auto size = facts ? facts->size : 0;
+    if (!facts || facts->is_dir)
         out << "missing\n";
     else if (!r.written_by_this_run)
         out << "not written by this run (an older file of " << size << " bytes is there)\n";
@@ -33,7 +30,8 @@ enum class Ran { succeeded, failed, not_saved, running_elsewhere };
 // Reads FILE, saves it and runs the model on it, its output passed on line by line. A refused
 // save runs nothing.
 Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& options,
-            runs::RunControl& control, std::ostream& out, std::ostream& err) {
+            runs::RunControl& control, std::ostream& out, std::ostream& err,
+            const Services& services) {
     out << "== " << file << std::endl;
     auto report_events = [&] { write_event_lines(out, run.events(), run.outcome()); };
     if (!run.open(file)) {
@@ -65,7 +63,6 @@ Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
         lock = std::move(attempt.lock);
     }
 
-    PosixModelLauncher launcher;
     runs::SessionRunOptions run_options;
     // The model's output goes on as it was read, a portion at a time, byte for byte: a flood of
     // output then costs one write per portion.
@@ -84,11 +81,10 @@ Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
     run_options.control = &control;
     run_options.time_limit = options.timeout;
     run_options.paced = false;
-    OpensslHasher hasher;
-    runs::RunRecorder recorder(run.s.fs, hasher, runs::plan_record(run.s, "qvopt"));
+    runs::RunRecorder recorder(run.s.fs, services.hasher, runs::plan_record(run.s, "qvopt"));
     recorder.stop_when([&control] { return control.stop_requested(); });
     run_options.observers.push_back(&recorder);
-    runs::SessionModelRun model(run.s, launcher, run_options);
+    runs::SessionModelRun model(run.s, services.launcher, run_options);
     ModelRunOutcome result;
     const bool ended_normally = run.step([&] { result = run_model(run.s, model); });
     write_lines();
@@ -112,14 +108,14 @@ Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
         return Ran::failed;
     }
     const runs::RunFacts& facts = model.result()->facts;
-    out << runs::exit_description(facts) << '\n';
+    out << runs::end_text(facts.end()) << '\n';
     for (const auto& r : facts.results)
-        report_result(r, out);
+        report_result(r, run.fs, out);
     if (const std::string log = runs::output_log_path(facts.results); !log.empty())
         out << "output log " << log << '\n';
-    if (facts.stopped == "user" && facts.left_running == 0)
+    if (facts.stopped == runs::StopReason::user && facts.left_running == 0)
         err << "qvopt run: " << file << ": stopped; the model and what it started were ended\n";
-    else if (facts.stopped == "user")
+    else if (facts.stopped == runs::StopReason::user)
         err << "qvopt run: " << file << ": stopped; the model was ended\n";
     if (facts.left_running > 0)
         err << "qvopt run: " << file << ": " << facts.left_running
@@ -132,28 +128,24 @@ Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
 }  // namespace
 
 int run_command(const CommonOptions& common, const char* argv0, const RunOptions& options,
-                std::ostream& out, std::ostream& err) {
+                std::ostream& out, std::ostream& err, const Services& services) {
     bool failed = false, not_saved = false, running_elsewhere = false;
     runs::RunControl control;
     StopOnSignals signals(control);
-    // A run leaves the current directory elsewhere; relative names on the command line stay
-    // relative to where qvopt was started.
-    const std::filesystem::path start_dir = std::filesystem::current_path();
     for (const auto& file : options.files) {
         if (control.stop_requested())
             break;
-        std::error_code ec;
-        std::filesystem::current_path(start_dir, ec);
         // Each file gets the session a fresh start of the program would give it.
         HeadlessSession run(common, argv0);
-        const Ran ran = run_one(run, file, options, control, out, err);
+        const KeepCurrentDir keep(run.fs);
+        const Ran ran = run_one(run, file, options, control, out, err, services);
         failed = failed || ran == Ran::failed;
         not_saved = not_saved || ran == Ran::not_saved;
         running_elsewhere = running_elsewhere || ran == Ran::running_elsewhere;
     }
     out.flush();
     if (control.signal() != 0)
-        return signal_exit_status(control.signal());
+        return exit_status::of_signal(control.signal());
     if (failed)
         return exit_status::run_failed;
     if (not_saved)

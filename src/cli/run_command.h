@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cli/headless.h"
+#include "cli/services.h"
 
 namespace qv::cli {
 
@@ -16,11 +17,11 @@ struct RunOptions {
     std::optional<std::chrono::seconds> timeout;
 };
 
-// qvopt run: saves each FILE and runs the model on it, its output passed on as it comes and
-// written whole to `<output data file>.log`. Returns exit_status::ok, exit_status::run_failed
-// when any file was not run or its run failed, or 128 + the signal's number when SIGINT, SIGTERM
-// or SIGHUP stopped it (the model's process group is ended first).
+// qvopt run: saves each FILE and runs the model on it, its output passed on byte for byte as it
+// comes and written whole to `<output data file>.log`. Returns exit_status::ok,
+// exit_status::run_failed when any file was not run or its run failed, or 128 + the signal's
+// number when SIGINT, SIGTERM or SIGHUP stopped it (the model's process group is ended first).
 int run_command(const CommonOptions& common, const char* argv0, const RunOptions& options,
-                std::ostream& out, std::ostream& err);
+                std::ostream& out, std::ostream& err, const Services& services);
 
 }  // namespace qv::cli

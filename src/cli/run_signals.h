@@ -15,9 +15,4 @@ class StopOnSignals {
     StopOnSignals& operator=(const StopOnSignals&) = delete;
 };
 
-// The exit status of a qvopt that a signal stopped: 128 + its number (130 for SIGINT).
-inline int signal_exit_status(int signal) {
-    return 128 + signal;
-}
-
 }  // namespace qv::cli

@@ -6,7 +6,6 @@
 #include "cli/json_text.h"
 #include "cli/status_why.h"
 #include "platform/app_error.h"
-#include "platform/hash/openssl_hasher.h"
 #include "runs/run_record.h"
 #include "scenario/line_io.h"
 #include "scenario/packets.h"
@@ -65,35 +64,33 @@ nlohmann::ordered_json changes_json(const std::vector<runs::ChangedFile>& change
 }  // namespace
 
 int status_command(const CommonOptions& common, const char* argv0,
-                   const std::vector<std::string>& files, bool json, std::ostream& out, bool why) {
-    OpensslHasher hasher;
+                   const std::vector<std::string>& files, bool json, std::ostream& out,
+                   const Hasher& hasher, bool why) {
     runs::SeenFiles seen;
     bool all_up_to_date = true;
     auto report = nlohmann::ordered_json::array();
-    // Reading an options file may move the current directory; names on the command line stay
-    // relative to where qvopt was started.
-    const std::filesystem::path start_dir = std::filesystem::current_path();
     for (const auto& file : files) {
-        std::error_code ec;
-        std::filesystem::current_path(start_dir, ec);
-        HeadlessSession run(common, argv0);
         RecordStatus status;
         std::string record;
-        if (!run.prepare(file) || !read_run_files(run)) {
-            status.state = RecordState::unreadable;
-            status.why = "the options file could not be read";
-        } else {
-            record = runs::record_path_of(run.s);
-            if (!record.empty())
-                status = runs::check_record(record, run.fs, hasher, &seen);
+        {
+            // Reading an options file may move the current directory; names on the command
+            // line stay relative to where qvopt was started.
+            HeadlessSession run(common, argv0);
+            const KeepCurrentDir keep(run.fs);
+            if (!run.prepare(file) || !read_run_files(run)) {
+                status.state = RecordState::unreadable;
+                status.why = "the options file could not be read";
+            } else {
+                record = runs::record_path_of(run.s);
+                if (!record.empty())
+                    status = runs::check_record(record, run.fs, hasher, &seen);
+            }
         }
         if (status.state != RecordState::up_to_date)
             all_up_to_date = false;
         std::optional<StatusWhy> reasons;
-        if (why) {
-            std::filesystem::current_path(start_dir, ec);
+        if (why)
             reasons = status_why(common, argv0, file, status);
-        }
         if (json) {
             nlohmann::ordered_json entry{
                 {"file", file}, {"record", record}, {"status", state_name(status.state)}};
@@ -114,8 +111,7 @@ int status_command(const CommonOptions& common, const char* argv0,
     return all_up_to_date ? 0 : 1;
 }
 
-int verify_command(const std::string& record, std::ostream& out) {
-    OpensslHasher hasher;
+int verify_command(const std::string& record, std::ostream& out, const Hasher& hasher) {
     HostFileSystem fs;
     const std::string path = std::filesystem::absolute(record).string();
     RecordStatus status = runs::verify_record(path, fs, hasher);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/headless.h"
+#include "platform/hash.h"
 
 namespace qv::cli {
 
@@ -13,9 +14,9 @@ namespace qv::cli {
 // up to date, 1 otherwise. With `why`, every changed file and what changed in the scenario.
 int status_command(const CommonOptions& common, const char* argv0,
                    const std::vector<std::string>& files, bool json, std::ostream& out,
-                   bool why = false);
+                   const Hasher& hasher, bool why = false);
 
 // qvopt verify: hashes every file a run record names again; 0 when the record still holds.
-int verify_command(const std::string& record, std::ostream& out);
+int verify_command(const std::string& record, std::ostream& out, const Hasher& hasher);
 
 }  // namespace qv::cli

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +23,9 @@ std::string_view state_name(ScenarioState state);
 struct RecordView {
     ScenarioState state = ScenarioState::never_run;
     std::string detail;
+    // When the recorded run ended (UTC milliseconds since the epoch) and how long it took;
+    // unset without a readable record.
+    std::optional<std::int64_t> ended_ms, duration_ms;
 };
 
 // Reads the record of the scenario that writes OUTPUTS (record: "<output data file>.run.json")

@@ -217,7 +217,7 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
         if (hooks.after_output)
             hooks.after_output();
     };
-    auto begin_stop = [&](const char* why) {
+    auto begin_stop = [&](StopReason why) {
         if (kill_at)
             return;
         facts.stopped = why;
@@ -226,9 +226,9 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     };
     auto check_stop = [&] {
         if (control && control->stop_requested())
-            begin_stop("user");
+            begin_stop(StopReason::user);
         else if (limit_at && Clock::now() >= *limit_at)
-            begin_stop("time limit");
+            begin_stop(StopReason::time_limit);
         if (kill_at && Clock::now() >= *kill_at)
             model->kill_group();
     };
@@ -301,10 +301,10 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
             fs::rename(log_path, r.path + ".log", ec);
         }
     }
-    if (facts.stopped == "time limit")
+    if (facts.stopped == StopReason::time_limit)
         facts.failure = "the model ran past the time limit of " +
                         std::to_string(request.time_limit->count()) + " s and was stopped";
-    else if (facts.stopped.empty() && facts.exit_status == 0)
+    else if (facts.stopped == StopReason::none && facts.exit_status == 0)
         facts.failure = missing_results(facts);
     end_run();
     return result;

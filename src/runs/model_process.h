@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/model_process.h"
+#include "platform/model_launcher.h"
 #include "runs/run_facts.h"
 
 namespace qv::runs {
@@ -46,7 +46,7 @@ struct RunRequest {
 // The caller's hand on a running run: asks it to stop, from any thread or a signal handler.
 class RunControl {
   public:
-    // Ends the model as the Stop button does; the run then reports stopped = "user".
+    // Ends the model as the Stop button does; the run then reports stopped = StopReason::user.
     void stop() noexcept { stop_requested_.store(true); }
     // The same, from a signal handler (async-signal-safe); also wake `wake_fd` there.
     void stop_on_signal(int signal) noexcept {

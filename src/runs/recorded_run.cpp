@@ -22,7 +22,7 @@ void RecordedRun::output(const std::string& line) {
         tail_.pop_front();
 }
 
-std::string RecordedRun::ended(std::optional<int> exit_status, const std::string& stopped,
+std::string RecordedRun::ended(std::optional<int> exit_status, StopReason stopped,
                                const std::string& failure) {
     facts_.ended = std::chrono::system_clock::now();
     if (!recorder_) {

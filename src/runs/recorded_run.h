@@ -23,7 +23,7 @@ class RecordedRun {
     void output(const std::string& line);
     // The run is over: writes the record. Returns why it could not be written, or "".
     // `failure` is set when the model could not be started.
-    std::string ended(std::optional<int> exit_status, const std::string& stopped,
+    std::string ended(std::optional<int> exit_status, StopReason stopped,
                       const std::string& failure);
 
   private:

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "runs/run_end.h"
+
 namespace qv::runs {
 
 // A file the model is expected to write, as found when the run ended.
@@ -31,23 +33,21 @@ struct RunFacts {
     bool was_started = false;        // the model process was started
     std::optional<int> exit_status;  // set when the model exited
     std::optional<int> signal;       // set when a signal ended it
-    std::string stopped;             // "", "user" or "time limit"
-    std::string failure;             // why the run failed beyond its exit, "" when it did not
-    std::string note;  // what else the user must know of the run, such as a refused save
+    StopReason stopped = StopReason::none;
+    std::string failure;  // why the run failed beyond its exit, "" when it did not
+    std::string note;     // what else the user must know of the run, such as a refused save
     std::size_t left_running = 0;           // processes the model started that could not be ended
     std::vector<std::string> console_tail;  // the last lines of the model's output
     std::vector<ResultFile> results;
 
     // The model exited with status 0, was not stopped, and wrote its message and output files.
     bool succeeded() const;
+    RunEnd end() const { return {was_started, exit_status, signal, stopped, failure}; }
 };
 
-// How the model ended, for people: "exit status 1" or "ended by signal 11 (Segmentation fault)";
-// "not started" when it never ran.
-std::string exit_description(const RunFacts& facts);
-
-// The system's name of a signal, such as "Segmentation fault".
-std::string signal_name(int signal);
+inline std::string exit_description(const RunFacts& facts) {
+    return exit_description(facts.end());
+}
 
 // Hooks that follow a run, such as the run record. The run function calls them on the thread
 // that drives the run.

@@ -226,16 +226,7 @@ RecordStatus compare(const std::string& record_path, const FileSystem& fs, const
             status.changed.push_back({f->role, f->path, *change});
     if (!r.succeeded()) {
         status.state = RecordState::failed;
-        if (!r.failure.empty())
-            status.why = r.failure;
-        else if (!r.stopped.empty())
-            status.why = "stopped (" + r.stopped + ")";
-        else if (r.signal)
-            status.why = "ended by signal " + std::to_string(*r.signal);
-        else if (r.exit_status)
-            status.why = "exit status " + std::to_string(*r.exit_status);
-        else
-            status.why = "not started";
+        status.why = end_text(r.end());
     } else {
         status.state = status.changed.empty() ? RecordState::up_to_date : RecordState::out_of_date;
     }
@@ -245,7 +236,8 @@ RecordStatus compare(const std::string& record_path, const FileSystem& fs, const
 }  // namespace
 
 bool RunRecord::succeeded() const {
-    return exit_status && *exit_status == 0 && !signal && stopped.empty() && failure.empty();
+    return exit_status && *exit_status == 0 && !signal && stopped == StopReason::none &&
+           failure.empty();
 }
 
 std::vector<const RecordedFile*> RunRecord::files() const {
@@ -299,7 +291,8 @@ std::string record_json(const RunRecord& r) {
         j["exit"] = {{"status", *r.exit_status}};
     else
         j["exit"] = nullptr;
-    j["stopped"] = r.stopped.empty() ? ordered_json(nullptr) : ordered_json(r.stopped);
+    j["stopped"] = r.stopped == StopReason::none ? ordered_json(nullptr)
+                                                 : ordered_json(stop_reason_word(r.stopped));
     if (!r.failure.empty())
         j["failure"] = r.failure;
     if (!r.note.empty())
@@ -363,10 +356,13 @@ RunRecord parse_record(std::string_view text) {
                 r.exit_status = checked_integer<int>(exit["status"], "exit status", 0, 255);
         }
         if (j.contains("stopped") && !j["stopped"].is_null()) {
-            // Any reason counts as a stop; a value that is none is not passed over.
-            if (!j["stopped"].is_string() || j["stopped"].get<std::string>().empty())
+            // A reason that is none or not one of the known is not passed over.
+            const auto reason = j["stopped"].is_string()
+                                    ? stop_reason_of_word(j["stopped"].get<std::string>())
+                                    : std::nullopt;
+            if (!reason || *reason == StopReason::none)
                 throw RecordError("stopped out of range");
-            r.stopped = j["stopped"].get<std::string>();
+            r.stopped = *reason;
         }
         r.failure = j.value("failure", "");
         r.note = j.value("note", "");

@@ -48,7 +48,7 @@ struct RunRecord {
     std::vector<RecordedFile> inputs, results;
     std::int64_t started_ms = 0, ended_ms = 0;  // UTC, milliseconds since the epoch
     std::optional<int> exit_status, signal;
-    std::string stopped;  // "", "user" or "time limit"
+    StopReason stopped = StopReason::none;
     std::string failure;
     std::string note;  // what else the run's user was told, such as a save that was refused
     std::vector<std::string> console_tail;
@@ -56,6 +56,12 @@ struct RunRecord {
 
     // The model exited with status 0, was not stopped and nothing else failed.
     bool succeeded() const;
+    // How the run ended. A record keeps no separate flag for a model that never started: it
+    // has neither an exit status nor a signal.
+    RunEnd end() const {
+        return {exit_status.has_value() || signal.has_value(), exit_status, signal, stopped,
+                failure};
+    }
     // Every file the up-to-date check compares: options file, model, reference database,
     // inputs, then results.
     std::vector<const RecordedFile*> files() const;

@@ -131,7 +131,8 @@ std::string sbatch_script(const SlurmJobSpec& job) {
     out << ")\nexec";
     for (const auto& word : job.qvopt)
         out << ' ' << shell_quote(word);
-    out << " run \"${tasks[$SLURM_ARRAY_TASK_ID]}\"\n";
+    // As each run of a local batch: no batch file in the shared model directory.
+    out << " batch run-one \"${tasks[$SLURM_ARRAY_TASK_ID]}\"\n";
     return out.str();
 }
 

@@ -1,7 +1,7 @@
 #include "runs/worker_pool.h"
 
 #include <condition_variable>
-#include <deque>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -9,156 +9,113 @@ namespace qv::runs {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = BatchScheduler::Clock;
 
-JobResult result_of(const RunFacts& facts) {
-    if (facts.stopped == "user")
-        return JobResult::stopped;
-    return facts.succeeded() ? JobResult::succeeded : JobResult::failed;
+std::chrono::milliseconds in_ms(Clock::duration d) {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(d);
 }
 
 }  // namespace
 
-const char* result_text(JobResult r) {
-    switch (r) {
-        case JobResult::succeeded:
-            return "succeeded";
-        case JobResult::failed:
-            return "failed";
-        case JobResult::up_to_date:
-            return "up to date";
-        case JobResult::stopped:
-            return "stopped";
-        case JobResult::not_run:
-            break;
-    }
-    return "not run";
+JobState result_of(const RunFacts& facts) {
+    if (facts.stopped == StopReason::user)
+        return JobState::stopped;
+    return facts.succeeded() ? JobState::succeeded : JobState::failed;
 }
 
 PoolResult run_pool(const std::vector<BatchJob>& jobs, const BatchRunner& runner,
                     const PoolOptions& options, const PoolEvents& events) {
     PoolResult result;
     result.outcomes.resize(jobs.size());
-    const auto started = Clock::now();
-
-    PoolProgress progress;
-    progress.total = jobs.size();
-    std::vector<std::size_t> to_run;
+    BatchScheduler scheduler(options.jobs);
+    std::vector<JobFacts> facts(jobs.size());
+    if (!options.force && runner.up_to_date)
+        for (std::size_t i = 0; i < jobs.size(); ++i)
+            facts[i].up_to_date = runner.up_to_date(jobs[i]);
+    scheduler.begin(facts, options.force ? Selection::all : Selection::outdated, Clock::now());
     for (std::size_t i = 0; i < jobs.size(); ++i) {
-        if (!options.force && runner.up_to_date && runner.up_to_date(jobs[i])) {
-            result.outcomes[i].result = JobResult::up_to_date;
-            ++progress.skipped;
+        if (scheduler.state(i) == JobState::up_to_date) {
+            result.outcomes[i].result = JobState::up_to_date;
             if (events.finished)
                 events.finished(i, result.outcomes[i]);
-        } else {
-            to_run.push_back(i);
         }
     }
 
     std::mutex m;
     std::condition_variable cv;
-    std::deque<std::size_t> finished;  // indices whose outcome is ready to report
-    std::size_t next = 0;              // next position in to_run
-    std::size_t running = 0;
+    std::vector<std::pair<std::size_t, JobOutcome>> ended;  // guarded by m
     std::atomic<bool> stop{false};
+    std::map<std::size_t, std::thread> threads;
 
-    auto worker = [&] {
-        for (;;) {
-            std::size_t index;
-            {
-                std::lock_guard lock(m);
-                if (stop.load() || next == to_run.size())
-                    return;
-                index = to_run[next++];
-                ++running;
-            }
-            const auto t0 = Clock::now();
-            JobOutcome outcome;
-            try {
-                outcome.facts = runner.run(jobs[index], stop);
-                outcome.result = result_of(outcome.facts);
-            } catch (const std::exception& e) {
-                outcome.facts.options_file = jobs[index].entry.path;
-                outcome.facts.failure = e.what();
-                outcome.result = JobResult::failed;
-            }
-            outcome.duration = Clock::now() - t0;
-            {
-                std::lock_guard lock(m);
-                result.outcomes[index] = std::move(outcome);
-                finished.push_back(index);
-                --running;
-            }
-            cv.notify_one();
-        }
+    auto start = [&](std::size_t index) {
+        threads.emplace(index, std::thread([&, index] {
+                            JobOutcome outcome;
+                            try {
+                                outcome.facts = runner.run(jobs[index], stop);
+                                outcome.result = result_of(outcome.facts);
+                            } catch (const std::exception& e) {
+                                outcome.facts.options_file = jobs[index].entry.path;
+                                outcome.facts.failure = e.what();
+                                outcome.result = JobState::failed;
+                            }
+                            {
+                                std::lock_guard lock(m);
+                                ended.emplace_back(index, std::move(outcome));
+                            }
+                            cv.notify_one();
+                        }));
     };
 
-    const unsigned n =
-        std::max(1u, std::min<unsigned>(options.jobs, static_cast<unsigned>(to_run.size())));
-    std::vector<std::thread> threads;
-    if (!to_run.empty())
-        for (unsigned i = 0; i < n; ++i)
-            threads.emplace_back(worker);
-
-    double run_seconds = 0;
-    std::size_t runs_ended = 0;
-    std::unique_lock lock(m);
-    for (;;) {
-        cv.wait_for(lock, options.tick, [&] { return !finished.empty(); });
-        while (!finished.empty()) {
-            const std::size_t index = finished.front();
-            finished.pop_front();
-            const JobOutcome& o = result.outcomes[index];
-            ++progress.done;
-            ++runs_ended;
-            run_seconds += o.duration.count();
-            if (o.result == JobResult::failed)
-                ++progress.failed;
-            lock.unlock();
-            if (events.finished)
-                events.finished(index, o);
-            lock.lock();
+    std::vector<std::pair<std::size_t, JobOutcome>> arrived;
+    while (scheduler.active()) {
+        while (auto index = scheduler.next(Clock::now()))
+            start(*index);
+        {
+            std::unique_lock lock(m);
+            cv.wait_for(lock, options.tick, [&] { return !ended.empty(); });
+            arrived.swap(ended);
         }
+        for (auto& [index, outcome] : arrived) {
+            auto thread = threads.find(index);
+            thread->second.join();
+            threads.erase(thread);
+            scheduler.ended(index, outcome.result, Clock::now());
+            outcome.result = scheduler.state(index);
+            outcome.duration = in_ms(scheduler.duration(index).value_or(Clock::duration{}));
+            result.outcomes[index] = std::move(outcome);
+            if (events.finished)
+                events.finished(index, result.outcomes[index]);
+        }
+        arrived.clear();
         if (!stop.load() && options.stop_signal) {
-            lock.unlock();
-            const int signal = options.stop_signal();
-            lock.lock();
-            if (signal != 0) {
+            if (const int signal = options.stop_signal(); signal != 0) {
                 result.signal = signal;
                 stop.store(true);
+                scheduler.stop(Clock::now());
             }
         }
-        const bool all_ended = running == 0 && (stop.load() || next == to_run.size());
-        progress.running = running;
-        progress.elapsed = Clock::now() - started;
-        progress.left.reset();
-        if (runs_ended > 0) {
-            const std::size_t remaining = to_run.size() - runs_ended;
-            const double parallel = std::max<std::size_t>(1, std::min<std::size_t>(n, remaining));
-            progress.left =
-                std::chrono::duration<double>(run_seconds / runs_ended * remaining / parallel);
-        }
-        lock.unlock();
-        if (events.progress)
+        if (events.progress) {
+            const BatchCounts c = scheduler.counts();
+            PoolProgress progress;
+            progress.total = c.total;
+            progress.done = c.ended();
+            progress.running = c.running;
+            progress.failed = c.failed;
+            progress.skipped = c.skipped;
+            progress.elapsed = in_ms(scheduler.elapsed(Clock::now()));
+            if (auto left = scheduler.time_left())
+                progress.left = in_ms(*left);
             events.progress(progress);
-        lock.lock();
-        if (all_ended && finished.empty())
-            break;
+        }
     }
-    lock.unlock();
-    for (auto& t : threads)
-        t.join();
     return result;
 }
 
-int batch_exit_status(const PoolResult& result) {
-    if (result.signal != 0)
-        return 128 + result.signal;
+bool all_succeeded(const PoolResult& result) {
     for (const JobOutcome& o : result.outcomes)
-        if (o.result == JobResult::failed || o.result == JobResult::not_run ||
-            o.result == JobResult::stopped)
-            return 6;
-    return 0;
+        if (o.result != JobState::succeeded && o.result != JobState::up_to_date)
+            return false;
+    return true;
 }
 
 }  // namespace qv::runs

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runs/batch_scheduler.h"
 #include "runs/campaign.h"
 #include "runs/run_facts.h"
 
@@ -25,21 +26,20 @@ struct BatchRunner {
     // Runs one scenario to its end as `qvopt run` runs it (its record and its console log
     // written beside its output data file) and tells how it ended. Called on worker threads,
     // several at a time. When STOP becomes true the run ends its model's whole process group and
-    // reports stopped = "user".
+    // reports StopReason::user.
     std::function<RunFacts(const BatchJob&, const std::atomic<bool>& stop)> run;
     // Whether the scenario's record shows its results up to date with its inputs. Called on the
     // calling thread before anything runs; unset: nothing is up to date.
     std::function<bool(const BatchJob&)> up_to_date;
 };
 
-enum class JobResult { succeeded, failed, up_to_date, stopped, not_run };
-// "succeeded", "failed", "up to date", "stopped", "not run".
-const char* result_text(JobResult r);
+// The state a run's facts stand for: succeeded, failed, or stopped by the user.
+JobState result_of(const RunFacts& facts);
 
 struct JobOutcome {
-    JobResult result = JobResult::not_run;
+    JobState result = JobState::not_run;
     RunFacts facts;  // empty for runs that did not run
-    std::chrono::duration<double> duration{};
+    std::chrono::milliseconds duration{};
 };
 
 // The state of the batch, for the status line.
@@ -48,9 +48,9 @@ struct PoolProgress {
     std::size_t done = 0;  // runs that ended, failed ones included
     std::size_t running = 0, failed = 0;
     std::size_t skipped = 0;  // up to date
-    std::chrono::duration<double> elapsed{};
+    std::chrono::milliseconds elapsed{};
     // From the mean duration of the runs so far; unset before the first one ends.
-    std::optional<std::chrono::duration<double>> left;
+    std::optional<std::chrono::milliseconds> left;
 };
 
 struct PoolOptions {
@@ -72,12 +72,13 @@ struct PoolResult {
     int signal = 0;                    // the signal that stopped the batch, 0 when none
 };
 
-// Runs the jobs N at a time on worker threads. A failed run never stops the others; a stop
+// Runs the jobs on worker threads, started as the batch scheduler says (N at a time, in list
+// order, up-to-date ones skipped unless forced). A failed run never stops the others; a stop
 // signal stops every running run and starts no more (those left are "not run").
 PoolResult run_pool(const std::vector<BatchJob>& jobs, const BatchRunner& runner,
                     const PoolOptions& options, const PoolEvents& events = {});
 
-// The exit status of a batch: 128 + the signal when stopped, 6 when any run failed, else 0.
-int batch_exit_status(const PoolResult& result);
+// Whether every job of a batch that was not stopped by a signal succeeded or was up to date.
+bool all_succeeded(const PoolResult& result);
 
 }  // namespace qv::runs

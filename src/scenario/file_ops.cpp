@@ -22,7 +22,7 @@ Name83 check_83_name(Session& s, const std::string& path) {
 bool update_default_option_file(Session& s) {
     Scenario& sc = s.sc;
     // The file is written beside the target under its one temporary name and then takes the
-    // target's place; save_file_name names that temporary file, as it always has.
+    // target's place; save_file_name names that temporary file.
     sc.save_file_name = save_temp_name(sc.option_file_name);
     sc.save_file_dir = sc.option_file_dir;
     bool written;

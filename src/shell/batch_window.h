@@ -5,8 +5,10 @@
 
 #include <memory>
 
-#include "platform/process.h"
+#include <functional>
+
 #include "scenario/session.h"
+#include "shell/services.h"
 
 class QCheckBox;
 class QLabel;
@@ -17,21 +19,22 @@ class QTableView;
 
 namespace qv {
 
-class BatchJobs;
+class BatchCampaign;
 
 // "Batch": a campaign of options files as a table, one row per scenario with its title,
 // region, status, duration, output size and last run, under the progress of the latest Run.
-// The campaign and its runs belong to the main window (BatchJobs), so this window may be closed
-// and opened again while they go on.
+// The campaign and its runs belong to the main window, so this window may be closed and opened
+// again while they go on.
 class BatchWindow : public QWidget {
     Q_OBJECT
   public:
     // `main` is the main window, which keeps the campaign.
-    explicit BatchWindow(Session& s, QWidget* main = nullptr);
+    BatchWindow(Session& s, BatchCampaign& campaign, const ShellServices& services,
+                QWidget* main = nullptr);
 
-    BatchJobs* jobs() const { return jobs_; }
-    // Where the text viewer and other outside programs are started (tests give their own).
-    void set_processes(Processes* p) { processes_ = p; }
+    BatchCampaign* jobs() const { return &jobs_; }
+    // Asked before "Open in main window" reads a scenario; false refuses (it said why).
+    void set_open_check(std::function<bool()> check) { may_open_ = std::move(check); }
 
     // "&Run Batch": runs the listed scenarios unless runs are going on.
     void run_batch();
@@ -60,9 +63,9 @@ class BatchWindow : public QWidget {
 
     Session& s_;
     QPointer<QWidget> main_;
-    BatchJobs* jobs_;
-    std::unique_ptr<Processes> own_processes_;
-    Processes* processes_;
+    BatchCampaign& jobs_;
+    ShellServices services_;
+    std::function<bool()> may_open_;
 
     QLabel* list_label_;
     QProgressBar* progress_;

@@ -12,15 +12,13 @@ namespace qv {
 // The summary's lines about the record of the scenario's latest run. Both are empty when there
 // is no record or it cannot be read; the warning is empty while nothing the run read changed.
 struct LastRunLines {
-    std::string last_run;  // "Last run: <date> <time>, <duration>, exit status <n>"
-    std::string warning;   // "Inputs changed since this run: <file> (and N more)"
+    // "Last run: <date> <time>, <duration>, <how it ended>" (runs::end_text).
+    std::string last_run;
+    std::string warning;  // "Inputs changed since this run: <file> (and N more)"
 };
 
 LastRunLines last_run_lines(const runs::RecordStatus& status);
 LastRunLines last_run_lines(const Session& s, const Hasher& hasher);
-
-// "0.4 s", "12.3 s", "3 min 05 s", "2 h 07 min".
-std::string duration_text(std::int64_t ms);
 
 // A local date and time in the system's short format, from milliseconds since the epoch.
 std::string local_time_text(std::int64_t ms);

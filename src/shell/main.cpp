@@ -9,6 +9,8 @@
 #include "platform/fs/host_file_system.h"
 #include "platform/fs/path_form.h"
 #include "platform/fs/user_config.h"
+#include "platform/hash/openssl_hasher.h"
+#include "platform/process/posix_model_launcher.h"
 #include "platform/process/posix_processes.h"
 #include "platform/program_end.h"
 #include "platform/qt/qt_ui.h"
@@ -53,8 +55,11 @@ int main(int argc, char** argv) {
                                          qv::user_demo_workspace_dir()};
     }
 
+    const qv::OpensslHasher hasher;
+    qv::PosixModelLauncher launcher;
     qv::PosixProcesses processes;
-    qv::QVGui gui(session, options);
+    const qv::ShellServices services{hasher, launcher, processes};
+    qv::QVGui gui(session, services, options);
     ui.set_parent(&gui);
     // qv-gui FILE (as a file manager starts it): that options file instead of the default one.
     if (const QString file = qv::options_file_argument(QCoreApplication::arguments().mid(1));
@@ -62,7 +67,7 @@ int main(int argc, char** argv) {
         gui.set_start_file(fs.program_path(QFile::encodeName(file).toStdString()));
 
     // Model run and viewers: connected here, once the main window exists.
-    qv::connect_run_and_viewers(gui, session, processes);
+    qv::connect_run_and_viewers(gui, session, services);
 
     try {
         gui.load();

@@ -44,7 +44,7 @@ QString run_status_text(const runs::RunFacts& facts) {
                                             : display_text(facts.failure.substr(detail)));
     }
     const QString how = QString::fromStdString(runs::exit_description(facts));
-    if (facts.stopped == "user")
+    if (facts.stopped == runs::StopReason::user)
         return "Stopped by the user, " + how;
     if (!facts.failure.empty())
         return "Failed: " + display_text(facts.failure);

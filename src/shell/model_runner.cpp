@@ -1,7 +1,6 @@
 #include "shell/model_runner.h"
 
 #include "platform/app_error.h"
-#include "platform/hash/openssl_hasher.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 #include "runs/run_record.h"
@@ -40,7 +39,8 @@ class ModelRunner::WindowObserver final : public runs::RunObserver {
     ModelRunner& runner_;
 };
 
-ModelRunner::ModelRunner(Session& s, QWidget* main) : QObject(main), s_(s), main_(main) {}
+ModelRunner::ModelRunner(Session& s, ModelLauncher& launcher, const Hasher& hasher, QWidget* main)
+    : QObject(main), s_(s), launcher_(launcher), hasher_(hasher), main_(main) {}
 
 ModelRunner::~ModelRunner() {
     if (window_)
@@ -60,8 +60,7 @@ void ModelRunner::run() {
     WindowObserver window_observer(*this);
     // The record is written when the model ends, before run_model refreshes the summary that
     // shows it.
-    OpensslHasher hasher;
-    runs::RunRecorder recorder(s_.fs, hasher, runs::plan_record(s_, "qv-gui"));
+    runs::RunRecorder recorder(s_.fs, hasher_, runs::plan_record(s_, "qv-gui"));
     runs::SessionRunOptions options;
     options.observers = {&window_observer, &recorder};
     options.observers.insert(options.observers.end(), observers_.begin(), observers_.end());

@@ -6,7 +6,8 @@
 
 #include <vector>
 
-#include "platform/process/posix_model_launcher.h"
+#include "platform/hash.h"
+#include "platform/model_launcher.h"
 #include "runs/model_process.h"
 #include "scenario/session.h"
 #include "shell/model_run_window.h"
@@ -21,7 +22,7 @@ class ModelRunner : public QObject {
     Q_OBJECT
   public:
     // `main` is the window the Model run window belongs to.
-    ModelRunner(Session& s, QWidget* main);
+    ModelRunner(Session& s, ModelLauncher& launcher, const Hasher& hasher, QWidget* main);
     ~ModelRunner() override;
 
     void run();
@@ -39,7 +40,8 @@ class ModelRunner : public QObject {
     void stop();
 
     Session& s_;
-    PosixModelLauncher launcher_;
+    ModelLauncher& launcher_;
+    const Hasher& hasher_;
     QPointer<QWidget> main_;
     QPointer<ModelRunWindow> window_;
     std::vector<runs::RunObserver*> observers_;

@@ -18,7 +18,6 @@
 
 #include "platform/app_error.h"
 #include "platform/fs/path_form.h"
-#include "platform/hash/openssl_hasher.h"
 #include "platform/program_end.h"
 #include "platform/qt/program_ending.h"
 #include "platform/qt/qt_ui.h"
@@ -26,7 +25,7 @@
 #include "scenario/config.h"
 #include "scenario/options_file.h"
 #include "scenario/state_table.h"
-#include "shell/batch_jobs.h"
+#include "shell/application.h"
 #include "shell/batch_window.h"
 #include "shell/compare_window.h"
 #include "shell/file_menu.h"
@@ -93,8 +92,8 @@ QString default_lock_path() {
     return dir + "/qv-gui.lock";
 }
 
-QVGui::QVGui(Session& s, QVGuiOptions options, QWidget* parent)
-    : QMainWindow(parent), s_(s), options_(std::move(options)) {
+QVGui::QVGui(Session& s, const ShellServices& services, QVGuiOptions options, QWidget* parent)
+    : QMainWindow(parent), s_(s), services_(services), options_(std::move(options)), batch_(s) {
     init_shell_resources();
     setObjectName("QVGui");
     setWindowIcon(QIcon(":/qv-gui/qv-gui.png"));
@@ -211,7 +210,7 @@ void QVGui::build_menus() {
     QAction* exit = item(files_, "MnuExit", "E&xit");
     exit->setShortcut(QKeySequence("Ctrl+Q"));
     connect(exit, &QAction::triggered, this, [this] {
-        if (confirm_unsaved_changes(s_, this, Leaving::closing))
+        if (confirm_unsaved_changes(s_, batch_, Leaving::closing))
             fini();
     });
     connect(files_, &QMenu::aboutToShow, this, &QVGui::fill_recent_menu);
@@ -353,7 +352,7 @@ bool QVGui::confirm_no_open_windows() {
 }
 
 bool QVGui::ready_to_open_another() {
-    return confirm_no_open_windows() && confirm_unsaved_changes(s_, this, Leaving::opening);
+    return confirm_no_open_windows() && confirm_unsaved_changes(s_, batch_, Leaving::opening);
 }
 
 void QVGui::fini() {
@@ -363,8 +362,10 @@ void QVGui::fini() {
 
 QWidget* QVGui::open_form(const QString& form_name) {
     QPointer<QWidget>& open = windows_[form_name];
-    if (!open)
-        open = create_window(form_name, s_, this);
+    if (!open) {
+        const WindowContext context{services_, batch_, [this] { return ready_to_open_another(); }};
+        open = create_window(form_name, s_, this, &context);
+    }
     if (open)
         show_to_front(open);
     return open;
@@ -456,8 +457,7 @@ void QVGui::show_summary() {
 }
 
 void QVGui::show_last_run() {
-    static const OpensslHasher hasher;
-    const LastRunLines lines = last_run_lines(s_, hasher);
+    const LastRunLines lines = last_run_lines(s_, services_.hasher);
     last_run_->setText(display_text(lines.last_run));
     last_run_->setVisible(!lines.last_run.empty());
     run_warning_->setText(display_text(lines.warning));
@@ -517,7 +517,7 @@ void QVGui::closeEvent(QCloseEvent* event) {
         event->accept();
         return;
     }
-    if (!confirm_unsaved_changes(s_, this, Leaving::closing)) {
+    if (!confirm_unsaved_changes(s_, batch_, Leaving::closing)) {
         event->ignore();
         return;
     }

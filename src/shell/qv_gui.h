@@ -10,6 +10,8 @@
 #include <optional>
 
 #include "scenario/session.h"
+#include "shell/batch_campaign.h"
+#include "shell/services.h"
 #include "shell/startup.h"
 
 class QAction;
@@ -40,7 +42,8 @@ QString default_lock_path();
 class QVGui : public QMainWindow, public DocumentView {
     Q_OBJECT
   public:
-    explicit QVGui(Session& s, QVGuiOptions options = {}, QWidget* parent = nullptr);
+    QVGui(Session& s, const ShellServices& services, QVGuiOptions options = {},
+          QWidget* parent = nullptr);
     ~QVGui() override;
 
     // The start-up sequence: instance check, state table, run log, configuration (or the
@@ -60,6 +63,9 @@ class QVGui : public QMainWindow, public DocumentView {
     // Before another options file is read: the open windows closed, and the unsaved changes
     // saved or given up (File > Open asks).
     bool ready_to_open_another();
+
+    // The campaign of the Batch window, which outlives that window.
+    BatchCampaign& batch() { return batch_; }
 
     void set_caption(const std::string& caption) override;
     void show_summary() override;
@@ -97,7 +103,9 @@ class QVGui : public QMainWindow, public DocumentView {
     void fill_recent_menu();
 
     Session& s_;
+    ShellServices services_;
     QVGuiOptions options_;
+    BatchCampaign batch_;
     std::unique_ptr<QLockFile> lock_;
     int load_count_ = 0;
     bool ending_ = false;

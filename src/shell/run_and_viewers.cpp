@@ -9,8 +9,9 @@
 
 namespace qv {
 
-void connect_run_and_viewers(QVGui& main, Session& s, Processes& processes) {
-    auto* runner = new ModelRunner(s, &main);
+void connect_run_and_viewers(QVGui& main, Session& s, const ShellServices& services) {
+    Processes& processes = services.processes;
+    auto* runner = new ModelRunner(s, services.launcher, services.hasher, &main);
     QObject::connect(&main, &QVGui::runRequested, runner, &ModelRunner::run);
     QObject::connect(&main, &QVGui::reportsRequested, runner,
                      [&s, &processes] { start_reporting_utility(s, processes); });

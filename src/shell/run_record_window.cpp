@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <set>
 
-#include "platform/hash/openssl_hasher.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/qt/window_util.h"
 #include "runs/recorded_scenario.h"
@@ -38,24 +37,12 @@ std::string facts_text(const std::string& record_path, const runs::RecordStatus&
     if (status.state == RecordState::unreadable)
         return "Record unreadable: " + status.why + "\n" + record_path;
     const runs::RunRecord& r = *status.record;
-    std::string end;
-    if (r.signal)
-        end = "ended by signal " + std::to_string(*r.signal) + " (" + runs::signal_name(*r.signal) +
-              ")";
-    else if (r.exit_status)
-        end = "exit status " + std::to_string(*r.exit_status);
-    else
-        end = "not started";
-    if (!r.stopped.empty())
-        end += ", stopped (" + r.stopped + ")";
-    if (!r.failure.empty())
-        end += ", " + r.failure;
     std::string text = "Record: " + record_path + "\n";
     text += "Title: " + r.title + "\n";
     text += "Started: " + local_time_text(r.started_ms) +
-            "   Ended: " + local_time_text(r.ended_ms) +
-            "   Duration: " + duration_text(r.ended_ms - r.started_ms) + "\n";
-    text += "End: " + end + "\n";
+            "   Ended: " + local_time_text(r.ended_ms) + "   Duration: " +
+            runs::duration_text(std::chrono::milliseconds(r.ended_ms - r.started_ms)) + "\n";
+    text += "End: " + runs::end_text(r.end()) + "\n";
     text += "Command line: " + r.command_line + "\n";
     text += "Run by " + r.program_name + " " + r.program_version + " on " + r.host + " as " +
             r.user + "\n";
@@ -65,7 +52,8 @@ std::string facts_text(const std::string& record_path, const runs::RecordStatus&
 
 }  // namespace
 
-RunRecordWindow::RunRecordWindow(Session& s, QWidget* parent) : QWidget(parent, Qt::Window), s_(s) {
+RunRecordWindow::RunRecordWindow(Session& s, const Hasher& hasher, QWidget* parent)
+    : QWidget(parent, Qt::Window), s_(s), hasher_(hasher) {
     setObjectName("RunRecord");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("Run Record");
@@ -118,11 +106,10 @@ RunRecordWindow::RunRecordWindow(Session& s, QWidget* parent) : QWidget(parent, 
 }
 
 void RunRecordWindow::refresh() {
-    static const OpensslHasher hasher;
     const std::string record = record_path_.empty() ? runs::record_path_of(s_) : record_path_;
     runs::RecordStatus status;
     if (!record.empty())
-        status = runs::check_record(record, s_.fs, hasher);
+        status = runs::check_record(record, s_.fs, hasher_);
     facts_->setText(display_text(facts_text(record, status)));
 
     table_->setRowCount(0);

@@ -2,6 +2,7 @@
 
 #include <QWidget>
 
+#include "platform/hash.h"
 #include "runs/run_record.h"
 #include "scenario/session.h"
 
@@ -16,7 +17,7 @@ namespace qv {
 class RunRecordWindow : public QWidget {
     Q_OBJECT
   public:
-    explicit RunRecordWindow(Session& s, QWidget* parent = nullptr);
+    RunRecordWindow(Session& s, const Hasher& hasher, QWidget* parent = nullptr);
 
     void refresh();
     // Shows the record at RECORD_PATH (host path) instead of the current scenario's.
@@ -29,6 +30,7 @@ class RunRecordWindow : public QWidget {
     void show_scenario_changes(const runs::RecordStatus& status);
 
     Session& s_;
+    const Hasher& hasher_;
     std::string record_path_;  // empty: the current scenario's record
     QLabel* facts_ = nullptr;
     QTableWidget* table_ = nullptr;

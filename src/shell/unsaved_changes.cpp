@@ -2,7 +2,6 @@
 
 #include "platform/qt/qt_ui.h"
 #include "scenario/options_file.h"
-#include "shell/batch_jobs.h"
 #include "shell/file_menu.h"
 
 namespace qv {
@@ -15,29 +14,25 @@ std::string unsaved_question(const Session& s, Leaving why) {
 
 namespace {
 
-std::string runs_note(const BatchJobs& jobs) {
-    std::string text =
-        "\n\nBatch runs are still going on: " + std::to_string(jobs.running_count()) +
-        " running, " + std::to_string(jobs.queued_count()) +
-        " queued. Closing stops them: their models are ended, and their message "
-        "and output files may be incomplete.";
-    if (jobs.slurm_active())
+std::string runs_note(const BatchActivity& a) {
+    std::string text = "\n\nBatch runs are still going on: " + std::to_string(a.running) +
+                       " running, " + std::to_string(a.queued) +
+                       " queued. Closing stops them: their models are ended, and their message "
+                       "and output files may be incomplete.";
+    if (a.slurm)
         text += "\n\nThe campaign's tasks submitted to Slurm keep running on the cluster.";
     return text;
 }
 
 }  // namespace
 
-bool confirm_unsaved_changes(Session& s, QWidget* main, Leaving why) {
-    BatchJobs* jobs = why == Leaving::closing
-                          ? main->findChild<BatchJobs*>("BatchJobs", Qt::FindDirectChildrenOnly)
-                          : nullptr;
-    const bool runs = jobs && jobs->local_active();
+bool confirm_unsaved_changes(Session& s, BatchCampaign& campaign, Leaving why) {
+    const bool runs = why == Leaving::closing && campaign.local_active();
     if (!has_unsaved_changes(s))
-        return !runs || confirm_end_with_batch_runs(s, main);
+        return !runs || confirm_end_with_batch_runs(s, campaign);
     std::string text = unsaved_question(s, why);
     if (runs)
-        text += runs_note(*jobs);
+        text += runs_note(campaign.activity());
     switch (s.message(text, Icon::Question, Buttons::YesNoCancel)) {
         case Button::Yes:
             if (!menu_save(s))
@@ -49,7 +44,7 @@ bool confirm_unsaved_changes(Session& s, QWidget* main, Leaving why) {
             return false;
     }
     if (runs)
-        jobs->stop_and_wait();
+        campaign.stop();
     return true;
 }
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QWidget>
 #include <string>
 
 #include "scenario/session.h"
+#include "shell/batch_campaign.h"
 
 namespace qv {
 
@@ -18,6 +18,6 @@ std::string unsaved_question(const Session& s, Leaving why);
 // through File > Save (a refused save stays), No goes on without saving, Cancel stays. When
 // qv-gui is closing while local batch runs go on, the one question covers them too, and going
 // on stops them. True: go on.
-bool confirm_unsaved_changes(Session& s, QWidget* main, Leaving why);
+bool confirm_unsaved_changes(Session& s, BatchCampaign& campaign, Leaving why);
 
 }  // namespace qv

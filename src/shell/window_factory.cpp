@@ -1,5 +1,6 @@
 #include "shell/window_factory.h"
 
+#include "shell/batch_window.h"
 #include "shell/compare_window.h"
 #include "shell/help_window.h"
 #include "shell/run_record_window.h"
@@ -30,10 +31,8 @@ const std::map<QString, Factory>& factories() {
         {"Current", [](Session& s, QWidget* m) { return new CurrentWindow(s, m); }},
         {"about", [](Session& s, QWidget* m) { return new AboutWindow(s, m); }},
         {"Help", [](Session&, QWidget* m) { return new HelpWindow(m); }},
-        {"RunRecord", [](Session& s, QWidget* m) { return new RunRecordWindow(s, m); }},
         {"Compare", [](Session& s, QWidget* m) { return new CompareWindow(s, m); }},
         {"frmdiag", [](Session& s, QWidget* m) { return new DiagWindow(s, m); }},
-        {"Batch", [](Session& s, QWidget* m) { return new BatchWindow(s, m); }},
         {"Options", [](Session& s, QWidget* m) { return new OptionsDialog(s, m); }},
         {"Periodfrm", [](Session& s, QWidget* m) { return new PeriodDialog(s, m); }},
         {"frmActiv", file_dialog_factory("frmActiv")},
@@ -60,7 +59,18 @@ const std::map<QString, Factory>& factories() {
 
 }  // namespace
 
-QWidget* create_window(const QString& form_name, Session& s, QWidget* main) {
+QWidget* create_window(const QString& form_name, Session& s, QWidget* main,
+                       const WindowContext* context) {
+    // The two windows that use the main window's services and campaign.
+    if (form_name == "RunRecord")
+        return context ? new RunRecordWindow(s, context->services.hasher, main) : nullptr;
+    if (form_name == "Batch") {
+        if (!context)
+            return nullptr;
+        auto* window = new BatchWindow(s, context->campaign, context->services, main);
+        window->set_open_check(context->may_open_scenario);
+        return window;
+    }
     auto it = factories().find(form_name);
     return it == factories().end() ? nullptr : it->second(s, main);
 }

@@ -75,8 +75,10 @@ Result batch(const std::vector<std::string>& args, const CommonOptions& common,
 // Records: the options files in DONE are done and up to date, every other one never ran.
 runs::RecordCheck done_for(std::set<std::string> done) {
     return [done](const runs::CampaignEntry& e, const runs::ScenarioOutputs&) {
-        return runs::RecordView{
-            done.count(e.path) ? runs::ScenarioState::done : runs::ScenarioState::never_run, {}};
+        runs::RecordView view;
+        view.state =
+            done.count(e.path) ? runs::ScenarioState::done : runs::ScenarioState::never_run;
+        return view;
     };
 }
 

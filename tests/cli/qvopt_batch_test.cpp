@@ -10,6 +10,8 @@
 #include <sstream>
 #include <thread>
 
+#include <nlohmann/json.hpp>
+
 #include "cli/qvopt.h"
 #include "support/option_texts.h"
 #include "support/spawn.h"
@@ -370,46 +372,62 @@ int wait_for_end(pid_t pid) {
 }
 
 // A batch stopped by SIGINT, or killed outright, ends every model and all they started, in
-// their groups or not, whichever thread started them.
+// their groups or not, whichever thread started them; so does batch run-one, which the Batch
+// window stops with SIGTERM.
 TEST_F(QvoptBatch, StoppedOrKilledItEndsEveryModelAndAllTheyStarted) {
     ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
                      "--states", "NV,OR,CA"}),
               0);
     const std::string log = (dir_.path() / "qvopt.log").string();
-    for (const int signal : {SIGINT, SIGKILL}) {
+    const std::vector<std::string> run{"batch", "run", "-j", "2",
+                                       (batch_ / "campaign.txt").string()};
+    const struct {
+        std::vector<std::string> command;
+        int signal;
+        std::size_t models;
+        int status;  // -1: ended by the signal
+        std::vector<std::string> said;
+    } rows[] = {
+        {run, SIGINT, 2, 130, {"stopped", "not run"}},
+        {run, SIGKILL, 2, -1, {}},
+        {{"batch", "run-one", (batch_ / "NV.opt").string()},
+         SIGTERM,
+         1,
+         143,
+         {"NV.opt: stopped (", "stopped by the user)"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.command[1] + " " + std::to_string(row.signal));
         for (const auto& e : fs::directory_iterator(batch_))
             if (e.path().extension() != ".opt" && e.path().extension() != ".txt")
                 fs::remove(e.path());
-        const pid_t qv =
-            spawn_qvopt({"batch", "run", "-j", "2", (batch_ / "campaign.txt").string()},
-                        {"QV_STAND_IN_SECONDS=60"}, log);
-        // Both running models have started their children (bounded wait).
+        const pid_t qv = spawn_qvopt(row.command, {"QV_STAND_IN_SECONDS=60"}, log);
+        // Every running model has started its children (bounded wait).
         std::vector<pid_t> pids;
-        for (int i = 0; i < 300 && pids.size() < 6; ++i) {
+        for (int i = 0; i < 300 && pids.size() < 3 * row.models; ++i) {
             std::this_thread::sleep_for(50ms);
             pids = noted(".child");
-            if (pids.size() < 2)
+            if (pids.size() < row.models)
                 continue;
             for (const char* ext : {".pid", ".detached"})
                 for (pid_t pid : noted(ext))
                     pids.push_back(pid);
         }
-        ASSERT_EQ(pids.size(), 6u) << test::read_file(log);
-        kill(qv, signal);
+        ASSERT_EQ(pids.size(), 3 * row.models) << test::read_file(log);
+        kill(qv, row.signal);
         const int status = wait_for_end(qv);
-        ASSERT_NE(status, -1) << "qvopt did not end after signal " << signal << '\n'
-                              << test::read_file(log);
+        ASSERT_NE(status, -1) << "qvopt did not end after the signal\n" << test::read_file(log);
         for (pid_t pid : pids)
-            EXPECT_TRUE(ended(pid)) << pid << ", signal " << signal;
-        if (signal == SIGKILL) {
+            EXPECT_TRUE(ended(pid)) << pid;
+        if (row.status < 0) {
             EXPECT_TRUE(WIFSIGNALED(status));
             continue;
         }
         ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 130) << test::read_file(log);
+        EXPECT_EQ(WEXITSTATUS(status), row.status) << test::read_file(log);
         const std::string out = test::read_file(log);
-        EXPECT_NE(out.find("stopped"), std::string::npos) << out;
-        EXPECT_NE(out.find("not run"), std::string::npos) << out;
+        for (const std::string& text : row.said)
+            EXPECT_NE(out.find(text), std::string::npos) << out;
     }
 }
 
@@ -469,6 +487,52 @@ TEST_F(QvoptBatch, AListThatIsADirectoryIsRefusedByName) {
             std::string::npos)
             << command << ": " << err_.str();
     }
+}
+
+// The forms the Batch window uses: run-one runs a scenario as each run of batch run does and
+// says how it ended in the same words (as JSON with --json); facts and status --lines give one
+// JSON line per scenario.
+TEST_F(QvoptBatch, TheBatchWindowsFormsRunOneAndTellOneLinePerScenario) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV", "--set", "title1str=OK,FAIL"}),
+              0);
+    setenv("QV_STAND_IN_SECONDS", "0", 1);
+    const std::string ok = (batch_ / "NVOK.opt").string(), bad = (batch_ / "NVFAIL.opt").string();
+    EXPECT_EQ(qvopt({"batch", "run-one", ok}), 0) << err_.str();
+    const std::string line = out_.str();
+    EXPECT_EQ(line.rfind(ok + ": succeeded (", 0), 0u) << line;
+    EXPECT_NE(line.find(" s, exit status 0)\n"), std::string::npos) << line;
+    EXPECT_FALSE(fs::exists(model_ / "quarvel.bat"));
+
+    EXPECT_EQ(qvopt({"batch", "run-one", bad, "--json"}), 6) << err_.str();
+    const auto outcome = nlohmann::json::parse(out_.str());
+    EXPECT_EQ(outcome["result"], "failed");
+    EXPECT_EQ(outcome["end"], "exit status 3");
+    EXPECT_EQ(outcome["output_size"], -1);
+    EXPECT_EQ(outcome["line"].get<std::string>().rfind(bad + ": failed (", 0), 0u);
+
+    EXPECT_EQ(qvopt({"batch", "facts", ok, (batch_ / "missing.opt").string()}), 0);
+    const auto facts = lines_of(out_.str());
+    ASSERT_EQ(facts.size(), 2u) << out_.str();
+    const auto first = nlohmann::json::parse(facts[0]);
+    EXPECT_EQ(first["readable"], true);
+    EXPECT_EQ(first["title"], "OK");
+    EXPECT_EQ(first["region_level"], "STATE");
+    EXPECT_EQ(first["regions"], 1);
+    EXPECT_EQ(nlohmann::json::parse(facts[1])["readable"], false);
+
+    EXPECT_EQ(qvopt({"batch", "status", (batch_ / "campaign.txt").string(), "--lines"}), 1);
+    const auto states = lines_of(out_.str());
+    ASSERT_EQ(states.size(), 2u) << out_.str();
+    const auto done = nlohmann::json::parse(states[0]);
+    const auto failed = nlohmann::json::parse(states[1]);
+    EXPECT_EQ(done["written"], "NVOK.opt");
+    EXPECT_EQ(done["state"], "done");
+    EXPECT_GT(done["output_size"].get<long>(), 0);
+    EXPECT_TRUE(done["ended_ms"].is_number());
+    EXPECT_EQ(failed["state"], "failed");
+    EXPECT_EQ(failed["detail"], "exit status 3");
+    unsetenv("QV_STAND_IN_SECONDS");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "dialogs/batch/make_variants_dialog.h"
 #include "dialogs/batch/slurm_submit_dialog.h"
 #include "region_sources_fixture.h"
+#include "shell/qvopt_client.h"
 
 namespace qv::test {
 namespace {
@@ -35,7 +36,7 @@ TEST_F(BatchDialogScreenshots, SavesBothDialogs) {
     qputenv("QV_QVOPT", QV_BINARY_DIR "/qvopt");
     const std::string list = dir.write("model/campaign.txt", "demo.opt\n");
     delete window;
-    auto* slurm = new SlurmSubmitDialog(s, list, true);
+    auto* slurm = new SlurmSubmitDialog(s, {qvopt_program(), qvopt_common_args(s)}, list, true);
     window = slurm;
     slurm->show();
     child<QLineEdit>("time")->setText("00:30:00");

@@ -11,8 +11,8 @@
 #include <QTimer>
 
 #include "dialogs/batch/slurm_submit_dialog.h"
-#include "platform/qt/qvopt_program.h"
 #include "region_sources_fixture.h"
+#include "shell/qvopt_client.h"
 
 namespace qv::test {
 namespace {
@@ -64,11 +64,12 @@ class SlurmSubmitTest : public DemoDbTest {
 
     SlurmSubmitDialog* open_dialog(bool force = false) {
         delete window;
-        auto* d = new SlurmSubmitDialog(s, list, force);
+        auto* d = new SlurmSubmitDialog(s, qvopt(), list, force);
         window = d;
         d->show();
         return d;
     }
+    QvoptCall qvopt() const { return {qvopt_program(), qvopt_common_args(s)}; }
     SlurmSubmitDialog* dialog() const { return static_cast<SlurmSubmitDialog*>(window.data()); }
     // Waits (bounded) until the qvopt the dialog started has ended.
     bool settled() const {
@@ -103,10 +104,10 @@ class SlurmArguments : public SlurmSubmitTest,
 
 TEST_P(SlurmArguments, FollowTheFields) {
     const ArgumentsCase& c = GetParam();
-    const QStringList expected = qvopt_common_args(s) +
-                                 QStringList{"batch", "slurm", QString::fromStdString(list)} +
-                                 c.after_list;
-    EXPECT_EQ(slurm_arguments(s, list, c.fields, c.force, c.submit), expected);
+    const QStringList common{"--model-dir", "/m"};
+    const QStringList expected =
+        common + QStringList{"batch", "slurm", QString::fromStdString(list)} + c.after_list;
+    EXPECT_EQ(slurm_arguments(common, list, c.fields, c.force, c.submit), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -155,7 +156,7 @@ TEST_F(SlurmSubmitTest, ShowsTheScriptQvoptWritesAndFollowsTheFields) {
 TEST_F(SlurmSubmitTest, ARelativeListIsTakenWhereItWasGiven) {
     const QString start = QDir::currentPath();
     QDir::setCurrent(QString::fromStdString((dir.path() / "model").string()));
-    auto* d = new SlurmSubmitDialog(s, "campaign.txt", false);
+    auto* d = new SlurmSubmitDialog(s, qvopt(), "campaign.txt", false);
     window = d;
     QDir::setCurrent(QString::fromStdString(dir.path().string()));
     const bool done = settled();
@@ -241,7 +242,7 @@ TEST_F(SlurmSubmitTest, SubmitToSlurmReturnsWhatWasSubmittedOrNothingOnCancel) {
         ASSERT_TRUE(d);
         d->findChild<QPushButton*>("submit")->click();
     });
-    const auto submitted = submit_to_slurm(s, list, true, nullptr);
+    const auto submitted = submit_to_slurm(s, qvopt(), list, true, nullptr);
     ASSERT_TRUE(submitted);
     EXPECT_EQ(submitted->job_id, "4242");
 
@@ -250,7 +251,7 @@ TEST_F(SlurmSubmitTest, SubmitToSlurmReturnsWhatWasSubmittedOrNothingOnCancel) {
         ASSERT_TRUE(d);
         d->findChild<QPushButton*>("cancel")->click();
     });
-    EXPECT_EQ(submit_to_slurm(s, list, false, nullptr), std::nullopt);
+    EXPECT_EQ(submit_to_slurm(s, qvopt(), list, false, nullptr), std::nullopt);
 }
 
 // A real submission to the private cluster that slurm_submit_it.sh starts; skipped elsewhere.

@@ -3,8 +3,9 @@
 # Opens the window from the Batch menu by keyboard, makes one variant of the demo scenario per
 # state of its region with Make variants... (the same files as qvopt batch make writes), runs
 # them and waits until every scenario has its message file, output file and a run record of a
-# run that exited with status 0. Every wait is bounded; the
-# copy is removed at the end.
+# run that exited with status 0. Then it runs them all again with a model that does not end,
+# kills qv-gui with SIGKILL and waits until no qvopt or model it started is left. Every wait is
+# bounded; the copy is removed at the end.
 #
 # Usage: batch_window_e2e.sh QV_GUI QVOPT QV_DEMO_MODEL DEMO_MODEL_DIR
 # Exit status 77 (skipped) when xvfb-run or xdotool is missing.
@@ -18,6 +19,36 @@ wait_window() {
     [ -n "$id" ] && { echo "$id"; return 0; }
     kill -0 "$pid" 2>/dev/null || return 1
     sleep 0.2
+  done
+  return 1
+}
+
+# The processes below $1, deepest last.
+descendants() {
+  local child
+  for child in $(pgrep -P "$1" || true); do
+    echo "$child"
+    descendants "$child"
+  done
+}
+
+# True while process $1 runs (a zombie has ended).
+alive() {
+  local state
+  state=$(awk '{print $3}' "/proc/$1/stat" 2>/dev/null) || return 1
+  [ -n "$state" ] && [ "$state" != Z ]
+}
+
+# Presses Run (alt+r) until qv-gui has started a batch run: a press while the window is still
+# checking the list is ignored.
+press_run() {
+  local pid=$1
+  for _ in $(seq 1 60); do
+    xdotool key --clearmodifiers alt+r
+    for _ in $(seq 1 5); do
+      pgrep -P "$pid" -f "batch run-one" >/dev/null && return 0
+      sleep 0.1
+    done
   done
   return 1
 }
@@ -66,9 +97,7 @@ if [ "${1:-}" = "--inner" ]; then
   echo "Make variants wrote $made"
 
   xdotool windowfocus --sync "$batch"
-  # Run, once the list has been checked and read.
-  sleep 2
-  xdotool key --clearmodifiers alt+r
+  press_run "$gui_pid" || { echo "Run started nothing within 30 s"; cat "$work/qv-gui.log"; exit 1; }
   echo "Run pressed"
 
   for _ in $(seq 1 300); do
@@ -87,14 +116,52 @@ if [ "${1:-}" = "--inner" ]; then
       done
       echo "every scenario of the campaign ran: $count records, message and output files"
       xdotool search --all --pid "$gui_pid" --name "^Batch$" >/dev/null && echo "Batch window still open"
-      exit 0
+      break
     fi
     sleep 0.2
   done
-  echo "the runs did not end within 60 s"
-  ls -l "$work/model/states" || true
-  cat "$work/qv-gui.log"
-  exit 1
+  if [ "$records" -ne "$count" ]; then
+    echo "the runs did not end within 60 s"
+    ls -l "$work/model/states" || true
+    cat "$work/qv-gui.log"
+    exit 1
+  fi
+
+  # Every scenario again (they are up to date), with a model that runs until it is ended and
+  # has a child of its own.
+  printf '#!/bin/sh\nsleep 600 &\nwait\n' >"$work/model/qv-demo-model"
+  xdotool windowfocus --sync "$batch"
+  xdotool key --clearmodifiers alt+d
+  press_run "$gui_pid" || { echo "Run all started nothing within 30 s"; exit 1; }
+  started=""
+  for _ in $(seq 1 100); do
+    started=$(descendants "$gui_pid" | tr '\n' ' ')
+    # Each qvopt run-one has its model and the model its sleep.
+    runs=$(pgrep -P "$gui_pid" -f "batch run-one" | wc -l)
+    sleeps=$(for p in $started; do ps -o comm= -p "$p"; done | grep -c '^sleep$' || true)
+    [ "$runs" -gt 0 ] && [ "$sleeps" -ge "$runs" ] && break
+    sleep 0.1
+  done
+  [ "$sleeps" -ge 1 ] || { echo "no model started: $started"; exit 1; }
+  kill -KILL "$gui_pid"
+  wait "$gui_pid" 2>/dev/null || true
+  left=""
+  for _ in $(seq 1 100); do
+    left=""
+    for p in $started; do
+      alive "$p" && left="$left $p"
+    done
+    [ -z "$left" ] && break
+    sleep 0.1
+  done
+  if [ -n "$left" ]; then
+    ps -o pid,ppid,comm,args -p "$(echo $left | tr " " ,)" || true
+    for p in $left; do kill -KILL "$p" 2>/dev/null || true; done
+    echo "qv-gui killed: still running 10 s later:$left"
+    exit 1
+  fi
+  echo "qv-gui killed during a batch run: its $runs qvopt run(s), their models and the models' children all ended"
+  exit 0
 fi
 
 gui=$1 qvopt=$2 model=$3 demo=$4

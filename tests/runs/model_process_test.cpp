@@ -262,7 +262,7 @@ TEST_F(ScriptRun, StopAndTimeLimitEndTheModelAndAllItStarted) {
         const auto begin = std::chrono::steady_clock::now();
         const RunResult r = run(req, &control);
         const auto took = std::chrono::steady_clock::now() - begin;
-        EXPECT_EQ(r.facts.stopped, by_limit ? "time limit" : "user");
+        EXPECT_EQ(r.facts.stopped, by_limit ? StopReason::time_limit : StopReason::user);
         EXPECT_EQ(r.facts.signal, SIGKILL);
         EXPECT_GE(took, stop_grace);
         EXPECT_EQ(r.facts.failure,

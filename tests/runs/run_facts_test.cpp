@@ -28,7 +28,7 @@ TEST(RunFacts, SuccessNeedsStatusZeroAndFreshResults) {
     EXPECT_FALSE(ended_with(1).succeeded());
     EXPECT_FALSE(ended_with(std::nullopt, SIGKILL).succeeded());
     auto stopped = ended_with(0);
-    stopped.stopped = "user";
+    stopped.stopped = StopReason::user;
     EXPECT_FALSE(stopped.succeeded());
     auto stale = ended_with(0);
     stale.results[1].written_by_this_run = false;  // an output file left by an earlier run

@@ -63,7 +63,7 @@ struct RecordTest : ::testing::Test {
     std::string record_path() const { return (root / "model/outputs/RUN.OUT.run.json").string(); }
 
     // One run through the recorder: the model "writes" its results while it runs.
-    RunRecorder& run(int exit_status = 0, std::string stopped = "") {
+    RunRecorder& run(int exit_status = 0, StopReason stopped = StopReason::none) {
         recorder = std::make_unique<RunRecorder>(w.fs, hasher, plan_record(w.s, "qvopt"));
         RunFacts facts;
         facts.was_started = true;
@@ -74,7 +74,7 @@ struct RecordTest : ::testing::Test {
         w.write("model/outputs/RUN.MSG", "messages");
         facts.ended = std::chrono::system_clock::now();
         facts.exit_status = exit_status;
-        facts.stopped = std::move(stopped);
+        facts.stopped = stopped;
         facts.console_tail = {"line 1", "line 2"};
         recorder->run_ended(facts);
         return *recorder;
@@ -245,8 +245,10 @@ TEST_F(RecordTest, VerifyCatchesAContentChangeThatKeptSizeAndTime) {
 TEST_F(RecordTest, AFailedRunIsRecordedAsFailed) {
     struct Row {
         int exit;
-        std::string stopped, why;
-    } rows[] = {{3, "", "exit status 3"}, {143, "user", "stopped (user)"}};
+        StopReason stopped;
+        std::string why;
+    } rows[] = {{3, StopReason::none, "exit status 3"},
+                {143, StopReason::user, "exit status 143, stopped by the user"}};
     for (const auto& row : rows) {
         ASSERT_TRUE(run(row.exit, row.stopped).written());
         const RecordStatus st = status();
@@ -342,7 +344,7 @@ TEST_F(RecordTest, RecordedRunKeepsTheLastLinesAndRecordsARunThatNeverStarted) {
         recorded.started("model.exe run.opt", w.program("model"));
         for (int i = 0; i < 60; ++i)
             recorded.output("line " + std::to_string(i));
-        EXPECT_EQ(recorded.ended(0, "", ""), "");
+        EXPECT_EQ(recorded.ended(0, StopReason::none, ""), "");
     }
     RunRecord rec = parse_record(test::read_file(record_path()));
     ASSERT_EQ(rec.console_tail.size(), console_tail_lines);
@@ -351,7 +353,8 @@ TEST_F(RecordTest, RecordedRunKeepsTheLastLinesAndRecordsARunThatNeverStarted) {
 
     {
         RecordedRun recorded(w.s, hasher, "qv-gui");
-        EXPECT_EQ(recorded.ended(std::nullopt, "", "the model could not be started (error 53)"),
+        EXPECT_EQ(recorded.ended(std::nullopt, StopReason::none,
+                                 "the model could not be started (error 53)"),
                   "");
     }
     rec = parse_record(test::read_file(record_path()));

@@ -46,7 +46,8 @@ TEST(SlurmJob, EachTaskRunsQvoptOnItsOwnFileWhateverTheFileIsCalled) {
     };
     const auto job = spec_with(tasks);
     for (std::size_t i = 0; i < tasks.size(); ++i)
-        EXPECT_EQ(run_as_task(job, static_cast<int>(i)), "[run][" + tasks[i].options_file + "]");
+        EXPECT_EQ(run_as_task(job, static_cast<int>(i)),
+                  "[batch][run-one][" + tasks[i].options_file + "]");
 
     const auto back = script_tasks(sbatch_script(job));
     ASSERT_EQ(back.size(), tasks.size());
@@ -63,7 +64,7 @@ TEST(SlurmJob, DirectivesFollowTheResourcesGiven) {
     EXPECT_NE(bare.find("\n#SBATCH --array=0-2\n"), std::string::npos) << bare;
     EXPECT_NE(bare.find("\n#SBATCH --output=\"/w/campaign.txt.slurm-logs/%A_%a.log\"\n"),
               std::string::npos);
-    EXPECT_NE(bare.find("exec '/opt/qv/bin/qvopt' '--model-dir' '/w/model' run "),
+    EXPECT_NE(bare.find("exec '/opt/qv/bin/qvopt' '--model-dir' '/w/model' batch run-one "),
               std::string::npos);
     for (const char* absent : {"--partition", "--time", "--cpus-per-task", "--account"})
         EXPECT_EQ(bare.find(absent), std::string::npos) << absent;

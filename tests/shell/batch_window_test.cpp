@@ -6,9 +6,14 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -17,13 +22,17 @@
 
 #include "fake_processes.h"
 #include "platform/fs/host_file_system.h"
+#include "platform/hash/openssl_hasher.h"
+#include "platform/process/posix_model_launcher.h"
 #include "platform/program_end.h"
 #include "platform/reference/sqlite_reference_engine.h"
+#include "runs/run_record.h"
 #include "scenario/options_file.h"
 #include "scenario/state_table.h"
-#include "shell/batch_jobs.h"
+#include "shell/batch_campaign.h"
 #include "shell/batch_window.h"
 #include "shell/qv_gui.h"
+#include "shell/qvopt_client.h"
 #include "shell/run_record_window.h"
 #include "support/scripted_ui.h"
 #include "support/temp_dir.h"
@@ -48,8 +57,13 @@ struct BatchDesk : ::testing::Test {
     test::ScriptedUi ui;
     std::unique_ptr<ReferenceEngine> ref = make_reference_engine();
     Session s{ui, hfs, *ref};
+    const OpensslHasher hasher;
+    PosixModelLauncher launcher;
+    test::FakeProcesses processes;
+    const ShellServices services{hasher, launcher, processes};
     QWidget main;
-    BatchJobs* jobs = nullptr;
+    std::unique_ptr<BatchCampaign> own;
+    BatchCampaign* jobs = nullptr;
 
     void SetUp() override {
         qputenv("QV_QVOPT", QV_QVOPT_PATH);
@@ -78,13 +92,25 @@ struct BatchDesk : ::testing::Test {
                  "batch", "make", QString::fromStdString((model / "demo.opt").string()), "--out",
                  QString::fromStdString(camp.string()), "--each-state", "--years", "2025,2030"}),
             0);
-        jobs = new BatchJobs(s, &main);
-        jobs->use_settings_file(QString::fromStdString((dir.path() / "qv-gui.conf").string()));
+        own = std::make_unique<BatchCampaign>(s);
+        use(*own);
     }
     void TearDown() override {
-        delete jobs;
+        // Every run has ended before the campaign goes, so that no qvopt outlives the test.
+        jobs->stop();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !jobs->local_active(); }, 20000));
+        own.reset();
         fs::current_path(start_dir);
     }
+
+    void use(BatchCampaign& c) {
+        jobs = &c;
+        jobs->use_settings_file(settings_file());
+    }
+    QString settings_file() const {
+        return QString::fromStdString((dir.path() / "qv-gui.conf").string());
+    }
+    BatchWindow* open_window() { return new BatchWindow(s, *jobs, services, &main); }
 
     static void seconds(const char* value) { qputenv("QV_DEMO_MODEL_SECONDS", value); }
     QString opt(const char* name) const { return QString::fromStdString((camp / name).string()); }
@@ -131,7 +157,7 @@ TEST_F(BatchDesk, AddedFilesShowTheirFactsAndADuplicateOutputIsRefusedAsQvoptRef
     EXPECT_EQ(states(), (std::vector<RowState>{RowState::never_run, RowState::never_run}));
     EXPECT_EQ(jobs->row(0).title, "DEMO SCENARIO");
     EXPECT_EQ(jobs->row(0).region, "STATE, 1");
-    EXPECT_EQ(BatchJobs::state_text(jobs->row(1)), "never run");
+    EXPECT_EQ(BatchTable::state_text(jobs->row(1)), "never run");
     EXPECT_TRUE(jobs->modified());
     EXPECT_TRUE(ui.messages().empty());
 
@@ -179,10 +205,10 @@ TEST_F(BatchDesk, TwoWorkersRunTheRowsQueuedRunningDoneAndOneFailed) {
                 v.push_back(jobs->row(i).state);
         }
     };
-    QObject::connect(jobs, &QAbstractItemModel::dataChanged, jobs, note);
+    QObject::connect(jobs->table(), &QAbstractItemModel::dataChanged, jobs, note);
     int most_running = 0;
     bool two_and_two = false;  // two running while two waited
-    QObject::connect(jobs, &BatchJobs::progressChanged, jobs, [&] {
+    QObject::connect(jobs, &BatchCampaign::progressChanged, jobs, [&] {
         most_running = std::max(most_running, jobs->running_count());
         two_and_two |= jobs->running_count() == 2 && jobs->queued_count() == 2;
     });
@@ -200,10 +226,12 @@ TEST_F(BatchDesk, TwoWorkersRunTheRowsQueuedRunningDoneAndOneFailed) {
                                                   RowState::running, jobs->row(i).state}))
             << i;
     }
-    EXPECT_EQ(BatchJobs::state_text(jobs->row(2)), "failed: exit status 7");
+    EXPECT_EQ(BatchTable::state_text(jobs->row(2)), "failed: exit status 7");
     for (const char* base : {"CA2025", "NV2025", "CA2030"})
         EXPECT_TRUE(written(base)) << base;
     EXPECT_FALSE(written("OR2025"));
+    // Parallel runs never write the model directory's batch file, which they would share.
+    EXPECT_FALSE(fs::exists(model / "quarvel.bat"));
     EXPECT_EQ(jobs->finished_count(), 4);
     for (int i : {0, 1, 3}) {
         EXPECT_GT(jobs->row(i).output_size, 0) << i;
@@ -221,7 +249,6 @@ TEST_F(BatchDesk, RunSkipsUpToDateRowsRunAllRunsThemAndRerunFailedRunsOnlyTheFai
     const QDateTime first_run = jobs->row(0).last_run;
 
     // Again: the first is up to date and skipped; the failed one runs (and fails) again.
-    QTest::qWait(1100);
     run_to_end(false);
     EXPECT_EQ(states(), (std::vector<RowState>{RowState::up_to_date, RowState::failed}));
     EXPECT_TRUE(jobs->row(0).skipped);
@@ -246,7 +273,7 @@ TEST_F(BatchDesk, RunSkipsUpToDateRowsRunAllRunsThemAndRerunFailedRunsOnlyTheFai
 TEST_F(BatchDesk, StopAsksThenEndsTheRunningModelsAndKeepsTheQueuedOnesFromStarting) {
     seconds("60");
     add({opt("CA2025.opt"), opt("NV2025.opt")});
-    auto* window = new BatchWindow(s, &main);
+    auto* window = open_window();
     window->show();
     auto* workers = window->findChild<QSpinBox*>("spnWorkers");
     ASSERT_NE(workers, nullptr);
@@ -274,7 +301,7 @@ TEST_F(BatchDesk, StopAsksThenEndsTheRunningModelsAndKeepsTheQueuedOnesFromStart
 TEST_F(BatchDesk, ClosingTheWindowKeepsTheRunsAndReopeningShowsThem) {
     seconds("1.5");
     add({opt("CA2025.opt"), opt("NV2025.opt"), opt("OR2025.opt")});
-    QPointer<BatchWindow> window = new BatchWindow(s, &main);
+    QPointer<BatchWindow> window = open_window();
     ASSERT_EQ(window->jobs(), jobs);
     window->show();
     window->findChild<QPushButton*>("cmdRun")->click();
@@ -284,7 +311,7 @@ TEST_F(BatchDesk, ClosingTheWindowKeepsTheRunsAndReopeningShowsThem) {
     EXPECT_TRUE(jobs->local_active());
     EXPECT_TRUE(ui.messages().empty());
 
-    auto* again = new BatchWindow(s, &main);
+    auto* again = open_window();
     again->show();
     EXPECT_EQ(again->jobs(), jobs);
     EXPECT_EQ(again->findChild<QTableView*>("BatchTable")->model()->rowCount(), 3);
@@ -296,13 +323,11 @@ TEST_F(BatchDesk, ClosingTheWindowKeepsTheRunsAndReopeningShowsThem) {
 TEST_F(BatchDesk, EnterAndTheContextMenuOpenTheRunsFiles) {
     add({opt("CA2025.opt")});
     run_to_end(false);
-    auto* window = new BatchWindow(s, &main);
-    test::FakeProcesses processes;
-    window->set_processes(&processes);
+    auto* window = open_window();
     window->show();
     auto* table = window->findChild<QTableView*>("BatchTable");
     table->setFocus();
-    table->setCurrentIndex(jobs->index(0, 0));
+    table->setCurrentIndex(jobs->table()->index(0, 0));
     QTest::keyClick(table, Qt::Key_Return);
     window->view_console_log(0);
     ASSERT_EQ(processes.starts.size(), 2u);
@@ -330,7 +355,7 @@ TEST_F(BatchDesk, EnterAndTheContextMenuOpenTheRunsFiles) {
 }
 
 TEST_F(BatchDesk, AddFilesTakesWhatTheChooserGives) {
-    auto* window = new BatchWindow(s, &main);
+    auto* window = open_window();
     window->show();
     ui.choose(hfs.program_path(opt("NV2025.opt").toStdString()));
     window->findChild<QPushButton*>("cmdAdd")->click();
@@ -339,7 +364,8 @@ TEST_F(BatchDesk, AddFilesTakesWhatTheChooserGives) {
     EXPECT_EQ(ui.calls()[0].kind, "open_file");
     EXPECT_EQ(ui.calls()[0].request.filter, "Option files (*.opt)|*.opt|All files (*.*)|*.*");
     EXPECT_EQ(jobs->row(0).path, opt("NV2025.opt"));
-    EXPECT_EQ(jobs->data(jobs->index(0, BatchJobs::file_col)).toString(), "NV2025.opt");
+    EXPECT_EQ(jobs->table()->data(jobs->table()->index(0, BatchTable::file_col)).toString(),
+              "NV2025.opt");
 
     // Cancelled: nothing changes.
     ui.cancel_chooser();
@@ -356,8 +382,8 @@ TEST_F(BatchDesk, ASavedListIsRememberedAndReopened) {
     EXPECT_FALSE(jobs->modified());
     EXPECT_EQ(test::read_file(camp / "mine.txt"), "CA2025.opt\nOR2030.opt\n");
 
-    BatchJobs later(s);
-    later.use_settings_file(QString::fromStdString((dir.path() / "qv-gui.conf").string()));
+    BatchCampaign later(s);
+    later.use_settings_file(settings_file());
     later.restore_last_campaign();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !later.checking(); }, 20000));
     ASSERT_EQ(later.size(), 2);
@@ -387,16 +413,16 @@ TEST_F(BatchDesk, SlurmTasksShowQueuedAndRunningAlsoWhenReopenedAndTheirEndAsDon
     jobs->follow_slurm();
     ASSERT_TRUE(QTest::qWaitFor([&] { return jobs->slurm_active() && !jobs->checking(); }, 20000));
     EXPECT_EQ(states(), (std::vector<RowState>{RowState::running, RowState::queued}));
-    EXPECT_EQ(BatchJobs::state_text(jobs->row(0)), "running (Slurm 77_0)");
-    EXPECT_EQ(BatchJobs::state_text(jobs->row(1)), "queued (Slurm 77_1)");
+    EXPECT_EQ(BatchTable::state_text(jobs->row(0)), "running (Slurm 77_0)");
+    EXPECT_EQ(BatchTable::state_text(jobs->row(1)), "queued (Slurm 77_1)");
     EXPECT_FALSE(jobs->local_active());
 
     // The campaign opened again later shows them the same way.
-    BatchJobs later(s);
-    later.use_settings_file(QString::fromStdString((dir.path() / "qv-gui.conf").string()));
+    BatchCampaign later(s);
+    later.use_settings_file(settings_file());
     later.open_list(QString::fromStdString(list));
     ASSERT_TRUE(QTest::qWaitFor([&] { return later.size() == 2 && !later.checking(); }, 20000));
-    EXPECT_EQ(BatchJobs::state_text(later.row(1)), "queued (Slurm 77_1)");
+    EXPECT_EQ(BatchTable::state_text(later.row(1)), "queued (Slurm 77_1)");
 
     // The first task ends on the cluster (here: run by qvopt), the second leaves the queue.
     ASSERT_EQ(
@@ -413,14 +439,10 @@ TEST_F(BatchDesk, SlurmTasksShowQueuedAndRunningAlsoWhenReopenedAndTheirEndAsDon
 
 // qv-gui with the main window: the Batch menu, and ending while runs go on.
 struct BatchMainWindow : BatchDesk {
-    QVGui gui{s};
+    QVGui gui{s, services};
     void SetUp() override {
         BatchDesk::SetUp();
-        jobs->setParent(&gui);
-    }
-    void TearDown() override {
-        jobs->stop_and_wait();
-        BatchDesk::TearDown();
+        use(gui.batch());
     }
 };
 
@@ -444,14 +466,17 @@ TEST_F(BatchMainWindow, RunBatchOpensTheWindowAndEndingQvGuiAsksFirst) {
     EXPECT_TRUE(gui.isVisible());
     EXPECT_TRUE(jobs->local_active());
     ASSERT_EQ(ui.messages().size(), 1u);
-    EXPECT_EQ(ui.messages()[0], end_with_runs_question(1, 1, false).toStdString());
+    EXPECT_EQ(ui.messages()[0],
+              "Batch runs are still going on: 1 running, 1 queued.\n\nStop them and end qv-gui? "
+              "Their models are ended; their message and output files may be incomplete.");
     EXPECT_EQ(ui.calls().back().icon, Icon::Question);
     EXPECT_EQ(ui.calls().back().buttons, Buttons::YesNoDefaultNo);
 
-    // Yes stops them and ends.
+    // Yes stops them and ends; nothing waits for them to end.
     ui.answer(Button::Yes);
     EXPECT_THROW(gui.findChild<QAction*>("MnuExit")->trigger(), ProgramEnd);
-    EXPECT_FALSE(jobs->local_active());
+    EXPECT_EQ(jobs->queued_count(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !jobs->local_active(); }, 20000));
     EXPECT_EQ(jobs->row(0).state, RowState::stopped);
     EXPECT_FALSE(written("CA2025"));
 }
@@ -475,7 +500,8 @@ TEST_F(BatchMainWindow, OneQuestionCoversUnsavedChangesAndRuns) {
                                     "still going on: 1 running, 0 queued."),
               std::string::npos)
         << ui.messages()[0];
-    EXPECT_FALSE(jobs->local_active());
+    // Going on stops the run: its qvopt is asked to end and the row ends without a wait here.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !jobs->local_active(); }, 20000));
 }
 
 TEST_F(BatchMainWindow, OpenInMainWindowIsRefusedWhileAnEditingWindowIsOpen) {
@@ -489,6 +515,121 @@ TEST_F(BatchMainWindow, OpenInMainWindowIsRefusedWhileAnEditingWindowIsOpen) {
     ASSERT_EQ(ui.messages().size(), 1u);
     EXPECT_EQ(ui.messages()[0], "Close the open windows before opening another options file.");
     EXPECT_EQ(s.sc.option_file_name, before);
+}
+
+// qvopt batch run and the Batch window run a campaign alike: each scenario ends the same way,
+// with the same record and the same files.
+TEST_F(BatchDesk, TheWindowRunsACampaignAsQvoptBatchRunDoes) {
+    fail("OR2025.opt");
+    const std::string list = dir.write("camp/three.txt", "CA2025.opt\nNV2025.opt\nOR2025.opt\n");
+    const char* names[] = {"CA2025", "NV2025", "OR2025"};
+
+    // With the configuration the window gives every qvopt it starts.
+    QProcess qvopt;
+    qvopt.start(QV_QVOPT_PATH, qvopt_common_args(s) + QStringList{"batch", "run", "-j", "2",
+                                                                  QString::fromStdString(list)});
+    ASSERT_TRUE(qvopt.waitForFinished(run_wait_ms));
+    // "CA2025.opt: succeeded (0.3 s, exit status 0)": the result, then how the run ended.
+    std::map<std::string, std::pair<std::string, std::string>> said;
+    for (const QString& line : QString::fromUtf8(qvopt.readAllStandardOutput()).split('\n')) {
+        const QRegularExpressionMatch m =
+            QRegularExpression("^(\\w+)\\.opt: (\\w+) \\([^,]*, (.*)\\)$").match(line);
+        if (m.hasMatch())
+            said[m.captured(1).toStdString()] = {m.captured(2).toStdString(),
+                                                 m.captured(3).toStdString()};
+    }
+    ASSERT_EQ(said.size(), 3u);
+    EXPECT_EQ(said["OR2025"], (std::pair<std::string, std::string>{"failed", "exit status 7"}));
+    std::map<std::string, runs::RunRecord> records;
+    std::map<std::string, std::string> outputs;
+    auto record_of = [&](const std::string& base) {
+        return runs::parse_record(
+            test::read_file(hfs.host_path((camp / (base + ".out.run.json")).string())));
+    };
+    for (const std::string base : {"CA2025", "NV2025"})
+        outputs[base] = test::read_file(hfs.host_path((camp / (base + ".OUT")).string()));
+    for (const std::string base : names)
+        records[base] = record_of(base);
+
+    jobs->open_list(QString::fromStdString(list));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return jobs->size() == 3 && !jobs->checking(); }, 20000));
+    jobs->set_workers(2);
+    run_to_end(true);
+    for (int i = 0; i < 3; ++i) {
+        const std::string base = names[i];
+        const BatchRow& r = jobs->row(i);
+        EXPECT_EQ(r.state == RowState::done ? "succeeded" : "failed", said[base].first) << base;
+        EXPECT_EQ(r.end.toStdString(), said[base].second) << base;
+        const runs::RunRecord a = records[base], b = record_of(base);
+        EXPECT_EQ(b.program_name, a.program_name) << base;
+        EXPECT_EQ(b.command_line, a.command_line) << base;
+        EXPECT_EQ(b.working_dir, a.working_dir) << base;
+        EXPECT_EQ(b.exit_status, a.exit_status) << base;
+        EXPECT_EQ(b.signal, a.signal) << base;
+        EXPECT_EQ(b.failure, a.failure) << base;
+        ASSERT_EQ(b.files().size(), a.files().size()) << base;
+        for (std::size_t f = 0; f < a.files().size(); ++f) {
+            EXPECT_EQ(b.files()[f]->path, a.files()[f]->path) << base;
+            // The save before each run writes its time into the options file's first line.
+            if (a.files()[f]->role != "options file") {
+                EXPECT_EQ(b.files()[f]->sha256, a.files()[f]->sha256) << b.files()[f]->path;
+            }
+        }
+    }
+    for (const auto& [base, text] : outputs)
+        EXPECT_EQ(test::read_file(hfs.host_path((camp / (base + ".OUT")).string())), text);
+    EXPECT_FALSE(fs::exists(model / "quarvel.bat"));
+}
+
+// A scenario whose run another program holds is shown running, and Run leaves it alone until
+// that run has ended. Here a stand-in qvopt reports it so while "<file>.elsewhere" exists.
+TEST_F(BatchDesk, ARowRunningElsewhereShowsRunningAndIsNeverStartedHere) {
+    const std::string stand_in =
+        dir.write("bin/qvopt",
+                  "#!/bin/sh\n"
+                  "case \" $* \" in *\" status \"*) ;; *) exec \"$QV_REAL_QVOPT\" \"$@\";; esac\n"
+                  "\"$QV_REAL_QVOPT\" \"$@\" | while IFS= read -r line; do\n"
+                  "  for m in \"$QV_CAMP\"/*.elsewhere; do\n"
+                  "    case \"$line\" in *\"\\\"${m%.elsewhere}\\\"\"*)\n"
+                  "      line=$(printf '%s' \"$line\" | sed "
+                  "'s/\"state\":\"[^\"]*\"/\"state\":\"running\"/');;\n"
+                  "    esac\n"
+                  "  done\n"
+                  "  printf '%s\\n' \"$line\"\n"
+                  "done\n"
+                  "exit 1\n");
+    fs::permissions(stand_in, fs::perms::owner_all);
+    qputenv("QV_QVOPT", QByteArray::fromStdString(stand_in));
+    qputenv("QV_REAL_QVOPT", QV_QVOPT_PATH);
+    qputenv("QV_CAMP", QByteArray::fromStdString(camp.string()));
+    dir.write("camp/NV2025.opt.elsewhere", "");
+
+    add({opt("CA2025.opt"), opt("NV2025.opt")});
+    EXPECT_EQ(states(), (std::vector<RowState>{RowState::never_run, RowState::running}));
+    EXPECT_EQ(BatchTable::state_text(jobs->row(1)), "running");
+    run_to_end(true);
+    EXPECT_EQ(states(), (std::vector<RowState>{RowState::done, RowState::running}));
+    EXPECT_FALSE(written("NV2025"));
+
+    // The other program's run ends: the window sees it at one of its next looks.
+    fs::remove(camp / "NV2025.opt.elsewhere");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return jobs->row(1).state == RowState::never_run; }, 20000));
+}
+
+// The window's thread opens no file that could block it: a remembered list that is a pipe is
+// left to qvopt, and the window goes on.
+TEST_F(BatchDesk, ARememberedListThatIsAPipeNeverHoldsUpTheWindow) {
+    const std::string pipe = (camp / "pipe.txt").string();
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    QSettings(settings_file(), QSettings::IniFormat)
+        .setValue("batch/last_list", QString::fromStdString(pipe));
+    auto* window = open_window();
+    window->show();
+    bool turned = false;
+    QTimer::singleShot(0, window, [&] { turned = true; });
+    EXPECT_TRUE(QTest::qWaitFor([&] { return turned; }, 5000));
+    EXPECT_EQ(jobs->size(), 0);
+    window->close();
 }
 
 TEST(BatchQuestion, SaysThatSlurmTasksKeepRunning) {
@@ -524,17 +665,22 @@ TEST_F(BatchDesk, Screenshot) {
     fail("CA2025.opt");
     add({opt("CA2025.opt"), opt("NV2025.opt"), opt("OR2025.opt"), opt("CA2030.opt"),
          opt("NV2030.opt"), opt("OR2030.opt")});
-    auto* window = new BatchWindow(s, &main);
+    auto* window = open_window();
     window->findChild<QSpinBox*>("spnWorkers")->setValue(2);
     window->show();
     window->findChild<QPushButton*>("cmdRun")->click();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return jobs->row(1).state == RowState::done && jobs->running_count() == 2; },
         run_wait_ms));
-    QTest::qWait(1200);
+    // The running rows' clocks show a second or more.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return BatchTable::state_text(jobs->row(2)) == "running 0:00:02" ||
+                   jobs->row(2).state != RowState::running;
+        },
+        run_wait_ms));
     QDir().mkpath(out);
     EXPECT_TRUE(window->grab().save(out + "/batch-window.png"));
-    jobs->stop_and_wait();
     window->close();
 }
 

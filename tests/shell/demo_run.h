@@ -7,11 +7,14 @@
 #include <filesystem>
 #include <functional>
 
+#include "platform/hash/openssl_hasher.h"
+#include "platform/process/posix_model_launcher.h"
 #include "platform/process/posix_processes.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "scenario/options_file.h"
 #include "scenario/state_table.h"
 #include "shell/model_runner.h"
+#include "shell/services.h"
 #include "support/workspace.h"
 
 namespace qv::test {
@@ -43,6 +46,9 @@ struct DemoRun : ::testing::Test {
     test::RecordingView view;
     Session s{ui, hfs, *ref};
     PosixProcesses processes;
+    OpensslHasher hasher;
+    PosixModelLauncher launcher;
+    ShellServices services{hasher, launcher, processes};
     QWidget main;
 
     void SetUp() override {

@@ -10,6 +10,9 @@
 #include <vector>
 
 #include "platform/fs/host_file_system.h"
+#include "platform/hash/openssl_hasher.h"
+#include "platform/process/posix_model_launcher.h"
+#include "platform/process/posix_processes.h"
 #include "platform/program_end.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "shell/qv_gui.h"
@@ -96,7 +99,10 @@ struct Desk {
                                                         (dir.path() / "app/qv-demo-model").string(),
                                                         (dir.path() / "home/demo").string()})
                    : std::nullopt;
-    QVGui gui{s, {lock_path, demo}};
+    OpensslHasher hasher;
+    PosixModelLauncher launcher;
+    PosixProcesses processes;
+    QVGui gui{s, {hasher, launcher, processes}, {lock_path, demo}};
 };
 
 }  // namespace qv::test

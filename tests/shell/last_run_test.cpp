@@ -11,9 +11,11 @@
 #include <filesystem>
 
 #include "demo_run.h"
+#include "runs/run_record.h"
 #include "shell/last_run.h"
 #include "shell/qv_gui.h"
 #include "shell/run_and_viewers.h"
+#include "shell/run_record_window.h"
 
 namespace qv {
 namespace {
@@ -24,7 +26,7 @@ using test::DemoRun;
 struct LastRun : DemoRun {
     QLabel* label(QVGui& gui, const char* name) { return gui.findChild<QLabel*>(name); }
     void run(QVGui& gui) {
-        connect_run_and_viewers(gui, s, processes);
+        connect_run_and_viewers(gui, s, services);
         gui.findChild<QAction*>("MnuRun")->trigger();
     }
     // Content and time change; the same size would do as well, the time tells first.
@@ -36,7 +38,7 @@ struct LastRun : DemoRun {
 };
 
 TEST_F(LastRun, TheSummaryShowsTheLastRunAndWarnsWhenAnInputChanges) {
-    QVGui gui(s);
+    QVGui gui(s, services);
     read_options_file(s);
     gui.show();
     QLabel* last = label(gui, "LastRunLbl");
@@ -106,7 +108,7 @@ TEST_F(LastRun, TheSummaryShowsTheLastRunAndWarnsWhenAnInputChanges) {
 }
 
 TEST_F(LastRun, AnUnreadableRecordShowsNoLineAndNoBox) {
-    QVGui gui(s);
+    QVGui gui(s, services);
     read_options_file(s);
     for (const char* text : {"{ broken", R"({"format": "other/1"})"}) {
         dir.write("model/outputs/demo.out.run.json", text);
@@ -117,13 +119,43 @@ TEST_F(LastRun, AnUnreadableRecordShowsNoLineAndNoBox) {
     EXPECT_TRUE(ui.messages().empty());
 }
 
-TEST(LastRunText, Durations) {
+// The summary's Last run line and the Run Record window say the same of how a run ended.
+TEST_F(LastRun, TheSummaryAndTheRunRecordWindowTellTheSameEnd) {
+    QVGui gui(s, services);
+    read_options_file(s);
     const struct {
-        std::int64_t ms;
-        const char* text;
-    } rows[] = {{400, "0.4 s"}, {12345, "12.3 s"}, {185000, "3 min 05 s"}, {7620000, "2 h 07 min"}};
-    for (const auto& r : rows)
-        EXPECT_EQ(duration_text(r.ms), r.text);
+        int signal;
+        runs::StopReason stopped;
+        const char* failure;
+        const char* end;
+    } rows[] = {
+        {15, runs::StopReason::user, "", "ended by signal 15 (Terminated), stopped by the user"},
+        {15, runs::StopReason::time_limit,
+         "the model ran past the time limit of 5 s and was stopped",
+         "ended by signal 15 (Terminated), stopped at the time limit"},
+        {11, runs::StopReason::none, "", "ended by signal 11 (Segmentation fault)"},
+    };
+    for (const auto& row : rows) {
+        runs::RunRecorder recorder(s.fs, hasher, runs::plan_record(s, "qv-gui"));
+        runs::RunFacts facts;
+        facts.was_started = true;
+        facts.started = std::chrono::system_clock::now();
+        recorder.run_started(facts);
+        facts.ended = facts.started + std::chrono::seconds(2);
+        facts.signal = row.signal;
+        facts.stopped = row.stopped;
+        facts.failure = row.failure;
+        recorder.run_ended(facts);
+        ASSERT_TRUE(recorder.written()) << recorder.write_error();
+
+        gui.show_summary();
+        const QString last = label(gui, "LastRunLbl")->text();
+        EXPECT_TRUE(last.endsWith(QString(", 2.0 s, ") + row.end)) << last.toStdString();
+        RunRecordWindow window(s, hasher);
+        const QStringList facts_lines =
+            window.findChild<QLabel*>("RecordFacts")->text().split('\n');
+        EXPECT_TRUE(facts_lines.contains(QString("End: ") + row.end)) << row.end;
+    }
 }
 
 }  // namespace

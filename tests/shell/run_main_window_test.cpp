@@ -22,7 +22,7 @@ using test::DemoRun;
 
 // Through the main window: Model, Run, and the summary shows the files the run wrote.
 TEST_F(DemoRun, FromTheModelMenuTheSummaryShowsBothFilesAndViewMsg) {
-    QVGui gui(s);
+    QVGui gui(s, services);
     read_options_file(s);
     gui.show();
     auto* view_msg = gui.findChild<QPushButton*>("View_Msg");
@@ -31,7 +31,7 @@ TEST_F(DemoRun, FromTheModelMenuTheSummaryShowsBothFilesAndViewMsg) {
     EXPECT_FALSE(view_msg->isVisible());
     EXPECT_FALSE(summary->text().contains("bytes"));
 
-    connect_run_and_viewers(gui, s, processes);
+    connect_run_and_viewers(gui, s, services);
     auto* run = gui.findChild<QAction*>("MnuRun");
     ASSERT_NE(run, nullptr);
     run->trigger();
@@ -62,8 +62,11 @@ TEST(RunAndViewersWiring, MenuItemsButtonAndF12) {
     w.s.settings.access_exe = w.program("tool");
     w.s.settings.model_exe = "model";
     test::FakeProcesses p;
-    QVGui gui(w.s);
-    connect_run_and_viewers(gui, w.s, p);
+    const OpensslHasher hasher;
+    PosixModelLauncher launcher;
+    const ShellServices services{hasher, launcher, p};
+    QVGui gui(w.s, services);
+    connect_run_and_viewers(gui, w.s, services);
     gui.show();
     emit gui.viewMessageRequested();
     QTest::keyClick(&gui, Qt::Key_F12);

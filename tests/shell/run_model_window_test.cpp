@@ -12,6 +12,7 @@
 
 #include "demo_run.h"
 #include "scenario/text.h"
+#include "shell/batch_campaign.h"
 #include "shell/model_runner.h"
 #include "shell/window_factory.h"
 
@@ -22,7 +23,7 @@ namespace fs = std::filesystem;
 using test::DemoRun;
 
 TEST_F(DemoRun, ShowsTheCommandAndOutputAndEndsWithTheFilesWritten) {
-    ModelRunner runner(s, &main);
+    ModelRunner runner(s, launcher, hasher, &main);
     const int summaries = view.summaries;
     runner.run();
     EXPECT_FALSE(runner.running());
@@ -59,7 +60,7 @@ TEST_F(DemoRun, ShowsTheCommandAndOutputAndEndsWithTheFilesWritten) {
 }
 
 TEST_F(DemoRun, ASecondRunWhileTheModelRunsIsRefused) {
-    ModelRunner runner(s, &main);
+    ModelRunner runner(s, launcher, hasher, &main);
     bool tried = false;
     ui.on_events = [&](int) {
         if (tried)
@@ -79,7 +80,7 @@ TEST_F(DemoRun, ASecondRunWhileTheModelRunsIsRefused) {
 }
 
 TEST_F(DemoRun, StopAsksAndEndsTheModelOnlyOnYes) {
-    ModelRunner runner(s, &main);
+    ModelRunner runner(s, launcher, hasher, &main);
     ui.on_events = [&](int poll) {
         if (poll > 2)
             return;
@@ -107,7 +108,7 @@ TEST_F(DemoRun, StopAsksAndEndsTheModelOnlyOnYes) {
 
 TEST_F(DemoRun, AModelThatCannotStartGivesTheProblemMessageAndLogLine) {
     s.settings.model_exe = "no-such-model";
-    ModelRunner runner(s, &main);
+    ModelRunner runner(s, launcher, hasher, &main);
     runner.run();
     const std::string command =
         lower(s.settings.model_dir + "/no-such-model " + s.settings.model_dir + "/demo.opt");
@@ -148,7 +149,7 @@ TEST_F(DemoRun, TheWindowSaysHowAFaultyModelEnded) {
         fs::permissions(model / "model.sh", row.perms);
         s.settings.model_exe = "model.sh";
         ui.clear();
-        ModelRunner runner(s, &main);
+        ModelRunner runner(s, launcher, hasher, &main);
         runner.run();
         ASSERT_NE(runner.window(), nullptr) << row.script;
         const QString status = child<QLabel>(runner, "lblStatus")->text();
@@ -177,14 +178,16 @@ TEST_F(DemoRun, Screenshots) {
     if (out.isEmpty())
         GTEST_SKIP() << "QV_SCREENSHOT_DIR is not set";
     QDir().mkpath(out);
-    ModelRunner runner(s, &main);
+    ModelRunner runner(s, launcher, hasher, &main);
     runner.run();
     ASSERT_NE(runner.window(), nullptr);
     EXPECT_TRUE(runner.window()->grab().save(out + "/model-run.png"));
     const std::pair<const char*, const char*> windows[] = {
         {"Current", "current"}, {"about", "about"}, {"frmdiag", "frmdiag"}, {"Batch", "batch"}};
+    BatchCampaign campaign(s);
+    const WindowContext context{services, campaign, {}};
     for (const auto& [form, name] : windows) {
-        QWidget* window = create_window(form, s, &main);
+        QWidget* window = create_window(form, s, &main, &context);
         ASSERT_NE(window, nullptr);
         window->show();
         EXPECT_TRUE(window->grab().save(out + "/" + name + ".png")) << name;
@@ -200,13 +203,13 @@ TEST(ModelRunWindowTexts, ElapsedAndExitStatus) {
 }
 
 TEST(ModelRunWindowTexts, HowTheRunEnded) {
-    auto facts = [](std::optional<int> status, std::optional<int> signal, std::string stopped,
+    auto facts = [](std::optional<int> status, std::optional<int> signal, runs::StopReason stopped,
                     std::string failure) {
         runs::RunFacts f;
         f.was_started = true;
         f.exit_status = status;
         f.signal = signal;
-        f.stopped = std::move(stopped);
+        f.stopped = stopped;
         f.failure = std::move(failure);
         return f;
     };
@@ -216,10 +219,12 @@ TEST(ModelRunWindowTexts, HowTheRunEnded) {
         runs::RunFacts facts;
         const char* text;
     } rows[] = {
-        {facts(2, {}, "", ""), "Finished, exit status 2"},
-        {facts({}, 11, "", ""), "Finished, ended by signal 11 (Segmentation fault)"},
-        {facts({}, 15, "user", ""), "Stopped by the user, ended by signal 15 (Terminated)"},
-        {facts(0, {}, "",
+        {facts(2, {}, runs::StopReason::none, ""), "Finished, exit status 2"},
+        {facts({}, 11, runs::StopReason::none, ""),
+         "Finished, ended by signal 11 (Segmentation fault)"},
+        {facts({}, 15, runs::StopReason::user, ""),
+         "Stopped by the user, ended by signal 15 (Terminated)"},
+        {facts(0, {}, runs::StopReason::none,
                "the model ended with exit status 0 but did not write its message file m"),
          "Failed: the model ended with exit status 0 but did not write its message file m"},
         {not_started, "The model could not be started (error 75: Permission denied)"},

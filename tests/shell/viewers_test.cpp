@@ -11,6 +11,9 @@
 #include <QTest>
 
 #include "fake_processes.h"
+#include "platform/hash/openssl_hasher.h"
+#include "platform/process/posix_model_launcher.h"
+#include "shell/batch_campaign.h"
 #include "shell/viewer_windows.h"
 #include "shell/viewers.h"
 #include "shell/window_factory.h"
@@ -204,10 +207,15 @@ TEST(AboutDetail, ExecutableAndDateOrTheArguments) {
 struct ViewerWindows : ::testing::Test {
     Workspace w;
     QWidget main;
+    const OpensslHasher hasher;
+    PosixModelLauncher launcher;
+    FakeProcesses processes;
+    BatchCampaign campaign{w.s};
+    const WindowContext context{{hasher, launcher, processes}, campaign, {}};
 
     template <class T>
     T* open(const char* form) {
-        QWidget* window = create_window(form, w.s, &main);
+        QWidget* window = create_window(form, w.s, &main, &context);
         EXPECT_NE(window, nullptr) << form;
         window->show();
         return qobject_cast<T*>(window);

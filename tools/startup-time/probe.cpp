@@ -4,6 +4,9 @@
 #include <QTimer>
 
 #include "platform/fs/host_file_system.h"
+#include "platform/hash/openssl_hasher.h"
+#include "platform/process/posix_model_launcher.h"
+#include "platform/process/posix_processes.h"
 #include "platform/program_end.h"
 #include "platform/qt/qt_ui.h"
 #include "platform/reference/sqlite_reference_engine.h"
@@ -18,7 +21,10 @@ int main(int argc, char** argv) {
     qv::Session session(ui, fs, *reference);
     session.settings.app_dir =
         fs.program_path(QCoreApplication::applicationDirPath().toStdString());
-    qv::QVGui gui(session, {});
+    const qv::OpensslHasher hasher;
+    qv::PosixModelLauncher launcher;
+    qv::PosixProcesses processes;
+    qv::QVGui gui(session, {hasher, launcher, processes}, {});
     ui.set_parent(&gui);
     try {
         gui.load();

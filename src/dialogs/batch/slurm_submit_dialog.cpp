@@ -19,7 +19,7 @@
 #include <algorithm>
 
 #include "platform/qt/qt_ui.h"
-#include "platform/qt/qvopt_program.h"
+#include "platform/qt/tied_process.h"
 #include "platform/qt/window_util.h"
 #include "runs/slurm_job.h"
 #include "scenario/session.h"
@@ -84,9 +84,9 @@ void remember_slurm_fields(const SlurmFields& f) {
     settings.setValue("slurm/max_parallel", f.max_parallel);
 }
 
-QStringList slurm_arguments(const Session& s, const std::string& list_path, const SlurmFields& f,
-                            bool force, bool submit) {
-    QStringList args = qvopt_common_args(s);
+QStringList slurm_arguments(const QStringList& common_args, const std::string& list_path,
+                            const SlurmFields& f, bool force, bool submit) {
+    QStringList args = common_args;
     args << "batch"
          << "slurm" << QString::fromStdString(list_path);
     if (!f.partition.isEmpty())
@@ -104,10 +104,11 @@ QStringList slurm_arguments(const Session& s, const std::string& list_path, cons
     return args;
 }
 
-SlurmSubmitDialog::SlurmSubmitDialog(const Session& s, const std::string& list_path, bool force,
-                                     QWidget* parent)
+SlurmSubmitDialog::SlurmSubmitDialog(const Session& s, QvoptCall qvopt,
+                                     const std::string& list_path, bool force, QWidget* parent)
     : QDialog(parent),
       s_(s),
+      qvopt_(std::move(qvopt)),
       // qvopt runs in the list's folder and the script is read beside the list, whatever the
       // current directory is then.
       list_path_(QFileInfo(QString::fromStdString(list_path)).absoluteFilePath().toStdString()),
@@ -227,8 +228,10 @@ void SlurmSubmitDialog::set_working(bool on) {
 void SlurmSubmitDialog::start(Step step) {
     process_ = new QProcess(this);
     step_ = step;
-    process_->setProgram(qvopt_program());
-    process_->setArguments(slurm_arguments(s_, list_path_, fields(), force_, step == Step::submit));
+    process_->setProgram(qvopt_.program);
+    process_->setArguments(
+        slurm_arguments(qvopt_.common_args, list_path_, fields(), force_, step == Step::submit));
+    end_with_this_program(*process_);
     process_->setWorkingDirectory(QFileInfo(QString::fromStdString(list_path_)).absolutePath());
     connect(process_, &QProcess::finished, this, [this, step](int code, QProcess::ExitStatus how) {
         ended(step, code, how == QProcess::CrashExit);
@@ -247,10 +250,15 @@ void SlurmSubmitDialog::start(Step step) {
 void SlurmSubmitDialog::stop_process() {
     if (!process_)
         return;
+    // Destroying a running QProcess would wait for it: it is ended and deletes itself once gone.
     process_->disconnect(this);
-    process_->kill();
-    process_->waitForFinished(1000);
-    delete process_;
+    if (process_->state() == QProcess::NotRunning) {
+        delete process_;
+    } else {
+        process_->setParent(nullptr);
+        connect(process_, &QProcess::finished, process_, &QObject::deleteLater);
+        process_->kill();
+    }
     process_ = nullptr;
     if (step_ == Step::submit)
         s_.ui.busy(false);
@@ -320,9 +328,10 @@ void SlurmSubmitDialog::reject() {
     QDialog::reject();
 }
 
-std::optional<SlurmSubmission> submit_to_slurm(const Session& s, const std::string& list_path,
-                                               bool force, QWidget* parent) {
-    SlurmSubmitDialog dialog(s, list_path, force, parent);
+std::optional<SlurmSubmission> submit_to_slurm(const Session& s, const QvoptCall& qvopt,
+                                               const std::string& list_path, bool force,
+                                               QWidget* parent) {
+    SlurmSubmitDialog dialog(s, qvopt, list_path, force, parent);
     dialog.exec();
     return dialog.submission();
 }

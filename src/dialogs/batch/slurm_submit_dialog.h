@@ -23,6 +23,13 @@ struct SlurmSubmission {
     std::string script_path;  // host path of LIST.sbatch
 };
 
+// The qvopt the dialog starts: its program, and the options before its command that give it
+// qv-gui's configuration, model and data directories.
+struct QvoptCall {
+    QString program;
+    QStringList common_args;
+};
+
 // Whether sbatch is on PATH, so that a campaign can go to Slurm.
 bool slurm_available();
 
@@ -30,8 +37,9 @@ bool slurm_available();
 // (remembered in qv-gui's own settings), shows the job script for the campaign LIST_PATH (a
 // host path) and submits it. FORCE includes the scenarios that are up to date. Nothing when
 // the user cancelled or the submission failed (a message said why).
-std::optional<SlurmSubmission> submit_to_slurm(const Session& s, const std::string& list_path,
-                                               bool force, QWidget* parent);
+std::optional<SlurmSubmission> submit_to_slurm(const Session& s, const QvoptCall& qvopt,
+                                               const std::string& list_path, bool force,
+                                               QWidget* parent);
 
 // The job's resources as the dialog holds them; empty or 0 leaves Slurm's default.
 struct SlurmFields {
@@ -47,17 +55,16 @@ SlurmFields remembered_slurm_fields();
 void remember_slurm_fields(const SlurmFields& fields);
 
 // The arguments of the qvopt that writes LIST.sbatch for the campaign LIST_PATH with these
-// fields (and submits it when SUBMIT), after the options that give it the session's
-// configuration, model and data directories.
-QStringList slurm_arguments(const Session& s, const std::string& list_path,
+// fields (and submits it when SUBMIT), after COMMON_ARGS (QvoptCall::common_args).
+QStringList slurm_arguments(const QStringList& common_args, const std::string& list_path,
                             const SlurmFields& fields, bool force, bool submit);
 
-// The dialog behind submit_to_slurm. Every qvopt it starts runs asynchronously: the window
-// never waits for one.
+// The dialog behind submit_to_slurm. Every qvopt it starts runs asynchronously and ends with
+// qv-gui: the window never waits for one.
 class SlurmSubmitDialog : public QDialog {
     Q_OBJECT
   public:
-    SlurmSubmitDialog(const Session& s, const std::string& list_path, bool force,
+    SlurmSubmitDialog(const Session& s, QvoptCall qvopt, const std::string& list_path, bool force,
                       QWidget* parent = nullptr);
     ~SlurmSubmitDialog() override;
 
@@ -86,6 +93,7 @@ class SlurmSubmitDialog : public QDialog {
     void stop_process();
 
     const Session& s_;
+    QvoptCall qvopt_;
     std::string list_path_;
     bool force_;
     QProcess* process_ = nullptr;

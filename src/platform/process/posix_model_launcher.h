@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/model_process.h"
+#include "platform/model_launcher.h"
 
 namespace qv {
 
