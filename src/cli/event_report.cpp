@@ -42,7 +42,7 @@ nlohmann::ordered_json events_json(const std::vector<UiEvent>& events, const Out
             j["text"] = e.text;
             j["title"] = e.title ? nlohmann::ordered_json(*e.title) : nullptr;
             j["icon"] = icon_name(e.icon);
-            j["buttons"] = e.buttons == Buttons::YesNo         ? "yesno"
+            j["buttons"] = is_yes_no(e.buttons)                ? "yesno"
                            : e.buttons == Buttons::YesNoCancel ? "yesnocancel"
                                                                : "ok";
         } else {
@@ -63,7 +63,7 @@ void write_event_lines(std::ostream& out, const std::vector<UiEvent>& events,
     for (const auto& e : events) {
         if (e.kind == "message") {
             out << "message (" << icon_name(e.icon)
-                << (e.buttons == Buttons::YesNo         ? ", yes/no"
+                << (is_yes_no(e.buttons)                ? ", yes/no"
                     : e.buttons == Buttons::YesNoCancel ? ", yes/no/cancel"
                                                         : "")
                 << ", " << one_line(e.title.value_or(application_title))

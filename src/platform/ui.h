@@ -10,7 +10,11 @@ enum class Icon { None, Information, Exclamation, Question };
 
 // The title a message box shows when it carries none of its own.
 inline constexpr const char* application_title = "QV-GUI";
-enum class Buttons { Ok, YesNo, YesNoCancel };
+// YesNoDefaultNo: Yes and No with No as the default (Enter), for a question whose Yes ends work.
+enum class Buttons { Ok, YesNo, YesNoCancel, YesNoDefaultNo };
+inline bool is_yes_no(Buttons b) {
+    return b == Buttons::YesNo || b == Buttons::YesNoDefaultNo;
+}
 // Cancel: the Cancel button of a Yes/No/Cancel box, or Esc or the close box on it.
 enum class Button { Ok, Yes, No, Cancel };
 
@@ -25,6 +29,9 @@ struct ChooserRequest {
     bool overwrite_prompt = false;
     // An open chooser that accepts only a file that exists.
     bool must_exist = false;
+    // Lists only files that may be run (and folders): programs on this host rarely have a
+    // name ending of their own.
+    bool executables_only = false;
 };
 
 // The user-facing services the program's logic calls. Implementations: Qt (qv-gui), console

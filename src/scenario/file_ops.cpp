@@ -12,7 +12,7 @@ Name83 check_83_name(Session& s, const std::string& path) {
     if (dot == std::string::npos)
         return Name83::NoPeriod;
     std::string base = name.substr(0, dot);
-    if (base.size() <= 8)
+    if (character_count(base) <= 8)
         return Name83::Accepted;
     s.message(base + "\nFilename too long: Must be 8 characters max before period",
               Icon::Exclamation);

@@ -150,4 +150,23 @@ std::string general_number(double v) {
     return ec == std::errc() ? std::string(buf, end) : std::string();
 }
 
+std::size_t character_count(std::string_view s) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < s.size(); ++count) {
+        const auto lead = static_cast<unsigned char>(s[i]);
+        const std::size_t length = lead < 0x80           ? 1
+                                   : (lead >> 5) == 0x6  ? 2
+                                   : (lead >> 4) == 0xe  ? 3
+                                   : (lead >> 3) == 0x1e ? 4
+                                                         : 0;
+        if (length == 0 || i + length > s.size())
+            return s.size();
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xc0) != 0x80)
+                return s.size();
+        i += length;
+    }
+    return count;
+}
+
 }  // namespace qv

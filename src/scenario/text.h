@@ -19,6 +19,9 @@ std::string left(std::string_view s, std::size_t n);
 std::string right(std::string_view s, std::size_t n);
 // s cut or blank-padded to exactly n characters.
 std::string fit(std::string_view s, std::size_t n);
+// The characters a user sees in a name: UTF-8 sequences count once when the text is valid UTF-8,
+// otherwise (a Latin-1 or Windows-1252 name) every byte is one character.
+std::size_t character_count(std::string_view s);
 
 // The value of an options-file line: the text after its first ":", upper-cased and trimmed;
 // the whole line when it has no colon.

@@ -699,7 +699,7 @@ bool confirm_end_with_batch_runs(Session& s, BatchCampaign& campaign) {
         return true;
     const BatchActivity a = campaign.activity();
     const QString question = end_with_runs_question(a.running, a.queued, a.slurm);
-    if (s.message(program_text(question), Icon::Question, Buttons::YesNo) != Button::Yes)
+    if (s.message(program_text(question), Icon::Question, Buttons::YesNoDefaultNo) != Button::Yes)
         return false;
     campaign.stop();
     return true;

@@ -22,13 +22,14 @@ std::string version_line() {
 }
 
 std::string help_text() {
-    return "Usage: qv-gui [--version | --help]\n"
+    return "Usage: qv-gui [FILE] [--version | --help]\n"
            "\n"
            "The desktop front end of the off-road emissions model: edits, checks, saves and runs\n"
            "options files. It opens its main window on the default options file that qv-gui.ini\n"
            "names; on the first start it asks for the paths it needs (an installed qv-gui first\n"
            "offers its demo workspace).\n"
            "\n"
+           "  FILE        open this options file instead of the default one\n"
            "  --version   print the version and exit\n"
            "  --help, -h  print this text and exit\n"
            "\n"

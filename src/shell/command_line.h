@@ -5,8 +5,8 @@
 
 namespace qv {
 
-// What qv-gui's command line asks for. Any other argument is the program's own text: the
-// About window shows it, and it changes nothing else.
+// What qv-gui's command line asks for. Other arguments are shown by the About window; the first
+// that is no option names the options file to open (options_file_argument).
 struct CommandLine {
     enum class Action { OpenWindow, PrintVersion, PrintHelp };
     Action action = Action::OpenWindow;

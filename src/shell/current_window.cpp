@@ -1,5 +1,6 @@
 #include "shell/current_window.h"
 
+#include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -29,12 +30,24 @@ CurrentWindow::CurrentWindow(Session& s, QWidget* parent) : QWidget(parent, Qt::
     static const char* const names[] = {"Modellbl",  "executlbl", "inputoptlbl", "datadirlbl",
                                         "Accesslbl", "Optionlbl", "Outputlbl",   "Messagelbl"};
     const std::vector<std::string> lines = file_status_lines(s);
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        auto* label = new QLabel(display_text(lines[i]), this);
-        label->setObjectName(names[i]);
+    // Long paths are cut in the middle to fit the screen; the whole line is the tooltip.
+    auto add_line = [this, layout](const QString& text, const QString& name) {
+        auto* label = new QLabel(this);
+        label->setObjectName(name);
+        label->setTextFormat(Qt::PlainText);
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        label->setText(elided_path(label, text, 880));
+        if (label->text() != text)
+            label->setToolTip(text);
         layout->addWidget(label);
-    }
+    };
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        add_line(display_text(lines[i]), names[i]);
+    // The folder as the file system spells it: what tells two copies on two files apart.
+    if (!s.sc.option_file_dir.empty())
+        add_line("Folder " + QFile::decodeName(
+                                 QByteArray::fromStdString(s.fs.host_path(s.sc.option_file_dir))),
+                 "Folderlbl");
 
     auto* ok = new QPushButton("OK", this);
     ok->setObjectName("Command1");

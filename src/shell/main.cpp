@@ -2,6 +2,7 @@
 // to the main window's start-up sequence and the event loop.
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <iostream>
 
@@ -60,6 +61,10 @@ int main(int argc, char** argv) {
     const qv::ShellServices services{hasher, launcher, processes};
     qv::QVGui gui(session, services, options);
     ui.set_parent(&gui);
+    // qv-gui FILE (as a file manager starts it): that options file instead of the default one.
+    if (const QString file = qv::options_file_argument(QCoreApplication::arguments().mid(1));
+        !file.isEmpty())
+        gui.set_start_file(fs.program_path(QFile::encodeName(file).toStdString()));
 
     // Model run and viewers: connected here, once the main window exists.
     qv::connect_run_and_viewers(gui, session, services);

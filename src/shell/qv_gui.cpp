@@ -4,6 +4,8 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -28,9 +30,11 @@
 #include "shell/compare_window.h"
 #include "shell/file_menu.h"
 #include "shell/last_run.h"
+#include "shell/recent_files.h"
 #include "shell/run_record_window.h"
 #include "shell/startup.h"
 #include "shell/summary.h"
+#include "shell/text_viewer_window.h"
 #include "shell/unsaved_changes.h"
 #include "shell/window_factory.h"
 
@@ -73,6 +77,13 @@ QAction* item(QMenu* menu, const QString& name, const QString& caption) {
 }
 
 }  // namespace
+
+QString options_file_argument(const QStringList& args) {
+    for (const QString& a : args)
+        if (!a.isEmpty() && !a.startsWith('-'))
+            return QFileInfo(a).absoluteFilePath();
+    return {};
+}
 
 QString default_lock_path() {
     QString dir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
@@ -173,26 +184,36 @@ QVGui::~QVGui() {
 }
 
 void QVGui::build_menus() {
-    QMenu* files = menuBar()->addMenu("&File");
-    files->setObjectName("MenuFiles");
+    files_ = new GreyingMenu("&File", this);
+    menuBar()->addMenu(files_);
+    files_->setObjectName("MenuFiles");
     const char* file_captions[] = {"&Open...", "&Save", "Save &as..."};
-    for (int i = 0; i < 3; ++i)
-        connect(item(files, QString("MnuFiles%1").arg(i), file_captions[i]), &QAction::triggered,
-                this, [this, i] {
-                    if (i == 0 && !ready_to_open_another())
-                        return;
-                    file_menu(s_, i);
-                });
-    connect(item(files, "MnuCompare", "&Compare with..."), &QAction::triggered, this, [this] {
+    const QKeySequence file_keys[] = {QKeySequence("Ctrl+O"), QKeySequence("Ctrl+S"),
+                                      QKeySequence("Ctrl+Shift+S")};
+    for (int i = 0; i < 3; ++i) {
+        QAction* a = item(files_, QString("MnuFiles%1").arg(i), file_captions[i]);
+        a->setShortcut(file_keys[i]);
+        connect(a, &QAction::triggered, this, [this, i] {
+            if (i == 0 && !ready_to_open_another())
+                return;
+            file_menu(s_, i);
+        });
+    }
+    connect(item(files_, "MnuCompare", "&Compare with..."), &QAction::triggered, this, [this] {
         if (auto other = choose_file_to_compare(s_))
             if (auto* window = qobject_cast<CompareWindow*>(open_form("Compare")))
                 window->compare_with(*other);
     });
-    files->addSeparator()->setObjectName("MnuFiles3");
-    connect(item(files, "MnuExit", "E&xit"), &QAction::triggered, this, [this] {
+    files_->addSeparator()->setObjectName("MnuFiles3");
+    // The recent files come between the two separators (fill_recent_menu).
+    files_->addSeparator()->setObjectName("MnuRecentEnd");
+    QAction* exit = item(files_, "MnuExit", "E&xit");
+    exit->setShortcut(QKeySequence("Ctrl+Q"));
+    connect(exit, &QAction::triggered, this, [this] {
         if (confirm_unsaved_changes(s_, batch_, Leaving::closing))
             fini();
     });
+    connect(files_, &QMenu::aboutToShow, this, &QVGui::fill_recent_menu);
 
     QMenu* scen = menuBar()->addMenu("&Scenario");
     scen->setObjectName("MenuScen");
@@ -239,7 +260,9 @@ void QVGui::build_menus() {
 
     QMenu* help = menuBar()->addMenu("&Help");
     help->setObjectName("MenuHelp");
-    item(help, "MnuHelp", "&Help")->setEnabled(false);
+    QAction* guide = item(help, "MnuHelp", "&Help");
+    guide->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(guide, &QAction::triggered, this, [this] { open_form("Help"); });
     connect(item(help, "MnuAbout", "&About"), &QAction::triggered, this,
             [this] { open_form("about"); });
     connect(item(help, "MnuCur", "&Current"), &QAction::triggered, this,
@@ -256,9 +279,11 @@ void QVGui::load() {
     cfg.msgbox_title = "US KQT QUARVEL MODEL";
     if (!lock_ && !options_.lock_path.isEmpty()) {
         lock_ = std::make_unique<QLockFile>(options_.lock_path);
-        if (!lock_->tryLock(0) &&
-            s_.message(already_running_text(), Icon::None, Buttons::YesNo) == Button::No)
-            Session::end_program();
+        if (!lock_->tryLock(0)) {
+            if (s_.message(already_running_text(), Icon::None, Buttons::YesNo) == Button::No)
+                Session::end_program();
+            second_copy_ = true;
+        }
     }
     s_.state_table.clear();
     build_state_table(s_.state_table);
@@ -270,6 +295,9 @@ void QVGui::load() {
         s_.log.write("Starting new run");
         ++load_count_;
         center_form(this);
+        // A second copy would open exactly over the first one.
+        if (second_copy_)
+            move(pos() + QPoint(48, 48));
         s_.sc.pop_files_changed = false;
         s_.sc.save_file_name.clear();
 
@@ -288,8 +316,15 @@ void QVGui::load() {
         show();
         BusyPointer busy(s_.ui);
         s_.set_caption_for_current_file();
-        s_.sc.option_file_dir = cfg.model_dir;
-        read_options_file(s_);
+        const std::string default_name = s_.sc.option_file_name;
+        // A file named on the command line comes instead of the default one; when it cannot be
+        // read (after its message), the default one is read as always.
+        if (start_file_.empty() || !read_options_file_at(s_, start_file_)) {
+            s_.sc.option_file_name = default_name;
+            s_.sc.option_file_dir = cfg.model_dir;
+            read_options_file(s_);
+        }
+        s_.set_caption_for_current_file();
     } catch (const AppError& e) {
         s_.log.write(std::to_string(e.number()) + " Main error ");
         s_.log.close();
@@ -303,8 +338,8 @@ void QVGui::load() {
 bool QVGui::confirm_no_open_windows() {
     // A window that is open holds values of the current scenario and would write them into the
     // next one when it closes.
-    static const QStringList viewers = {"about", "Current",   "frmdiag",
-                                        "Batch", "RunRecord", "Compare"};
+    static const QStringList viewers = {"about", "Current", "frmdiag",  "Batch",
+                                        "Help",  "Compare", "RunRecord"};
     for (auto it = windows_.cbegin(); it != windows_.cend(); ++it) {
         if (!viewers.contains(it.key()) && it.value() && it.value()->isVisible()) {
             s_.message("Close the open windows before opening another options file.",
@@ -337,7 +372,76 @@ QWidget* QVGui::open_form(const QString& form_name) {
 }
 
 void QVGui::set_caption(const std::string& caption) {
-    setWindowTitle(display_text(caption));
+    // "[*]": the window system shows the modified marker there while a save would change the
+    // file (show_modified).
+    setWindowTitle(display_text(caption) + "[*]");
+    show_modified();
+    remember_current_file();
+}
+
+void QVGui::show_modified() {
+    setWindowModified(has_unsaved_changes(s_));
+    // Two copies on two files of one name are told apart by the file's folder.
+    setToolTip(s_.sc.option_file_dir.empty() ? QString()
+                                             : QFile::decodeName(QByteArray::fromStdString(
+                                                   s_.fs.host_path(s_.sc.option_file_dir))));
+}
+
+void QVGui::remember_current_file() {
+    if (s_.read_incomplete || !s_.clean || s_.sc.option_file_name.empty())
+        return;
+    const QString path =
+        QFile::decodeName(QByteArray::fromStdString(s_.fs.host_path(s_.option_file_path())));
+    if (!QFileInfo::exists(path))
+        return;
+    const QStringList list = read_recent_files(settings_file_);
+    const QStringList now = with_recent(list, path);
+    if (now != list)
+        write_recent_files(settings_file_, now);
+}
+
+void QVGui::fill_recent_menu() {
+    QAction* end = files_->findChild<QAction*>("MnuRecentEnd");
+    for (QAction* a : files_->actions())
+        if (a->objectName().startsWith("MnuRecent") && a != end)
+            delete a;
+    const QStringList list = read_recent_files(settings_file_);
+    end->setVisible(!list.isEmpty());
+    for (int i = 0; i < list.size(); ++i) {
+        const QString& path = list[i];
+        auto* a = new QAction(QString("&%1 ").arg(i + 1) + elided_path(files_, path, 420), files_);
+        a->setObjectName(QString("MnuRecent%1").arg(i));
+        a->setToolTip(path);
+        a->setProperty(GreyingMenu::missing, !QFileInfo::exists(path));
+        connect(a, &QAction::triggered, this, [this, path] { open_recent(path); });
+        files_->insertAction(end, a);
+    }
+    files_->setToolTipsVisible(true);
+}
+
+void QVGui::open_recent(const QString& host_path) {
+    if (!QFileInfo::exists(host_path)) {
+        QStringList list = read_recent_files(settings_file_);
+        list.removeAll(host_path);
+        write_recent_files(settings_file_, list);
+        s_.message(program_text(host_path) + " no longer exists. It is taken off the list.",
+                   Icon::Exclamation);
+        return;
+    }
+    if (!ready_to_open_another())
+        return;
+    try {
+        open_options_file(s_, s_.fs.program_path(program_text(host_path)));
+    } catch (const AppError&) {
+        s_.back_to_app_dir();
+    }
+}
+
+QWidget* QVGui::open_viewer(const QString& host_path) {
+    std::function<void()> outside;
+    if (system_viewer_available())
+        outside = [this, host_path] { emit systemViewerRequested(host_path); };
+    return TextViewerWindow::open(this, host_path, outside);
 }
 
 void QVGui::show_summary() {
@@ -346,6 +450,7 @@ void QVGui::show_summary() {
     view_msg_->setVisible(lines.message_found);
     summary_->setText(display_text(lines.text()));
     show_last_run();
+    show_modified();
     // Shown at once, also while a run keeps the event loop busy.
     centralWidget()->layout()->activate();
     summary_->repaint();
@@ -362,8 +467,17 @@ void QVGui::show_last_run() {
 
 bool QVGui::eventFilter(QObject* watched, QEvent* event) {
     // Back in the window after work elsewhere: the inputs may have changed meanwhile.
-    if (event->type() == QEvent::WindowActivate && watched == this)
+    if (event->type() == QEvent::WindowActivate && watched == this) {
         show_last_run();
+        show_modified();
+    }
+    // Every window of qv-gui, dialogs and boxes too, opens inside the screen's free area.
+    if (event->type() == QEvent::Show) {
+        auto* shown = qobject_cast<QWidget*>(watched);
+        if (shown && (shown->windowType() == Qt::Window || shown->windowType() == Qt::Dialog))
+            fit_to_screen(shown);
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);

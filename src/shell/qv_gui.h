@@ -5,6 +5,7 @@
 #include <QMap>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -27,6 +28,10 @@ struct QVGuiOptions {
     // An installed copy's demo workspace, offered when there is no qv-gui.ini yet.
     std::optional<DemoOffer> demo = std::nullopt;
 };
+
+// The options file named on the command line, made absolute (empty when none is): the first
+// argument that is not an option. The About window shows the arguments all the same.
+QString options_file_argument(const QStringList& args);
 
 // The per-user lock file of qv-gui (runtime directory, else the temporary directory).
 QString default_lock_path();
@@ -65,7 +70,20 @@ class QVGui : public QMainWindow, public DocumentView {
     void set_caption(const std::string& caption) override;
     void show_summary() override;
 
+    // The options file (program form) that load() reads instead of the configured default one
+    // (qv-gui FILE); the default one is read when it cannot be.
+    void set_start_file(const std::string& path) { start_file_ = path; }
+    // The INI file of qv-gui's own settings (the recent files); empty: the user's.
+    void use_settings_file(const QString& path) { settings_file_ = path; }
+    // Reads an options file of the recent-files list as File > Open reads a chosen one; one that
+    // no longer exists is taken off the list instead, after a message.
+    void open_recent(const QString& host_path);
+    // The viewer window of a text file (host path), made or brought to the front.
+    QWidget* open_viewer(const QString& host_path);
+
   signals:
+    // The viewers' "Open with system viewer" asks for this.
+    void systemViewerRequested(const QString& host_path);
     void runRequested();
     void reportsRequested();
     void viewMessageRequested();
@@ -80,6 +98,9 @@ class QVGui : public QMainWindow, public DocumentView {
     void toggle_diagnostics();
     void fill_diagnostics();
     void show_last_run();
+    void show_modified();
+    void remember_current_file();
+    void fill_recent_menu();
 
     Session& s_;
     ShellServices services_;
@@ -88,6 +109,7 @@ class QVGui : public QMainWindow, public DocumentView {
     std::unique_ptr<QLockFile> lock_;
     int load_count_ = 0;
     bool ending_ = false;
+    bool second_copy_ = false;
     QMap<QString, QPointer<QWidget>> windows_;
 
     QLabel* picture_ = nullptr;
@@ -101,6 +123,9 @@ class QVGui : public QMainWindow, public DocumentView {
     QPushButton* diag_button_ = nullptr;
     QAction* run_ = nullptr;
     QAction* reports_ = nullptr;
+    QMenu* files_ = nullptr;
+    std::string start_file_;
+    QString settings_file_;
 };
 
 }  // namespace qv

@@ -1,5 +1,6 @@
 #include "shell/startup.h"
 
+#include <QDir>
 #include <filesystem>
 
 #include "platform/fs/path_form.h"
@@ -14,8 +15,8 @@ namespace {
 
 const char* const option_filter =
     "option (*.opt)|*.opt|text files (*.txt)|*.txt|All files (*.*)|*.*";
-// Programs on this host rarely end in .exe: the described filter stays first and selected,
-// with a second entry that shows every file.
+// The reporting tool: the described filter stays first and selected, with a second entry that
+// shows every file.
 const char* const any_file = "|All files (*)|*";
 
 [[noreturn]] void must_have(Session& s, const std::string& text, bool own_title) {
@@ -43,7 +44,9 @@ std::string already_running_text() {
 void select_model(Session& s) {
     ChooserRequest r;
     r.title = "Select Model";
-    r.filter = std::string("model (*.exe)|*.exe") + any_file;
+    // Every program first; the described entry beside it.
+    r.filter = "model (executable files)|*|model (*.exe)|*.exe";
+    r.executables_only = true;
     auto chosen = s.ui.open_file(r);
     if (!chosen)
         must_have(s, "Must select Model", false);
@@ -85,8 +88,9 @@ void name_new_option_file(Session& s) {
 }
 
 void select_data_dir(Session& s) {
-    auto chosen =
-        s.ui.choose_directory("Navigate to Data files and select", std::string(1, host_separator));
+    // The data usually lies under the user's home, seldom at the root.
+    auto chosen = s.ui.choose_directory("Navigate to Data files and select",
+                                        s.fs.program_path(QDir::homePath().toStdString()));
     if (!chosen)
         must_have(s, "Must Define Data Path", false);
     std::string dir = *chosen;

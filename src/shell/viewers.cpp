@@ -62,14 +62,6 @@ std::string message_file_path(const Scenario& sc) {
     return join_path(sc.message_dir, sc.message_file_name);
 }
 
-void view_message_file(Session& s, Processes& processes) {
-    start_text_viewer(s, processes, message_file_path(s.sc));
-}
-
-void view_options_file(Session& s, Processes& processes) {
-    start_text_viewer(s, processes, s.option_file_path());
-}
-
 std::vector<std::string> file_status_lines(const Session& s) {
     const ShellSettings& cfg = s.settings;
     const Scenario& sc = s.sc;

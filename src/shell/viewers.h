@@ -27,14 +27,6 @@ void start_reporting_utility(Session& s, Processes& processes);
 // message_dir\message_file_name, or message_file_name alone when it carries a directory.
 std::string message_file_path(const Scenario& sc);
 
-// "&View Message File": the message file in the text viewer.
-void view_message_file(Session& s, Processes& processes);
-
-// F12 in the main window: the current options file in the text viewer. The file is taken from
-// option_file_dir, where the scenario was read, so that the viewer shows that very file also
-// when it lies outside model_dir.
-void view_options_file(Session& s, Processes& processes);
-
 // The eight lines of the "File Status" window, top to bottom, values lower-cased.
 std::vector<std::string> file_status_lines(const Session& s);
 

@@ -2,6 +2,7 @@
 
 #include "shell/batch_window.h"
 #include "shell/compare_window.h"
+#include "shell/help_window.h"
 #include "shell/run_record_window.h"
 #include "shell/viewer_windows.h"
 
@@ -29,6 +30,7 @@ const std::map<QString, Factory>& factories() {
     static const std::map<QString, Factory> table = {
         {"Current", [](Session& s, QWidget* m) { return new CurrentWindow(s, m); }},
         {"about", [](Session& s, QWidget* m) { return new AboutWindow(s, m); }},
+        {"Help", [](Session&, QWidget* m) { return new HelpWindow(m); }},
         {"Compare", [](Session& s, QWidget* m) { return new CompareWindow(s, m); }},
         {"frmdiag", [](Session& s, QWidget* m) { return new DiagWindow(s, m); }},
         {"Options", [](Session& s, QWidget* m) { return new OptionsDialog(s, m); }},

@@ -100,12 +100,23 @@ TEST(Name83, OnlyTheCharactersBeforeTheFirstPeriodCount) {
     struct Row {
         const char* path;
         Name83 outcome;
-    } rows[] = {{"c:\\x\\abcdefgh.dat", Name83::Accepted}, {"abcdefgh.data", Name83::Accepted},
-                {"my.longname.dat", Name83::Accepted},     {".hidden", Name83::Accepted},
-                {"c:\\x\\abcdefghi.dat", Name83::TooLong}, {"c:\\x.y\\noperiod", Name83::NoPeriod}};
+    } rows[] = {
+        {"c:\\x\\abcdefgh.dat", Name83::Accepted},
+        {"abcdefgh.data", Name83::Accepted},
+        {"my.longname.dat", Name83::Accepted},
+        {".hidden", Name83::Accepted},
+        {"c:\\x\\abcdefghi.dat", Name83::TooLong},
+        {"c:\\x.y\\noperiod", Name83::NoPeriod},
+        // Characters, not bytes: eight two-byte letters pass, nine do not; Latin-1
+        // bytes (not UTF-8) count one each.
+        {"\xc3\xa4\xc3\xb6\xc3\xbc\xc3\x9f\xc3\xa9.opt", Name83::Accepted},
+        {"\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4.opt", Name83::Accepted},
+        {"\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4\xc3\xa4.opt",
+         Name83::TooLong},
+        {"caf\xe9\xe9\xe9\xe9\xe9.opt", Name83::Accepted}};
     for (const auto& r : rows)
         EXPECT_EQ(check_83_name(w.s, r.path), r.outcome) << r.path;
-    EXPECT_EQ(w.ui.messages().size(), 1u);
+    EXPECT_EQ(w.ui.messages().size(), 2u);
 }
 
 TEST(StateTable, FiftyThreeRowsInTheFixedOrder) {

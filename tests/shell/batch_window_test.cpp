@@ -558,6 +558,7 @@ TEST_F(BatchMainWindow, RunBatchOpensTheWindowAndEndingQvGuiAsksFirst) {
               "Batch runs are still going on: 1 running, 1 queued.\n\nStop them and end qv-gui? "
               "Their models are ended; their message and output files may be incomplete.");
     EXPECT_EQ(ui.calls().back().icon, Icon::Question);
+    EXPECT_EQ(ui.calls().back().buttons, Buttons::YesNoDefaultNo);
 
     // Yes stops them and ends; nothing waits for them to end.
     ui.answer(Button::Yes);

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QWindow>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -37,6 +38,15 @@ struct Desk {
             std::filesystem::create_directories(dir.path() / "home/config");
             s.settings.settings_dir = program("home/config");
         }
+        gui.use_settings_file(settings_file());
+    }
+    // qv-gui's own settings (the recent files) of this test.
+    QString settings_file() const {
+        return QString::fromStdString((dir.path() / "qv-gui.conf").string());
+    }
+    // The caption as the window system shows it (the modified marker in place of "[*]").
+    std::string caption() const {
+        return (gui.windowHandle() ? gui.windowHandle()->title() : gui.windowTitle()).toStdString();
     }
     // Start-up leaves the process in the model directory; the next test must not start in a
     // removed directory.

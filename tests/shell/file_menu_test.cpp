@@ -32,7 +32,7 @@ class PartialRead : public ::testing::Test {
         ASSERT_EQ(d.start(), std::nullopt);
         d.ui.choose(d.program("model/RUN2.OPT"));
         d.action("MnuFiles2")->trigger();
-        ASSERT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (run2.opt)");
+        ASSERT_EQ(d.caption(), "US KQT QUARVEL MODEL (run2.opt)");
         demo = d.dir.read("model/demo.opt");
         run2 = d.dir.read("model/RUN2.OPT");
         d.dir.write("model/other.opt", without_period(demo));
@@ -50,7 +50,7 @@ TEST_F(PartialRead, TheScenarioBelongsToTheFileItCameFromAgain) {
     EXPECT_TRUE(d.s.read_incomplete);
     EXPECT_EQ(d.s.sc.option_file_name, "RUN2.OPT");
     EXPECT_EQ(d.s.sc.option_file_dir, d.program("model"));
-    EXPECT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (run2.opt)");
+    EXPECT_EQ(d.caption(), "US KQT QUARVEL MODEL (run2.opt)");
 }
 
 TEST_F(PartialRead, SaveSaveAsAndRunAreRefusedAndWriteNothing) {
@@ -74,7 +74,7 @@ TEST_F(PartialRead, AFullReadMakesSavingPossibleAgain) {
     EXPECT_FALSE(d.s.read_incomplete);
     d.action("MnuFiles1")->trigger();
     EXPECT_TRUE(d.ui.messages().empty());
-    EXPECT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (run2.opt)");
+    EXPECT_EQ(d.caption(), "US KQT QUARVEL MODEL (run2.opt)");
     EXPECT_EQ(d.dir.read("model/demo.opt"), demo);
 }
 

@@ -51,7 +51,7 @@ TEST(FirstStart, InstalledCopyOffersTheDemoAndYesOpensIt) {
     EXPECT_EQ(d.dir.read("home/demo/model/qv-demo-model"), "stand-in");
     EXPECT_TRUE(access((d.dir.path() / "home/demo/model/qv-demo-model").c_str(), X_OK) == 0);
     EXPECT_EQ(d.dir.read("home/config/region.txt").rfind("Starting new run\r\n", 0), 0u);
-    EXPECT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (demo.opt)");
+    EXPECT_EQ(d.caption(), "US KQT QUARVEL MODEL (demo.opt)");
     EXPECT_EQ(d.s.settings.config_path, d.program("home/config") + "/qv-gui.ini");
     EXPECT_TRUE(d.action("MnuRun")->isEnabled());
     for (const char* beside : {"app/qv-gui.ini", "app/region.txt"})

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QLabel>
 #include <QListWidget>
 #include <QLockFile>
@@ -30,7 +31,7 @@ TEST(StartUp, WithIniReadsTheDefaultOptionsFileFromTheModelDirectory) {
     EXPECT_EQ(d.start(), std::nullopt);
     EXPECT_TRUE(d.ui.messages().empty());
     EXPECT_TRUE(d.gui.isVisible());
-    EXPECT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (demo.opt)");
+    EXPECT_EQ(d.caption(), "US KQT QUARVEL MODEL (demo.opt)");
     EXPECT_EQ(d.s.sc.option_file_dir, d.program("model"));
     EXPECT_EQ(d.s.settings.config_path, d.program("app") + "/qv-gui.ini");
     EXPECT_EQ(d.s.state_table.size(), 53u);
@@ -81,12 +82,13 @@ TEST(StartUp, FirstRunAsksForEveryPathAndWritesTheIni) {
     struct Want {
         std::string kind, title, filter, dir;
     } want[] = {
-        {"open_file", "Select Model", "model (*.exe)|*.exe|All files (*)|*", ""},
+        {"open_file", "Select Model", "model (executable files)|*|model (*.exe)|*.exe", ""},
         {"open_file", "Select Option template",
          "option (*.opt)|*.opt|text files (*.txt)|*.txt|All files (*.*)|*.*", d.program("model")},
         {"save_file", "Name new option file",
          "option (*.opt)|*.opt|text files (*.txt)|*.txt|All files (*.*)|*.*", d.program("model")},
-        {"choose_directory", "Navigate to Data files and select", "", "/"},
+        {"choose_directory", "Navigate to Data files and select", "",
+         d.host.program_path(QDir::homePath().toStdString())},
         {"open_file", "Select MSACCESS.EXE", "option (*.exe)|*.exe|All files (*)|*",
          "c:\\program files\\microsoft office\\office"},
     };
@@ -96,6 +98,7 @@ TEST(StartUp, FirstRunAsksForEveryPathAndWritesTheIni) {
         EXPECT_EQ(calls[i].request.filter, want[i].filter) << i;
         EXPECT_EQ(calls[i].request.filter_index, 1) << i;
         EXPECT_EQ(calls[i].request.initial_dir, want[i].dir) << i;
+        EXPECT_EQ(calls[i].request.executables_only, i == 0) << i;
     }
     EXPECT_EQ(calls[5].text, "Will not transfer to ACCESS");
     EXPECT_EQ(calls[5].title, std::optional<std::string>("US KQT QUARVEL MODEL"));
@@ -105,7 +108,7 @@ TEST(StartUp, FirstRunAsksForEveryPathAndWritesTheIni) {
                     "demo.opt\t:input option file", "new.opt\t:output option file",
                     d.program("model/data") + "\t:Data dir", "\t:ACCESS executable"}));
     EXPECT_EQ(d.host.current_dir(), d.program("model"));
-    EXPECT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (demo.opt)");
+    EXPECT_EQ(d.caption(), "US KQT QUARVEL MODEL (demo.opt)");
     EXPECT_FALSE(d.action("MnuAcc")->isEnabled());
     EXPECT_EQ(d.s.settings.data_dir, d.program("model/data"));
 }
@@ -169,7 +172,7 @@ TEST(StartUp, SecondCopyIsAskedAboutAndNoEndsAtOnce) {
             EXPECT_FALSE(fs::exists(d.dir.path() / "app/region.txt"));
         } else {
             EXPECT_EQ(end, std::nullopt);
-            EXPECT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (demo.opt)");
+            EXPECT_EQ(d.caption(), "US KQT QUARVEL MODEL (demo.opt)");
         }
     }
     EXPECT_EQ(already_running_text(),
@@ -220,7 +223,7 @@ TEST(MainWindow, MenuTreeCaptionsAndGreyedEntries) {
         {"mnuadvopt11", "&Optional Output", true},
         {"MnuBatch0", "&Select option files", true},
         {"MnuBatch1", "&Run Batch", true},
-        {"MnuHelp", "&Help", false},
+        {"MnuHelp", "&Help", true},
         {"MnuAbout", "&About", true},
         {"MnuCur", "&Current", true},
         {"MnuDiag", "&Diag", false},
@@ -275,7 +278,7 @@ TEST(FileMenu, SaveAsRenamesTheRunFilesAndBecomesTheCurrentFile) {
     d.action("MnuFiles2")->trigger();
     EXPECT_TRUE(d.ui.messages().empty());
     EXPECT_TRUE(fs::exists(d.dir.path() / "model/RUN2.OPT"));
-    EXPECT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (run2.opt)");
+    EXPECT_EQ(d.caption(), "US KQT QUARVEL MODEL (run2.opt)");
     EXPECT_EQ(d.s.sc.message_file_name, "RUN2.MSG");
     EXPECT_EQ(d.s.sc.message_dir, d.program("model") + "/outputs");
     EXPECT_NE(d.summary().find("Current Message File     : run2.msg"), std::string::npos);
@@ -313,7 +316,7 @@ TEST(FileMenu, ErrorBranchLogsTheStepAndReportsTheErrorNumber) {
         EXPECT_EQ(d.ui.messages()[0], r.message);
         EXPECT_EQ(d.ui.calls().back().title, std::nullopt);
         EXPECT_EQ(d.log_tail(1), crlf({r.log_line}));
-        EXPECT_EQ(d.gui.windowTitle(), "US KQT QUARVEL MODEL (demo.opt)");
+        EXPECT_EQ(d.caption(), "US KQT QUARVEL MODEL (demo.opt)");
         EXPECT_EQ(d.host.current_dir(), d.program("app"));
     }
 }

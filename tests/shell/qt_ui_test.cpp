@@ -123,6 +123,28 @@ TEST(QtUiMessage, YesNoCancelBoxAnswersEachButtonAndEscAsCancel) {
     }
 }
 
+// Enter presses the default button: Yes, except on a question whose Yes ends work. However short
+// the text, the box is wide enough for its whole title.
+TEST(QtUiMessage, EnterPressesTheDefaultAndTheTitleFits) {
+    HostFileSystem fs;
+    QtUi ui(fs);
+    const std::pair<Buttons, Button> rows[] = {{Buttons::YesNo, Button::Yes},
+                                               {Buttons::YesNoDefaultNo, Button::No}};
+    for (const auto& [buttons, answer] : rows) {
+        int width = 0;
+        int title_width = 0;
+        when_shown<QMessageBox>([&](QMessageBox* box) {
+            width = box->width();
+            title_width = box->fontMetrics().horizontalAdvance(box->windowTitle());
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        EXPECT_EQ(
+            static_cast<Ui&>(ui).message("End?", "US KQT QUARVEL MODEL", Icon::Question, buttons),
+            answer);
+        EXPECT_GT(width, title_width + 100);
+    }
+}
+
 // The chooser of an options file to open takes existing files only.
 TEST(QtUiChooser, AChooserForAnExistingFileTakesNoOtherName) {
     HostFileSystem fs;

@@ -11,6 +11,7 @@
 #include "fake_processes.h"
 #include "shell/qv_gui.h"
 #include "shell/run_and_viewers.h"
+#include "shell/text_viewer_window.h"
 #include "shell/viewers.h"
 
 namespace qv {
@@ -70,13 +71,21 @@ TEST(RunAndViewersWiring, MenuItemsButtonAndF12) {
     emit gui.viewMessageRequested();
     QTest::keyClick(&gui, Qt::Key_F12);
     gui.findChild<QAction*>("MnuAcc")->trigger();
-    ASSERT_EQ(p.starts.size(), 3u);
-    EXPECT_EQ(p.starts[0].program, text_viewer_program);
-    EXPECT_EQ(p.starts[0].args,
-              std::vector<std::string>{w.fs.host_path(w.program("model/run1.msg"))});
-    EXPECT_EQ(p.starts[1].args,
-              std::vector<std::string>{w.fs.host_path(w.program("model/run1.opt"))});
-    EXPECT_EQ(p.starts[2].program, w.fs.host_path(w.program("tool")));
+    // The two files open in qv-gui's own viewers; only the reporting tool is started outside.
+    std::vector<std::string> viewed;
+    for (auto* v : gui.findChildren<TextViewerWindow*>()) {
+        viewed.push_back(v->path().toStdString());
+        EXPECT_TRUE(v->isVisible());
+    }
+    EXPECT_EQ(viewed, (std::vector<std::string>{w.fs.host_path(w.program("model/run1.msg")),
+                                                w.fs.host_path(w.program("model/run1.opt"))}));
+    ASSERT_EQ(p.starts.size(), 1u);
+    EXPECT_EQ(p.starts[0].program, w.fs.host_path(w.program("tool")));
+    // The system viewer, asked for from a viewer, is the desktop's opener.
+    emit gui.systemViewerRequested(QString::fromStdString(viewed[0]));
+    ASSERT_EQ(p.starts.size(), 2u);
+    EXPECT_EQ(p.starts[1].program, text_viewer_program);
+    EXPECT_EQ(p.starts[1].args, std::vector<std::string>{viewed[0]});
 
     // Run goes to the model run (here the model cannot start).
     gui.findChild<QAction*>("MnuRun")->trigger();

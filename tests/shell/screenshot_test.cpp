@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QMenu>
 
 #include "shell/desk.h"
+#include "shell/recent_files.h"
 
 namespace qv {
 namespace {
@@ -20,6 +22,26 @@ TEST(Screenshots, MainWindowOnTheDemoWorkspace) {
     ASSERT_EQ(d.start(), std::nullopt);
     QDir().mkpath(out);
     EXPECT_TRUE(d.gui.grab().save(out + "/main-window.png"));
+
+    // The File menu with recent files (one of them gone), the File Status window and the
+    // viewer of the message file.
+    const QString model = QString::fromStdString((d.dir.path() / "model").string());
+    write_recent_files(d.settings_file(), {model + "/demo.opt", model + "/states/NV2030.opt",
+                                           model + "/states/CA2025.opt", model + "/old/gone.opt"});
+    d.dir.write("model/states/NV2030.opt", "");
+    d.dir.write("model/states/CA2025.opt", "");
+    auto* files = d.gui.findChild<QMenu*>("MenuFiles");
+    files->popup(d.gui.mapToGlobal(QPoint(0, 0)));
+    EXPECT_TRUE(files->grab().save(out + "/file-menu.png"));
+    files->hide();
+    EXPECT_TRUE(d.gui.open_form("Current")->grab().save(out + "/current.png"));
+    d.dir.write("model/outputs/demo.msg",
+                "Model run of demo.opt\n\nTitle 1 : DEMO SCENARIO\nEpisode year : 2020\n"
+                "Region : 2 states\n\nWarning: no retrofit file named\n\nSuccessful "
+                "completion\n");
+    QWidget* viewer = d.gui.open_viewer(model + "/outputs/demo.msg");
+    viewer->resize(720, 360);
+    EXPECT_TRUE(viewer->grab().save(out + "/viewer.png"));
 }
 
 }  // namespace

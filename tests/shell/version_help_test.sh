@@ -15,7 +15,7 @@ check() {
   fi
 }
 check "qv-gui 2008.1.0" "$gui" --version
-check "Usage: qv-gui [--version | --help]" "$gui" --help
-check "Usage: qv-gui [--version | --help]" "$gui" -platform offscreen -h
+check "Usage: qv-gui [FILE] [--version | --help]" "$gui" --help
+check "Usage: qv-gui [FILE] [--version | --help]" "$gui" -platform offscreen -h
 check "qvopt 2008.1.0" "$qvopt" --version
 exit $failed

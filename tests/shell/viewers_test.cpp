@@ -128,8 +128,8 @@ TEST(TextViewer, OpensTheMessageAndOptionsFilesDetached) {
     w.s.sc.message_file_name = "DEMO.MSG";
     w.set_current("elsewhere/run1.opt");
     FakeProcesses p;
-    view_message_file(w.s, p);
-    view_options_file(w.s, p);
+    start_text_viewer(w.s, p, message_file_path(w.s.sc));
+    start_text_viewer(w.s, p, w.s.option_file_path());
     ASSERT_EQ(p.starts.size(), 2u);
     for (const auto& st : p.starts) {
         EXPECT_EQ(st.program, text_viewer_program);
@@ -150,8 +150,8 @@ TEST(TextViewer, FailureMessage) {
     w.s.sc.message_file_name = "run1.msg";
     FakeProcesses p;
     p.failure = 53;
-    view_message_file(w.s, p);
-    view_options_file(w.s, p);
+    start_text_viewer(w.s, p, message_file_path(w.s.sc));
+    start_text_viewer(w.s, p, w.s.option_file_path());
     ASSERT_EQ(w.ui.messages(), (std::vector<std::string>{viewer_failure, viewer_failure}));
     for (const auto& call : w.ui.calls()) {
         EXPECT_EQ(call.icon, Icon::Exclamation);

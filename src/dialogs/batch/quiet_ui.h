@@ -15,7 +15,7 @@ class QuietUi : public Ui {
                    Buttons buttons) override {
         if (first_message_.empty())
             first_message_ = text;
-        return buttons == Buttons::YesNo ? Button::No : Button::Ok;
+        return is_yes_no(buttons) ? Button::No : Button::Ok;
     }
     std::optional<std::string> open_file(const ChooserRequest&) override { return std::nullopt; }
     std::optional<std::string> save_file(const ChooserRequest&) override { return std::nullopt; }

@@ -73,6 +73,8 @@ OptionsDialog::OptionsDialog(Session& s, QWidget* parent)
 
     auto* ok = new QPushButton("OK");
     ok->setObjectName("Command1");
+    // Enter anywhere in the window presses OK (keyPressEvent), as it does in a dialog box.
+    ok->setDefault(true);
     auto* cancel_button = new QPushButton("Cancel");
     cancel_button->setObjectName("Command2");
     // A click on OK or Cancel leaves the focus where it is, so it is not preceded by the range
@@ -180,6 +182,12 @@ bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
 void OptionsDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         cancel();
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // On a button, Enter presses that button (Cancel stays Cancel).
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        (button ? button : findChild<QPushButton*>("Command1"))->click();
         return;
     }
     QWidget::keyPressEvent(event);

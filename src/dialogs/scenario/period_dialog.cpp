@@ -72,6 +72,8 @@ PeriodDialog::PeriodDialog(Session& s, QWidget* parent) : QWidget(parent, Qt::Wi
 
     auto* ok_button = new QPushButton("OK");
     ok_button->setObjectName("cmdOK");
+    // Enter anywhere in the window presses OK (keyPressEvent), as it does in a dialog box.
+    ok_button->setDefault(true);
     auto* cancel_button = new QPushButton("Cancel");
     cancel_button->setObjectName("cmdCancel");
     connect(ok_button, &QPushButton::clicked, this, &PeriodDialog::ok);
@@ -230,6 +232,12 @@ void PeriodDialog::cancel() {
 void PeriodDialog::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Escape) {
         cancel();
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // On a button, Enter presses that button (Cancel stays Cancel).
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        (button ? button : findChild<QPushButton*>("cmdOK"))->click();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -1,8 +1,10 @@
 #include "platform/qt/qt_ui.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -111,9 +113,15 @@ Button QtUi::message(const std::string& text, const std::optional<std::string>& 
             box.setIcon(QMessageBox::Question);
             break;
     }
-    if (buttons == Buttons::YesNo) {
+    // A box is as wide as its text; the window system cuts a longer title to "Q...". Room for
+    // the title, the window buttons beside it and the frame keeps it whole.
+    const int title_room = box.fontMetrics().horizontalAdvance(box.windowTitle()) + 140;
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(title_room, 0, QSizePolicy::Minimum, QSizePolicy::Minimum),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    if (is_yes_no(buttons)) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-        box.setDefaultButton(QMessageBox::Yes);
+        box.setDefaultButton(buttons == Buttons::YesNo ? QMessageBox::Yes : QMessageBox::No);
         return box.exec() == QMessageBox::Yes ? Button::Yes : Button::No;
     }
     if (buttons == Buttons::YesNoCancel) {
@@ -142,6 +150,8 @@ std::optional<std::string> QtUi::choose(const ChooserRequest& request, bool save
     // may also name a file still to be made.
     dialog.setFileMode(!save && request.must_exist ? QFileDialog::ExistingFile
                                                    : QFileDialog::AnyFile);
+    if (request.executables_only)
+        dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
     if (save && !request.overwrite_prompt)
         dialog.setOption(QFileDialog::DontConfirmOverwrite);
     QStringList filters = qt_filter(request.filter).split(";;", Qt::SkipEmptyParts);

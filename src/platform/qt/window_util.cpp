@@ -79,7 +79,46 @@ void place_beside(QWidget* window, const QWidget* anchor) {
                  clamp(main.bottom() + 1, area.top(), area.bottom() + 1 - size.height()));
 }
 
+namespace {
+// The title bar and borders a window manager adds, before the window is shown and its frame is
+// known.
+constexpr int frame_allowance_x = 16;
+constexpr int frame_allowance_y = 48;
+}  // namespace
+
+void fit_to_screen(QWidget* window) {
+    QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    QSize frame = window->frameGeometry().size() - window->size();
+    if (!window->isVisible() || frame.isEmpty())
+        frame = frame.expandedTo(QSize(frame_allowance_x, frame_allowance_y));
+    const QSize room = area.size() - frame;
+    if (window->isVisible() || window->testAttribute(Qt::WA_Resized)) {
+        if (window->width() > room.width() || window->height() > room.height())
+            window->resize(window->size().boundedTo(room));
+    } else {
+        window->resize(window->sizeHint().expandedTo(window->minimumSizeHint()).boundedTo(room));
+    }
+    const QRect outer(window->frameGeometry().topLeft(), window->size() + frame);
+    const int x = std::clamp(outer.left(), area.left(),
+                             std::max(area.left(), area.right() + 1 - outer.width()));
+    const int y = std::clamp(outer.top(), area.top(),
+                             std::max(area.top(), area.bottom() + 1 - outer.height()));
+    if (x != outer.left() || y != outer.top())
+        window->move(x, y);
+}
+
+QString elided_path(const QWidget* widget, const QString& path, int width) {
+    QScreen* screen = widget->screen() ? widget->screen() : QGuiApplication::primaryScreen();
+    if (screen)
+        width = std::min(width, screen->availableGeometry().width() * 3 / 4);
+    return widget->fontMetrics().elidedText(path, Qt::ElideMiddle, width);
+}
+
 void show_to_front(QWidget* window) {
+    fit_to_screen(window);
     window->show();
     if (window->isMinimized())
         window->showNormal();

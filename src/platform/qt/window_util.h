@@ -16,7 +16,18 @@ void center_on(QWidget* window, const QWidget* anchor);
 // free side, or at last placed below the anchor as far as the screen allows.
 void place_beside(QWidget* window, const QWidget* anchor);
 
-// Shows a modeless window and brings it to the front (also when it is already open).
+// Makes a window no larger than the available area of its screen (taskbars and panels left
+// out), with room for the window system's frame, and moves it inside that area, so that no
+// button of it lies off the screen.
+void fit_to_screen(QWidget* window);
+
+// A path shortened in the middle ("/home/me/.../run/demo.opt") to fit `width` pixels in the
+// widget's font, and at most three quarters of the screen; the whole path belongs in the
+// widget's tooltip.
+QString elided_path(const QWidget* widget, const QString& path, int width);
+
+// Shows a modeless window and brings it to the front (also when it is already open), fitted to
+// its screen.
 void show_to_front(QWidget* window);
 
 // Gives a shown window an empty name in the window system. An empty caption alone does not do
