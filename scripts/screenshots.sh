@@ -16,7 +16,7 @@ for suite in shell_tests dialog_tests; do
   # folder.
   XDG_RUNTIME_DIR=$runtime XDG_CONFIG_HOME=$runtime/config QT_QPA_PLATFORM=xcb \
     QV_SCREENSHOT_DIR=$out timeout 600 xvfb-run -a -s "-screen 0 1280x1024x24" \
-    "$build/tests/$suite" --gtest_filter='*Screenshot*:LastRun.*' --gtest_brief=1
+    "$build/tests/$suite" --gtest_filter='*Screenshot*:LastRun.*:CompareWindow.*' --gtest_brief=1
 done
 missing=()
 for shot in "$here"/docs/screenshots/*.png; do
