@@ -4,42 +4,11 @@
 #include <cstdlib>
 #include <map>
 
+#include "scenario/text.h"
+
 namespace qv {
 
 namespace {
-
-bool is_digit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-// Length of the leading number of s: sign, digits, one point, digits, and an exponent when
-// digits follow its letter.
-std::size_t number_length(const std::string& s) {
-    std::size_t i = 0;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        ++i;
-    std::size_t digits = 0;
-    while (i < s.size() && is_digit(s[i]))
-        ++i, ++digits;
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && is_digit(s[i]))
-            ++i, ++digits;
-    }
-    if (digits == 0)
-        return 0;
-    if (i < s.size() && (s[i] == 'E' || s[i] == 'e' || s[i] == 'D' || s[i] == 'd')) {
-        std::size_t j = i + 1;
-        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
-            ++j;
-        std::size_t k = j;
-        while (k < s.size() && is_digit(s[k]))
-            ++k;
-        if (k > j)
-            i = k;
-    }
-    return i;
-}
 
 struct NamedRange {
     const char* control;

@@ -86,7 +86,6 @@ std::string line_value(std::string_view line) {
     return upper(trim(v));
 }
 
-namespace {
 // Length of the longest leading number of s (after the position b): sign, digits, one point,
 // digits, and an exponent when one follows with digits.
 std::size_t number_length(std::string_view s, std::size_t b) {
@@ -115,6 +114,8 @@ std::size_t number_length(std::string_view s, std::size_t b) {
     }
     return i - b;
 }
+
+namespace {
 
 double to_double(std::string_view s) {
     std::string t(s);

@@ -27,6 +27,9 @@ std::size_t character_count(std::string_view s);
 // the whole line when it has no colon.
 std::string line_value(std::string_view line);
 
+// Length of the leading number of s from position b (sign, digits, one point, digits, an
+// exponent when digits follow its letter); 0 when no number starts there.
+std::size_t number_length(std::string_view s, std::size_t b = 0);
 // The leading number of a text, 0 when there is none (blanks before it allowed).
 double lenient_number(std::string_view s);
 // The text as a number; AppError 13 when it is not one.
