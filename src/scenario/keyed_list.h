@@ -13,26 +13,30 @@ namespace qv {
 // An ordered collection with a unique key per item. Items are shared: copying the list into
 // another (copy_from) puts the same items into both, as the working lists of the dialogs expect.
 // Keys compare without regard to letter case.
+//
+// Copies of a list share its order and key index until one of them changes, so that keeping a
+// scenario as it was read or saved costs nothing however long its file lists are.
 template <typename T>
 class KeyedList {
   public:
     using Ptr = std::shared_ptr<T>;
 
-    std::size_t size() const { return items_.size(); }
-    bool empty() const { return items_.empty(); }
-    const Ptr& operator[](std::size_t i) const { return items_[i]; }
-    const std::string& key_at(std::size_t i) const { return keys_[i]; }
-    auto begin() const { return items_.begin(); }
-    auto end() const { return items_.end(); }
+    std::size_t size() const { return data_ ? data_->items.size() : 0; }
+    bool empty() const { return size() == 0; }
+    const Ptr& operator[](std::size_t i) const { return data_->items[i]; }
+    const std::string& key_at(std::size_t i) const { return data_->keys[i]; }
+    auto begin() const { return data_ ? data_->items.cbegin() : none().items.cbegin(); }
+    auto end() const { return data_ ? data_->items.cend() : none().items.cend(); }
 
     // Adds at the end. A key already present fails with AppError 457 and changes nothing.
     void add(Ptr item, const std::string& key) {
         std::string k = upper(key);
-        if (index_.count(k))
+        if (data_ && data_->index.count(k))
             throw duplicate_key_error();
-        index_.emplace(k, items_.size());
-        items_.push_back(std::move(item));
-        keys_.push_back(key);
+        Data& d = own();
+        d.index.emplace(std::move(k), d.items.size());
+        d.items.push_back(std::move(item));
+        d.keys.push_back(key);
     }
     // Adds unless the key is present; returns whether it was added.
     bool add_if_new(Ptr item, const std::string& key) {
@@ -41,47 +45,62 @@ class KeyedList {
         add(std::move(item), key);
         return true;
     }
-    bool contains(const std::string& key) const { return index_.count(upper(key)) != 0; }
+    bool contains(const std::string& key) const {
+        return data_ && data_->index.count(upper(key)) != 0;
+    }
     Ptr find(const std::string& key) const {
-        auto it = index_.find(upper(key));
-        return it == index_.end() ? nullptr : items_[it->second];
+        if (!data_)
+            return nullptr;
+        auto it = data_->index.find(upper(key));
+        return it == data_->index.end() ? nullptr : data_->items[it->second];
     }
     void remove_at(std::size_t i) {
-        items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(i));
-        keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(i));
-        reindex();
+        Data& d = own();
+        d.items.erase(d.items.begin() + static_cast<std::ptrdiff_t>(i));
+        d.keys.erase(d.keys.begin() + static_cast<std::ptrdiff_t>(i));
+        d.reindex();
     }
     bool remove(const std::string& key) {
-        auto it = index_.find(upper(key));
-        if (it == index_.end())
+        if (!data_)
+            return false;
+        auto it = data_->index.find(upper(key));
+        if (it == data_->index.end())
             return false;
         remove_at(it->second);
         return true;
     }
-    void clear() {
-        items_.clear();
-        keys_.clear();
-        index_.clear();
-    }
+    void clear() { data_.reset(); }
     // Empties this list, then adds every item of `source` in order under its key.
-    void copy_from(const KeyedList& source) {
-        if (&source == this)
-            return;
-        clear();
-        for (std::size_t i = 0; i < source.size(); ++i)
-            add(source.items_[i], source.keys_[i]);
-    }
+    void copy_from(const KeyedList& source) { data_ = source.data_; }
 
   private:
-    void reindex() {
-        index_.clear();
-        for (std::size_t i = 0; i < keys_.size(); ++i)
-            index_.emplace(upper(keys_[i]), i);
+    struct Data {
+        std::vector<Ptr> items;
+        std::vector<std::string> keys;
+        std::unordered_map<std::string, std::size_t> index;  // upper-cased key -> position
+
+        void reindex() {
+            index.clear();
+            for (std::size_t i = 0; i < keys.size(); ++i)
+                index.emplace(upper(keys[i]), i);
+        }
+    };
+
+    static const Data& none() {
+        static const Data empty;
+        return empty;
     }
 
-    std::vector<Ptr> items_;
-    std::vector<std::string> keys_;
-    std::unordered_map<std::string, std::size_t> index_;
+    // The data of this list alone, copied first when another list still shares it.
+    Data& own() {
+        if (!data_)
+            data_ = std::make_shared<Data>();
+        else if (data_.use_count() > 1)
+            data_ = std::make_shared<Data>(*data_);
+        return *data_;
+    }
+
+    std::shared_ptr<Data> data_;
 };
 
 }  // namespace qv

@@ -1,0 +1,84 @@
+#include "scenario/keyed_list.h"
+
+#include <gtest/gtest.h>
+
+namespace qv {
+namespace {
+
+using List = KeyedList<std::string>;
+
+std::string keys_of(const List& list) {
+    std::string out;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+        out += i ? "," : "";
+        out += list.key_at(i) + "=" + *list[i];
+        EXPECT_EQ(list.find(list.key_at(i)), list[i]) << list.key_at(i);
+    }
+    return out;
+}
+
+// Each step works on list a or on b, a copy of a taken by "copy": "+K" adds K (its item is
+// "K" lower-cased), "-K" removes K, "xN" removes at position N, "clear" empties.
+TEST(KeyedList, KeepsOrderAndRefusesDuplicateKeysInEveryCopy) {
+    struct Row {
+        std::vector<std::string> steps;
+        const char* a;
+        const char* b;
+        int refused;
+    } rows[] = {
+        {{"a+X", "a+Y", "a+Z"}, "X=x,Y=y,Z=z", "", 0},
+        {{"a+X", "a+x", "a+Y", "a+X"}, "X=x,Y=y", "", 2},
+        {{"a+X", "a+Y", "a+Z", "a-y", "a+Y"}, "X=x,Z=z,Y=y", "", 0},
+        {{"a+X", "a+Y", "a+Z", "ax0", "a+X"}, "Y=y,Z=z,X=x", "", 0},
+        {{"a+X", "a-Q", "a+Y"}, "X=x,Y=y", "", 0},
+        {{"a+X", "copy", "b+Y", "a+Z"}, "X=x,Z=z", "X=x,Y=y", 0},
+        {{"a+X", "a+Y", "copy", "a-X", "b+X", "b+Z"}, "Y=y", "X=x,Y=y,Z=z", 1},
+        {{"a+X", "copy", "b-X", "a+x"}, "X=x", "", 1},
+        {{"a+X", "copy", "a-X", "b+X", "a+X"}, "X=x", "X=x", 1},
+        {{"a+X", "copy", "aclear", "a+Y", "b+Y"}, "Y=y", "X=x,Y=y", 0},
+        {{"copy", "a+X", "b+X"}, "X=x", "X=x", 0},
+    };
+    for (const Row& r : rows) {
+        List a, b;
+        int refused = 0;
+        for (const std::string& step : r.steps) {
+            if (step == "copy") {
+                b.copy_from(a);
+                continue;
+            }
+            List& list = step[0] == 'a' ? a : b;
+            const std::string arg = step.substr(2);
+            try {
+                if (step.substr(1) == "clear")
+                    list.clear();
+                else if (step[1] == '+')
+                    list.add(std::make_shared<std::string>(lower(arg)), arg);
+                else if (step[1] == '-')
+                    list.remove(arg);
+                else
+                    list.remove_at(std::stoul(arg));
+            } catch (const AppError& e) {
+                EXPECT_EQ(e.number(), 457);
+                ++refused;
+            }
+        }
+        const std::string label = ::testing::PrintToString(r.steps);
+        EXPECT_EQ(keys_of(a), r.a) << label;
+        EXPECT_EQ(keys_of(b), r.b) << label;
+        EXPECT_EQ(refused, r.refused) << label;
+    }
+}
+
+// A copy shares the items themselves: a change to an item shows through both lists.
+TEST(KeyedList, CopiesShareTheirItems) {
+    List a, b;
+    a.add(std::make_shared<std::string>("x"), "X");
+    b.copy_from(a);
+    b.add(std::make_shared<std::string>("y"), "Y");
+    *b.find("x") = "changed";
+    EXPECT_EQ(*a[0], "changed");
+    EXPECT_EQ(a[0], b[0]);
+}
+
+}  // namespace
+}  // namespace qv
