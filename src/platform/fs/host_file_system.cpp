@@ -24,6 +24,8 @@
 namespace qv {
 namespace {
 
+using listing::child;
+
 AppError path_not_found_error() {
     return AppError(err::path_not_found, "Path not found");
 }
@@ -117,14 +119,6 @@ std::string join(const std::vector<std::string>& parts, char separator) {
         out += p;
     }
     return out.empty() ? std::string(1, separator) : out;
-}
-
-std::string child(const std::string& dir, std::string_view name) {
-    std::string out = dir;
-    if (out.empty() || out.back() != '/')
-        out += '/';
-    out += name;
-    return out;
 }
 
 std::string parent(const std::string& host) {

@@ -38,14 +38,6 @@ std::string lowered(std::string_view s) {
     return out;
 }
 
-std::string child(const std::string& dir, std::string_view name) {
-    std::string out = dir;
-    if (out.empty() || out.back() != '/')
-        out += '/';
-    out += name;
-    return out;
-}
-
 std::int64_t mtime_ns_of(const struct stat& st) {
     return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
 }
@@ -345,6 +337,14 @@ class Cache {
 };
 
 }  // namespace
+
+std::string child(const std::string& dir, std::string_view name) {
+    std::string out = dir;
+    if (out.empty() || out.back() != '/')
+        out += '/';
+    out += name;
+    return out;
+}
 
 std::optional<std::string> case_match(const std::string& dir, std::string_view name) {
     return Cache::instance().case_match(dir, name);

@@ -33,4 +33,7 @@ void entries_changed(const std::string& dir);
 // its folder's time, as on a network file system. For tests of that way.
 void set_watching(bool on);
 
+// dir/name, with one separator between them.
+std::string child(const std::string& dir, std::string_view name);
+
 }  // namespace qv::listing
