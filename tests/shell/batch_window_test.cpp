@@ -488,7 +488,9 @@ TEST_F(BatchDesk, SlurmTasksShowQueuedAndRunningAlsoWhenReopenedAndTheirEndAsDon
         "squeue.txt", "77|0|RUNNING|" + list + ".sbatch\n" + "77|1|PENDING|" + list + ".sbatch\n");
     dir.write("bin/squeue", "#!/bin/sh\ncat '" + queue + "'\n");
     fs::permissions(dir.path() / "bin/squeue", fs::perms::owner_all);
-    dir.write("bin/scancel", "#!/bin/sh\necho \"$@\" > \"$(dirname \"$0\")/scancel.args\"\n");
+    // Written whole, then renamed, so the wait below never sees an empty file.
+    dir.write("bin/scancel", "#!/bin/sh\nd=\"$(dirname \"$0\")\"\necho \"$@\" > \"$d/scancel.tmp\" "
+                             "&& mv \"$d/scancel.tmp\" \"$d/scancel.args\"\n");
     fs::permissions(dir.path() / "bin/scancel", fs::perms::owner_all);
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QByteArray::fromStdString((dir.path() / "bin").string()) + ":" + path);
