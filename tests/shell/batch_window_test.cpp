@@ -489,8 +489,9 @@ TEST_F(BatchDesk, SlurmTasksShowQueuedAndRunningAlsoWhenReopenedAndTheirEndAsDon
     dir.write("bin/squeue", "#!/bin/sh\ncat '" + queue + "'\n");
     fs::permissions(dir.path() / "bin/squeue", fs::perms::owner_all);
     // Written whole, then renamed, so the wait below never sees an empty file.
-    dir.write("bin/scancel", "#!/bin/sh\nd=\"$(dirname \"$0\")\"\necho \"$@\" > \"$d/scancel.tmp\" "
-                             "&& mv \"$d/scancel.tmp\" \"$d/scancel.args\"\n");
+    dir.write("bin/scancel",
+              "#!/bin/sh\nd=\"$(dirname \"$0\")\"\necho \"$@\" > \"$d/scancel.tmp\" "
+              "&& mv \"$d/scancel.tmp\" \"$d/scancel.args\"\n");
     fs::permissions(dir.path() / "bin/scancel", fs::perms::owner_all);
     const QByteArray path = qgetenv("PATH");
     qputenv("PATH", QByteArray::fromStdString((dir.path() / "bin").string()) + ":" + path);
