@@ -3,6 +3,7 @@
 #include <iostream>
 
 #include <sys/prctl.h>
+#include <unistd.h>
 
 #include "cli/qvopt.h"
 #include "platform/hash/openssl_hasher.h"
@@ -14,5 +15,5 @@ int main(int argc, char** argv) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     const qv::OpensslHasher hasher;
     qv::PosixModelLauncher launcher;
-    return qv::cli::run_qvopt(argc, argv, std::cout, std::cerr, {hasher, launcher});
+    return qv::cli::run_qvopt(argc, argv, std::cout, std::cerr, {hasher, launcher, STDOUT_FILENO});
 }

@@ -64,20 +64,15 @@ Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
     }
 
     runs::SessionRunOptions run_options;
-    // The model's output goes on as it was read, a portion at a time, byte for byte: a flood of
-    // output then costs one write per portion.
-    bool at_line_start = true;
+    // The model's output goes on byte for byte: from its log to the standard output inside the
+    // system, so that a flood of output never passes through this program, or else as it was
+    // read, a portion at a time.
+    run_options.hooks.output_fd = services.out_fd;
     run_options.hooks.on_output = [&](std::string_view portion) {
         out.write(portion.data(), static_cast<std::streamsize>(portion.size()));
-        at_line_start = portion.back() == '\n';
     };
     run_options.hooks.after_output = [&] { out.flush(); };
-    // What follows the model's output starts on a line of its own.
-    auto write_lines = [&] {
-        if (!at_line_start)
-            out << '\n';
-        at_line_start = true;
-    };
+    out.flush();
     run_options.control = &control;
     run_options.time_limit = options.timeout;
     run_options.paced = false;
@@ -87,7 +82,9 @@ Ran run_one(HeadlessSession& run, const std::string& file, const RunOptions& opt
     runs::SessionModelRun model(run.s, services.launcher, run_options);
     ModelRunOutcome result;
     const bool ended_normally = run.step([&] { result = run_model(run.s, model); });
-    write_lines();
+    // What follows the model's output starts on a line of its own.
+    if (model.result() && !model.result()->output_ends_line)
+        out << '\n';
     report_events();
     if (!recorder.write_error().empty())
         err << "qvopt run: " << file << ": " << recorder.write_error() << '\n';

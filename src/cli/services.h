@@ -10,6 +10,9 @@ namespace qv::cli {
 struct Services {
     const Hasher& hasher;
     ModelLauncher& launcher;
+    // The descriptor behind the commands' `out` (the program's standard output), to which a
+    // model's output may go straight from its log; -1 when `out` is no descriptor's.
+    int out_fd = -1;
 };
 
 }  // namespace qv::cli

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -38,6 +39,23 @@ class ModelProcess {
     // Once reaped: ends what the model started that still runs, wherever it went (SIGTERM, a
     // grace period, SIGKILL). Returns how many processes could not be ended.
     virtual std::size_t end_descendants() { return 0; }
+
+    // Where the model writes into a file (launch's output_file): from now on wait() leaves the
+    // output it finds in the file instead of appending it to its string, and copies it to `fd`
+    // unless that is -1, inside the system where the descriptor allows, so that a flood of output
+    // never passes through this program. False, and nothing changes, where the output comes
+    // through a pipe.
+    virtual bool pass_output_on(int fd) {
+        (void)fd;
+        return false;
+    }
+    // Once the output is passed on: how many bytes of it wait() has taken so far, and up to
+    // `size` of them read back from `offset` (returns how many it read).
+    virtual std::uint64_t output_taken() const { return 0; }
+    virtual std::size_t read_output(std::uint64_t offset, char* data, std::size_t size) const {
+        (void)offset, (void)data, (void)size;
+        return 0;
+    }
 };
 
 // Starts models.

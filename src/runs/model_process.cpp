@@ -18,54 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-// Splits output into lines as it arrives, cutting a line at max_line_bytes.
-class LineSplitter {
-  public:
-    explicit LineSplitter(std::function<void(std::string_view)> emit) : emit_(std::move(emit)) {}
-
-    void feed(std::string_view data) {
-        while (!data.empty()) {
-            const std::size_t room = max_line_bytes - pending_.size();
-            const std::size_t nl = data.substr(0, room).find('\n');
-            if (nl != std::string_view::npos) {
-                line(data.substr(0, nl));
-                data.remove_prefix(nl + 1);
-            } else if (data.size() >= room) {
-                line(data.substr(0, room));
-                data.remove_prefix(room);
-            } else {
-                pending_.append(data);
-                return;
-            }
-        }
-    }
-
-    // Forgets a partial line: the next portion starts at the beginning of a line.
-    void restart() { pending_.clear(); }
-
-    // The last line, when the output did not end with a line end.
-    void finish() {
-        if (!pending_.empty())
-            line({});
-    }
-
-  private:
-    void line(std::string_view tail) {
-        std::string_view text = tail;
-        if (!pending_.empty()) {
-            pending_.append(tail);
-            text = pending_;
-        }
-        if (!text.empty() && text.back() == '\r')
-            text.remove_suffix(1);
-        emit_(text);
-        pending_.clear();
-    }
-
-    std::function<void(std::string_view)> emit_;
-    std::string pending_;
-};
-
 // What a result file was before the run, so that a file left by an earlier run is not taken
 // for this run's.
 struct FileState {
@@ -216,11 +168,19 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
 
     // When the model was first seen to have ended.
     std::optional<std::chrono::system_clock::time_point> model_ended;
+    // Whether the output is left in the log (and passed on from there) instead of being read.
+    bool passing = false;
+    std::vector<std::string> passed_tail;
+    LineEnds line_ends;
     auto end_run = [&] {
         facts.ended = model_ended.value_or(std::chrono::system_clock::now());
-        const std::size_t kept = std::min(tail_count, tail_lines_kept);
-        for (std::size_t i = tail_count - kept; i < tail_count; ++i)
-            facts.console_tail.push_back(tail[i % tail_lines_kept].text);
+        if (passing) {
+            facts.console_tail = std::move(passed_tail);
+        } else {
+            const std::size_t kept = std::min(tail_count, tail_lines_kept);
+            for (std::size_t i = tail_count - kept; i < tail_count; ++i)
+                facts.console_tail.push_back(tail[i % tail_lines_kept].text);
+        }
         for (RunObserver* o : observers)
             o->run_ended(facts);
     };
@@ -237,6 +197,11 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
         return result;
     }
     facts.was_started = true;
+    // Without a line hook or a portion hook to feed, only the last lines are needed: the output
+    // stays in the log (passed on from there to output_fd), and its last lines are read back
+    // once the model has ended.
+    if (!log_path.empty() && !hooks.on_line && (!hooks.on_output || hooks.output_fd >= 0))
+        passing = model->pass_output_on(hooks.output_fd);
     for (RunObserver* o : observers)
         o->run_started(facts);
 
@@ -262,9 +227,15 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
         splitter.restart();
         return portion.substr(end + 1);
     };
+    auto read_back = [&](std::uint64_t offset, char* data, std::size_t size) {
+        return model->read_output(offset, data, size);
+    };
     auto take_output = [&] {
+        if (passing)
+            line_ends.grew(model->output_taken(), read_back);
         if (chunk.empty())
             return;
+        result.output_ends_line = chunk.back() == '\n';
         if (hooks.on_output)
             hooks.on_output(chunk);
         splitter.feed(lines_needed(chunk));
@@ -355,6 +326,13 @@ RunResult run_model_process(ModelLauncher& launcher, const RunRequest& request,
     // Nothing the model started outlives its run, however it ended.
     facts.left_running = model->end_descendants();
     splitter.finish();
+    if (passing) {
+        line_ends.grew(model->output_taken(), read_back);
+        passed_tail = last_lines(line_ends, read_back);
+        const std::uint64_t taken = line_ends.total();
+        result.output_ends_line =
+            taken == 0 || (!line_ends.last().empty() && line_ends.last().back() == taken - 1);
+    }
 
     for (std::size_t i = 0; i < facts.results.size(); ++i) {
         facts.results[i].path = locate(request.results[i].path);

@@ -10,18 +10,15 @@
 #include <vector>
 
 #include "platform/model_launcher.h"
+#include "runs/output_lines.h"
 #include "runs/run_facts.h"
 
 namespace qv::runs {
 
-// Output lines longer than this are passed on in pieces of this length.
-constexpr std::size_t max_line_bytes = 64 * 1024;
 // How often the driving thread's poll hook runs while the model runs.
 constexpr std::chrono::milliseconds poll_interval{100};
 // How long a stopped model's process group gets to end after SIGTERM before SIGKILL.
 constexpr std::chrono::seconds stop_grace{2};
-// How many of the last output lines RunFacts::console_tail keeps.
-constexpr std::size_t tail_lines_kept = 50;
 
 // One model run to make.
 struct RunRequest {
@@ -83,6 +80,12 @@ struct RunHooks {
     std::function<void(std::string_view portion)> on_output;
     // After each portion of output was passed on (a moment to flush).
     std::function<void()> after_output;
+    // A descriptor that takes the model's output instead of on_output, where the model writes
+    // into the log: its bytes are copied from the log as they come, inside the system, without
+    // passing through this program (on_output and after_output are then not called). Where the
+    // output comes through a pipe, on_output gets it as usual. What the caller wrote to the
+    // descriptor itself must be flushed before the run. -1: none.
+    int output_fd = -1;
     // Every poll_interval while the model runs, after its state was read: the window handles
     // its events here and may call RunControl::stop(). With it the run keeps the window's pace
     // (one more interval after the state read that finds the model ended); without it the run
@@ -95,6 +98,9 @@ struct RunHooks {
 struct RunResult {
     RunFacts facts;
     int start_error = 0;
+    // Whether the model's output ended with a line end (or was empty): where the caller's own
+    // text after it may start without one.
+    bool output_ends_line = true;
 };
 
 // THE model run: every run (the window's Model > Run, qvopt run, batches) goes through here.

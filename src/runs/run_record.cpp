@@ -266,7 +266,7 @@ std::string iso_utc(std::int64_t ms) {
     return text;
 }
 
-std::string record_json(const RunRecord& r) {
+std::string record_json(RunRecord r) {
     ordered_json j;
     j["format"] = record_format;
     j["program"] = {{"name", r.program_name}, {"version", r.program_version}};
@@ -300,12 +300,29 @@ std::string record_json(const RunRecord& r) {
     j["results"] = ordered_json::array();
     for (const auto& f : r.results)
         j["results"].push_back(file_json(f, false, true));
-    j["console_tail"] = r.console_tail;
+    std::size_t room = 64 * 1024;
+    ordered_json tail = ordered_json::array();
+    for (auto& line : r.console_tail) {
+        room += line.size() + 16;
+        tail.push_back(std::move(line));
+    }
+    j["console_tail"] = std::move(tail);
     if (r.options_copy)
         j["options_text"] = options_copy_json(*r.options_copy);
     // Invalid UTF-8 in a path or a console line is replaced rather than refused: the record
-    // must be written whatever the model printed.
-    return j.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    // must be written whatever the model printed. The text is written into room made for it
+    // at once (what dump() does, less its growing copies): the last lines alone may be
+    // megabytes.
+    if (r.options_copy)
+        room += r.options_copy->text.size();
+    std::string text;
+    text.reserve(room);
+    nlohmann::detail::serializer<ordered_json> out(
+        nlohmann::detail::output_adapter<char, std::string>(text), ' ',
+        nlohmann::json::error_handler_t::replace);
+    out.dump(j, true, false, 2);
+    text += '\n';
+    return text;
 }
 
 RunRecord parse_record(std::string_view text) {
@@ -562,7 +579,7 @@ void RunRecorder::run_ended(const RunFacts& facts) {
     // Named after the output as the model wrote it, which may differ in letter case.
     record_path_ = record_path_for(fs_, plan_.output_file);
     try {
-        fs_.write_file_atomic(fs_.program_path(record_path_), record_json(r));
+        fs_.write_file_atomic(fs_.program_path(record_path_), record_json(std::move(r)));
         written_ = true;
     } catch (const AppError& e) {
         write_error_ = "the run record " + record_path_ + " could not be written (error " +

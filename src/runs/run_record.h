@@ -67,8 +67,9 @@ struct RunRecord {
     std::vector<const RecordedFile*> files() const;
 };
 
-// The record as JSON text.
-std::string record_json(const RunRecord& record);
+// The record as JSON text. Taken by value: its last console lines (megabytes, for a model that
+// prints long lines) move into the text's making instead of being copied.
+std::string record_json(RunRecord record);
 
 // Reads a record; throws RecordError saying why it cannot ("not JSON: ...", "format ...").
 RunRecord parse_record(std::string_view text);

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/inotify.h>
 #include <sys/prctl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -162,13 +163,15 @@ class PosixModelProcess final : public ModelProcess {
             return true;
         if (has_ended())
             return read_after_end(output);
+        // Output left in the file for nobody is only measured once the model has ended.
+        const bool follow = !passing_ || pass_fd_ >= 0;
         // A file keeps what the model wrote while the last portion was passed on: read it
         // before waiting, so a flood is read at the pace it comes.
-        if (is_file_ && drain(output, false) > 0)
+        if (is_file_ && follow && drain(output, false) > 0)
             return false;
         pollfd fds[3];
         nfds_t n = 0;
-        const int watched = is_file_ ? changes_.get() : output_.get();
+        const int watched = !is_file_ ? output_.get() : follow ? changes_.get() : -1;
         const int out_index = watched >= 0 ? static_cast<int>(n) : -1;
         if (watched >= 0)
             fds[n++] = {watched, POLLIN, 0};
@@ -179,7 +182,7 @@ class PosixModelProcess final : public ModelProcess {
         long ms = static_cast<long>(timeout.count());
         if (ms < 0)
             ms = 0;
-        const bool unwatched_file = is_file_ && changes_.get() < 0;
+        const bool unwatched_file = is_file_ && follow && changes_.get() < 0;
         if ((pidfd_.get() < 0 || unwatched_file) && ms > fallback_poll_ms)
             ms = fallback_poll_ms;
         const int r = ::poll(fds, n, static_cast<int>(ms));
@@ -216,6 +219,33 @@ class PosixModelProcess final : public ModelProcess {
     }
 
     bool has_exited() const override { return !reaped_ && has_ended(); }
+
+    bool pass_output_on(int fd) override {
+        if (!is_file_)
+            return false;
+        passing_ = true;
+        pass_fd_ = fd;
+        // Nobody follows the output: the model's writes need not be watched.
+        if (fd < 0)
+            changes_.reset();
+        return true;
+    }
+
+    std::uint64_t output_taken() const override { return static_cast<std::uint64_t>(read_); }
+
+    std::size_t read_output(std::uint64_t offset, char* data, std::size_t size) const override {
+        std::size_t got = 0;
+        while (got < size) {
+            const ssize_t n =
+                ::pread(output_.get(), data + got, size - got, static_cast<off_t>(offset + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<std::size_t>(n);
+        }
+        return got;
+    }
 
     Exit reap() override {
         if (!reaped_) {
@@ -288,7 +318,83 @@ class PosixModelProcess final : public ModelProcess {
     std::size_t drain(std::string& output, bool ended) {
         if (output_.get() < 0)
             return 0;
+        if (passing_)
+            return pass_file();
         return is_file_ ? read_file(output) : read_pipe(output, ended);
+    }
+
+    // What the file holds beyond what was taken, passed on (up to read_limit) or, when nobody
+    // follows it, only counted.
+    std::size_t pass_file() {
+        struct stat st {};
+        if (::fstat(output_.get(), &st) != 0 || st.st_size <= read_)
+            return 0;
+        off_t want = st.st_size - read_;
+        if (pass_fd_ >= 0) {
+            want = std::min<off_t>(want, static_cast<off_t>(read_limit));
+            copy_out(read_, static_cast<std::size_t>(want));
+        }
+        read_ += want;
+        return static_cast<std::size_t>(want);
+    }
+
+    // Copies SIZE bytes of the file from OFFSET to the descriptor the output is passed on to:
+    // inside the system, or through a buffer where the descriptor takes no sendfile (a
+    // terminal, a file opened for appending). A descriptor that fails otherwise takes nothing
+    // more, as a failed stream would.
+    void copy_out(off_t offset, std::size_t size) {
+        while (size > 0 && pass_fd_ >= 0) {
+            ssize_t n;
+            if (!through_buffer_) {
+                off_t at = offset;
+                n = ::sendfile(pass_fd_, output_.get(), &at, size);
+                if (n < 0 && (errno == EINVAL || errno == ENOSYS)) {
+                    through_buffer_ = true;
+                    buffer_.resize(1 << 16);
+                    continue;
+                }
+            } else {
+                n = ::pread(output_.get(), buffer_.data(), std::min(size, buffer_.size()), offset);
+                if (n > 0 && !write_whole(pass_fd_, buffer_.data(), static_cast<std::size_t>(n)))
+                    n = -1;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == EAGAIN) {
+                wait_writable(pass_fd_);
+                continue;
+            }
+            if (n < 0)
+                pass_fd_ = -1;
+            // Nothing more to read: the file was cut shorter meanwhile.
+            if (n <= 0)
+                return;
+            offset += n;
+            size -= static_cast<std::size_t>(n);
+        }
+    }
+
+    static void wait_writable(int fd) {
+        pollfd p{fd, POLLOUT, 0};
+        while (::poll(&p, 1, -1) < 0 && errno == EINTR) {
+        }
+    }
+
+    static bool write_whole(int fd, const char* data, std::size_t size) {
+        while (size > 0) {
+            const ssize_t n = ::write(fd, data, size);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == EAGAIN) {
+                wait_writable(fd);
+                continue;
+            }
+            if (n <= 0)
+                return false;
+            data += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return true;
     }
 
     // What the file holds beyond what was read, up to read_limit, straight into the caller's
@@ -344,14 +450,22 @@ class PosixModelProcess final : public ModelProcess {
     Fd guard_;
     bool reaped_ = false;
     int status_ = 0;
+    bool passing_ = false;
+    int pass_fd_ = -1;
+    bool through_buffer_ = false;
     std::vector<char> buffer_ = std::vector<char>(is_file_ ? 0 : pipe_size);
 };
 
 // Opens OUTPUT_FILE for the model to write (created, or emptied) and for reading it back.
 // Returns the model's end and the reading end.
 std::pair<Fd, OutputSource> output_into_file(const std::string& output_file) {
-    Fd write_end(::open(output_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (write_end.get() < 0)
+    // An empty file is not cut again: on some file systems (ext4) every truncation makes the
+    // next close of the file push all that was written into it to the disk, and a later fsync
+    // of any other file (the run record's) then waits until the whole output is written.
+    Fd write_end(::open(output_file.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+    struct stat st {};
+    if (write_end.get() < 0 || ::fstat(write_end.get(), &st) != 0 ||
+        (S_ISREG(st.st_mode) && st.st_size > 0 && ::ftruncate(write_end.get(), 0) != 0))
         throw system_error(err::path_access, errno);
     OutputSource source;
     source.is_file = true;
