@@ -374,14 +374,6 @@ TEST_F(QvoptBatch, RunRefusesACampaignWhoseEntriesShareAnOutput) {
     EXPECT_FALSE(fs::exists(batch_ / "nv.pid"));
 }
 
-bool ended(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text;
-    std::getline(stat, text);
-    const auto paren = text.rfind(')');
-    return !stat || paren == std::string::npos || text.substr(paren + 2, 1) == "Z";
-}
-
 // Waits (bounded) for a process of ours to end; its wait status, or -1 when it did not end.
 int wait_for_end(pid_t pid) {
     int status = 0;
@@ -442,7 +434,7 @@ TEST_F(QvoptBatch, StoppedOrKilledItEndsEveryModelAndAllTheyStarted) {
         const int status = wait_for_end(qv);
         ASSERT_NE(status, -1) << "qvopt did not end after the signal\n" << test::read_file(log);
         for (pid_t pid : pids)
-            EXPECT_TRUE(ended(pid)) << pid;
+            EXPECT_TRUE(test::ends_within(pid)) << pid;
         if (row.status < 0) {
             EXPECT_TRUE(WIFSIGNALED(status));
             continue;

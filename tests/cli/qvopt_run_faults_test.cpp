@@ -104,17 +104,6 @@ TEST_F(FaultyModel, ARefusedSaveRunsNothing) {
     EXPECT_FALSE(fs::exists(model / "ran"));
 }
 
-bool gone(pid_t pid) {
-    // A killed process may linger briefly as init's zombie.
-    const auto deadline = std::chrono::steady_clock::now() + 8s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (::kill(pid, 0) != 0 && errno == ESRCH)
-            return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
-}
-
 // Waits for a process of ours, failing rather than hanging; its wait status.
 int wait_status(pid_t pid) {
     const auto deadline = std::chrono::steady_clock::now() + 20s;
@@ -273,7 +262,7 @@ TEST_F(FaultyModel, SignalsToQvoptEndTheModelAndAllItStarted) {
             EXPECT_NE(qv.out().find("ended by signal 9 (Killed)"), std::string::npos) << qv.out();
         }
         for (pid_t pid : pids)
-            EXPECT_TRUE(gone(pid)) << pid << " outlived qvopt, signal " << row.signal;
+            EXPECT_TRUE(test::ends_within(pid)) << pid << " outlived qvopt, signal " << row.signal;
     }
 }
 

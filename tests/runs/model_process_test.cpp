@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "platform/process/posix_model_launcher.h"
+#include "support/spawn.h"
 #include "support/temp_dir.h"
 
 namespace qv::runs {
@@ -19,17 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-bool gone(pid_t pid) {
-    // A killed process may linger briefly as init's zombie.
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (::kill(pid, 0) != 0 && errno == ESRCH)
-            return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return false;
-}
 
 pid_t read_pid(const fs::path& p) {
     return static_cast<pid_t>(std::stol(test::read_file(p)));
@@ -271,7 +261,7 @@ TEST_F(ScriptRun, StopAndTimeLimitEndTheModelAndAllItStarted) {
         EXPECT_FALSE(r.facts.succeeded());
         EXPECT_EQ(r.facts.left_running, 0u);
         for (const char* pid_file : {"model.pid", "child.pid", "detached.pid"})
-            EXPECT_TRUE(gone(read_pid(dir.path() / pid_file))) << pid_file;
+            EXPECT_TRUE(test::ends_within(read_pid(dir.path() / pid_file))) << pid_file;
     }
 }
 
@@ -283,7 +273,7 @@ TEST_F(ScriptRun, WhatTheModelLeavesRunningEndsWithTheRun) {
     EXPECT_TRUE(r.facts.succeeded()) << r.facts.failure;
     EXPECT_EQ(r.facts.left_running, 0u);
     for (const char* pid_file : {"child.pid", "detached.pid"})
-        EXPECT_TRUE(gone(read_pid(dir.path() / pid_file))) << pid_file;
+        EXPECT_TRUE(test::ends_within(read_pid(dir.path() / pid_file))) << pid_file;
 }
 
 // A launcher whose model runs for a given number of state reads, and a trace of the run's pace.

@@ -1,7 +1,12 @@
 #include "support/spawn.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
+
+#include <cerrno>
+#include <fstream>
+#include <thread>
 
 extern char** environ;
 
@@ -32,6 +37,24 @@ pid_t spawn(std::vector<std::string> args, const std::string& out, const std::st
         pid = 0;
     posix_spawn_file_actions_destroy(&actions);
     return pid;
+}
+
+bool ends_within(pid_t pid, std::chrono::milliseconds within) {
+    const auto deadline = std::chrono::steady_clock::now() + within;
+    for (;;) {
+        if (::kill(pid, 0) != 0 && errno == ESRCH)
+            return true;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text;
+        std::getline(stat, text);
+        const auto paren = text.rfind(')');
+        if (paren != std::string::npos && paren + 2 < text.size() &&
+            (text[paren + 2] == 'Z' || text[paren + 2] == 'X'))
+            return true;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
 }
 
 }  // namespace qv::test

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,5 +14,9 @@ namespace qv::test {
 // Returns its process id, 0 when it could not be started.
 pid_t spawn(std::vector<std::string> args, const std::string& out, const std::string& err = {},
             std::optional<std::vector<std::string>> env = std::nullopt);
+
+// Waits, up to WITHIN, for PID to end: true once it is gone or a zombie. A process that outlived
+// its parent is reaped by whatever adopted it, and in a container that may be never.
+bool ends_within(pid_t pid, std::chrono::milliseconds within = std::chrono::seconds(10));
 
 }  // namespace qv::test
