@@ -275,12 +275,11 @@ TEST_F(QvoptBatch, RunRunsTwoAtATimeAndAFailedRunLeavesTheOthersAlone) {
                      "--states", "NV,OR", "--set", "title1str=OK,FAIL,GOOD"}),
               0)
         << err_.str();
-    const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(qvopt({"batch", "run", (batch_ / "campaign.txt").string(), "-j", "2"}), 6)
         << out_.str() << err_.str();
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - t0;
 
-    // Four one-second runs, two at a time: about two seconds, and never more than two at once.
+    // Four one-second runs, two at a time: never more than two at once, and two at once at some
+    // point (the run times overlap), however slow the machine.
     const auto times = run_times(batch_);
     ASSERT_EQ(times.size(), 4u);
     int most = 0;
@@ -291,7 +290,6 @@ TEST_F(QvoptBatch, RunRunsTwoAtATimeAndAFailedRunLeavesTheOthersAlone) {
         most = std::max(most, at_once);
     }
     EXPECT_EQ(most, 2);
-    EXPECT_LT(took.count(), 3.9);
 
     const std::string table = out_.str();
     for (const char* row : {"NVOK.opt ", "NVGOOD.opt", "OROK.opt", "ORGOOD.opt"})
