@@ -14,6 +14,7 @@
 #include "platform/fs/path_form.h"
 #include "qv_version.h"
 #include "runs/options_copy.h"
+#include "runs/plain_record.h"
 #include "scenario/packets.h"
 #include "scenario/text.h"
 
@@ -27,20 +28,6 @@ constexpr const char* program_version = program_version_text;
 
 std::int64_t to_ms(std::chrono::system_clock::time_point t) {
     return std::chrono::duration_cast<std::chrono::milliseconds>(t.time_since_epoch()).count();
-}
-
-// "2026-12-09T08:15:02.123Z" back to milliseconds; nullopt when it is not of that form.
-std::optional<std::int64_t> parse_iso_utc(const std::string& text) {
-    std::tm tm{};
-    int ms = 0;
-    char z = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c", &tm.tm_year, &tm.tm_mon,
-                    &tm.tm_mday, &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &ms, &z) != 8 ||
-        z != 'Z')
-        return std::nullopt;
-    tm.tm_year -= 1900;
-    tm.tm_mon -= 1;
-    return static_cast<std::int64_t>(timegm(&tm)) * 1000 + ms;
 }
 
 std::string host_name() {
@@ -204,18 +191,18 @@ std::optional<std::string> change_of(const RecordedFile& was, const FileSystem& 
 RecordStatus compare(const std::string& record_path, const FileSystem& fs, const Hasher& hasher,
                      bool rehash, SeenFiles* seen = nullptr) {
     RecordStatus status;
-    auto facts = fs.facts(record_path);
-    if (!facts) {
-        status.state = RecordState::never_run;
-        return status;
-    }
     try {
-        status.record = parse_record(fs.read_file(record_path));
+        status.record = read_record(fs.read_file(record_path));
     } catch (const RecordError& e) {
         status.state = RecordState::unreadable;
         status.why = e.what();
         return status;
     } catch (const AppError& e) {
+        // No record (read at once rather than looked up first: status reads thousands).
+        if (e.number() == err::file_not_found) {
+            status.state = RecordState::never_run;
+            return status;
+        }
         status.state = RecordState::unreadable;
         status.why = "cannot be read (error " + std::to_string(e.number()) + ")";
         return status;
@@ -264,6 +251,19 @@ std::string iso_utc(std::int64_t ms) {
                   tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec,
                   static_cast<int>(rest));
     return text;
+}
+
+std::optional<std::int64_t> parse_iso_utc(const std::string& text) {
+    std::tm tm{};
+    int ms = 0;
+    char z = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d.%3d%c", &tm.tm_year, &tm.tm_mon,
+                    &tm.tm_mday, &tm.tm_hour, &tm.tm_min, &tm.tm_sec, &ms, &z) != 8 ||
+        z != 'Z')
+        return std::nullopt;
+    tm.tm_year -= 1900;
+    tm.tm_mon -= 1;
+    return static_cast<std::int64_t>(timegm(&tm)) * 1000 + ms;
 }
 
 std::string record_json(RunRecord r) {
@@ -460,15 +460,16 @@ void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool h
     f.not_hashed.clear();
     if (f.kind == "pattern")
         return;
-    auto facts = fs.facts(f.path);
+    // The name as it is on disk, where it differs in letter case from the scenario's.
+    std::string on_disk = fs.host_path(f.path);
+    auto facts = fs.facts(on_disk);
     if (!facts) {
         if (f.kind == "directory")
             f.kind = "file";
         return;
     }
     f.exists = true;
-    // The name as it is on disk, where it differs in letter case from the scenario's.
-    f.path = fs.host_path(f.path);
+    f.path = std::move(on_disk);
     f.kind = facts->is_dir ? "directory" : "file";
     if (facts->is_dir)
         return;

@@ -80,6 +80,8 @@ struct RecordError : std::runtime_error {
 
 // "2026-12-09T08:15:02.123Z".
 std::string iso_utc(std::int64_t ms_since_epoch);
+// "2026-12-09T08:15:02.123Z" back to milliseconds; nullopt when it is not of that form.
+std::optional<std::int64_t> parse_iso_utc(const std::string& text);
 
 // What a record will hold about the scenario, with every path resolved to the host's form at
 // the moment of the call, so that the hashing thread never depends on the current directory.

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "platform/hash/openssl_hasher.h"
+#include "runs/plain_record.h"
 #include "runs/recorded_run.h"
 #include "runs/run_record.h"
 #include "support/workspace.h"
@@ -362,6 +363,65 @@ TEST_F(RecordTest, NumbersOutOfRangeMakeTheRecordUnreadable) {
         }
         EXPECT_EQ(st.state, RecordState::unreadable) << row.entry;
         EXPECT_EQ(describe(st), "record unreadable: " + row.why) << row.entry;
+    }
+}
+
+// TEXT with its first FROM replaced by TO.
+std::string replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    return at == std::string::npos ? "(no " + from + ")" : text.replace(at, from.size(), to);
+}
+
+// A reading as JSON text, or the reason it was refused.
+std::string outcome(RunRecord (*read)(std::string_view), const std::string& text) {
+    try {
+        return record_json(read(text));
+    } catch (const RecordError& e) {
+        return std::string("refused: ") + e.what();
+    }
+}
+
+// Records are read in one quick pass where they have the form this program writes; any record
+// reads as the full parse reads it: the same fields, or the same refusal.
+TEST_F(RecordTest, TheQuickReadingOfARecordIsTheFullParse) {
+    run();
+    const std::string good = test::read_file(record_path());
+    const struct {
+        const char* name;
+        std::string text;
+        bool plain;
+    } rows[] = {
+        {"as written", good, true},
+        {"exit status 255", with_entry(good, "status", R"("status": 255)"), true},
+        {"signal", with_entry(good, "status", R"("signal": 9)"), true},
+        {"exit status 256", with_entry(good, "status", R"("status": 256)"), false},
+        {"exit status 256", with_entry(good, "status", R"("status": 256)"), false},
+        {"stopped", with_entry(good, "stopped", R"("stopped": "user")"), true},
+        {"stopped unknown", with_entry(good, "stopped", R"("stopped": "nonsense")"), false},
+        {"stopped number", with_entry(good, "stopped", R"("stopped": 5)"), false},
+        {"no exit", replaced(good, R"("exit": {)", R"("exit": null, "was": {)"), true},
+        {"time only", with_entry(good, "mtime_ns", R"("mtime_ns_was": 0)"), true},
+        {"latin-1 text", with_entry(good, "encoding", R"("encoding": "latin-1")"), true},
+        {"other encoding", with_entry(good, "encoding", R"("encoding": "utf-16")"), false},
+        {"fraction", with_entry(good, "size", R"("size": 1.5)"), false},
+        {"negative", with_entry(good, "size", R"("size": -1)"), false},
+        {"past 64 bits", with_entry(good, "size", R"("size": 18446744073709551616)"), false},
+        {"number for flag", with_entry(good, "exists", R"("exists": 1)"), false},
+        {"two formats", replaced(good, R"("format": )", R"("format": "x", "format": )"), false},
+        {"non-ASCII", with_entry(good, "title", "\"title\": \"caf\xC3\xA9\""), false},
+        {"unicode escape", with_entry(good, "title", R"("title": "\u0041B")"), false},
+        {"escaped key", replaced(good, R"("host")", R"("ho\u0073t")"), false},
+        {"program not object", replaced(good, R"("program": {)", R"("program": 7, "was": {)"),
+         false},
+        {"tail not text", replaced(good, R"("line 1")", "1"), false},
+        {"byte order mark", "\xEF\xBB\xBF" + good, false},
+        {"trailing brace", good + "}", false},
+        {"cut short", good.substr(0, good.size() / 2), false},
+        {"empty", "", false},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(read_plain_record(row.text).has_value(), row.plain) << row.name;
+        EXPECT_EQ(outcome(read_record, row.text), outcome(parse_record, row.text)) << row.name;
     }
 }
 

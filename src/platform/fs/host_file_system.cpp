@@ -396,11 +396,16 @@ std::string HostFileSystem::read_file(std::string_view path) const {
 }
 
 std::string HostFileSystem::read_file_with_facts(std::string_view path, FileFacts& facts) const {
-    std::string host = host_path(path);
+    // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are read. A clean host
+    // path that opens as given is the file its mapping would name.
+    int raw = -1;
+    if (!names_nothing(path) && is_clean_host_path(path))
+        raw = ::open(std::string(path).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    std::string host = raw >= 0 ? std::string(path) : host_path(path);
     if (host.empty())
         throw file_not_found_error();
-    // O_NONBLOCK keeps a FIFO from hanging the open; only regular files are read.
-    int raw = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (raw < 0)
+        raw = ::open(host.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (raw < 0) {
         if (errno == ENOENT || errno == ENOTDIR)
             throw file_not_found_error();
@@ -528,6 +533,14 @@ std::unique_ptr<LineSink> HostFileSystem::create_line_file(std::string_view path
 }
 
 std::optional<FileFacts> HostFileSystem::facts(std::string_view path) const {
+    // A clean host path that names a file as given, not through a link: its own facts, with one
+    // look-up rather than the mapping's and then the file's.
+    if (!names_nothing(path) && is_clean_host_path(path)) {
+        const std::string given(path);
+        struct stat st {};
+        if (::lstat(given.c_str(), &st) == 0 && !S_ISLNK(st.st_mode))
+            return facts_of(st);
+    }
     std::string host = host_path(path);
     struct stat st {};
     if (host.empty() || ::stat(host.c_str(), &st) != 0)
