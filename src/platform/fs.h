@@ -26,6 +26,15 @@ class FileLock {
     virtual ~FileLock() = default;
 };
 
+// Atomic writes made together (see FileSystem::write_group). finish() waits until each file of
+// the group is in place and lasting, and names the first that could not be put there (the
+// others are); empty when all were. The end of the group finishes it.
+class WriteGroup {
+  public:
+    virtual ~WriteGroup() = default;
+    virtual std::string finish() { return {}; }
+};
+
 // The one temporary name an atomic write of the file `file_name` uses beside it: hidden, and
 // the same for every write of that file, so that a write killed part-way leaves at most this
 // one file, which the next write takes over.
@@ -67,6 +76,13 @@ class FileSystem {
     // same target that keeps at it past a few seconds gives FileBusyError. The target is
     // untouched when anything fails.
     virtual FileFacts write_file_atomic(std::string_view path, std::string_view bytes) = 0;
+    // While the group lives, write_file_atomic leaves the flush of each file to the disk, and
+    // its move into place, to threads that the disk serves together, so that thousands of new
+    // files cost about what writing them does; each file still lasts whole before it takes its
+    // name. A file of the group may take its name only once the call has returned, so none may
+    // be read before the group has finished. Where the file system has no such way, each write
+    // is done at once.
+    virtual std::unique_ptr<WriteGroup> write_group() { return std::make_unique<WriteGroup>(); }
     // An exclusive advisory lock on an existing file (the file a link names), for a
     // read-merge-write that other programs doing the same must not interleave with. Waits a
     // few seconds for another holder, then fails with FileBusyError (AppError 70); any other

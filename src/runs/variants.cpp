@@ -5,6 +5,7 @@
 #include <memory>
 #include <set>
 
+#include "platform/app_error.h"
 #include "platform/fs/path_form.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
@@ -242,6 +243,9 @@ MakeResult write_variants(Session& s, const std::string& dir, const std::string&
 
     const Scenario original = s.sc;
     std::string text = made_by_prefix + s.fs.host_path(template_path) + "\n";
+    // The variants are flushed to disk together; the list, which names them, follows once all
+    // of them are in place.
+    std::unique_ptr<WriteGroup> group = s.fs.write_group();
     for (std::size_t i = 0; i < variants.size(); ++i) {
         s.sc = original;
         for (const Choice* c : variants[i].choices)
@@ -260,6 +264,11 @@ MakeResult write_variants(Session& s, const std::string& dir, const std::string&
         text += "# " + variants[i].comment + "\n" + variants[i].base + extension + "\n";
     }
     s.sc = original;
+    if (const std::string failed = group->finish(); !failed.empty()) {
+        s.message("file error " + std::to_string(path_access_error().number()));
+        result.refusal = failed + " could not be written";
+        return result;
+    }
     try {
         s.fs.write_file_atomic(list, text);
     } catch (const std::exception& e) {

@@ -118,9 +118,9 @@ class WrittenCase {
             return it == f.parts.end() ? std::nullopt : it->second;
         }
         std::optional<std::string> name;
-        const std::string path = join_path(dir, part);
-        if (s_.fs.facts(path))
-            name = split_file_name(s_.fs.host_path(path));
+        const std::string host = s_.fs.host_path(join_path(dir, part));
+        if (s_.fs.facts(host))
+            name = split_file_name(host);
         f.parts.emplace(key, name);
         return name;
     }
@@ -129,9 +129,9 @@ class WrittenCase {
     std::unordered_map<std::string, Folder> folders_;
 };
 
-void keyed_line(const Session& s, LineWriter& out, int index, const std::string& path) {
+void keyed_line(WrittenCase& written, LineWriter& out, int index, const std::string& path) {
     out.line(std::string(run_file_key_texts[static_cast<std::size_t>(index)]) + "   : " +
-             WrittenCase(s)(path));
+             written(path));
 }
 
 // Splits a message or output path into directory and name and makes the directory full:
@@ -188,8 +188,9 @@ void read_runfiles_packet(Session& s, LineReader& in) {
 
 void write_runfiles_packet(Session& s, LineWriter& out) {
     out.line("/RUNFILES/");
+    WrittenCase written(s);
     for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 10, 11})
-        keyed_line(s, out, i, s.sc.run_files[i]);
+        keyed_line(written, out, i, s.sc.run_files[i]);
     out.line("/END/");
 }
 
@@ -228,8 +229,9 @@ void write_modelyear_packet(Session& s, LineWriter& out) {
         sc.run_files[rf::evap_bmy].clear();
     }
     out.line("/MODELYEAR OUT/");
-    keyed_line(s, out, rf::exhaust_bmy, sc.run_files[rf::exhaust_bmy]);
-    keyed_line(s, out, rf::evap_bmy, sc.run_files[rf::evap_bmy]);
+    WrittenCase written(s);
+    keyed_line(written, out, rf::exhaust_bmy, sc.run_files[rf::exhaust_bmy]);
+    keyed_line(written, out, rf::evap_bmy, sc.run_files[rf::evap_bmy]);
     out.line("/END/");
 }
 
@@ -245,7 +247,8 @@ void read_daily_packet(Session& s, LineReader& in) {
 
 void write_daily_packet(Session& s, LineWriter& out) {
     out.line("/DAILY FILES/");
-    keyed_line(s, out, rf::daily_temps, s.sc.run_files[rf::daily_temps]);
+    WrittenCase written(s);
+    keyed_line(written, out, rf::daily_temps, s.sc.run_files[rf::daily_temps]);
     out.line("/END/");
 }
 

@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -120,6 +121,38 @@ TEST(AtomicWrite, ReusesTheOneTemporaryNameOfItsTarget) {
     EXPECT_EQ(facts.size, 3u);
     EXPECT_EQ(names_in(tmp.path()), std::vector<std::string>{"run.opt"});
     EXPECT_EQ(save_temp_name("run.opt"), ".run.opt.qv-save");
+}
+
+// Writes of a group are in place once it has finished: new files and replaced ones, a file
+// written twice with its last text, its bits kept, and no temporary file left behind.
+TEST(AtomicWrite, AGroupPutsEveryFileInPlaceByItsEnd) {
+    TempDir tmp;
+    const std::string kept = tmp.write("old.opt", "old");
+    ::chmod(kept.c_str(), 0600);
+    HostFileSystem hfs;
+    std::vector<std::string> expected{"old.opt"};
+    {
+        auto group = hfs.write_group();
+        for (int i = 0; i < 300; ++i) {
+            const std::string name = "v" + std::to_string(1000 + i) + ".opt";
+            EXPECT_EQ(hfs.write_file_atomic((tmp.path() / name).string(), name).size, name.size());
+            expected.push_back(name);
+        }
+        hfs.write_file_atomic(kept, "first");
+        hfs.write_file_atomic(kept, "second");
+        // A group within a group leaves its writes to the outer one.
+        hfs.write_group()->finish();
+        EXPECT_EQ(group->finish(), "");
+        // Once finished, writes are made at once again.
+        hfs.write_file_atomic((tmp.path() / "after.opt").string(), "after");
+        EXPECT_EQ(tmp.read("after.opt"), "after");
+        expected.push_back("after.opt");
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names_in(tmp.path()), expected);
+    EXPECT_EQ(tmp.read("v1299.opt"), "v1299.opt");
+    EXPECT_EQ(tmp.read("old.opt"), "second");
+    EXPECT_EQ(mode_of(kept), 0600u);
 }
 
 TEST(FileLock, HoldsOffOtherLockersUntilReleased) {

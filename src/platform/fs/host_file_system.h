@@ -24,6 +24,7 @@ class HostFileSystem final : public FileSystem {
     std::string read_file_with_facts(std::string_view path, FileFacts& facts) const override;
     void write_file(std::string_view path, std::string_view bytes) override;
     FileFacts write_file_atomic(std::string_view path, std::string_view bytes) override;
+    std::unique_ptr<WriteGroup> write_group() override;
     std::unique_ptr<FileLock> lock_file(std::string_view path) override;
     void replace(std::string_view from, std::string_view to) override;
     bool remove(std::string_view path) override;
@@ -37,6 +38,11 @@ class HostFileSystem final : public FileSystem {
     void set_current_dir(std::string_view path) override;
 
     std::string temp_file() override;
+
+    class Group;
+
+  private:
+    Group* group_ = nullptr;  // the write group under way, if any
 };
 
 }  // namespace qv
