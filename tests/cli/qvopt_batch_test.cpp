@@ -328,6 +328,55 @@ TEST_F(QvoptBatch, RunSkipsScenariosWhoseRecordIsUpToDateUnlessForced) {
     unsetenv("QV_STAND_IN_SECONDS");
 }
 
+// batch status says the same of a campaign whether its records are read in one quick pass or
+// in full (a record with a "\u" escape is read in full): one scenario up to date, one whose
+// options file changed, one whose input is gone and one never run.
+TEST_F(QvoptBatch, StatusIsTheSameWhetherRecordsAreReadQuicklyOrInFull) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "CA,NV,OR,WA"}),
+              0);
+    setenv("QV_STAND_IN_SECONDS", "0", 1);
+    const std::string list = (batch_ / "campaign.txt").string();
+    EXPECT_EQ(qvopt({"batch", "run", list, "-j", "2"}), 0) << out_.str() << err_.str();
+    unsetenv("QV_STAND_IN_SECONDS");
+    std::ofstream(batch_ / "NV.opt", std::ios::app) << "* changed\r\n";
+    fs::remove(model_ / "data/POP/or.pop");
+    std::vector<fs::path> records;
+    for (const auto& e : fs::directory_iterator(batch_))
+        if (e.path().filename().string().ends_with(".run.json"))
+            records.push_back(e.path());
+    ASSERT_EQ(records.size(), 4u);
+    for (const auto& r : records)
+        if (std::tolower(static_cast<unsigned char>(r.filename().string()[0])) == 'w')
+            fs::remove(r);
+
+    const std::vector<std::vector<std::string>> forms = {{}, {"--json"}, {"--lines"}};
+    std::vector<std::string> quick;
+    for (const auto& form : forms) {
+        std::vector<std::string> args{"batch", "status", list};
+        args.insert(args.end(), form.begin(), form.end());
+        EXPECT_EQ(qvopt(args), 1);
+        quick.push_back(out_.str());
+    }
+    for (const std::string state : {"done", "out of date", "never run"})
+        EXPECT_NE(quick[0].find(state), std::string::npos) << quick[0];
+    for (const auto& e : fs::directory_iterator(batch_)) {
+        if (!e.path().filename().string().ends_with(".run.json"))
+            continue;
+        const std::string text = read(e.path());
+        const std::string format = "\"qv-run-record/1\"";
+        std::ofstream(e.path(), std::ios::binary)
+            << text.substr(0, text.find(format)) << "\"qv-run-record\\u002f1\""
+            << text.substr(text.find(format) + format.size());
+    }
+    for (std::size_t i = 0; i < forms.size(); ++i) {
+        std::vector<std::string> args{"batch", "status", list};
+        args.insert(args.end(), forms[i].begin(), forms[i].end());
+        EXPECT_EQ(qvopt(args), 1);
+        EXPECT_EQ(out_.str(), quick[i]);
+    }
+}
+
 // A scenario whose save is refused runs on the file as it is on disk, and every report of the
 // run says so.
 TEST_F(QvoptBatch, RunSaysWhenASaveWasRefused) {
