@@ -282,6 +282,45 @@ TEST_F(HostFileSystemTest, ReplaceRemoveAndFacts) {
     EXPECT_FALSE(fsys.remove("a.opt"));
 }
 
+// Facts and reads of host paths as given: a link is followed to what it names, a name that
+// exists only in another letter case is the file of that name, a dangling link is no file.
+TEST_F(HostFileSystemTest, FactsAndReadsOfHostPathsFollowLinksAndCase) {
+    tmp.write("data/a.txt", "twelve bytes");
+    fs::create_directory(host("dir"));
+    fs::create_symlink(host("data/a.txt"), host("to-file"));
+    fs::create_symlink(host("dir"), host("to-dir"));
+    fs::create_symlink(host("nothing"), host("dangling"));
+    const struct {
+        const char* rel;
+        bool exists, is_dir;
+        int read_error;  // 0: reads "twelve bytes"
+    } rows[] = {
+        {"data/a.txt", true, false, 0},
+        {"DATA/A.TXT", true, false, 0},
+        {"to-file", true, false, 0},
+        {"to-dir", true, true, err::path_access},
+        {"dir", true, true, err::path_access},
+        {"dangling", false, false, err::file_not_found},
+        {"data/none.txt", false, false, err::file_not_found},
+    };
+    for (const auto& row : rows) {
+        const auto f = fsys.facts(host(row.rel));
+        EXPECT_EQ(f.has_value(), row.exists) << row.rel;
+        if (f) {
+            EXPECT_EQ(f->is_dir, row.is_dir) << row.rel;
+            if (!row.is_dir) {
+                EXPECT_EQ(f->size, 12u) << row.rel;
+            }
+        }
+        std::string text;
+        EXPECT_EQ(error_number([&] { text = fsys.read_file(host(row.rel)); }), row.read_error)
+            << row.rel;
+        if (row.read_error == 0) {
+            EXPECT_EQ(text, "twelve bytes") << row.rel;
+        }
+    }
+}
+
 TEST_F(HostFileSystemTest, ListMatchesWildcardsWithoutRegardToCase) {
     for (const char* f : {"a.txt", "B.TXT", "c.dat", "noext", "Docs/inner.txt", "Docs2/x"}) {
         tmp.write(f, "");
