@@ -46,6 +46,18 @@ using TableLookup = std::function<const TableInfo*(std::string_view)>;
 // unknown field.
 TranslatedQuery translate_access_query(std::string_view query, const TableLookup& lookup);
 
+// The table a batched translation reads its literals from: one row per query of the batch,
+// its position in batch_position, literal k (from 1) in batch_literal(k).
+std::string batch_table(std::size_t literals);
+inline constexpr const char* batch_position = "qv_pos";
+std::string batch_literal(std::size_t k);
+
+// The same query run for every row of batch_table(parameters.size()) at once: each row's
+// literals stand where the query's own literals stand, and the result is the rows the query
+// would give for each batch row, in batch order, each preceded by its batch position as the
+// first column. Fails as translate_access_query does.
+TranslatedQuery translate_access_batch(std::string_view query, const TableLookup& lookup);
+
 // Throws AppError 3075 where translate_access_query would for a text that cannot be split into
 // tokens.
 QueryShape query_shape(std::string_view query);
