@@ -61,6 +61,8 @@ void validate_region(Session& s) {
             break;
         queries.push_back(county_query(entry->code));
     }
+    // Codes found wanting leave the list together, so that dropping many costs one pass.
+    std::vector<std::string> dropped;
     try {
         std::vector<QueryOutcome> found = s.reference.query_each(queries);
         for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -85,16 +87,18 @@ void validate_region(Session& s) {
                 entry->statename = state->statename;
                 entry->county = "*****";
             } else {
-                sc.region_list.remove(entry->code);
+                dropped.push_back(entry->code);
             }
         }
     } catch (const AppError& e) {
+        sc.region_list.remove_all(dropped);
         copy_region_list(sc.region_list, sc.selected_regions);
         s.message("validate_region " + e.description());
         s.log.write("Exiting abnormally validate_region; ");
         close_reference_db(s);
         return;
     }
+    sc.region_list.remove_all(dropped);
     copy_region_list(sc.region_list, sc.selected_regions);
     close_reference_db(s);
 }

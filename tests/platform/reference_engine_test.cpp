@@ -390,7 +390,11 @@ TEST_F(FixtureDatabaseTest, ABatchGivesEachTextWhatItGivesAlone) {
     const std::string unknown_field = items + "Nothing = \"a1\"";
     const std::vector<std::vector<std::string>> batches = {
         {code("a1"), code("B2"), code("b2"), code("a1"), code("zz"), code("c3\") OR (\"1\"=\"1"),
-         code(""), code("É5"), code("Gamma \"G\"")},
+         code(""), code("É5"), code("Gamma \"G\""),
+         "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=\"a1\" OR Code=\"b2\");",
+         "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=\"a1\"\"\");",
+         "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=\"a1);",
+         "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=2);"},
         {items + "Qty >= 2 AND Code <> \"b2\" ORDER BY Name DESC",
          items + "Qty >= 1 AND Code <> \"A1\" ORDER BY Name DESC",
          items + "Qty >= 9 AND Code <> \"a1\" ORDER BY Name DESC"},

@@ -37,6 +37,26 @@ bool same_word(std::string_view a, std::string_view b) {
                                        std::to_string(offset + 1) + ").");
 }
 
+// The text literal whose opening quote is at `i`: its value, with `i` moved past its closing
+// quote; false when it does not close. A quote inside a literal is written twice.
+bool scan_text_literal(std::string_view query, std::size_t& i, std::string& text) {
+    const char quote = query[i++];
+    for (;;) {
+        if (i >= query.size())
+            return false;
+        if (query[i] == quote) {
+            if (i + 1 < query.size() && query[i + 1] == quote) {
+                text += quote;
+                i += 2;
+                continue;
+            }
+            ++i;
+            return true;
+        }
+        text += query[i++];
+    }
+}
+
 std::vector<Token> tokenize(std::string_view query) {
     std::vector<Token> tokens;
     tokens.reserve(query.size() / 4 + 1);
@@ -57,23 +77,9 @@ std::vector<Token> tokenize(std::string_view query) {
                 {Tok::bracketed, std::string(query.substr(i + 1, close - i - 1)), start});
             i = close + 1;
         } else if (ch == '"' || ch == '\'') {
-            // A quote inside a literal is written twice.
             std::string text;
-            ++i;
-            for (;;) {
-                if (i >= query.size())
-                    lex_fail(query, start, "a text literal has no closing quote");
-                if (c(i) == ch) {
-                    if (i + 1 < query.size() && c(i + 1) == ch) {
-                        text += static_cast<char>(ch);
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                text += query[i++];
-            }
+            if (!scan_text_literal(query, i, text))
+                lex_fail(query, start, "a text literal has no closing quote");
             tokens.push_back({Tok::string, std::move(text), start});
         } else if (is_digit(ch) || (ch == '.' && i + 1 < query.size() && is_digit(c(i + 1)))) {
             while (i < query.size() && is_digit(c(i)))
@@ -536,6 +542,37 @@ TranslatedQuery translate_access_batch(std::string_view query, const TableLookup
 
 QueryShape query_shape(std::string_view query) {
     return shape_of(tokenize(query));
+}
+
+std::optional<LiteralSpan> sole_text_literal(std::string_view query) {
+    const std::vector<Token> tokens = tokenize(query);
+    std::optional<LiteralSpan> found;
+    for (const Token& t : tokens) {
+        if (t.kind != Tok::string && t.kind != Tok::number)
+            continue;
+        if (found || t.kind != Tok::string || query[t.offset] != '"')
+            return std::nullopt;
+        std::size_t end = t.offset;
+        std::string text;
+        scan_text_literal(query, end, text);
+        found = LiteralSpan{t.offset, end};
+    }
+    return found;
+}
+
+std::optional<QueryShape> same_shape_but_literal(std::string_view query, std::string_view model,
+                                                 const LiteralSpan& span) {
+    const std::string_view prefix = model.substr(0, span.begin), suffix = model.substr(span.end);
+    if (query.size() < prefix.size() + suffix.size() + 2 || !query.starts_with(prefix) ||
+        !query.ends_with(suffix) || query[prefix.size()] != '"')
+        return std::nullopt;
+    std::size_t end = prefix.size();
+    QueryShape shape;
+    shape.literals.push_back({false, {}});
+    if (!scan_text_literal(query, end, shape.literals[0].text) ||
+        end != query.size() - suffix.size())
+        return std::nullopt;
+    return shape;
 }
 
 }  // namespace qv::reference

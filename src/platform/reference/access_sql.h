@@ -62,6 +62,19 @@ TranslatedQuery translate_access_batch(std::string_view query, const TableLookup
 // tokens.
 QueryShape query_shape(std::string_view query);
 
+// Where the one literal of a query stands, quotes included, when it has just one and that is a
+// text in double quotes; nullopt otherwise. Throws as query_shape does.
+struct LiteralSpan {
+    std::size_t begin = 0, end = 0;
+};
+std::optional<LiteralSpan> sole_text_literal(std::string_view query);
+
+// For a query that is `model` with another text literal in double quotes in place of the one at
+// `span`: that literal as the shape's only literal (the key left empty, as it is the model's),
+// found without reading the query's tokens. nullopt for any other query.
+std::optional<QueryShape> same_shape_but_literal(std::string_view query, std::string_view model,
+                                                 const LiteralSpan& span);
+
 // The SQLite collation and function names that the translated text relies on.
 inline constexpr const char* access_collation = "ACCESS";
 inline constexpr const char* access_like_function = "access_like";

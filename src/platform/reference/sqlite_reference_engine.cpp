@@ -729,9 +729,19 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
             key = std::move(first.key);
         }
     }
+    // Texts written as the first is, with another code in its one literal, are known to be of
+    // its shape without reading their tokens.
+    const std::optional<reference::LiteralSpan> span =
+        shape ? reference::sole_text_literal(texts[0]) : std::nullopt;
     std::vector<std::size_t> batched, alone;
     std::vector<std::vector<reference::Literal>> literals;
     for (std::size_t i = 1; i < texts.size(); ++i) {
+        if (span)
+            if (auto same = reference::same_shape_but_literal(texts[i], texts[0], *span)) {
+                batched.push_back(i);
+                literals.push_back(std::move(same->literals));
+                continue;
+            }
         if (shape) {
             try {
                 reference::QueryShape s = reference::query_shape(texts[i]);
