@@ -4,7 +4,10 @@
 #   validated:     against the demo reference database (model directory of the build);
 #   not validated: the same bytes with a model directory that holds no reference database, so
 #                  the reader stops at the region packet's database open.
-# Usage: bench/show_whole_process.sh [BUILD_DIR]   (needs hyperfine)
+# SCALE=k (default 1) makes the file k times as big: k x 500 source codes, and beside every county
+# (k - 1) times as many codes of known states that the county table does not hold.
+# Prints min/median/max of each and the ratio of the medians.
+# Usage: [SCALE=k] bench/show_whole_process.sh [BUILD_DIR]   (needs hyperfine and jq)
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$src/build}" && pwd)
@@ -13,6 +16,7 @@ model="$build/examples/demo/model"
 [ -x "$qvopt" ] || { echo "no $qvopt: build first" >&2; exit 2; }
 [ -f "$model/reports/reports.mdb" ] || { echo "no demo reference database in $model" >&2; exit 2; }
 
+scale="${SCALE:-1}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/empty-model"
@@ -28,16 +32,25 @@ mkdir "$work/empty-model"
     printf '/ALLOC FILES/\r\n/END/\r\n/POP FILES/\r\n/END/\r\n/EMFAC FILES/\r\n/END/\r\n'
     printf '/REGION/\r\nRegion Level       : COUNTY\r\n'
     # Territories outside the state table would stop the validation at their first code.
-    awk -F, 'NR > 1 && $2 != "60" && $2 != "66" && $2 != "69" && $2 != "74" {
-        printf "County             : %s%s\r\n", $2, $3 }' "$src/examples/demo/reference/fips-counties.csv"
+    awk -F, -v scale="$scale" 'NR > 1 && $2 != "60" && $2 != "66" && $2 != "69" && $2 != "74" {
+        printf "County             : %s%s\r\n", $2, $3; held[$2 $3] = 1; states[$2] = 1; ++n }
+        END {
+            extra = (scale - 1) * n
+            for (s in states) for (c = 1; c <= 999 && extra > 0; ++c) {
+                code = sprintf("%s%03d", s, c)
+                if (!(code in held)) { printf "County             : %s\r\n", code; --extra }
+            }
+        }' "$src/examples/demo/reference/fips-counties.csv"
     printf '/END/\r\n/SOURCE CATEGORY/\r\n'
-    awk -F, 'NR > 1 { scc[n++] = $1 } END {
-        for (i = 0; i < 500; ++i) printf "                   :%s\r\n", scc[i % n] }' \
+    awk -F, -v scale="$scale" 'NR > 1 { scc[n++] = $1 } END {
+        for (i = 0; i < 500 * scale; ++i) printf "                   :%s\r\n", scc[i % n] }' \
         "$src/examples/demo/reference/equipment-types.csv"
     printf '/END/\r\n'
 } >"$work/big.opt"
 
 cd "$work"
-hyperfine --warmup 3 --min-runs 20 -N -i \
+hyperfine --warmup 3 --min-runs 20 -N -i --export-json "$work/times.json" \
     -n validated "$qvopt --model-dir $model show big.opt" \
     -n "not validated" "$qvopt --model-dir $work/empty-model show big.opt"
+jq -r '.results[] | "\(.command): min/median/max \(.min * 1000 | floor)/\(.median * 1000 | floor)/\(.max * 1000 | floor) ms"' "$work/times.json"
+jq -r '"validated / not validated, medians: \(.results[0].median / .results[1].median * 100 | round / 100)x"' "$work/times.json"

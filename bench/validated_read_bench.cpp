@@ -1,11 +1,15 @@
 // Reading an options file whose region lists every county (level COUNTY) and whose source
 // packet lists 500 codes, validated against the demo reference database; and the same bytes
-// read with validation answered by a database that knows nothing.
+// read with validation answered by a database that knows everything. At size k the source
+// packet lists k x 500 codes, and the region as many codes again (k - 1) times, of known states
+// but missing from the county table.
 #include <benchmark/benchmark.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,7 +42,7 @@ std::vector<std::string> csv_column(const std::filesystem::path& file, int colum
     return values;
 }
 
-std::string big_file() {
+std::string big_file(int scale) {
     std::string s =
         "/RUNFILES/\r\nMESSAGE            : x.msg\r\nOUTPUT DATA        : x.out\r\n/END/\r\n"
         "/OPTIONS/\r\nTitle 1            : t\r\nTitle 2            :\r\n"
@@ -53,6 +57,7 @@ std::string big_file() {
     std::ifstream in(src / "fips-counties.csv");
     std::string line;
     std::getline(in, line);
+    std::set<std::string> held, states;
     while (std::getline(in, line)) {
         std::stringstream ss(line);
         std::string state, statefp, countyfp;
@@ -63,10 +68,22 @@ std::string big_file() {
         if (statefp == "60" || statefp == "66" || statefp == "69" || statefp == "74")
             continue;
         s += "County             : " + statefp + countyfp + "\r\n";
+        held.insert(statefp + countyfp);
+        states.insert(statefp);
     }
+    std::size_t extra = static_cast<std::size_t>(scale - 1) * held.size();
+    for (const std::string& state : states)
+        for (int c = 1; c <= 999 && extra > 0; ++c) {
+            char code[8];
+            std::snprintf(code, sizeof code, "%s%03d", state.c_str(), c);
+            if (held.count(code) == 0) {
+                s += std::string("County             : ") + code + "\r\n";
+                --extra;
+            }
+        }
     s += "/END/\r\n/SOURCE CATEGORY/\r\n";
     auto sccs = csv_column(src / "equipment-types.csv", 0);
-    for (int i = 0; i < 500; ++i)
+    for (int i = 0; i < 500 * scale; ++i)
         s += std::string(19, ' ') + ":" + sccs[static_cast<std::size_t>(i) % sccs.size()] + "\r\n";
     return s + "/END/\r\n";
 }
@@ -92,7 +109,7 @@ void run(benchmark::State& state, qv::ReferenceEngine& ref) {
     if (!mkdtemp(tmpl.data()))
         std::abort();
     std::filesystem::path dir = tmpl;
-    std::ofstream(dir / "big.opt", std::ios::binary) << big_file();
+    std::ofstream(dir / "big.opt", std::ios::binary) << big_file(static_cast<int>(state.range(0)));
     qv::ConsoleUi ui;
     qv::HostFileSystem fs;
     qv::Session s(ui, fs, ref);
@@ -112,12 +129,12 @@ void BM_ValidatedRead(benchmark::State& state) {
     auto ref = qv::make_reference_engine();
     run(state, *ref);
 }
-BENCHMARK(BM_ValidatedRead)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ValidatedRead)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 void BM_ReadWithoutValidation(benchmark::State& state) {
     KnowsEverything ref;
     run(state, ref);
 }
-BENCHMARK(BM_ReadWithoutValidation)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReadWithoutValidation)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -46,9 +46,22 @@ void escape_byte(std::string& s, unsigned char b) {
     s.append(text, sizeof text);
 }
 
+bool is_plain(unsigned char b) {
+    return b >= 0x20 && b < 0x80 && b != '"' && b != '\\';
+}
+
 void append_json_string(std::string& s, std::string_view bytes) {
     s += '"';
     for (std::size_t i = 0; i < bytes.size();) {
+        // Codes and names are mostly plain ASCII, copied a run at a time.
+        std::size_t plain = i;
+        while (plain < bytes.size() && is_plain(static_cast<unsigned char>(bytes[plain])))
+            ++plain;
+        if (plain > i) {
+            s.append(bytes.substr(i, plain - i));
+            i = plain;
+            continue;
+        }
         const auto b = static_cast<unsigned char>(bytes[i]);
         std::size_t len = utf8_sequence(bytes, i);
         if (len == 0) {
@@ -147,8 +160,11 @@ void write_value(std::string& out, const nlohmann::ordered_json& v, std::size_t 
             out += '}';
             return;
         }
+        case json::value_t::boolean:
+            out += v.get<bool>() ? "true" : "false";
+            return;
         default:
-            // Numbers, booleans and null hold no text.
+            // Numbers and null hold no text.
             out += v.dump();
             return;
     }

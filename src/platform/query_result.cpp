@@ -37,4 +37,16 @@ std::optional<std::string> QueryResult::field(std::size_t row, std::string_view 
     return rows[row][static_cast<std::size_t>(c)];
 }
 
+std::vector<QueryOutcome> ReferenceEngine::query_each(const std::vector<std::string>& texts) {
+    std::vector<QueryOutcome> outcomes(texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        try {
+            outcomes[i].rows = query(texts[i]);
+        } catch (...) {
+            outcomes[i].failure = std::current_exception();
+        }
+    }
+    return outcomes;
+}
+
 }  // namespace qv

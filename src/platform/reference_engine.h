@@ -1,5 +1,6 @@
 #pragma once
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,6 +21,12 @@ struct QueryResult {
     std::optional<std::string> field(std::size_t row, std::string_view name) const;
 };
 
+// What one query of a batch gave: its rows, or the exception query() threw for it.
+struct QueryOutcome {
+    QueryResult rows;
+    std::exception_ptr failure;
+};
+
 // The reference database. Opened for one task and closed after it. Failures (open, query)
 // throw AppError whose number and description the callers show.
 class ReferenceEngine {
@@ -35,6 +42,10 @@ class ReferenceEngine {
     virtual bool is_open() const = 0;
     // A query text as the program writes it (Access SQL dialect).
     virtual QueryResult query(std::string_view sql) = 0;
+    // Each text as query() would run it, one after the other, with the outcome of each in
+    // order. A task that looks up many codes asks them all at once, so that an engine can run
+    // the texts that differ only in their literals as one statement.
+    virtual std::vector<QueryOutcome> query_each(const std::vector<std::string>& texts);
 };
 
 // A value written into a query text as one Access text literal: in double quotes, each quote

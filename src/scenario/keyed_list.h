@@ -69,6 +69,34 @@ class KeyedList {
         remove_at(it->second);
         return true;
     }
+    // Removes the items of all the given keys that are present, in one pass however many.
+    void remove_all(const std::vector<std::string>& keys) {
+        if (!data_)
+            return;
+        std::vector<bool> gone(data_->items.size(), false);
+        bool any = false;
+        for (const std::string& key : keys)
+            if (auto it = data_->index.find(upper(key)); it != data_->index.end()) {
+                gone[it->second] = true;
+                any = true;
+            }
+        if (!any)
+            return;
+        Data& d = own();
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < d.items.size(); ++i) {
+            if (gone[i])
+                continue;
+            if (kept != i) {
+                d.items[kept] = std::move(d.items[i]);
+                d.keys[kept] = std::move(d.keys[i]);
+            }
+            ++kept;
+        }
+        d.items.resize(kept);
+        d.keys.resize(kept);
+        d.reindex();
+    }
     void clear() { data_.reset(); }
     // Empties this list, then adds every item of `source` in order under its key.
     void copy_from(const KeyedList& source) { data_ = source.data_; }

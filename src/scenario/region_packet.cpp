@@ -53,12 +53,26 @@ void validate_region(Session& s) {
     open_reference_db(s, sc.region_list.empty());
     // A snapshot: entries are removed from the list while it is walked.
     std::vector<RegionList::Ptr> entries(sc.region_list.begin(), sc.region_list.end());
+    // The codes are looked up together, as far as the first whose state is unknown: the walk
+    // stops there before its look-up.
+    std::vector<std::string> queries;
+    for (const auto& entry : entries) {
+        if (!s.state_table.find(left(entry->code, 2)))
+            break;
+        queries.push_back(county_query(entry->code));
+    }
+    // Codes found wanting leave the list together, so that dropping many costs one pass.
+    std::vector<std::string> dropped;
     try {
-        for (const auto& entry : entries) {
+        std::vector<QueryOutcome> found = s.reference.query_each(queries);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const auto& entry = entries[i];
             auto state = s.state_table.find(left(entry->code, 2));
             if (!state)
                 throw invalid_argument_error();
-            QueryResult rows = s.reference.query(county_query(entry->code));
+            if (found[i].failure)
+                std::rethrow_exception(found[i].failure);
+            const QueryResult& rows = found[i].rows;
             if (!rows.empty() && sc.region_level == level::county) {
                 auto county = rows.field(0, "county");
                 if (!county)
@@ -73,16 +87,18 @@ void validate_region(Session& s) {
                 entry->statename = state->statename;
                 entry->county = "*****";
             } else {
-                sc.region_list.remove(entry->code);
+                dropped.push_back(entry->code);
             }
         }
     } catch (const AppError& e) {
+        sc.region_list.remove_all(dropped);
         copy_region_list(sc.region_list, sc.selected_regions);
         s.message("validate_region " + e.description());
         s.log.write("Exiting abnormally validate_region; ");
         close_reference_db(s);
         return;
     }
+    sc.region_list.remove_all(dropped);
     copy_region_list(sc.region_list, sc.selected_regions);
     close_reference_db(s);
 }

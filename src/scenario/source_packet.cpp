@@ -40,17 +40,51 @@ void get_source_options(Session& s, LineReader& in) {
 
     open_reference_db(s);
     sc.source_subset = true;
-    int taken = 0, refused = 0;
+    // The packet's lines are read first and their codes looked up together; then each line is
+    // taken in turn, with what its read and its look-up gave, as if it were read just then.
+    struct Line {
+        std::string code;
+        std::exception_ptr read_failure;
+        bool ends = false;
+    };
+    std::vector<Line> lines;
     PacketEnd end("/SOURCE CATEGORY/");
     while (!in.eof()) {
+        Line& l = lines.emplace_back();
         std::string line;
-        guarded([&] { line = in.read(); });
-        if (packet_ends(in, end, line))
+        try {
+            line = in.read();
+        } catch (...) {
+            l.read_failure = std::current_exception();
+        }
+        if ((l.ends = packet_ends(in, end, line)))
             break;
-        std::string code = line.size() > 20 ? ltrim(line.substr(20, 20)) : std::string();
-        query = source_query(code);
+        l.code = line.size() > 20 ? ltrim(line.substr(20, 20)) : std::string();
+    }
+    std::vector<std::string> queries;
+    for (const Line& l : lines)
+        if (!l.ends)
+            queries.push_back(source_query(l.code));
+    std::vector<QueryOutcome> outcomes = s.reference.query_each(queries);
+
+    int taken = 0, refused = 0;
+    std::size_t looked_up = 0;
+    for (const Line& l : lines) {
+        guarded([&] {
+            if (l.read_failure)
+                std::rethrow_exception(l.read_failure);
+        });
+        if (l.ends)
+            break;
+        const std::string& code = l.code;
+        QueryOutcome& outcome = outcomes[looked_up];
+        query = std::move(queries[looked_up++]);
         QueryResult rows;
-        guarded([&] { rows = s.reference.query(query); });
+        guarded([&] {
+            if (outcome.failure)
+                std::rethrow_exception(outcome.failure);
+            rows = std::move(outcome.rows);
+        });
         bool found = false;
         guarded([&] { found = !rows.empty() && text_field(rows, "SCC") == code; });
         if (found) {

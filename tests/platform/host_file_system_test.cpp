@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "platform/app_error.h"
@@ -92,12 +93,13 @@ TEST_F(HostFileSystemTest, FallsBackToCaseVariantsAtEveryDepth) {
 }
 
 // A folder's listing is kept between look-ups; whatever changes the folder in between, by this
-// program or by another process, the next look-up sees it: with listings kept under watches
-// and with listings kept by the folder's time. The folder's time is set back an hour so that
-// the listing is kept by time, or put at the moment of the listing; it is put back after a
-// change by the program, and after one in the tick of the listing, as a change within one tick
-// of the host's clock would leave it. A name of few letters
-// is looked up by its spellings rather than by a listing.
+// program, by another process or directly through std::filesystem, the next look-up sees it:
+// with listings kept under watches and with listings kept by the folder's time. The folder's
+// time is set back an hour so that the listing is kept by time, put a little ahead (a change
+// in the tick of the listing), or put at the whole second just before the listing (a file
+// system that keeps whole seconds). A change by the program, and one in the tick or the second
+// of the listing, puts the time back as such a change would leave it. A name of few letters is
+// looked up by its spellings rather than by a listing.
 TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
     using Lookups = std::vector<std::pair<std::string, std::string>>;  // name asked, name found
     const auto other = [](const std::string& command) {
@@ -105,12 +107,13 @@ TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
             ASSERT_EQ(std::system(("cd '" + sub + "' && " + command).c_str()), 0);
         };
     };
+    enum class Stamp { settled, ahead, this_second };
     struct Row {
         const char* what;
         Names files;
         std::function<void(const std::string& sub)> change;
         Lookups before, after;
-        bool settled = true;
+        Stamp stamp = Stamp::settled;
         bool time_kept = false;  // the change leaves the folder's time as it was
     };
     const Row rows[] = {
@@ -119,23 +122,33 @@ TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
          [&](const std::string& sub) { fsys.write_file(sub + "/Made.txt", ""); },
          {{"MADE.TXT", "MADE.TXT"}},
          {{"MADE.TXT", "Made.txt"}},
-         true,
+         Stamp::settled,
          true},
         {"created by another process",
          {},
          other("touch Other.txt"),
          {{"OTHER.TXT", "OTHER.TXT"}},
          {{"OTHER.TXT", "Other.txt"}}},
+        {"created through std::filesystem",
+         {},
+         [](const std::string& sub) { std::ofstream(sub + "/Direct.txt").put('x'); },
+         {{"DIRECT.TXT", "DIRECT.TXT"}},
+         {{"DIRECT.TXT", "Direct.txt"}}},
         {"deleted by the program",
          {"Gone.txt"},
          [&](const std::string& sub) { fsys.remove(sub + "/GONE.TXT"); },
          {{"GONE.TXT", "Gone.txt"}},
          {{"GONE.TXT", "GONE.TXT"}},
-         true,
+         Stamp::settled,
          true},
         {"deleted by another process",
          {"Gone.txt"},
          other("rm Gone.txt"),
+         {{"GONE.TXT", "Gone.txt"}},
+         {{"GONE.TXT", "GONE.TXT"}}},
+        {"deleted through std::filesystem",
+         {"Gone.txt"},
+         [](const std::string& sub) { fs::remove(sub + "/Gone.txt"); },
          {{"GONE.TXT", "Gone.txt"}},
          {{"GONE.TXT", "GONE.TXT"}}},
         {"renamed by the program",
@@ -143,11 +156,16 @@ TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
          [&](const std::string& sub) { fsys.replace(sub + "/old.txt", sub + "/New.txt"); },
          {{"OLD.TXT", "Old.txt"}, {"NEW.TXT", "NEW.TXT"}},
          {{"OLD.TXT", "OLD.TXT"}, {"NEW.TXT", "New.txt"}},
-         true,
+         Stamp::settled,
          true},
         {"renamed by another process",
          {"Old.txt"},
          other("mv Old.txt New.txt"),
+         {{"OLD.TXT", "Old.txt"}, {"NEW.TXT", "NEW.TXT"}},
+         {{"OLD.TXT", "OLD.TXT"}, {"NEW.TXT", "New.txt"}}},
+        {"renamed through std::filesystem",
+         {"Old.txt"},
+         [](const std::string& sub) { fs::rename(sub + "/Old.txt", sub + "/New.txt"); },
          {{"OLD.TXT", "Old.txt"}, {"NEW.TXT", "NEW.TXT"}},
          {{"OLD.TXT", "OLD.TXT"}, {"NEW.TXT", "New.txt"}}},
         {"created in the tick of the listing",
@@ -155,13 +173,39 @@ TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
          other("touch Late.txt"),
          {{"LATE.TXT", "LATE.TXT"}},
          {{"LATE.TXT", "Late.txt"}},
-         false,
+         Stamp::ahead,
+         true},
+        {"created by another process in the second of the listing",
+         {},
+         other("touch Late.txt"),
+         {{"LATE.TXT", "LATE.TXT"}},
+         {{"LATE.TXT", "Late.txt"}},
+         Stamp::this_second,
+         true},
+        {"deleted by another process in the second of the listing",
+         {"Gone.txt"},
+         other("rm Gone.txt"),
+         {{"GONE.TXT", "Gone.txt"}},
+         {{"GONE.TXT", "GONE.TXT"}},
+         Stamp::this_second,
+         true},
+        {"renamed through std::filesystem in the second of the listing",
+         {"Old.txt"},
+         [](const std::string& sub) { fs::rename(sub + "/Old.txt", sub + "/New.txt"); },
+         {{"OLD.TXT", "Old.txt"}, {"NEW.TXT", "NEW.TXT"}},
+         {{"OLD.TXT", "OLD.TXT"}, {"NEW.TXT", "New.txt"}},
+         Stamp::this_second,
          true},
         {"several variants, nothing changed",
          {"dup.txt", "DUP.txt", "Dup.txt"},
          nullptr,
          {{"dUP.txt", "DUP.txt"}, {"Dup.txt", "Dup.txt"}},
          {{"dUP.txt", "DUP.txt"}, {"Dup.txt", "Dup.txt"}}},
+        {"the first of two variants deleted by another process",
+         {"dup.txt", "DUP.txt"},
+         other("rm DUP.txt"),
+         {{"Dup.txt", "DUP.txt"}, {"dup.txt", "dup.txt"}},
+         {{"Dup.txt", "dup.txt"}, {"DUP.txt", "dup.txt"}}},
         {"a short name looked up, renamed, then a long one listed",
          {"x.t", "Long name.txt"},
          other("mv x.t X.T && touch y.t"),
@@ -178,6 +222,7 @@ TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
          {{"OLD.TXT", "Old.txt"}, {"FRESH.TXT", "FRESH.TXT"}},
          {{"OLD.TXT", "OLD.TXT"}, {"FRESH.TXT", "Fresh.txt"}}},
     };
+    using Clock = fs::file_time_type::clock;
     int n = 0;
     for (const bool watching : {true, false})
         for (const Row& row : rows) {
@@ -187,9 +232,21 @@ TEST_F(HostFileSystemTest, KeptListingsNeverGiveAStaleAnswer) {
             fs::create_directory(sub);
             for (const auto& f : row.files)
                 tmp.write(fs::path(sub).filename().string() + "/" + f, "");
-            // An unsettled time is put a little ahead, so that a slow machine cannot settle it.
-            const auto when = fs::file_time_type::clock::now() +
-                              (row.settled ? -std::chrono::seconds(3600) : std::chrono::seconds(2));
+            // A time ahead is put far enough that a slow machine cannot settle it; the whole
+            // second far enough back that the look-up comes well after it.
+            fs::file_time_type when;
+            switch (row.stamp) {
+                case Stamp::settled:
+                    when = Clock::now() - std::chrono::seconds(3600);
+                    break;
+                case Stamp::ahead:
+                    when = Clock::now() + std::chrono::seconds(2);
+                    break;
+                case Stamp::this_second:
+                    when = std::chrono::floor<std::chrono::seconds>(Clock::now() -
+                                                                    std::chrono::milliseconds(100));
+                    break;
+            }
             fs::last_write_time(sub, when);
             auto look = [&](const Lookups& lookups) {
                 for (const auto& [asked, found] : lookups)

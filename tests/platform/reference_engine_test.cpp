@@ -346,6 +346,119 @@ TEST_F(FixtureDatabaseTest, AnInvalidPatternFailsAfterAValidOneOfTheSameShape) {
               3075);
 }
 
+// What a query gave, rows or failure, as one comparable text.
+std::string outcome_text(const QueryResult& r) {
+    std::string t;
+    for (const auto& c : r.columns)
+        t += c + "|";
+    for (const auto& row : r.rows) {
+        t += "\n";
+        for (const auto& v : row)
+            t += v.value_or("<null>") + "|";
+    }
+    return t;
+}
+std::string outcome_text(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const AppError& e) {
+        return "error " + std::to_string(e.number()) + ": " + e.description();
+    }
+}
+
+void run_sql(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, sql, nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+}
+
+// Texts that differ only in their literals run as one batch; each must get what it gets alone,
+// rows or failure, whatever the others of the batch are.
+TEST_F(FixtureDatabaseTest, ABatchGivesEachTextWhatItGivesAlone) {
+    // A table whose names are those a batch uses for its own.
+    run_sql(path,
+            "CREATE TABLE qv_batch_1 (qv_pos TEXT, p1 TEXT, qv_first TEXT, qv_t TEXT);"
+            "INSERT INTO qv_batch_1 VALUES ('1', 'x', 'b', 'T'), ('0', 'X', 'a', 't'),"
+            "('2', 'y', 'c', NULL);");
+    engine.open(path);
+    const auto code = [](const std::string& value) {
+        return "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=" +
+               access_literal(value) + ");";
+    };
+    const std::string items = "SELECT Code, Qty FROM [Item List] WHERE ";
+    const std::string unknown_field = items + "Nothing = \"a1\"";
+    const std::vector<std::vector<std::string>> batches = {
+        {code("a1"), code("B2"), code("b2"), code("a1"), code("zz"), code("c3\") OR (\"1\"=\"1"),
+         code(""), code("É5"), code("Gamma \"G\""),
+         "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=\"a1\" OR Code=\"b2\");",
+         "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=\"a1\"\"\");",
+         "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=\"a1);",
+         "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=2);"},
+        {items + "Qty >= 2 AND Code <> \"b2\" ORDER BY Name DESC",
+         items + "Qty >= 1 AND Code <> \"A1\" ORDER BY Name DESC",
+         items + "Qty >= 9 AND Code <> \"a1\" ORDER BY Name DESC"},
+        {items + "2 = Qty", items + "4.0 = Qty", items + "2.5 = Qty", items + "3 = Qty",
+         items + "\"3\" = Qty"},
+        {code("a1"), "SELECT Name FROM [Item List] WHERE Code = \"a1\"", code("c3"),
+         items + "Code LIKE \"[b-a]*\"", unknown_field,
+         "SELECT Code FROM Nowhere WHERE Code = \"a1\"", items + "Code = \"open", code("d4")},
+        {unknown_field, code("a1"), code("b2")},
+        {"SELECT DISTINCTROW Name FROM [Item List] ORDER BY Name",
+         "SELECT DISTINCTROW Name FROM [Item List] ORDER BY Name"},
+        {"SELECT DISTINCTROW qv_pos, p1, qv_t FROM qv_batch_1 WHERE (p1 = \"x\")",
+         "SELECT DISTINCTROW qv_pos, p1, qv_t FROM qv_batch_1 WHERE (p1 = \"y\")"},
+        {"SELECT p1, qv_first FROM qv_batch_1 WHERE qv_t IS NULL OR qv_pos <> \"1\" ORDER BY "
+         "qv_first DESC",
+         "SELECT p1, qv_first FROM qv_batch_1 WHERE qv_t IS NULL OR qv_pos <> \"0\" ORDER BY "
+         "qv_first DESC"},
+        {},
+    };
+    for (const auto& batch : batches) {
+        std::vector<std::string> alone;
+        for (const auto& text : batch) {
+            try {
+                alone.push_back(outcome_text(engine.query(text)));
+            } catch (...) {
+                alone.push_back(outcome_text(std::current_exception()));
+            }
+        }
+        std::vector<std::string> together;
+        for (const auto& outcome : engine.query_each(batch))
+            together.push_back(outcome.failure ? outcome_text(outcome.failure)
+                                               : outcome_text(outcome.rows));
+        EXPECT_EQ(together, alone) << (batch.empty() ? "(none)" : batch[0]);
+    }
+    // The batch tables are the engine's own: neither listed nor saved.
+    std::vector<std::string> names;
+    for (const auto& t : engine.tables())
+        names.push_back(t.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"Item List", "qv_batch_1"}));
+}
+
+// A closed database is kept for the next open, by this engine or another, only while its file
+// is unchanged.
+TEST_F(FixtureDatabaseTest, AReopenedFileGivesItsRowsAsTheyAreNow) {
+    const std::string nines = "SELECT Code FROM [Item List] WHERE Qty = 9";
+    EXPECT_TRUE(engine.query(nines).empty());
+    engine.close();
+    EXPECT_EQ(error_number([&] { engine.query(nines); }), 3420);
+    run_sql(path, "INSERT INTO [Item List] VALUES ('z9', 'Zeta', 9)");
+    engine.open(path);
+    EXPECT_EQ(column(engine.query(nines), "Code"), std::vector<std::string>{"z9"});
+    SqliteReferenceEngine other;
+    other.open(path);
+    EXPECT_EQ(column(other.query(nines), "Code"), std::vector<std::string>{"z9"});
+    engine.close();
+    other.close();
+    run_sql(path, "DELETE FROM [Item List] WHERE Qty = 9");
+    for (int round = 0; round < 2; ++round) {
+        engine.open_unread(path);
+        EXPECT_TRUE(engine.query_each({nines, nines})[1].rows.empty()) << round;
+        engine.close();
+    }
+}
+
 TEST(QueryShapeTest, LiteralsStandAsTheirKindAndEveryOtherTokenCounts) {
     using reference::query_shape;
     const auto key = [](std::string_view q) { return query_shape(q).key; };

@@ -18,7 +18,8 @@ std::string keys_of(const List& list) {
 }
 
 // Each step works on list a or on b, a copy of a taken by "copy": "+K" adds K (its item is
-// "K" lower-cased), "-K" removes K, "xN" removes at position N, "clear" empties.
+// "K" lower-cased), "-K" removes K, "*K/L/..." removes K, L, ... at once, "xN" removes at
+// position N, "clear" empties.
 TEST(KeyedList, KeepsOrderAndRefusesDuplicateKeysInEveryCopy) {
     struct Row {
         std::vector<std::string> steps;
@@ -37,6 +38,10 @@ TEST(KeyedList, KeepsOrderAndRefusesDuplicateKeysInEveryCopy) {
         {{"a+X", "copy", "a-X", "b+X", "a+X"}, "X=x", "X=x", 1},
         {{"a+X", "copy", "aclear", "a+Y", "b+Y"}, "Y=y", "X=x,Y=y", 0},
         {{"copy", "a+X", "b+X"}, "X=x", "X=x", 0},
+        {{"a+X", "a+Y", "a+Z", "a+W", "a*y/W/Q/y"}, "X=x,Z=z", "", 0},
+        {{"a+X", "a+Y", "a*x/Y", "a+Y", "a+X", "a+y"}, "Y=y,X=x", "", 1},
+        {{"a+X", "a+Y", "copy", "a*X", "b+Z"}, "Y=y", "X=x,Y=y,Z=z", 0},
+        {{"a+X", "a*Q/q", "b*X", "a+Y"}, "X=x,Y=y", "", 0},
     };
     for (const Row& r : rows) {
         List a, b;
@@ -55,7 +60,15 @@ TEST(KeyedList, KeepsOrderAndRefusesDuplicateKeysInEveryCopy) {
                     list.add(std::make_shared<std::string>(lower(arg)), arg);
                 else if (step[1] == '-')
                     list.remove(arg);
-                else
+                else if (step[1] == '*') {
+                    std::vector<std::string> keys;
+                    for (std::size_t at = 0; at <= arg.size();) {
+                        const std::size_t slash = std::min(arg.find('/', at), arg.size());
+                        keys.push_back(arg.substr(at, slash - at));
+                        at = slash + 1;
+                    }
+                    list.remove_all(keys);
+                } else
                     list.remove_at(std::stoul(arg));
             } catch (const AppError& e) {
                 EXPECT_EQ(e.number(), 457);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/program_end.h"
+#include "platform/reference/sqlite_reference_engine.h"
 #include "scenario/options_file.h"
 #include "scenario/packets.h"
 #include "scenario/query_text.h"
@@ -194,6 +195,108 @@ TEST(SourcePacket, FailingStepsAreLoggedAndSkipped) {
     EXPECT_EQ(w.s.log.lines()[0], "get_source_options error Item not found in this collection.");
     EXPECT_EQ(w.s.log.lines()[1], source_query("2270002000"));
     EXPECT_EQ(w.s.sc.source_list[0].scc, "2270002000");
+}
+
+// The reference engine looks codes up in batches; an engine that runs every query on its own
+// must give the same lists, messages (in the same order and number) and log lines.
+class OneAtATime : public ReferenceEngine {
+  public:
+    void open(const std::string& path) override { inner.open(path); }
+    void open_unread(const std::string& path) override { inner.open_unread(path); }
+    void close() override { inner.close(); }
+    bool is_open() const override { return inner.is_open(); }
+    QueryResult query(std::string_view sql) override { return inner.query(sql); }
+    SqliteReferenceEngine inner;
+};
+
+struct Validated {
+    std::vector<std::string> messages, log;
+    std::string packets;
+};
+
+Validated validate(ReferenceEngine& ref, const std::string& model_dir,
+                   const std::vector<std::string>& region,
+                   const std::vector<std::string>& sources) {
+    HostFileSystem fs;
+    ScriptedUi ui;
+    ui.cancel_chooser();
+    Session s(ui, fs, ref);
+    prepare_session(s);
+    s.settings.model_dir = model_dir;
+    s.sc.option_file_dir = model_dir;
+    s.sc.option_file_name = "batch.opt";
+    Validated v;
+    try {
+        const auto text = [](const std::vector<std::string>& lines) {
+            std::string t;
+            for (const auto& line : lines)
+                t += line + "\r\n";
+            return t;
+        };
+        LineReader regions(text(region));
+        read_region_packet(s, regions);
+        LineReader codes(text(sources));
+        get_source_options(s, codes);
+    } catch (const AppError& e) {
+        v.messages.push_back("(left with " + std::to_string(e.number()) + ")");
+    }
+    for (const auto& call : ui.calls())
+        v.messages.push_back(call.kind + " " + std::to_string(static_cast<int>(call.icon)) + " " +
+                             call.text);
+    v.log = s.log.lines();
+    LineWriter out;
+    write_region_packet(s, out);
+    write_source_packet(s, out);
+    v.packets = out.bytes();
+    return v;
+}
+
+TEST(RegionAndSourceLookUps, BatchesGiveWhatOneQueryAtATimeGives) {
+    TempDir dir;
+    copy_demo_model(dir.path() / "model");
+    HostFileSystem fs;
+    const std::string model_dir = fs.program_path((dir.path() / "model").string());
+    const std::string code = std::string(19, ' ') + ":";
+    struct Row {
+        const char* what;
+        std::vector<std::string> region, sources;
+    };
+    const Row rows[] = {
+        {"counties: duplicates, letters in either case, unknown, whole states",
+         {"Region Level       : COUNTY", "x: 06037", "x: 06037", "x: 06a37", "x: 06A37", "x: 06999",
+          "x: 06000", "x: 32003", "x: 48201", "/END/"},
+         {code + "2270002000", code + "2270002000", code + "22700020AA", code + "9999999999",
+          "short", code + "2265004010", "/END/"}},
+        {"states, stopped by one of no known state",
+         {"Region Level       : STATE", "x: 06000", "x: 06037", "x: 32000", "x: 60000", "x: 48000",
+          "/END/"},
+         {code + "2282010005", "/END/"}},
+        {"quotes in codes",
+         {"Region Level       : COUNTY", "x: 06000\") OR (\"1\"=\"1", "x: 06\"037", "/END/"},
+         {code + "2270002000\") OR (\"1\"=\"1", code + "\"", code + "2270002000", "/END/"}},
+        {"six unknown source codes: a corrupt packet",
+         {"Region Level       : US TOTAL", "/END/"},
+         {code + "1", code + "2270002000", code + "2", code + "3", code + "4", code + "5",
+          code + "6", code + "2265004010", "/END/"}},
+        {"sources ending at the next packet's header",
+         {"Region Level       : 50STATE", "x: 06000", "/END/"},
+         {code + "2270002000", code + "1", "/REGION/", code + "2265004010"}},
+        {"sources ending at the end of the file",
+         {"Region Level       : STATE", "/END/"},
+         {code + "2270002000", code + "1"}},
+        {"nothing to look up", {"Region Level       : COUNTY", "/END/"}, {"/END/"}},
+    };
+    SqliteReferenceEngine batched;
+    OneAtATime alone;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const Validated want = validate(alone, model_dir, row.region, row.sources);
+        const Validated got = validate(batched, model_dir, row.region, row.sources);
+        EXPECT_FALSE(want.packets.empty());
+        EXPECT_EQ(got.messages, want.messages);
+        EXPECT_EQ(got.log, want.log);
+        EXPECT_EQ(got.packets, want.packets);
+    }
 }
 
 }  // namespace

@@ -244,7 +244,7 @@ class Cache {
             found = first(hit->second);
         if (f.watch >= 0)
             return found;
-        if (mtime_ns + settled_ns <= began) {
+        if (mtime_ns + tick_of(mtime_ns) + settled_ns <= began) {
             f.mtime_ns = mtime_ns;
             ++kept_by_time_;
         } else {
@@ -322,6 +322,13 @@ class Cache {
         watched_.clear();
         ::close(inotify_);
         inotify_ = -1;
+    }
+
+    // A folder time of a whole second comes from a file system that keeps whole seconds (or
+    // two, as FAT does): a change within the tick of such a time leaves the time as it was, so
+    // a listing is kept by it only once that tick is over.
+    static std::int64_t tick_of(std::int64_t mtime_ns) {
+        return mtime_ns % 1'000'000'000 == 0 ? 2'000'000'000 : 0;
     }
 
     static constexpr std::int64_t settled_ns = 50'000'000;

@@ -20,8 +20,9 @@ namespace qv::listing {
 // - elsewhere (a network file system, whose other clients raise no events, or where no watch
 //   can be had), while the folder keeps the modification time it was listed with, where that
 //   time was well before the listing (the host stamps folder times from a clock that may lag
-//   a tick, so a change just after a listing could keep its time), and until this process
-//   changes the folder.
+//   a tick, so a change just after a listing could keep its time; a time of a whole second
+//   may be of a file system that keeps only seconds, where a change in the same second keeps
+//   it), and until this process changes the folder.
 // A folder is known by device and inode, checked on every answer, so a folder replaced, or a
 // path that leads elsewhere now, is read anew.
 std::optional<std::string> case_match(const std::string& dir, std::string_view name);

@@ -37,6 +37,26 @@ bool same_word(std::string_view a, std::string_view b) {
                                        std::to_string(offset + 1) + ").");
 }
 
+// The text literal whose opening quote is at `i`: its value, with `i` moved past its closing
+// quote; false when it does not close. A quote inside a literal is written twice.
+bool scan_text_literal(std::string_view query, std::size_t& i, std::string& text) {
+    const char quote = query[i++];
+    for (;;) {
+        if (i >= query.size())
+            return false;
+        if (query[i] == quote) {
+            if (i + 1 < query.size() && query[i + 1] == quote) {
+                text += quote;
+                i += 2;
+                continue;
+            }
+            ++i;
+            return true;
+        }
+        text += query[i++];
+    }
+}
+
 std::vector<Token> tokenize(std::string_view query) {
     std::vector<Token> tokens;
     tokens.reserve(query.size() / 4 + 1);
@@ -57,23 +77,9 @@ std::vector<Token> tokenize(std::string_view query) {
                 {Tok::bracketed, std::string(query.substr(i + 1, close - i - 1)), start});
             i = close + 1;
         } else if (ch == '"' || ch == '\'') {
-            // A quote inside a literal is written twice.
             std::string text;
-            ++i;
-            for (;;) {
-                if (i >= query.size())
-                    lex_fail(query, start, "a text literal has no closing quote");
-                if (c(i) == ch) {
-                    if (i + 1 < query.size() && c(i + 1) == ch) {
-                        text += static_cast<char>(ch);
-                        i += 2;
-                        continue;
-                    }
-                    ++i;
-                    break;
-                }
-                text += query[i++];
-            }
+            if (!scan_text_literal(query, i, text))
+                lex_fail(query, start, "a text literal has no closing quote");
             tokens.push_back({Tok::string, std::move(text), start});
         } else if (is_digit(ch) || (ch == '.' && i + 1 < query.size() && is_digit(c(i + 1)))) {
             while (i < query.size() && is_digit(c(i)))
@@ -149,8 +155,8 @@ QueryShape shape_of(const std::vector<Token>& tokens) {
 
 class Translator {
   public:
-    Translator(std::string_view query, const TableLookup& lookup)
-        : query_(query), lookup_(lookup), tokens_(tokenize(query)) {}
+    Translator(std::string_view query, const TableLookup& lookup, bool batched)
+        : query_(query), lookup_(lookup), tokens_(tokenize(query)), batched_(batched) {}
 
     TranslatedQuery run() {
         expect_word("SELECT");
@@ -180,7 +186,7 @@ class Translator {
         if (accept_word("ORDER")) {
             expect_word("BY");
             do {
-                std::string col = quote_identifier(parse_field_ref());
+                std::string col = column_sql(parse_field_ref());
                 std::string dir;
                 if (accept_word("DESC"))
                     dir = " DESC";
@@ -206,38 +212,60 @@ class Translator {
             }
         }
 
-        std::string from = " FROM " + quote_identifier(table_->name);
+        // The table is named in its schema, so that a batch table (in the temporary schema,
+        // which SQLite searches first) can never stand for it. Batched, the table is joined to
+        // the batch rows, which come first; every column of the query's table is qualified, so
+        // that no name of the batch table can capture it.
+        std::string from = " FROM main." + quote_identifier(table_->name);
+        std::string position, table_rowid = "rowid";
+        if (batched_) {
+            position = quote_identifier(batch_alias) + "." + quote_identifier(batch_position);
+            from = " FROM temp." + quote_identifier(batch_table(out_.parameters.size())) + " AS " +
+                   quote_identifier(batch_alias) + " CROSS JOIN main." +
+                   quote_identifier(table_->name) + " AS " + quote_identifier(table_alias);
+            table_rowid = quote_identifier(table_alias) + ".rowid";
+        }
         if (!where.empty())
             from += " WHERE " + where;
         std::string& sql = out_.sql;
         if (!distinct) {
             sql = "SELECT ";
+            if (batched_)
+                sql += position + ", ";
             for (std::size_t i = 0; i < columns.size(); ++i)
-                sql += (i ? ", " : "") + quote_identifier(columns[i].first) + " AS " +
+                sql += (i ? ", " : "") + column_sql(columns[i].first) + " AS " +
                        quote_identifier(columns[i].second);
             sql += from + " ORDER BY ";
+            if (batched_)
+                sql += position + ", ";
             for (const std::string& o : order)
                 sql += o + ", ";
-            sql += "rowid";
+            sql += table_rowid;
         } else {
             // Duplicates (letter case aside) are dropped; each kept row stands where its first
             // occurrence stands in the table. With min() as the only aggregate, SQLite takes the
             // bare columns from the row that holds the minimum.
             std::string inner = "SELECT ", group, outer = "SELECT ";
+            if (batched_) {
+                inner += position + " AS " + quote_identifier(batch_position) + ", ";
+                group = position + ", ";
+                outer += quote_identifier(batch_position) + ", ";
+            }
             for (std::size_t i = 0; i < columns.size(); ++i) {
-                std::string c = quote_identifier(columns[i].first);
+                std::string c = column_sql(columns[i].first);
                 std::string alias = quote_identifier("c" + std::to_string(i));
                 inner += c + " AS " + alias + ", ";
                 group += (i ? ", " : "") + alias + " COLLATE " + access_collation;
                 outer += (i ? ", " : "") + alias + " AS " + quote_identifier(columns[i].second);
             }
-            inner += "min(rowid) AS qv_first" + from + " GROUP BY " + group;
-            sql = outer + " FROM (" + inner + ") ORDER BY ";
+            inner += "min(" + table_rowid + ") AS qv_first" + from + " GROUP BY " + group;
+            // The batch position by its place: a selected field may bear its name.
+            sql = outer + " FROM (" + inner + ") ORDER BY " + (batched_ ? "1, " : "");
             for (std::string o : order) {
                 // Order keys name source columns; the outer query sees them under their alias.
                 bool found = false;
                 for (std::size_t i = 0; i < columns.size() && !found; ++i) {
-                    std::string c = quote_identifier(columns[i].first);
+                    std::string c = column_sql(columns[i].first);
                     if (o.compare(0, c.size() + 1, c + " ") == 0) {
                         o = quote_identifier("c" + std::to_string(i)) + o.substr(c.size());
                         found = true;
@@ -260,6 +288,16 @@ class Translator {
         std::string table, field, alias;
         std::size_t offset = 0;
     };
+    static constexpr const char* batch_alias = "qv_b";
+    static constexpr const char* table_alias = "qv_t";
+
+    // A column of the query's table as the translated text names it.
+    std::string column_sql(const std::string& column) const {
+        if (!batched_)
+            return quote_identifier(column);
+        return quote_identifier(table_alias) + "." + quote_identifier(column);
+    }
+
     struct Operand {
         bool literal;
         std::string sql;
@@ -397,11 +435,17 @@ class Translator {
         if (t.kind == Tok::string || t.kind == Tok::number) {
             ++pos_;
             out_.parameters.push_back({t.kind == Tok::number, t.text});
+            if (batched_)
+                // The unary plus leaves the value without affinity, as a bound parameter is.
+                return {true,
+                        "(+" + quote_identifier(batch_alias) + "." +
+                            quote_identifier(batch_literal(out_.parameters.size())) + ")",
+                        ""};
             return {true, "?" + std::to_string(out_.parameters.size()), ""};
         }
         if (at_name()) {
             std::string column = parse_field_ref();
-            return {false, quote_identifier(column), column};
+            return {false, column_sql(column), column};
         }
         fail("expected a field or a literal");
     }
@@ -462,6 +506,7 @@ class Translator {
     std::string_view query_;
     const TableLookup& lookup_;
     std::vector<Token> tokens_;
+    bool batched_;
     std::size_t pos_ = 0;
     const TableInfo* table_ = nullptr;
     TranslatedQuery out_;
@@ -480,11 +525,54 @@ std::string quote_identifier(std::string_view name) {
 }
 
 TranslatedQuery translate_access_query(std::string_view query, const TableLookup& lookup) {
-    return Translator(query, lookup).run();
+    return Translator(query, lookup, false).run();
+}
+
+std::string batch_table(std::size_t literals) {
+    return "qv_batch_" + std::to_string(literals);
+}
+
+std::string batch_literal(std::size_t k) {
+    return "p" + std::to_string(k);
+}
+
+TranslatedQuery translate_access_batch(std::string_view query, const TableLookup& lookup) {
+    return Translator(query, lookup, true).run();
 }
 
 QueryShape query_shape(std::string_view query) {
     return shape_of(tokenize(query));
+}
+
+std::optional<LiteralSpan> sole_text_literal(std::string_view query) {
+    const std::vector<Token> tokens = tokenize(query);
+    std::optional<LiteralSpan> found;
+    for (const Token& t : tokens) {
+        if (t.kind != Tok::string && t.kind != Tok::number)
+            continue;
+        if (found || t.kind != Tok::string || query[t.offset] != '"')
+            return std::nullopt;
+        std::size_t end = t.offset;
+        std::string text;
+        scan_text_literal(query, end, text);
+        found = LiteralSpan{t.offset, end};
+    }
+    return found;
+}
+
+std::optional<QueryShape> same_shape_but_literal(std::string_view query, std::string_view model,
+                                                 const LiteralSpan& span) {
+    const std::string_view prefix = model.substr(0, span.begin), suffix = model.substr(span.end);
+    if (query.size() < prefix.size() + suffix.size() + 2 || !query.starts_with(prefix) ||
+        !query.ends_with(suffix) || query[prefix.size()] != '"')
+        return std::nullopt;
+    std::size_t end = prefix.size();
+    QueryShape shape;
+    shape.literals.push_back({false, {}});
+    if (!scan_text_literal(query, end, shape.literals[0].text) ||
+        end != query.size() - suffix.size())
+        return std::nullopt;
+    return shape;
 }
 
 }  // namespace qv::reference

@@ -46,9 +46,34 @@ using TableLookup = std::function<const TableInfo*(std::string_view)>;
 // unknown field.
 TranslatedQuery translate_access_query(std::string_view query, const TableLookup& lookup);
 
+// The table a batched translation reads its literals from: one row per query of the batch,
+// its position in batch_position, literal k (from 1) in batch_literal(k).
+std::string batch_table(std::size_t literals);
+inline constexpr const char* batch_position = "qv_pos";
+std::string batch_literal(std::size_t k);
+
+// The same query run for every row of batch_table(parameters.size()) at once: each row's
+// literals stand where the query's own literals stand, and the result is the rows the query
+// would give for each batch row, in batch order, each preceded by its batch position as the
+// first column. Fails as translate_access_query does.
+TranslatedQuery translate_access_batch(std::string_view query, const TableLookup& lookup);
+
 // Throws AppError 3075 where translate_access_query would for a text that cannot be split into
 // tokens.
 QueryShape query_shape(std::string_view query);
+
+// Where the one literal of a query stands, quotes included, when it has just one and that is a
+// text in double quotes; nullopt otherwise. Throws as query_shape does.
+struct LiteralSpan {
+    std::size_t begin = 0, end = 0;
+};
+std::optional<LiteralSpan> sole_text_literal(std::string_view query);
+
+// For a query that is `model` with another text literal in double quotes in place of the one at
+// `span`: that literal as the shape's only literal (the key left empty, as it is the model's),
+// found without reading the query's tokens. nullopt for any other query.
+std::optional<QueryShape> same_shape_but_literal(std::string_view query, std::string_view model,
+                                                 const LiteralSpan& span);
 
 // The SQLite collation and function names that the translated text relies on.
 inline constexpr const char* access_collation = "ACCESS";

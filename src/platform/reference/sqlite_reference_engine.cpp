@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cerrno>
@@ -182,83 +183,51 @@ const char* affinity_of(std::string declared) {
     return "NUMERIC";
 }
 
-// Copies every page of one open database into another; false when SQLite fails.
-bool copy_database(sqlite3* from, sqlite3* to) {
-    sqlite3_backup* b = sqlite3_backup_init(to, "main", from, "main");
-    if (!b)
-        return false;
-    const int rc = sqlite3_backup_step(b, -1);
-    return sqlite3_backup_finish(b) == SQLITE_OK && rc == SQLITE_DONE;
+// A file as it stands: a database loaded from it stands for it while the file is the same inode
+// with the same size and times.
+struct Identity {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    std::int64_t mtime_ns = 0, ctime_ns = 0;
+    bool operator==(const Identity&) const = default;
+};
+
+std::optional<Identity> identity_of(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+        return std::nullopt;
+    auto ns = [](const timespec& t) {
+        return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+    };
+    return Identity{st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
 }
 
-// The last database file loaded in this process, kept in memory, so that the many opens of one
-// command (two for every options file read, thousands in a campaign) read the file once. It
-// stands for the file while the file is the same inode with the same size and times.
-class LoadedFiles {
-  public:
-    struct Identity {
-        dev_t dev = 0;
-        ino_t ino = 0;
-        off_t size = 0;
-        std::int64_t mtime_ns = 0, ctime_ns = 0;
-        bool operator==(const Identity&) const = default;
-    };
-    struct Extra {
-        std::vector<reference::DamagedTable> damaged;
-        std::string notes;
-    };
+// A literal bound as the translation typed it: a whole number, another number, or text.
+void bind_literal(sqlite3_stmt* stmt, int at, const reference::Literal& p) {
+    std::int64_t whole = 0;
+    auto [end, ec] = std::from_chars(p.text.data(), p.text.data() + p.text.size(), whole);
+    if (p.is_number && ec == std::errc() && end == p.text.data() + p.text.size())
+        sqlite3_bind_int64(stmt, at, whole);
+    else if (p.is_number)
+        sqlite3_bind_double(stmt, at, std::stod(p.text));
+    else
+        sqlite3_bind_text(stmt, at, p.text.data(), static_cast<int>(p.text.size()),
+                          SQLITE_TRANSIENT);
+}
 
-    static LoadedFiles& instance() {
-        static LoadedFiles files;
-        return files;
+// The fields of the statement's current row from column `from` on; NULL is nullopt.
+std::vector<std::optional<std::string>> row_of(sqlite3_stmt* stmt, int from, int n) {
+    std::vector<std::optional<std::string>> row;
+    row.reserve(static_cast<std::size_t>(n - from));
+    for (int i = from; i < n; ++i) {
+        if (sqlite3_column_type(stmt, i) == SQLITE_NULL)
+            row.emplace_back(std::nullopt);
+        else
+            row.emplace_back(column_text(stmt, i));
     }
-    static std::optional<Identity> identity_of(const std::string& path) {
-        struct stat st {};
-        if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-            return std::nullopt;
-        auto ns = [](const timespec& t) {
-            return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
-        };
-        return Identity{st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
-    }
-
-    // Fills `to` with the kept copy of `path`; false when none stands for the file as it is.
-    bool restore(const std::string& path, const Identity& id, sqlite3* to, Extra& extra) {
-        std::lock_guard lock(mutex_);
-        if (!db_ || path_ != path || !(id_ == id) || !copy_database(db_, to))
-            return false;
-        extra = extra_;
-        return true;
-    }
-    void keep(const std::string& path, const Identity& id, sqlite3* from, const Extra& extra) {
-        sqlite3* copy = nullptr;
-        if (sqlite3_open_v2(":memory:", &copy, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                            nullptr) != SQLITE_OK ||
-            !copy_database(from, copy)) {
-            sqlite3_close_v2(copy);
-            return;
-        }
-        std::lock_guard lock(mutex_);
-        if (db_)
-            sqlite3_close_v2(db_);
-        db_ = copy;
-        path_ = path;
-        id_ = id;
-        extra_ = extra;
-    }
-
-  private:
-    LoadedFiles() = default;
-    ~LoadedFiles() {
-        if (db_)
-            sqlite3_close_v2(db_);
-    }
-    std::mutex mutex_;
-    sqlite3* db_ = nullptr;
-    std::string path_;
-    Identity id_;
-    Extra extra_;
-};
+    return row;
+}
 
 }  // namespace
 
@@ -269,18 +238,85 @@ struct SqliteReferenceEngine::Impl {
     std::vector<reference::DamagedTable> damaged;
     std::string notes;
     std::unordered_map<std::string, sqlite3_stmt*> statements;
-    // Query shapes already translated: the statement (owned by statements) and its table.
+    // Query shapes already translated: the statement (owned by statements) and its table; once
+    // a batch of the shape has run, its statements too: the one that empties the batch table,
+    // the one that fills it and the query over it.
     struct Shape {
         sqlite3_stmt* stmt;
         std::string table;
+        sqlite3_stmt* clear = nullptr;
+        sqlite3_stmt* fill = nullptr;
+        sqlite3_stmt* batch = nullptr;
+        bool unbatchable = false;
     };
     std::unordered_map<std::string, Shape> shapes;
     std::set<std::pair<std::string, std::string>> indexed;
+    // The file as it was when it was read; kept says whether it did not change meanwhile, so
+    // that the loaded database may stand for it.
+    Identity id;
+    bool keepable = false;
     // Opened by open_unread() and not read yet: the file and its format.
     std::string unread;
     Format unread_format = Format::sqlite;
 
     ~Impl() { reset(); }
+
+    // Databases closed by their engines, each with what was prepared on it, all of one file as
+    // it stood: the next open of that file by any engine of the process takes one instead of
+    // reading the file again, so a command reads it once however often it opens it, and a
+    // campaign's workers once each.
+    class Kept {
+      public:
+        std::unique_ptr<Impl> take(const std::string& file, const Identity& now) {
+            std::lock_guard lock(mutex_);
+            for (auto it = kept_.rbegin(); it != kept_.rend(); ++it)
+                if ((*it)->path == file && (*it)->id == now) {
+                    std::unique_ptr<Impl> found = std::move(*it);
+                    kept_.erase(std::next(it).base());
+                    return found;
+                }
+            return nullptr;
+        }
+        // A database of another file, or of the file as it stood before, replaces them all.
+        void give(std::unique_ptr<Impl> loaded) {
+            std::lock_guard lock(mutex_);
+            if (!kept_.empty() &&
+                (kept_.front()->path != loaded->path || !(kept_.front()->id == loaded->id)))
+                kept_.clear();
+            kept_.push_back(std::move(loaded));
+        }
+
+      private:
+        std::mutex mutex_;
+        std::vector<std::unique_ptr<Impl>> kept_;
+    };
+    static Kept& kept() {
+        static Kept databases;
+        return databases;
+    }
+
+    void swap_loaded(Impl& other) noexcept {
+        std::swap(db, other.db);
+        path.swap(other.path);
+        tables.swap(other.tables);
+        damaged.swap(other.damaged);
+        notes.swap(other.notes);
+        statements.swap(other.statements);
+        shapes.swap(other.shapes);
+        indexed.swap(other.indexed);
+        std::swap(id, other.id);
+        std::swap(keepable, other.keepable);
+    }
+
+    // Closes the database, handing it to the kept ones when it still may stand for its file.
+    void release() {
+        if (db && keepable) {
+            auto loaded = std::make_unique<Impl>();
+            loaded->swap_loaded(*this);
+            kept().give(std::move(loaded));
+        }
+        reset();
+    }
 
     void load(const std::string& host_path, Format format);
     void load_unread() {
@@ -297,6 +333,7 @@ struct SqliteReferenceEngine::Impl {
         statements.clear();
         shapes.clear();
         indexed.clear();
+        keepable = false;
         tables.clear();
         damaged.clear();
         notes.clear();
@@ -363,6 +400,98 @@ struct SqliteReferenceEngine::Impl {
              reference::quote_identifier("qv_lookup_" + std::to_string(indexed.size())) + " ON " +
              reference::quote_identifier(table) + " (" + reference::quote_identifier(column) +
              " COLLATE " + reference::access_collation + ")");
+    }
+
+    sqlite3_stmt* prepared(const std::string& sql) {
+        sqlite3_stmt*& stmt = statements[sql];
+        if (!stmt && sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt,
+                                        nullptr) != SQLITE_OK) {
+            std::string msg = sqlite3_errmsg(db);
+            statements.erase(sql);
+            throw AppError(err::db_syntax, "Cannot prepare '" + sql + "': " + msg + ".");
+        }
+        return stmt;
+    }
+
+    // Prepares the batch statements of the shape that `text` has.
+    void prepare_batch(std::string_view text, Shape& shape) {
+        reference::TranslatedQuery tq = reference::translate_access_batch(
+            text, [this](std::string_view n) { return find_table(n); });
+        const std::size_t n = tq.parameters.size();
+        const std::string table = reference::quote_identifier(reference::batch_table(n));
+        std::string create = "CREATE TEMP TABLE IF NOT EXISTS " + table + " (" +
+                             reference::quote_identifier(reference::batch_position) +
+                             " INTEGER PRIMARY KEY";
+        std::string fill = "INSERT INTO temp." + table + " VALUES (?1";
+        for (std::size_t k = 1; k <= n; ++k) {
+            create += ", " + reference::quote_identifier(reference::batch_literal(k));
+            fill += ", ?" + std::to_string(k + 1);
+        }
+        exec(create + ")");
+        shape.clear = prepared("DELETE FROM temp." + table);
+        shape.fill = prepared(fill + ")");
+        shape.batch = prepared(tq.sql);
+    }
+
+    // Runs the query of one shape, translated from `text`, for each list of literals at once:
+    // the outcome of members[j] is the rows the query gives with literals[j]. False, with no
+    // outcome written, where the batch cannot run; the queries then run one by one.
+    bool run_batch(std::string_view text, Shape& shape,
+                   const std::vector<std::vector<reference::Literal>>& literals,
+                   const std::vector<std::size_t>& members, std::vector<QueryOutcome>& outcomes) {
+        if (shape.unbatchable || damage_of(shape.table))
+            return false;
+        std::vector<QueryResult> results(members.size());
+        try {
+            if (!shape.batch) {
+                shape.unbatchable = true;
+                prepare_batch(text, shape);
+                shape.unbatchable = false;
+            }
+            const int arity = sqlite3_bind_parameter_count(shape.fill) - 1;
+            exec("BEGIN");
+            bool done = sqlite3_step(shape.clear) == SQLITE_DONE;
+            sqlite3_reset(shape.clear);
+            for (std::size_t j = 0; done && j < members.size(); ++j) {
+                if (literals[j].size() != static_cast<std::size_t>(arity))
+                    done = false;
+                sqlite3_bind_int64(shape.fill, 1, static_cast<std::int64_t>(j));
+                for (int k = 0; done && k < arity; ++k)
+                    bind_literal(shape.fill, k + 2, literals[j][static_cast<std::size_t>(k)]);
+                done = done && sqlite3_step(shape.fill) == SQLITE_DONE;
+                sqlite3_reset(shape.fill);
+                sqlite3_clear_bindings(shape.fill);
+            }
+            if (!done) {
+                exec("ROLLBACK");
+                return false;
+            }
+            exec("COMMIT");
+            sqlite3_stmt* stmt = shape.batch;
+            const int n = sqlite3_column_count(stmt);
+            std::vector<std::string> columns;
+            for (int i = 1; i < n; ++i)
+                columns.emplace_back(sqlite3_column_name(stmt, i));
+            int rc;
+            while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
+                const auto j = static_cast<std::size_t>(sqlite3_column_int64(stmt, 0));
+                if (j >= results.size())
+                    break;
+                results[j].rows.push_back(row_of(stmt, 1, n));
+            }
+            sqlite3_reset(stmt);
+            if (rc != SQLITE_DONE)
+                return false;
+            for (std::size_t j = 0; j < members.size(); ++j) {
+                results[j].columns = columns;
+                outcomes[members[j]].rows = std::move(results[j]);
+            }
+            return true;
+        } catch (const std::exception&) {
+            if (!sqlite3_get_autocommit(db))
+                sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return false;
+        }
     }
 
     // A failure of SQLite while reading the file, as the open error that fits it.
@@ -451,20 +580,29 @@ struct SqliteReferenceEngine::Impl {
 };
 
 SqliteReferenceEngine::SqliteReferenceEngine() : impl_(std::make_unique<Impl>()) {}
-SqliteReferenceEngine::~SqliteReferenceEngine() = default;
+SqliteReferenceEngine::~SqliteReferenceEngine() {
+    impl_->release();
+}
 
 void SqliteReferenceEngine::open(const std::string& host_path) {
-    impl_->reset();
+    impl_->release();
     impl_->load(host_path, recognise(host_path));
 }
 
 void SqliteReferenceEngine::open_unread(const std::string& host_path) {
-    impl_->reset();
+    impl_->release();
     impl_->unread_format = recognise(host_path);
     impl_->unread = host_path;
 }
 
 void SqliteReferenceEngine::Impl::load(const std::string& host_path, Format format) {
+    release();
+    const auto now = identity_of(host_path);
+    if (now)
+        if (std::unique_ptr<Impl> loaded = kept().take(host_path, *now)) {
+            swap_loaded(*loaded);
+            return;
+        }
     // URI names let the copy attach the file read-only and immutable. An engine is used by one
     // thread at a time, so the connection needs no mutex of its own.
     if (sqlite3_open_v2(
@@ -476,22 +614,14 @@ void SqliteReferenceEngine::Impl::load(const std::string& host_path, Format form
     }
     register_access_rules(db);
     try {
-        const auto id = LoadedFiles::identity_of(host_path);
-        LoadedFiles::Extra extra;
-        if (id && LoadedFiles::instance().restore(host_path, *id, db, extra)) {
-            damaged = std::move(extra.damaged);
-            notes = std::move(extra.notes);
+        // The batch tables of the look-ups stay in memory with the rest.
+        exec("PRAGMA temp_store = MEMORY");
+        if (format == Format::jet) {
+            reference::JetImport imported = reference::import_jet_file(host_path, db);
+            damaged = std::move(imported.damaged);
+            notes = std::move(imported.notes);
         } else {
-            if (format == Format::jet) {
-                reference::JetImport imported = reference::import_jet_file(host_path, db);
-                damaged = std::move(imported.damaged);
-                notes = std::move(imported.notes);
-            } else {
-                copy_sqlite_file(host_path);
-            }
-            // Kept only when the file did not change while it was read.
-            if (id && LoadedFiles::identity_of(host_path) == id)
-                LoadedFiles::instance().keep(host_path, *id, db, {damaged, notes});
+            copy_sqlite_file(host_path);
         }
         load_catalog();
         // A file with no tables at all is no reference database; for an Access file this is
@@ -503,10 +633,15 @@ void SqliteReferenceEngine::Impl::load(const std::string& host_path, Format form
         throw;
     }
     path = host_path;
+    // Kept only when the file did not change while it was read.
+    if (now && identity_of(host_path) == now) {
+        id = *now;
+        keepable = true;
+    }
 }
 
 void SqliteReferenceEngine::close() {
-    impl_->reset();
+    impl_->release();
 }
 
 bool SqliteReferenceEngine::is_open() const {
@@ -551,36 +686,16 @@ QueryResult SqliteReferenceEngine::query(std::string_view sql) {
             impl_->shapes.emplace(std::move(shape.key), Impl::Shape{stmt, tq.table});
         parameters = std::move(tq.parameters);
     }
-    for (std::size_t i = 0; i < parameters.size(); ++i) {
-        const reference::Literal& p = parameters[i];
-        int at = static_cast<int>(i + 1);
-        std::int64_t whole = 0;
-        auto [end, ec] = std::from_chars(p.text.data(), p.text.data() + p.text.size(), whole);
-        if (p.is_number && ec == std::errc() && end == p.text.data() + p.text.size())
-            sqlite3_bind_int64(stmt, at, whole);
-        else if (p.is_number)
-            sqlite3_bind_double(stmt, at, std::stod(p.text));
-        else
-            sqlite3_bind_text(stmt, at, p.text.data(), static_cast<int>(p.text.size()),
-                              SQLITE_TRANSIENT);
-    }
+    for (std::size_t i = 0; i < parameters.size(); ++i)
+        bind_literal(stmt, static_cast<int>(i + 1), parameters[i]);
 
     QueryResult result;
     int n = sqlite3_column_count(stmt);
     for (int i = 0; i < n; ++i)
         result.columns.emplace_back(sqlite3_column_name(stmt, i));
     int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-        std::vector<std::optional<std::string>> row;
-        row.reserve(static_cast<std::size_t>(n));
-        for (int i = 0; i < n; ++i) {
-            if (sqlite3_column_type(stmt, i) == SQLITE_NULL)
-                row.emplace_back(std::nullopt);
-            else
-                row.emplace_back(column_text(stmt, i));
-        }
-        result.rows.push_back(std::move(row));
-    }
+    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
+        result.rows.push_back(row_of(stmt, 0, n));
     std::string failure = rc == SQLITE_DONE ? "" : sqlite3_errmsg(impl_->db);
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
@@ -588,6 +703,66 @@ QueryResult SqliteReferenceEngine::query(std::string_view sql) {
         throw AppError(err::db_syntax,
                        "Cannot run query '" + std::string(sql) + "': " + failure + ".");
     return result;
+}
+
+std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<std::string>& texts) {
+    std::vector<QueryOutcome> outcomes(texts.size());
+    const auto one = [&](std::size_t i) {
+        try {
+            outcomes[i].rows = query(texts[i]);
+        } catch (...) {
+            outcomes[i].failure = std::current_exception();
+        }
+    };
+    if (texts.empty())
+        return outcomes;
+    // The first text opens a file opened unread and translates its shape, failing as it would
+    // alone; the others of that shape run as one batch after it.
+    one(0);
+    Impl::Shape* shape = nullptr;
+    std::string key;
+    if (!outcomes[0].failure) {
+        reference::QueryShape first = reference::query_shape(texts[0]);
+        if (auto known = first.reusable ? impl_->shapes.find(first.key) : impl_->shapes.end();
+            known != impl_->shapes.end()) {
+            shape = &known->second;
+            key = std::move(first.key);
+        }
+    }
+    // Texts written as the first is, with another code in its one literal, are known to be of
+    // its shape without reading their tokens.
+    const std::optional<reference::LiteralSpan> span =
+        shape ? reference::sole_text_literal(texts[0]) : std::nullopt;
+    std::vector<std::size_t> batched, alone;
+    std::vector<std::vector<reference::Literal>> literals;
+    for (std::size_t i = 1; i < texts.size(); ++i) {
+        if (span)
+            if (auto same = reference::same_shape_but_literal(texts[i], texts[0], *span)) {
+                batched.push_back(i);
+                literals.push_back(std::move(same->literals));
+                continue;
+            }
+        if (shape) {
+            try {
+                reference::QueryShape s = reference::query_shape(texts[i]);
+                if (s.reusable && s.key == key) {
+                    batched.push_back(i);
+                    literals.push_back(std::move(s.literals));
+                    continue;
+                }
+            } catch (const AppError&) {
+                // Not of the batch: it fails on its own.
+            }
+        }
+        alone.push_back(i);
+    }
+    if (!batched.empty() && !impl_->run_batch(texts[0], *shape, literals, batched, outcomes)) {
+        alone.insert(alone.end(), batched.begin(), batched.end());
+        std::sort(alone.begin(), alone.end());
+    }
+    for (std::size_t i : alone)
+        one(i);
+    return outcomes;
 }
 
 std::vector<SqliteReferenceEngine::TableRows> SqliteReferenceEngine::tables() const {

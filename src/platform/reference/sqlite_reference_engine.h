@@ -20,7 +20,10 @@ namespace qv {
 // kept as damaged: it is listed, and a query on it fails with an error that names it.
 // Queries in the Access dialect are translated to SQLite with every literal bound as a
 // parameter; columns looked up by equality get an index on first use, and translated statements
-// are kept prepared until close(), so a task that runs one query shape for many codes is cheap.
+// are kept prepared with the database, so a task that runs one query shape for many codes is
+// cheap. A closed database is kept in memory, with its statements, for as long as its file stays
+// as it was: the next open of that file, by this engine or another, takes it instead of reading
+// the file again.
 class SqliteReferenceEngine : public ReferenceEngine {
   public:
     SqliteReferenceEngine();
@@ -39,6 +42,9 @@ class SqliteReferenceEngine : public ReferenceEngine {
     // AppError 3075 (outside the dialect), 3078 (unknown table), 3061 (unknown field),
     // 3343 (a damaged table), 3420 (no database open).
     QueryResult query(std::string_view sql) override;
+    // Texts of one shape (the same but for their literals) run as one statement over a table of
+    // their literals, with the rows and failures each would have alone.
+    std::vector<QueryOutcome> query_each(const std::vector<std::string>& texts) override;
 
     struct TableRows {
         std::string name;
