@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -457,6 +458,24 @@ TEST_F(FixtureDatabaseTest, AReopenedFileGivesItsRowsAsTheyAreNow) {
         EXPECT_TRUE(engine.query_each({nines, nines})[1].rows.empty()) << round;
         engine.close();
     }
+}
+
+// An engine that lives until the program ends, made before any database was kept, closes at
+// exit without handing its database to kept ones that may be gone by then.
+TEST(ReferenceEngineLifeTest, AnEngineThatLivesUntilTheProgramEndsClosesCleanly) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");  // a fresh process: nothing kept yet
+    test::TempDir dir;
+    const std::string path = dir.str() + "/until-exit.db";
+    run_sql(path, "CREATE TABLE Counties (COUNTY TEXT, FIPS TEXT)");
+    EXPECT_EXIT(
+        {
+            static SqliteReferenceEngine until_exit;
+            until_exit.open(path);
+            until_exit.close();
+            until_exit.open(path);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST(QueryShapeTest, LiteralsStandAsTheirKindAndEveryOtherTokenCounts) {

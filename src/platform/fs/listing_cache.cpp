@@ -82,8 +82,10 @@ struct DirCloser {
 
 class Cache {
   public:
+    // Never destroyed, so that file work done while the program ends (by the destructor of
+    // another static object) still finds it; its one descriptor ends with the process.
     static Cache& instance() {
-        static Cache cache;
+        static Cache& cache = *new Cache;
         return cache;
     }
 
@@ -148,11 +150,6 @@ class Cache {
     void set_watching(bool on) {
         std::lock_guard lock(mutex_);
         watching_ = on;
-    }
-
-    ~Cache() {
-        if (inotify_ >= 0)
-            ::close(inotify_);
     }
 
   private:

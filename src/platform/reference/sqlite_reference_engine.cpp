@@ -290,8 +290,10 @@ struct SqliteReferenceEngine::Impl {
         std::mutex mutex_;
         std::vector<std::unique_ptr<Impl>> kept_;
     };
+    // Never destroyed: an engine that lives until the program ends (a static one, made before
+    // the first database was kept) still hands its database over at exit.
     static Kept& kept() {
-        static Kept databases;
+        static Kept& databases = *new Kept;
         return databases;
     }
 
