@@ -402,7 +402,7 @@ class HostFileSystem::Group final : public WriteGroup {
             const bool ok =
                 ::fsync(job.fd.get()) == 0 && ::rename(job.temp.c_str(), job.target.c_str()) == 0;
             entries_changed(job.temp);
-            // Still under the lock, so the file at that name is this write's own.
+            // The temporary name was made unique for this write, so no other write's file goes.
             if (!ok)
                 ::unlink(job.temp.c_str());
             job.fd.close();
