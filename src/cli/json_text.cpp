@@ -106,70 +106,6 @@ void append_json_string(std::string& s, std::string_view bytes) {
     s += '"';
 }
 
-// The document is written into one buffer: a scenario with thousands of regions is a
-// megabyte of text, and one stream write per piece costs more than the text itself. Indented
-// by two blanks a level, or with INDENT false all on one line.
-void write_value(std::string& out, const nlohmann::ordered_json& v, std::size_t depth,
-                 bool indent) {
-    using json = nlohmann::ordered_json;
-    const auto new_line = [&](std::size_t level) {
-        if (indent) {
-            out += '\n';
-            out.append(level * 2, ' ');
-        }
-    };
-    switch (v.type()) {
-        case json::value_t::string:
-            append_json_string(out, v.get_ref<const std::string&>());
-            return;
-        case json::value_t::array: {
-            if (v.empty()) {
-                out += "[]";
-                return;
-            }
-            out += '[';
-            bool first = true;
-            for (const auto& item : v) {
-                if (!first)
-                    out += ',';
-                first = false;
-                new_line(depth + 1);
-                write_value(out, item, depth + 1, indent);
-            }
-            new_line(depth);
-            out += ']';
-            return;
-        }
-        case json::value_t::object: {
-            if (v.empty()) {
-                out += "{}";
-                return;
-            }
-            out += '{';
-            bool first = true;
-            for (const auto& [key, item] : v.items()) {
-                if (!first)
-                    out += ',';
-                first = false;
-                new_line(depth + 1);
-                append_json_string(out, key);
-                out += indent ? ": " : ":";
-                write_value(out, item, depth + 1, indent);
-            }
-            new_line(depth);
-            out += '}';
-            return;
-        }
-        case json::value_t::boolean:
-            out += v.get<bool>() ? "true" : "false";
-            return;
-        default:
-            // Numbers and null hold no text.
-            out += v.dump();
-            return;
-    }
-}
-
 }  // namespace
 
 std::string json_string(std::string_view bytes) {
@@ -178,18 +114,112 @@ std::string json_string(std::string_view bytes) {
     return s;
 }
 
+// The document is written into one buffer: a scenario with thousands of regions is a
+// megabyte of text, and one stream write per piece costs more than the text itself.
 void write_json(std::ostream& out, const nlohmann::ordered_json& doc) {
-    std::string text;
-    write_value(text, doc, 0, true);
-    text += '\n';
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    JsonWriter w(true);
+    w.value(doc);
+    out << w.text() << '\n';
 }
 
 void write_json_line(std::ostream& out, const nlohmann::ordered_json& doc) {
-    std::string text;
-    write_value(text, doc, 0, false);
-    text += '\n';
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    JsonWriter w(false);
+    w.value(doc);
+    out << w.text() << '\n';
+}
+
+void JsonWriter::next_item() {
+    if (levels_.empty())
+        return;
+    Level& level = levels_.back();
+    if (!level.empty)
+        out_ += ',';
+    level.empty = false;
+    if (indent_) {
+        out_ += '\n';
+        out_.append(levels_.size() * 2, ' ');
+    }
+}
+
+void JsonWriter::before_value() {
+    if (after_key_)
+        after_key_ = false;
+    else
+        next_item();
+}
+
+void JsonWriter::key(std::string_view name) {
+    next_item();
+    append_json_string(out_, name);
+    out_ += indent_ ? ": " : ":";
+    after_key_ = true;
+}
+
+void JsonWriter::open(char bracket) {
+    before_value();
+    out_ += bracket;
+    levels_.push_back({true, bracket == '{'});
+}
+
+void JsonWriter::close(char bracket) {
+    const bool was_empty = levels_.back().empty;
+    levels_.pop_back();
+    if (!was_empty && indent_) {
+        out_ += '\n';
+        out_.append(levels_.size() * 2, ' ');
+    }
+    out_ += bracket;
+}
+
+void JsonWriter::value(std::string_view text) {
+    before_value();
+    append_json_string(out_, text);
+}
+
+void JsonWriter::value(bool b) {
+    before_value();
+    out_ += b ? "true" : "false";
+}
+
+void JsonWriter::value(int n) {
+    before_value();
+    out_ += std::to_string(n);
+}
+
+void JsonWriter::value(std::nullptr_t) {
+    before_value();
+    out_ += "null";
+}
+
+void JsonWriter::value(const nlohmann::ordered_json& v) {
+    using json = nlohmann::ordered_json;
+    switch (v.type()) {
+        case json::value_t::string:
+            value(std::string_view(v.get_ref<const std::string&>()));
+            return;
+        case json::value_t::array:
+            begin_array();
+            for (const auto& item : v)
+                value(item);
+            end_array();
+            return;
+        case json::value_t::object:
+            begin_object();
+            for (const auto& [name, item] : v.items()) {
+                key(name);
+                value(item);
+            }
+            end_object();
+            return;
+        case json::value_t::boolean:
+            value(v.get<bool>());
+            return;
+        default:
+            // Numbers and null hold no text.
+            before_value();
+            out_ += v.dump();
+            return;
+    }
 }
 
 }  // namespace qv::cli

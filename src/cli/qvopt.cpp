@@ -44,12 +44,22 @@ const char* exit_name(Outcome::Exit e) {
 
 int show_command(HeadlessSession& run, const std::string& file, std::ostream& out) {
     run.open(file);
-    nlohmann::ordered_json doc;
-    doc["messages"] = events_json(run.events(), run.outcome());
-    doc["run_log"] = run.s.log.lines();
-    doc["exit"] = exit_name(run.outcome().exit);
-    doc["scenario"] = scenario_json(run.s.sc);
-    write_json(out, doc);
+    // Written as it goes: the scenario of a large region is most of a megabyte of text.
+    JsonWriter w;
+    w.begin_object();
+    w.key("messages");
+    w.value(events_json(run.events(), run.outcome()));
+    w.key("run_log");
+    w.begin_array();
+    for (const std::string& line : run.s.log.lines())
+        w.value(line);
+    w.end_array();
+    w.key("exit");
+    w.value(exit_name(run.outcome().exit));
+    w.key("scenario");
+    write_scenario_json(w, run.s.sc);
+    w.end_object();
+    out << w.text() << '\n';
     return run.status();
 }
 

@@ -108,43 +108,65 @@ struct Overloaded : F... {
 template <class... F>
 Overloaded(F...) -> Overloaded<F...>;
 
-// Lists of thousands of entries (every county) are built member by member into place: an
-// initializer list would copy every value twice.
+// Lists of thousands of entries (every county) are written member by member, never built as
+// a document first.
 template <typename List, typename Fill>
-nlohmann::ordered_json list_json(const List& list, std::size_t members, Fill fill) {
-    auto a = nlohmann::ordered_json::array();
-    auto& items = a.get_ref<nlohmann::ordered_json::array_t&>();
-    items.reserve(static_cast<std::size_t>(std::distance(list.begin(), list.end())));
+void write_list(JsonWriter& w, const List& list, Fill fill) {
+    w.begin_array();
     for (const auto& e : list) {
-        auto& o = items.emplace_back(nlohmann::ordered_json::object());
-        o.template get_ref<nlohmann::ordered_json::object_t&>().reserve(members);
-        fill(o, e);
+        w.begin_object();
+        fill(e);
+        w.end_object();
     }
-    return a;
+    w.end_array();
 }
 
-nlohmann::ordered_json alloc_json(const AllocList& list) {
-    return list_json(list, 2, [](nlohmann::ordered_json& o, const auto& e) {
-        o["descriptor"] = e->descriptor;
-        o["allocfile"] = e->allocfile;
+template <typename T>
+void write_member(JsonWriter& w, std::string_view name, const T& v) {
+    w.key(name);
+    w.value(v);
+}
+
+void write_field(JsonWriter& w, const AllocList& list) {
+    write_list(w, list, [&](const auto& e) {
+        write_member(w, "descriptor", e->descriptor);
+        write_member(w, "allocfile", e->allocfile);
     });
 }
 
-nlohmann::ordered_json region_json(const RegionList& list) {
-    return list_json(list, 5, [](nlohmann::ordered_json& o, const auto& e) {
-        o["code"] = e->code;
-        o["county"] = e->county;
-        o["statename"] = e->statename;
-        o["abbr"] = e->abbr;
-        o["isState"] = e->isState;
+void write_field(JsonWriter& w, const RegionList& list) {
+    write_list(w, list, [&](const auto& e) {
+        write_member(w, "code", e->code);
+        write_member(w, "county", e->county);
+        write_member(w, "statename", e->statename);
+        write_member(w, "abbr", e->abbr);
+        write_member(w, "isState", e->isState);
     });
 }
 
-nlohmann::ordered_json source_json(const std::vector<SourceRecord>& list) {
-    return list_json(list, 2, [](nlohmann::ordered_json& o, const SourceRecord& r) {
-        o["scc"] = r.scc;
-        o["description"] = r.description;
+void write_field(JsonWriter& w, const std::vector<SourceRecord>& list) {
+    write_list(w, list, [&](const SourceRecord& r) {
+        write_member(w, "scc", r.scc);
+        write_member(w, "description", r.description);
     });
+}
+
+template <typename Strings>
+void write_field(JsonWriter& w, const Strings& list) {
+    w.begin_array();
+    for (const std::string& text : list)
+        w.value(text);
+    w.end_array();
+}
+
+void write_field(JsonWriter& w, const std::string& text) {
+    w.value(text);
+}
+void write_field(JsonWriter& w, int n) {
+    w.value(n);
+}
+void write_field(JsonWriter& w, bool b) {
+    w.value(b);
 }
 
 bool is_settable_kind(const FieldRef& ref, bool indexed) {
@@ -188,19 +210,13 @@ const ScenarioField* find_field(std::string_view name) {
     return nullptr;
 }
 
-nlohmann::ordered_json scenario_json(const Scenario& sc) {
-    nlohmann::ordered_json j = nlohmann::ordered_json::object();
+void write_scenario_json(JsonWriter& w, const Scenario& sc) {
+    w.begin_object();
     for (const auto& f : table()) {
-        j[std::string(f.name)] =
-            std::visit(Overloaded{
-                           [&](std::vector<SourceRecord> S::*m) { return source_json(sc.*m); },
-                           [&](AllocList S::*m) { return alloc_json(sc.*m); },
-                           [&](RegionList S::*m) { return region_json(sc.*m); },
-                           [&](auto m) { return nlohmann::ordered_json(sc.*m); },
-                       },
-                       f.ref);
+        w.key(f.name);
+        std::visit([&](auto m) { write_field(w, sc.*m); }, f.ref);
     }
-    return j;
+    w.end_object();
 }
 
 Assignment parse_assignment(const std::string& argument) {

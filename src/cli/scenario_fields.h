@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "cli/json_text.h"
 #include "scenario/session.h"
 
 namespace qv::cli {
@@ -41,8 +42,8 @@ struct ScenarioField {
 std::span<const ScenarioField> scenario_fields();
 const ScenarioField* find_field(std::string_view name);
 
-// Every field under its own name, in the table's order.
-nlohmann::ordered_json scenario_json(const Scenario& sc);
+// Every field under its own name, in the table's order, as one JSON object.
+void write_scenario_json(JsonWriter& w, const Scenario& sc);
 
 // A bad --set or --changed argument; the message says what is wrong with it.
 struct UsageError : std::runtime_error {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 namespace qv::cli {
 namespace {
 
@@ -27,6 +29,53 @@ TEST(JsonString, WritesValidUtf8AsItIsAndEachStrayByteEscaped) {
     };
     for (const auto& r : rows)
         EXPECT_EQ(json_string(r.bytes), r.json) << r.json;
+}
+
+// Documents of valid UTF-8 come out as nlohmann's own dump writes them, indented and on one line,
+// whether given whole or written piece by piece.
+TEST(JsonWriter, WritesWhatNlohmannDumpsWholeOrPieceByPiece) {
+    using json = nlohmann::ordered_json;
+    const json docs[] = {
+        json::object(),
+        json::array(),
+        json{{"a", json::array()}, {"b", json::object()}, {"c", nullptr}, {"d", -7}},
+        json{{"list", {{{"code", "06037"}, {"isState", false}}, {{"code", "x\"y"}}}},
+             {"nested", {{"deep", {{"deeper", {1, 2, json::array(), true}}}}}}},
+        json{1, "two", json::array({json::object()}), false},
+    };
+    for (const json& doc : docs) {
+        std::ostringstream indented, line;
+        write_json(indented, doc);
+        write_json_line(line, doc);
+        EXPECT_EQ(indented.str(), doc.dump(2) + "\n");
+        EXPECT_EQ(line.str(), doc.dump() + "\n");
+    }
+
+    const json doc = {{"regions", {{{"code", "06037"}, {"n", 3}}, json::object()}},
+                      {"empty", json::array()},
+                      {"log", {"a", "b"}}};
+    for (bool indent : {true, false}) {
+        JsonWriter w(indent);
+        w.begin_object();
+        w.key("regions");
+        w.begin_array();
+        w.begin_object();
+        w.key("code");
+        w.value("06037");
+        w.key("n");
+        w.value(3);
+        w.end_object();
+        w.begin_object();
+        w.end_object();
+        w.end_array();
+        w.key("empty");
+        w.begin_array();
+        w.end_array();
+        w.key("log");
+        w.value(json{"a", "b"});
+        w.end_object();
+        EXPECT_EQ(w.text(), indent ? doc.dump(2) : doc.dump());
+    }
 }
 
 }  // namespace
