@@ -25,7 +25,7 @@ void write_json_line(std::ostream& out, const nlohmann::ordered_json& doc);
 // with INDENT false, write_json_line), so that a large document such as a scenario with
 // thousands of regions is written without first being built as a tree.
 class JsonWriter {
-public:
+  public:
     explicit JsonWriter(bool indent = true) : indent_(indent) {}
 
     void begin_object() { open('{'); }
@@ -46,7 +46,7 @@ public:
     // The text so far; with the last container closed, the whole document.
     const std::string& text() const { return out_; }
 
-private:
+  private:
     void open(char bracket);
     void close(char bracket);
     // Before an item of an array, or a key of an object: the comma and line break it needs.
