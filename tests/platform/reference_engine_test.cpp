@@ -381,7 +381,9 @@ TEST_F(FixtureDatabaseTest, ABatchGivesEachTextWhatItGivesAlone) {
     run_sql(path,
             "CREATE TABLE qv_batch_1 (qv_pos TEXT, p1 TEXT, qv_first TEXT, qv_t TEXT);"
             "INSERT INTO qv_batch_1 VALUES ('1', 'x', 'b', 'T'), ('0', 'X', 'a', 't'),"
-            "('2', 'y', 'c', NULL);");
+            "('2', 'y', 'c', NULL);"
+            // Repeats, letter case aside, that hold a NULL.
+            "INSERT INTO [Item List] VALUES ('D4', NULL, 4), ('f6', NULL, 6), ('F6', NULL, 7);");
     engine.open(path);
     const auto code = [](const std::string& value) {
         return "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=" +
@@ -391,7 +393,7 @@ TEST_F(FixtureDatabaseTest, ABatchGivesEachTextWhatItGivesAlone) {
     const std::string unknown_field = items + "Nothing = \"a1\"";
     const std::vector<std::vector<std::string>> batches = {
         {code("a1"), code("B2"), code("b2"), code("a1"), code("zz"), code("c3\") OR (\"1\"=\"1"),
-         code(""), code("É5"), code("Gamma \"G\""),
+         code(""), code("É5"), code("Gamma \"G\""), code("d4"), code("F6"),
          "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=\"a1\" OR Code=\"b2\");",
          "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=\"a1\"\"\");",
          "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=\"a1);",

@@ -178,9 +178,26 @@ class Translator {
                                "'. Make sure it exists and that its name is spelled correctly.");
         out_.table = table_->name;
 
-        std::string where;
-        if (accept_word("WHERE"))
+        std::string where, earlier_where;
+        if (accept_word("WHERE")) {
+            const std::size_t start = pos_, literals = out_.parameters.size();
             where = parse_or();
+            if (batched_ && distinct) {
+                // The same condition once more over the table under a second name, for the
+                // test that no earlier row of the table repeats a kept one; it binds the same
+                // literals, so the parameters are those of the first reading.
+                const std::size_t end = pos_;
+                TranslatedQuery first = out_;
+                out_.parameters.resize(literals);
+                alias_ = earlier_alias;
+                pos_ = start;
+                earlier_where = parse_or();
+                alias_ = table_alias;
+                pos_ = end;
+                out_.parameters = std::move(first.parameters);
+                out_.lookup_columns = std::move(first.lookup_columns);
+            }
+        }
 
         std::vector<std::string> order;
         if (accept_word("ORDER")) {
@@ -241,6 +258,24 @@ class Translator {
             for (const std::string& o : order)
                 sql += o + ", ";
             sql += table_rowid;
+        } else if (batched_ && order.empty()) {
+            // Duplicates (letter case aside) are dropped: a row is kept when no earlier row of
+            // the table meets the condition with the same values. Kept rows come in the order
+            // of the batch, then of the table, which the lookup index gives without a sort.
+            std::string earlier = "SELECT 1 FROM main." + quote_identifier(table_->name) +
+                                  " AS " + quote_identifier(earlier_alias) + " WHERE ";
+            if (!earlier_where.empty())
+                earlier += earlier_where + " AND ";
+            earlier += quote_identifier(earlier_alias) + ".rowid < " + table_rowid;
+            sql = "SELECT " + position;
+            for (const auto& [column, name] : columns) {
+                sql += ", " + column_sql(column) + " AS " + quote_identifier(name);
+                earlier += " AND (" + quote_identifier(earlier_alias) + "." +
+                           quote_identifier(column) + " IS " + column_sql(column) + " COLLATE " +
+                           access_collation + ")";
+            }
+            sql += from + (where.empty() ? " WHERE " : " AND ") + "NOT EXISTS (" + earlier +
+                   ") ORDER BY " + position + ", " + table_rowid;
         } else {
             // Duplicates (letter case aside) are dropped; each kept row stands where its first
             // occurrence stands in the table. With min() as the only aggregate, SQLite takes the
@@ -290,12 +325,15 @@ class Translator {
     };
     static constexpr const char* batch_alias = "qv_b";
     static constexpr const char* table_alias = "qv_t";
+    static constexpr const char* earlier_alias = "qv_u";
+    // The name that column references of a batched query qualify their columns with.
+    const char* alias_ = table_alias;
 
     // A column of the query's table as the translated text names it.
     std::string column_sql(const std::string& column) const {
         if (!batched_)
             return quote_identifier(column);
-        return quote_identifier(table_alias) + "." + quote_identifier(column);
+        return quote_identifier(alias_) + "." + quote_identifier(column);
     }
 
     struct Operand {
