@@ -109,7 +109,9 @@ for r in $rows; do
         echo "S$i.opt" >>"$ws/campaign.txt"
       done
       if [ "$r" = run ]; then
-XX
+        t=$(times_of "$runs" "$qvopt" --model-dir "$ws" --model-exe null-model batch run "$ws/campaign.txt" -j 2 --force)
+        d=$(times_of "$runs" bash -c "cd '$ws' && ls S*.opt | xargs -P 2 -n 1 ./null-model")
+        row "batch run -j 2, $n scenarios ($null_model)" "$t" "model alone, 2 at a time" "$d"
         per=$(awk -v a="$(median "$t")" -v b="$(median "$d")" -v n="$n" 'BEGIN {
           printf "%.1f", (a - b) * 2 / n }')
         echo "  overhead per run: $per ms"
