@@ -6,6 +6,9 @@
 #   QVOPT=path   the qvopt to measure (default BUILD_DIR/qvopt), so that two builds compare
 #   REPEAT=n     repetitions of the short measurements (default 7)
 #   SMALL=n      scenarios of the 1x batch run (default 100; 10x runs ten times as many)
+#   RUNS=n       repetitions of each batch run and of its reference (default 3)
+#   NULL_MODEL=sh|c  the model that does nothing: a shell script, or BUILD_DIR/bench/null_model
+#                (default c where it is built), whose own cost hides less of qvopt's
 # Every figure is min/median/max in milliseconds over the repetitions.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/.." && pwd)
@@ -15,6 +18,9 @@ rows=${*:-run-folder make run status save flood}
 qvopt=${QVOPT:-$build/qvopt}
 repeat=${REPEAT:-7}
 small=${SMALL:-100}
+runs=${RUNS:-3}
+null_c=$build/bench/null_model
+null_model=${NULL_MODEL:-$([ -x "$null_c" ] && echo c || echo sh)}
 demo=$build/examples/demo/model
 [ -x "$qvopt" ] || { echo "no $qvopt: build first" >&2; exit 2; }
 [ -f "$demo/reports/reports.mdb" ] || { echo "no demo workspace in $build" >&2; exit 2; }
@@ -60,6 +66,7 @@ o=$(sed -n 's/^OUTPUT DATA *: *//p' "$1" | tr -d '\r')
 : >"$m"; : >"$o"
 EOF
   chmod +x "$1/null-model"
+  if [ "$null_model" = c ]; then cp "$null_c" "$1/null-model"; fi
 }
 
 printf '%-34s %-18s %-22s %-18s %s\n' measure "ms min/med/max" reference "ms min/med/max" ratio
@@ -102,9 +109,9 @@ for r in $rows; do
         echo "S$i.opt" >>"$ws/campaign.txt"
       done
       if [ "$r" = run ]; then
-        t=$(times_of 1 "$qvopt" --model-dir "$ws" --model-exe null-model batch run "$ws/campaign.txt" -j 2 --force)
-        d=$(times_of 1 bash -c "cd '$ws' && ls S*.opt | xargs -P 2 -n 1 ./null-model")
-        row "batch run -j 2, $n scenarios" "$t" "model alone, 2 at a time" "$d"
+        t=$(times_of "$runs" "$qvopt" --model-dir "$ws" --model-exe null-model batch run "$ws/campaign.txt" -j 2 --force)
+        d=$(times_of "$runs" bash -c "cd '$ws' && ls S*.opt | xargs -P 2 -n 1 ./null-model")
+        row "batch run -j 2, $n scenarios ($null_model)" "$t" "model alone, 2 at a time" "$d"
         per=$(awk -v a="$(median "$t")" -v b="$(median "$d")" -v n="$n" 'BEGIN {
           printf "%.1f", (a - b) * 2 / n }')
         echo "  overhead per run: $per ms"

@@ -19,6 +19,7 @@
 #include "cli/run_signals.h"
 #include "cli/scenario_fields.h"
 #include "platform/fs/path_form.h"
+#include "platform/hash/remembering_hasher.h"
 #include "platform/reference/sqlite_reference_engine.h"
 #include "runs/campaign.h"
 #include "runs/variants.h"
@@ -303,7 +304,10 @@ int run_batch(const BatchCommands::Options& opt, const CommonOptions& common, co
         return refused;
     }
 
-    const LocalRunSetup setup = run_setup(common, argv0, opt.timeout, services);
+    // The runs share most of their inputs: each is hashed once while it stays as it was.
+    const RememberingHasher hasher(services.hasher);
+    LocalRunSetup setup = run_setup(common, argv0, opt.timeout, services);
+    setup.hasher = &hasher;
     runs::BatchRunner runner = given;
     if (!runner.run)
         runner.run = [&setup](const runs::BatchJob& job, const std::atomic<bool>& stop) {
@@ -312,8 +316,8 @@ int run_batch(const BatchCommands::Options& opt, const CommonOptions& common, co
             return run_scenario(setup, job, control);
         };
     if (!runner.up_to_date)
-        runner.up_to_date = [&services](const runs::BatchJob& job) {
-            return record_up_to_date(services.hasher, job);
+        runner.up_to_date = [&hasher](const runs::BatchJob& job) {
+            return record_up_to_date(hasher, job);
         };
 
     runs::PoolOptions options;

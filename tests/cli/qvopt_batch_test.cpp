@@ -13,6 +13,7 @@
 #include <nlohmann/json.hpp>
 
 #include "cli/qvopt.h"
+#include "platform/hash/openssl_hasher.h"
 #include "support/option_texts.h"
 #include "support/spawn.h"
 #include "support/temp_dir.h"
@@ -326,6 +327,48 @@ TEST_F(QvoptBatch, RunSkipsScenariosWhoseRecordIsUpToDateUnlessForced) {
     EXPECT_NE(out_.str().find("NV.opt: succeeded"), std::string::npos) << out_.str();
     EXPECT_NE(out_.str().find("OR.opt: succeeded"), std::string::npos) << out_.str();
     unsetenv("QV_STAND_IN_SECONDS");
+}
+
+// The runs of one command hash a file they share once while it stays as it was; one that a run
+// changes is recorded by the next run with what it holds then. The input is left to settle
+// first, so that its hash may be kept at all.
+TEST_F(QvoptBatch, ASharedInputChangedBetweenTwoRunsOfOneCommandGetsItsNewHash) {
+    ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out", batch_.string(),
+                     "--states", "NV,OR"}),
+              0)
+        << err_.str();
+    const fs::path shared = model_ / "data" / "ACTIVITY" / "activity.dat";
+    const OpensslHasher hasher;
+    const std::string was = hasher.sha256_file(shared.string()).sha256;
+    // The first run changes the shared input once its inputs are hashed, then writes its files.
+    std::ofstream(model_ / "changer.sh") << R"SH(#!/bin/sh
+base="$(dirname "$1")/$(basename "$1" .opt | tr A-Z a-z)"
+case "$1" in *NV.opt) sleep 0.5; echo changed >> ')SH"
+                                         << shared.string() << R"SH(';; esac
+echo msg > "$base.msg"; echo out > "$base.out"
+)SH";
+    fs::permissions(model_ / "changer.sh", fs::perms::owner_all);
+    std::this_thread::sleep_for(2500ms);
+
+    std::vector<std::string> args = common();
+    args[6] = "changer.sh";
+    for (const char* word : {"batch", "run", "-j", "1"})
+        args.emplace_back(word);
+    args.push_back((batch_ / "campaign.txt").string());
+    ASSERT_EQ(run_qvopt(args, out_, err_), 0) << out_.str() << err_.str();
+    fs::current_path(start_dir_);
+
+    const std::string now = hasher.sha256_file(shared.string()).sha256;
+    ASSERT_NE(now, was);
+    auto recorded = [&](const std::string& record) {
+        const auto j = nlohmann::json::parse(read_any_case(record));
+        for (const auto& input : j.at("inputs"))
+            if (input.at("path").get<std::string>() == shared.string())
+                return input.value("sha256", "");
+        return std::string("(not recorded)");
+    };
+    EXPECT_NE(recorded("nv.out.run.json"), "(not recorded)");
+    EXPECT_EQ(recorded("or.out.run.json"), now);
 }
 
 // batch status says the same of a campaign whether its records are read in one quick pass or

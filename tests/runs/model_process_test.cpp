@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -265,15 +266,26 @@ TEST_F(ScriptRun, StopAndTimeLimitEndTheModelAndAllItStarted) {
     }
 }
 
-// What a model leaves running when it ends goes with its run, in its group or not.
+// What a model leaves running when it ends goes with its run, in its group or not, and also
+// below a child that outlived the model; as well where the orphans become this process's
+// children (a child subreaper, as qvopt is) as where they do not.
 TEST_F(ScriptRun, WhatTheModelLeavesRunningEndsWithTheRun) {
-    const RunResult r =
-        run(request("sleep 60 & echo $! > child.pid; setsid sleep 60 & echo $! > detached.pid; "
-                    "echo m > out.msg; echo o > out.dat"));
-    EXPECT_TRUE(r.facts.succeeded()) << r.facts.failure;
-    EXPECT_EQ(r.facts.left_running, 0u);
-    for (const char* pid_file : {"child.pid", "detached.pid"})
-        EXPECT_TRUE(test::ends_within(read_pid(dir.path() / pid_file))) << pid_file;
+    for (const int subreaper : {0, 1}) {
+        SCOPED_TRACE(subreaper ? "child subreaper" : "no child subreaper");
+        ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, subreaper), 0);
+        const RunResult r =
+            run(request("sleep 60 & echo $! > child.pid; setsid sleep 60 & echo $! > detached.pid; "
+                        "sh -c 'sleep 60 & echo $! > grandchild.pid; wait' & "
+                        "while [ ! -s grandchild.pid ]; do sleep 0.01; done; "
+                        "echo m > out.msg; echo o > out.dat"));
+        ::prctl(PR_SET_CHILD_SUBREAPER, 0);
+        EXPECT_TRUE(r.facts.succeeded()) << r.facts.failure;
+        EXPECT_EQ(r.facts.left_running, 0u);
+        for (const char* pid_file : {"child.pid", "detached.pid", "grandchild.pid"}) {
+            EXPECT_TRUE(test::ends_within(read_pid(dir.path() / pid_file))) << pid_file;
+            fs::remove(dir.path() / pid_file);
+        }
+    }
 }
 
 // A launcher whose model runs for a given number of state reads, and a trace of the run's pace.

@@ -6,6 +6,7 @@
 #include <sys/inotify.h>
 #include <sys/prctl.h>
 #include <sys/sendfile.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -17,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <tuple>
 #include <vector>
@@ -114,6 +116,207 @@ void end_run_processes(pid_t group, std::string_view mark) {
     ::_exit(0);
 }
 
+// The children the launchers of this program started and have not reaped yet: the models and
+// their watchers. A child is added under the same lock as its fork, so that a look at this
+// program's children while the lock is held finds no child of a launch under way that is not
+// here yet.
+class StartedChildren {
+  public:
+    std::mutex mutex;
+
+    void add(pid_t pid) {  // with `mutex` held
+        pids_.insert(std::lower_bound(pids_.begin(), pids_.end(), pid), pid);
+    }
+    void remove(pid_t pid) {
+        std::lock_guard lock(mutex);
+        const auto at = std::lower_bound(pids_.begin(), pids_.end(), pid);
+        if (at != pids_.end() && *at == pid)
+            pids_.erase(at);
+    }
+    // Whether this program has no child beyond these, so that nothing a reaped model started can
+    // still be running (see only_known_children).
+    bool only_these() {
+        std::lock_guard lock(mutex);
+        return only_known_children(pids_);
+    }
+
+  private:
+    std::vector<pid_t> pids_;  // sorted
+};
+
+StartedChildren& started_children() {
+    // Never destroyed: a run may end on a thread while the program's statics go.
+    static StartedChildren& children = *new StartedChildren;
+    return children;
+}
+
+// One watcher serves every run of this program while it can: a fork per run costs more than
+// the run of a quick model. It is told of each run's start and end over a socket (one message
+// each), and when the socket comes to its end this program is gone: then every run it was told
+// of and not of its end has its group and marked processes ended, all together. A run it cannot
+// take (too many at once, or the watcher is gone) gets a watcher of its own.
+namespace shared_watch {
+
+constexpr int slots = 256;
+constexpr std::size_t mark_room = 120;
+
+struct Message {
+    char op;  // 's': a run started, 'e': it ended
+    int slot;
+    pid_t group;
+    unsigned char mark_length;
+    char mark[mark_room];
+};
+
+struct Run {
+    bool live;
+    pid_t group;
+    std::size_t mark_length;
+    char mark[mark_room];
+};
+
+// The watcher's table, in its own copy of this memory after the fork.
+Run table[slots];
+
+// As end_run_processes, for every live run at once. Async-signal-safe.
+void end_all(const Run* runs) {
+    auto signal_all = [&](int sig) {
+        bool left = false;
+        for (int i = 0; i < slots; ++i) {
+            const Run& r = runs[i];
+            if (!r.live)
+                continue;
+            const bool group_left = r.group > 0 && ::kill(-r.group, sig) == 0;
+            left = signal_marked({r.mark, r.mark_length}, sig) > 0 || group_left || left;
+        }
+        return left;
+    };
+    if (!signal_all(SIGTERM))
+        return;
+    for (int waited = 0; waited < watcher_grace_ms && signal_all(0); waited += 20)
+        sleep_ms(20);
+    signal_all(SIGKILL);
+}
+
+// The watcher, between fork and its end: async-signal-safe calls only.
+[[noreturn]] void serve(int socket) {
+    struct sigaction ign {};
+    ign.sa_handler = SIG_IGN;
+    for (int sig : {SIGINT, SIGHUP, SIGQUIT, SIGTERM, SIGPIPE})
+        ::sigaction(sig, &ign, nullptr);
+    sigset_t none;
+    ::sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (socket > 0)
+        ::syscall(SYS_close_range, 0u, static_cast<unsigned>(socket - 1), 0u);
+    ::syscall(SYS_close_range, static_cast<unsigned>(socket + 1), ~0u, 0u);
+    for (Run& r : table)
+        r.live = false;
+    for (;;) {
+        Message m;
+        const ssize_t n = ::recv(socket, &m, sizeof m, 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        if (static_cast<std::size_t>(n) != sizeof m || m.slot < 0 || m.slot >= slots ||
+            m.mark_length > mark_room)
+            continue;
+        Run& r = table[m.slot];
+        r.live = m.op == 's';
+        r.group = m.group;
+        r.mark_length = m.mark_length;
+        std::memcpy(r.mark, m.mark, m.mark_length);
+    }
+    end_all(table);
+    ::_exit(0);
+}
+
+// This program's side: the socket to the watcher and the slots in use.
+class Watcher {
+  public:
+    // Tells the watcher of a run; the run's slot, or -1 when it has to watch the run itself.
+    int started(pid_t group, std::string_view mark) {
+        std::lock_guard lock(mutex_);
+        if (broken_ || mark.size() > mark_room)
+            return -1;
+        int slot = 0;
+        while (slot < slots && used_[slot])
+            ++slot;
+        if (slot == slots || (socket_.get() < 0 && !start()))
+            return -1;
+        Message m{};
+        m.op = 's';
+        m.slot = slot;
+        m.group = group;
+        m.mark_length = static_cast<unsigned char>(mark.size());
+        std::memcpy(m.mark, mark.data(), mark.size());
+        if (!send(m))
+            return -1;
+        used_[slot] = true;
+        return slot;
+    }
+
+    void ended(int slot) {
+        std::lock_guard lock(mutex_);
+        Message m{};
+        m.op = 'e';
+        m.slot = slot;
+        send(m);
+        used_[slot] = false;
+    }
+
+  private:
+    // Forks the watcher (with the started children's lock held, as every fork of a child that
+    // stays is).
+    bool start() {
+        int pair[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) {
+            broken_ = true;
+            return false;
+        }
+        Fd ours(pair[0]), theirs(pair[1]);
+        StartedChildren& children = started_children();
+        std::lock_guard started(children.mutex);
+        const pid_t pid = ::fork();
+        if (pid == 0)
+            serve(theirs.get());
+        if (pid < 0) {
+            broken_ = true;
+            return false;
+        }
+        children.add(pid);
+        socket_ = std::move(ours);
+        return true;
+    }
+
+    bool send(const Message& m) {
+        for (;;) {
+            if (::send(socket_.get(), &m, sizeof m, MSG_NOSIGNAL) == static_cast<ssize_t>(sizeof m))
+                return true;
+            if (errno != EINTR)
+                break;
+        }
+        // The watcher is gone: the runs from now on watch themselves.
+        broken_ = true;
+        return false;
+    }
+
+    std::mutex mutex_;
+    Fd socket_;
+    bool broken_ = false;
+    bool used_[slots] = {};
+};
+
+Watcher& watcher() {
+    // Never destroyed: its socket closes only with the program, which is what the watcher
+    // waits for.
+    static Watcher& w = *new Watcher;
+    return w;
+}
+
+}  // namespace shared_watch
+
 // Where the model's output is read from: a pipe, or the file the model writes into, with an
 // inotify descriptor that becomes readable when the file grows.
 struct OutputSource {
@@ -124,9 +327,10 @@ struct OutputSource {
 
 class PosixModelProcess final : public ModelProcess {
   public:
-    PosixModelProcess(pid_t pid, std::string mark, OutputSource output, Fd pidfd, pid_t watcher,
-                      Fd guard)
-        : pid_(pid),
+    PosixModelProcess(pid_t pid, std::string mark, OutputSource output, Fd pidfd, int shared_slot,
+                      pid_t watcher, Fd guard)
+        : shared_slot_(shared_slot),
+          pid_(pid),
           mark_(std::move(mark)),
           output_(std::move(output.fd)),
           changes_(std::move(output.changes)),
@@ -149,12 +353,15 @@ class PosixModelProcess final : public ModelProcess {
             kill_group();
             reap();
         }
+        if (shared_slot_ >= 0)
+            shared_watch::watcher().ended(shared_slot_);
         if (watcher_ > 0) {
             const char done = 1;
             write_all(guard_.get(), &done, 1);
             guard_.reset();
             int ignored = 0;
             reap_child(watcher_, &ignored);
+            started_children().remove(watcher_);
         }
     }
 
@@ -204,6 +411,11 @@ class PosixModelProcess final : public ModelProcess {
     void kill_group() override { signal_group(SIGKILL); }
 
     std::size_t end_descendants() override {
+        // What the model left running has become this program's child (or lies below one)
+        // where this program is a child subreaper: with no child but the runs' own, nothing
+        // carries the mark, and the look through every process is not needed.
+        if (started_children().only_these())
+            return 0;
         if (signal_marked(mark_, 0) == 0)
             return 0;
         // The leader is reaped, so its group id may name another group by now: only the
@@ -251,6 +463,7 @@ class PosixModelProcess final : public ModelProcess {
         if (!reaped_) {
             reap_child(pid_, &status_);
             reaped_ = true;
+            started_children().remove(pid_);
         }
         Exit e;
         if (WIFEXITED(status_))
@@ -438,6 +651,7 @@ class PosixModelProcess final : public ModelProcess {
         return got;
     }
 
+    int shared_slot_;  // the run's slot with the shared watcher; -1: a watcher of its own
     pid_t pid_;
     std::string mark_;
     Fd output_;
@@ -501,16 +715,19 @@ std::unique_ptr<ModelProcess> PosixModelLauncher::launch(const std::string& prog
     } else {
         std::tie(model_output, source) = output_into_file(output_file);
     }
-    Pipe guard = make_pipe();
 
     const pid_t parent = ::getpid();
     const bool from_main_thread = ::gettid() == parent;
+    StartedChildren& children = started_children();
+    std::unique_lock started(children.mutex);
     const pid_t pid = ::fork();
     if (pid < 0)
         throw system_error(err::path_access, errno);
     if (pid == 0)
         exec_model(cmd, parent, from_main_thread, null_fd.get(), model_output.get(),
                    status.write.get());
+    children.add(pid);
+    started.unlock();
     // Both sides set the group, so that it is in place whichever runs first.
     ::setpgid(pid, pid);
     status.write.reset();
@@ -519,18 +736,29 @@ std::unique_ptr<ModelProcess> PosixModelLauncher::launch(const std::string& prog
     if (read_failure(status.read.get(), failure)) {
         int ignored = 0;
         reap_child(pid, &ignored);
+        children.remove(pid);
         throw start_error(failure);
     }
 
     Fd pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
-    const pid_t watcher = ::fork();
-    if (watcher == 0)
-        watch(guard.read.get(), pid, mark);
-    guard.read.reset();
+    const int slot = shared_watch::watcher().started(pid, mark);
+    pid_t watcher = 0;
+    Pipe guard;
+    if (slot < 0) {
+        guard = make_pipe();
+        started.lock();
+        watcher = ::fork();
+        if (watcher == 0)
+            watch(guard.read.get(), pid, mark);
+        if (watcher > 0)
+            children.add(watcher);
+        started.unlock();
+        guard.read.reset();
+    }
     // Without a watcher a model started on the main thread still ends with this program
     // (PR_SET_PDEATHSIG).
     return std::make_unique<PosixModelProcess>(pid, std::move(mark), std::move(source),
-                                               std::move(pidfd), watcher > 0 ? watcher : 0,
+                                               std::move(pidfd), slot, watcher > 0 ? watcher : 0,
                                                std::move(guard.write));
 }
 

@@ -10,8 +10,10 @@ namespace qv {
 // standard output and error in one pipe, or in one file that is read back as it grows. It must
 // never outlive this program, even when this program is killed: the model gets SIGTERM when the
 // thread that started it ends (PR_SET_PDEATHSIG), and a small watcher process, which only waits on
-// a pipe from this program, ends the model's whole group (SIGTERM, then SIGKILL after a grace
-// period) should this program end before the run does.
+// a socket from this program, ends the model's whole group and every process that carries the
+// run's mark (SIGTERM, then SIGKILL after a grace period) should this program end before the
+// run does. One watcher serves all the runs of this program; a run it cannot take gets one of
+// its own.
 class PosixModelLauncher final : public ModelLauncher {
   public:
     std::unique_ptr<ModelProcess> launch(const std::string& program,

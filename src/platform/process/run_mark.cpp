@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -79,7 +81,73 @@ bool environ_holds(int proc, const char* name, std::string_view mark) {
     return found;
 }
 
+// Whether every process id that the children file NAME (under the directory TASKS) lists is in
+// KNOWN; false when the file cannot be read.
+bool children_known(int tasks, const char* name, const std::vector<pid_t>& known) {
+    char path[64];
+    const std::size_t name_length = std::strlen(name);
+    if (name_length + sizeof "/children" > sizeof path)
+        return false;
+    std::memcpy(path, name, name_length);
+    std::memcpy(path + name_length, "/children", sizeof "/children");
+    const int fd = ::openat(tasks, path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    // "123 456 " : ids, each followed by a space; one may lie across two pieces.
+    char text[4096];
+    pid_t pid = 0;
+    bool known_all = true;
+    for (;;) {
+        const ssize_t n = ::read(fd, text, sizeof text);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            known_all = false;
+        if (n <= 0)
+            break;
+        for (ssize_t i = 0; i < n && known_all; ++i) {
+            if (text[i] >= '0' && text[i] <= '9') {
+                pid = pid * 10 + (text[i] - '0');
+            } else if (pid != 0) {
+                known_all = std::binary_search(known.begin(), known.end(), pid);
+                pid = 0;
+            }
+        }
+    }
+    ::close(fd);
+    return known_all && pid == 0;
+}
+
 }  // namespace
+
+bool only_known_children(const std::vector<pid_t>& known) {
+    int subreaper = 0;
+    if (::prctl(PR_GET_CHILD_SUBREAPER, &subreaper) != 0 || subreaper == 0)
+        return false;
+    // Each thread has children of its own: those it started, and orphans passed to it.
+    const int tasks = ::open("/proc/self/task", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (tasks < 0)
+        return false;
+    bool known_all = true;
+    alignas(DirEntry64) char entries[8192];
+    for (;;) {
+        const long n = ::syscall(SYS_getdents64, tasks, entries, sizeof entries);
+        if (n < 0)
+            known_all = false;
+        if (n <= 0)
+            break;
+        for (long at = 0; at < n && known_all;) {
+            const auto* e = reinterpret_cast<const DirEntry64*>(entries + at);
+            at += e->reclen;
+            if (pid_of(e->name) > 0)
+                known_all = children_known(tasks, e->name, known);
+        }
+        if (!known_all)
+            break;
+    }
+    ::close(tasks);
+    return known_all;
+}
 
 std::string new_run_mark() {
     static std::atomic<unsigned long> runs{0};

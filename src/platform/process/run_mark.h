@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace qv::posix {
 
@@ -23,5 +24,10 @@ std::string new_run_mark();
 // environment is gone, are not counted. Async-signal-safe, so a forked child of a program with
 // threads may call it.
 std::size_t signal_marked(std::string_view mark, int sig);
+
+// Whether this process is a child subreaper and every child of it is in KNOWN (sorted): then
+// nothing that a reaped model started is still running, for what it leaves behind is passed to
+// this process as a child. False when that cannot be told (no such listing of the children).
+bool only_known_children(const std::vector<pid_t>& known);
 
 }  // namespace qv::posix
