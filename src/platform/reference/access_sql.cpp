@@ -262,8 +262,8 @@ class Translator {
             // Duplicates (letter case aside) are dropped: a row is kept when no earlier row of
             // the table meets the condition with the same values. Kept rows come in the order
             // of the batch, then of the table, which the lookup index gives without a sort.
-            std::string earlier = "SELECT 1 FROM main." + quote_identifier(table_->name) +
-                                  " AS " + quote_identifier(earlier_alias) + " WHERE ";
+            std::string earlier = "SELECT 1 FROM main." + quote_identifier(table_->name) + " AS " +
+                                  quote_identifier(earlier_alias) + " WHERE ";
             if (!earlier_where.empty())
                 earlier += earlier_where + " AND ";
             earlier += quote_identifier(earlier_alias) + ".rowid < " + table_rowid;
