@@ -14,7 +14,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "platform/app_error.h"
@@ -381,16 +380,7 @@ void QVGui::set_caption(const std::string& caption) {
 }
 
 void QVGui::show_modified() {
-    // The marker costs two renderings of the options file. The calls that come together (a read
-    // sets the caption and shows the summary, and start-up sets the caption once more) share
-    // one, made when the event loop is back.
-    if (!modified_pending_) {
-        modified_pending_ = true;
-        QTimer::singleShot(0, this, [this] {
-            modified_pending_ = false;
-            setWindowModified(has_unsaved_changes(s_));
-        });
-    }
+    setWindowModified(has_unsaved_changes(s_));
     // Two copies on two files of one name are told apart by the file's folder.
     setToolTip(s_.sc.option_file_dir.empty() ? QString()
                                              : QFile::decodeName(QByteArray::fromStdString(

@@ -110,8 +110,6 @@ class QVGui : public QMainWindow, public DocumentView {
     int load_count_ = 0;
     bool ending_ = false;
     bool second_copy_ = false;
-    // A check of the modified marker is waiting for the event loop (show_modified).
-    bool modified_pending_ = false;
     QMap<QString, QPointer<QWidget>> windows_;
 
     QLabel* picture_ = nullptr;

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QCoreApplication>
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
@@ -188,26 +187,6 @@ TEST(StartUp, FirstCopyIsNotAsked) {
     d.ini();
     EXPECT_EQ(d.start(), std::nullopt);
     EXPECT_TRUE(d.ui.calls().empty());
-}
-
-// The marker of unsaved changes follows the scenario once the event loop has run, also when
-// several caption and summary updates come together.
-TEST(MainWindow, ModifiedMarkerFollowsTheScenario) {
-    Desk d;
-    d.ini();
-    ASSERT_EQ(d.start(), std::nullopt);
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(d.gui.isWindowModified());
-    d.s.sc.title1str = "EDITED TITLE";
-    d.s.sc.options_changed = true;
-    d.s.show_summary();
-    d.s.set_caption_for_current_file();
-    QCoreApplication::processEvents();
-    EXPECT_TRUE(d.gui.isWindowModified());
-    d.s.sc.title1str = "DEMO SCENARIO";
-    d.s.show_summary();
-    QCoreApplication::processEvents();
-    EXPECT_FALSE(d.gui.isWindowModified());
 }
 
 TEST(MainWindow, RunCaptionIsSetWhenTheModelMenuOpens) {
