@@ -1,8 +1,9 @@
 // qv-gui's start-up up to the first shown summary, then an immediate exit: the same steps as
-// qv-gui's main, with the event loop left at once.
+// qv-gui's main, with the event loop left at once (or, with --at-rest, once it is idle).
 #include <QCoreApplication>
-#include <QTimer>
+#include <QIcon>
 
+#include "at_rest.h"
 #include "platform/fs/host_file_system.h"
 #include "platform/hash/openssl_hasher.h"
 #include "platform/process/posix_model_launcher.h"
@@ -12,9 +13,12 @@
 #include "platform/reference/sqlite_reference_engine.h"
 #include "shell/application.h"
 #include "shell/qv_gui.h"
+#include "shell/run_and_viewers.h"
 
 int main(int argc, char** argv) {
+    const bool at_rest = startup_time::at_rest_asked(argc, argv);
     qv::Application app(argc, argv);
+    app.setWindowIcon(QIcon(":/qv-gui/qv-gui.png"));
     qv::HostFileSystem fs;
     qv::QtUi ui(fs);
     auto reference = qv::make_reference_engine();
@@ -24,13 +28,15 @@ int main(int argc, char** argv) {
     const qv::OpensslHasher hasher;
     qv::PosixModelLauncher launcher;
     qv::PosixProcesses processes;
-    qv::QVGui gui(session, {hasher, launcher, processes}, {});
+    const qv::ShellServices services{hasher, launcher, processes};
+    qv::QVGui gui(session, services, {});
     ui.set_parent(&gui);
+    qv::connect_run_and_viewers(gui, session, services);
     try {
         gui.load();
     } catch (const qv::ProgramEnd&) {
         return 1;
     }
-    QTimer::singleShot(0, &app, &QCoreApplication::quit);
+    startup_time::quit_when_shown(app, at_rest, &gui, startup_time::grab_file(argc, argv));
     return app.exec();
 }
