@@ -17,14 +17,17 @@ runs::RecordCheck record_checker(const Hasher& hasher) {
         if (outputs.output_data.empty())
             return view;
         HostFileSystem fs;
-        const std::string record = runs::record_path_for(fs, outputs.output_data);
+        // The output is looked at once: for its record's name, its state and its size.
+        const std::string record = runs::record_path_for(fs, outputs.output_data, *seen);
+        std::string on_disk;
+        view.output_facts = seen->host_facts(fs, outputs.output_data, on_disk);
         // A run under way on this machine, from qvopt or from the Batch window, holds the lock.
         if (auto holder = runs::run_lock_holder(record)) {
             view.state = runs::ScenarioState::running;
             view.detail = "in " + runs::describe(*holder);
             return view;
         }
-        const runs::RecordStatus st = runs::check_record(record, fs, hasher, seen.get());
+        const runs::RecordStatus st = runs::check_record_briefly(record, fs, hasher, *seen);
         if (st.record) {
             const runs::RunRecord& r = *st.record;
             view.ended_ms = r.ended_ms;

@@ -287,8 +287,9 @@ nlohmann::ordered_json scenario_json(const runs::ScenarioStatus& s, const FileSy
     if (s.record.stopped)
         j["stopped"] = true;
     // An output that a failed or stopped run left from an earlier one is not that run's size.
-    const auto output =
-        s.output_data.empty() || s.record.output_older ? std::nullopt : host.facts(s.output_data);
+    std::optional<FileFacts> output;
+    if (!s.output_data.empty() && !s.record.output_older)
+        output = s.record.output_facts ? *s.record.output_facts : host.facts(s.output_data);
     j["output_size"] =
         output && !output->is_dir ? static_cast<std::int64_t>(output->size) : std::int64_t{-1};
     j["ended_ms"] = s.record.ended_ms ? nlohmann::ordered_json(*s.record.ended_ms) : nullptr;

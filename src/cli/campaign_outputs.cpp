@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "platform/app_error.h"
 #include "platform/fs/path_form.h"
@@ -34,33 +35,46 @@ class HostNames {
             at->second = fs_.host_path(dir);
         const std::string& host_dir = at->second;
         const std::string exact = host_dir + "/" + name;
-        struct stat st {};
-        if (::lstat(exact.c_str(), &st) == 0)
+        // Once a directory has been listed, the listing answers for the names in it too: a
+        // model that writes its results in another letter case would otherwise cost a failed
+        // look-up per name.
+        auto listed = listings_.find(host_dir);
+        if (listed == listings_.end()) {
+            struct stat st {};
+            if (::lstat(exact.c_str(), &st) == 0)
+                return exact;
+            listed = list(host_dir);
+        } else if (listed->second.exact.contains(name)) {
             return exact;
-        const auto& names = listing(host_dir);
+        }
+        const auto& names = listed->second.by_upper;
         auto it = names.find(upper(name));
         return it == names.end() ? exact : host_dir + "/" + it->second;
     }
 
   private:
-    const std::map<std::string, std::string>& listing(const std::string& host_dir) {
-        auto [at, added] = listings_.try_emplace(host_dir);
-        if (added) {
-            std::error_code ec;
-            for (std::filesystem::directory_iterator d(host_dir, ec), end; !ec && d != end;
-                 d.increment(ec)) {
-                const std::string n = d->path().filename().string();
-                auto [slot, fresh] = at->second.try_emplace(upper(n), n);
-                if (!fresh && n < slot->second)
-                    slot->second = n;
-            }
+    struct Listing {
+        std::set<std::string> exact;
+        std::map<std::string, std::string> by_upper;  // the least name of each upper case
+    };
+
+    std::map<std::string, Listing>::iterator list(const std::string& host_dir) {
+        auto at = listings_.try_emplace(host_dir).first;
+        std::error_code ec;
+        for (std::filesystem::directory_iterator d(host_dir, ec), end; !ec && d != end;
+             d.increment(ec)) {
+            const std::string n = d->path().filename().string();
+            at->second.exact.insert(n);
+            auto [slot, fresh] = at->second.by_upper.try_emplace(upper(n), n);
+            if (!fresh && n < slot->second)
+                slot->second = n;
         }
-        return at->second;
+        return at;
     }
 
     const FileSystem& fs_;
     std::map<std::string, std::string> dirs_;
-    std::map<std::string, std::map<std::string, std::string>> listings_;
+    std::map<std::string, Listing> listings_;
 };
 
 std::string program_form(const std::string& dir, const std::string& name) {

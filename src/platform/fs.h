@@ -77,11 +77,11 @@ class FileSystem {
     // untouched when anything fails.
     virtual FileFacts write_file_atomic(std::string_view path, std::string_view bytes) = 0;
     // While the group lives, write_file_atomic leaves the flush of each file to the disk, and
-    // its move into place, to threads that the disk serves together, so that thousands of new
-    // files cost about what writing them does; each file still lasts whole before it takes its
-    // name. A file of the group may take its name only once the call has returned, so none may
-    // be read before the group has finished. Where the file system has no such way, each write
-    // is done at once.
+    // its move into place, to the group, which flushes many files together (with one flush of
+    // the whole file system where that is sound), so that thousands of new files cost about
+    // what writing them does; each file still lasts whole before it takes its name. A file of the
+    // group may take its name only once the call has returned, so none may be read before the group
+    // has finished. Where the file system has no such way, each write is done at once.
     virtual std::unique_ptr<WriteGroup> write_group() { return std::make_unique<WriteGroup>(); }
     // An exclusive advisory lock on an existing file (the file a link names), for a
     // read-merge-write that other programs doing the same must not interleave with. Waits a
@@ -94,6 +94,12 @@ class FileSystem {
     virtual std::unique_ptr<LineSink> create_line_file(std::string_view path) = 0;
 
     virtual std::optional<FileFacts> facts(std::string_view path) const = 0;
+    // What host_path and then facts of that give, HOST set to the former: in one look-up where
+    // the host can (a status check looks at thousands of recorded paths).
+    virtual std::optional<FileFacts> host_facts(std::string_view path, std::string& host) const {
+        host = host_path(path);
+        return facts(host);
+    }
     // Names (without directory) of the entries that match the last component of `pattern`
     // ("*" and "?", letter case ignored), sorted without regard to case. With attr_normal
     // only ordinary files; with attr_directory, directories too (a pattern naming a directory

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/fs.h"
 #include "runs/campaign.h"
 #include "runs/slurm_job.h"
 
@@ -30,6 +31,9 @@ struct RecordView {
     bool stopped = false;
     // The output data file on disk is older than the last run, which did not write it.
     bool output_older = false;
+    // What the check found at the output data file's path (nothing there: nullopt), so that
+    // it is not looked up again; unset when the check did not look.
+    std::optional<std::optional<FileFacts>> output_facts;
 };
 
 // Reads the record of the scenario that writes OUTPUTS (record: "<output data file>.run.json")

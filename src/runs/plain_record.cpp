@@ -1,7 +1,9 @@
 #include "runs/plain_record.h"
 
+#include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -32,15 +34,17 @@ using Kind = Node::Kind;
 // JSON allows but the subset leaves out, so that nothing accepted here is refused in full.
 class Scanner {
   public:
-    explicit Scanner(std::string_view text) : t_(text) { nodes_.reserve(1024); }
+    // The nodes go into NODES, emptied first: one vector serves every record a thread reads.
+    Scanner(std::string_view text, std::vector<Node>& nodes) : t_(text), nodes_(nodes) {
+        nodes_.clear();
+    }
 
-    std::vector<Node> scan() {
+    void scan() {
         skip();
         value(0);
         skip();
         if (at_ != t_.size())
             throw NotPlain{};
-        return std::move(nodes_);
     }
 
   private:
@@ -157,38 +161,72 @@ class Scanner {
         }
     }
 
+    // What a byte is within a string: most are plain; the quote ends it, a backslash starts
+    // an escape, and a control byte or one past ASCII leaves the plain form.
+    enum : unsigned char { plain_byte, quote_byte, escape_byte, foreign_byte };
+    static constexpr auto byte_kinds = [] {
+        std::array<unsigned char, 256> kinds{};
+        for (int c = 0; c < 256; ++c)
+            kinds[static_cast<std::size_t>(c)] = c < 0x20 || c >= 0x80 ? foreign_byte
+                                                 : c == '"'            ? quote_byte
+                                                 : c == '\\'           ? escape_byte
+                                                                       : plain_byte;
+        return kinds;
+    }();
+
+    // Past the plain bytes from AT on, eight at a time: a record's strings are mostly long runs
+    // of them (console lines, the copy of the options text).
+    std::size_t plain_run_end(std::size_t at) const {
+        constexpr std::uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+        while (at + 8 <= t_.size()) {
+            std::uint64_t x;
+            std::memcpy(&x, t_.data() + at, 8);
+            const auto zero_in = [&](std::uint64_t v) { return (v - ones) & ~v & highs; };
+            // A byte past ASCII, one below 0x20, a quote or a backslash ends the run.
+            const std::uint64_t special = (x & highs) | ((x - ones * 0x20) & ~x & highs) |
+                                          zero_in(x ^ (ones * '"')) | zero_in(x ^ (ones * '\\'));
+            if (special != 0)
+                break;
+            at += 8;
+        }
+        while (at < t_.size() && byte_kinds[static_cast<unsigned char>(t_[at])] == plain_byte)
+            ++at;
+        return at;
+    }
+
     std::string_view string(bool& escaped) {
         ++at_;
         const std::size_t from = at_;
         while (at_ < t_.size()) {
-            const auto c = static_cast<unsigned char>(t_[at_]);
-            if (c == '"') {
+            at_ = plain_run_end(at_);
+            if (at_ >= t_.size())
+                break;
+            const unsigned char kind = byte_kinds[static_cast<unsigned char>(t_[at_])];
+            if (kind == plain_byte) {
+                ++at_;
+                continue;
+            }
+            if (kind == quote_byte) {
                 ++at_;
                 return t_.substr(from, at_ - 1 - from);
             }
-            if (c < 0x20 || c >= 0x80)
+            if (kind == foreign_byte || at_ + 1 >= t_.size())
                 throw NotPlain{};
-            if (c == '\\') {
-                if (at_ + 1 >= t_.size())
+            switch (t_[at_ + 1]) {
+                case '"':
+                case '\\':
+                case '/':
+                case 'b':
+                case 'f':
+                case 'n':
+                case 'r':
+                case 't':
+                    break;
+                default:
                     throw NotPlain{};
-                switch (t_[at_ + 1]) {
-                    case '"':
-                    case '\\':
-                    case '/':
-                    case 'b':
-                    case 'f':
-                    case 'n':
-                    case 'r':
-                    case 't':
-                        break;
-                    default:
-                        throw NotPlain{};
-                }
-                escaped = true;
-                at_ += 2;
-                continue;
             }
-            ++at_;
+            escaped = true;
+            at_ += 2;
         }
         throw NotPlain{};
     }
@@ -239,14 +277,16 @@ class Scanner {
 
     std::string_view t_;
     std::size_t at_ = 0;
-    std::vector<Node> nodes_;
+    std::vector<Node>& nodes_;
 };
 
 // The record's fields read from the tree as parse_record reads them from the JSON document;
 // wherever that would fail, or the tree is not of the plain form, NotPlain.
 class Fields {
   public:
-    explicit Fields(const std::vector<Node>& nodes) : n_(nodes) {}
+    // BRIEF: what a check needs only (see read_record_for_check); the rest is checked for its
+    // type and left out.
+    Fields(const std::vector<Node>& nodes, bool brief) : n_(nodes), brief_(brief) {}
 
     const Node& at(int i) const { return n_[static_cast<std::size_t>(i)]; }
 
@@ -311,6 +351,14 @@ class Fields {
         const int i = find(o, key);
         return i < 0 ? fallback : text(i);
     }
+    // As text_or, but in a brief reading only checked to be a text when present.
+    std::string full_text_or(int o, std::string_view key, std::string fallback) const {
+        if (!brief_)
+            return text_or(o, key, std::move(fallback));
+        if (const int i = find(o, key); i >= 0)
+            of_kind(i, Kind::string);
+        return {};
+    }
     bool truth_or(int o, std::string_view key, bool fallback) const {
         const int i = find(o, key);
         return i < 0 ? fallback : at(of_kind(i, Kind::boolean)).truth;
@@ -350,9 +398,9 @@ class Fields {
         of_kind(o, Kind::object);
         RecordedFile f;
         f.role = text_or(o, "role", role);
-        f.packet = text_or(o, "packet", "");
-        f.key = text_or(o, "key", "");
-        f.written = text_or(o, "written", "");
+        f.packet = full_text_or(o, "packet", "");
+        f.key = full_text_or(o, "key", "");
+        f.written = full_text_or(o, "written", "");
         f.path = text(need(o, "path"));
         f.kind = text_or(o, "kind", "file");
         f.exists = truth_or(o, "exists", false);
@@ -383,16 +431,16 @@ class Fields {
             throw NotPlain{};
         RunRecord r;
         const int program = of_kind(need(root, "program"), Kind::object);
-        r.program_name = text_or(program, "name", "");
-        r.program_version = text_or(program, "version", "");
-        r.host = text_or(root, "host", "");
-        r.user = text_or(root, "user", "");
-        r.title = text_or(root, "title", "");
+        r.program_name = full_text_or(program, "name", "");
+        r.program_version = full_text_or(program, "version", "");
+        r.host = full_text_or(root, "host", "");
+        r.user = full_text_or(root, "user", "");
+        r.title = full_text_or(root, "title", "");
         r.options_file = file(need(root, "options_file"), "options file");
         const int model = need(root, "model");
         r.model = file(model, "model");
-        r.command_line = text_or(model, "command_line", "");
-        r.working_dir = text_or(model, "working_dir", "");
+        r.command_line = full_text_or(model, "command_line", "");
+        r.working_dir = full_text_or(model, "working_dir", "");
         r.reference_db = file(need(root, "reference_db"), "reference database");
         r.inputs = files(need(root, "inputs"), "input");
         r.results = files(need(root, "results"), "");
@@ -412,43 +460,82 @@ class Fields {
             r.stopped = *reason;
         }
         r.failure = text_or(root, "failure", "");
-        r.note = text_or(root, "note", "");
+        r.note = full_text_or(root, "note", "");
         if (const int tail = find(root, "console_tail"); tail >= 0)
             for (int c = at(of_kind(tail, Kind::array)).first; c >= 0; c = at(c).next)
-                r.console_tail.push_back(text(c));
+                if (brief_)
+                    of_kind(c, Kind::string);
+                else
+                    r.console_tail.push_back(text(c));
         if (const int copy = find(root, "options_text"); copy >= 0) {
             of_kind(copy, Kind::object);
             OptionsCopy c;
             c.cut = truth_or(copy, "cut", false);
-            c.text = text(need(copy, "text"));
+            if (const int t = need(copy, "text"); brief_)
+                of_kind(t, Kind::string);
+            else
+                c.text = text(t);
             // Plain text is ASCII, which Latin-1 spells as UTF-8 does.
             const std::string encoding = text_or(copy, "encoding", "utf-8");
             if (encoding != "utf-8" && encoding != "latin-1")
                 throw NotPlain{};
-            r.options_copy = std::move(c);
+            if (!brief_)
+                r.options_copy = std::move(c);
         }
         return r;
     }
 
   private:
     const std::vector<Node>& n_;
+    const bool brief_;
 };
 
-}  // namespace
-
-std::optional<RunRecord> read_plain_record(std::string_view text) {
+std::optional<RunRecord> read_plain(std::string_view text, bool brief) {
+    thread_local std::vector<Node> nodes;
     try {
-        const std::vector<Node> nodes = Scanner(text).scan();
-        return Fields(nodes).record();
+        Scanner(text, nodes).scan();
+        return Fields(nodes, brief).record();
     } catch (const NotPlain&) {
         return std::nullopt;
     }
 }
 
+}  // namespace
+
+std::optional<RunRecord> read_plain_record(std::string_view text) {
+    return read_plain(text, false);
+}
+
 RunRecord read_record(std::string_view text) {
-    if (auto plain = read_plain_record(text))
+    if (auto plain = read_plain(text, false))
         return std::move(*plain);
     return parse_record(text);
+}
+
+RunRecord read_record_for_check(std::string_view text) {
+    if (auto plain = read_plain(text, true))
+        return std::move(*plain);
+    RunRecord r = parse_record(text);
+    leave_out_for_check(r);
+    return r;
+}
+
+void leave_out_for_check(RunRecord& r) {
+    r.program_name.clear();
+    r.program_version.clear();
+    r.host.clear();
+    r.user.clear();
+    r.title.clear();
+    r.command_line.clear();
+    r.working_dir.clear();
+    r.note.clear();
+    r.console_tail.clear();
+    r.options_copy.reset();
+    for (RecordedFile* f : {&r.options_file, &r.model, &r.reference_db})
+        f->packet.clear(), f->key.clear(), f->written.clear();
+    for (auto* files : {&r.inputs, &r.results})
+        for (RecordedFile& f : *files)
+            f.packet.clear(), f.key.clear(), f.written.clear();
 }
 
 }  // namespace qv::runs

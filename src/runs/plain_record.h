@@ -17,4 +17,11 @@ std::optional<RunRecord> read_plain_record(std::string_view text);
 // read_plain_record where the text is plain.
 RunRecord read_record(std::string_view text);
 
+// What read_record gives, less what a check of the record against the disk does not need:
+// who ran it and where, its title, note, console lines and copy of the options text, and the
+// packet, key and written name of each file (leave_out_for_check). Those are still checked for
+// their type, so that a record read_record refuses is refused here too.
+RunRecord read_record_for_check(std::string_view text);
+void leave_out_for_check(RunRecord& r);
+
 }  // namespace qv::runs

@@ -189,10 +189,11 @@ std::optional<std::string> change_of(const RecordedFile& was, const FileSystem& 
 }
 
 RecordStatus compare(const std::string& record_path, const FileSystem& fs, const Hasher& hasher,
-                     bool rehash, SeenFiles* seen = nullptr) {
+                     bool rehash, SeenFiles* seen = nullptr, bool brief = false) {
     RecordStatus status;
     try {
-        status.record = read_record(fs.read_file(record_path));
+        const std::string text = fs.read_file(record_path);
+        status.record = brief ? read_record_for_check(text) : read_record(text);
     } catch (const RecordError& e) {
         status.state = RecordState::unreadable;
         status.why = e.what();
@@ -393,6 +394,18 @@ RunRecord parse_record(std::string_view text) {
     }
 }
 
+namespace {
+
+// The record beside the output that host_path maps to ON_DISK, where FACTS were found.
+std::string record_beside(const FileSystem& fs, const std::string& output_file,
+                          const std::string& on_disk, const std::optional<FileFacts>& facts) {
+    if (facts && !facts->is_dir)
+        return fs.host_path(on_disk + ".run.json");
+    return fs.host_path(output_file + ".run.json");
+}
+
+}  // namespace
+
 std::string record_path_for(const FileSystem& fs, const std::string& output_file) {
     // One mapping of the name: in a directory of thousands of outputs each case-blind look-up
     // reads the whole directory.
@@ -400,9 +413,13 @@ std::string record_path_for(const FileSystem& fs, const std::string& output_file
     // output was missing, or by a model that cased the name otherwise) is the same record; the
     // look-up of a name that does not exist as given matches it without regard to case.
     const std::string on_disk = fs.host_path(output_file);
-    if (auto facts = fs.facts(on_disk); facts && !facts->is_dir)
-        return fs.host_path(on_disk + ".run.json");
-    return fs.host_path(output_file + ".run.json");
+    return record_beside(fs, output_file, on_disk, fs.facts(on_disk));
+}
+
+std::string record_path_for(const FileSystem& fs, const std::string& output_file, SeenFiles& seen) {
+    std::string on_disk;
+    const auto facts = seen.host_facts(fs, output_file, on_disk);
+    return record_beside(fs, output_file, on_disk, facts);
 }
 
 std::string record_path_of(const Session& s) {
@@ -599,24 +616,48 @@ std::vector<ChangedFile> RecordStatus::changed_inputs() const {
     return inputs;
 }
 
-void SeenFiles::examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f) {
+SeenFiles::Seen SeenFiles::look(const FileSystem& fs, const std::string& path) {
     {
         std::lock_guard lock(mutex_);
-        if (auto it = files_.find(f.path); it != files_.end()) {
-            const RecordedFile& found = it->second;
-            f.path = found.path;
-            f.kind = found.kind;
-            f.exists = found.exists;
-            f.size = found.size;
-            f.mtime_ns = found.mtime_ns;
-            f.sha256.clear();
-            return;
-        }
+        if (auto it = seen_.find(path); it != seen_.end())
+            return it->second;
     }
-    const std::string asked = f.path;
-    runs::examine(fs, hasher, f, false);
+    Seen found;
+    found.facts = fs.host_facts(path, found.host);
     std::lock_guard lock(mutex_);
-    files_.emplace(asked, f);
+    return seen_.emplace(path, std::move(found)).first->second;
+}
+
+std::optional<FileFacts> SeenFiles::host_facts(const FileSystem& fs, const std::string& path,
+                                               std::string& host) {
+    Seen found = look(fs, path);
+    host = std::move(found.host);
+    return found.facts;
+}
+
+// As runs::examine(fs, hasher, f, false), from one look-up per path and command.
+void SeenFiles::examine(const FileSystem& fs, const Hasher&, RecordedFile& f) {
+    f.exists = false;
+    f.size = 0;
+    f.mtime_ns = 0;
+    f.sha256.clear();
+    f.not_hashed.clear();
+    if (f.kind == "pattern")
+        return;
+    const Seen found = look(fs, f.path);
+    if (!found.facts) {
+        if (f.kind == "directory")
+            f.kind = "file";
+        return;
+    }
+    const FileFacts& facts = *found.facts;
+    f.exists = true;
+    f.path = found.host;
+    f.kind = facts.is_dir ? "directory" : "file";
+    if (facts.is_dir)
+        return;
+    f.size = facts.size;
+    f.mtime_ns = facts.mtime_ns ? facts.mtime_ns : facts.mtime * 1'000'000'000;
 }
 
 FileDigest SeenFiles::sha256(const Hasher& hasher, const std::string& host_path) {
@@ -634,6 +675,11 @@ FileDigest SeenFiles::sha256(const Hasher& hasher, const std::string& host_path)
 RecordStatus check_record(const std::string& record_path, const FileSystem& fs,
                           const Hasher& hasher, SeenFiles* seen) {
     return compare(record_path, fs, hasher, false, seen);
+}
+
+RecordStatus check_record_briefly(const std::string& record_path, const FileSystem& fs,
+                                  const Hasher& hasher, SeenFiles& seen) {
+    return compare(record_path, fs, hasher, false, &seen, true);
 }
 
 RecordStatus verify_record(const std::string& record_path, const FileSystem& fs,

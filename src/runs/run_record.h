@@ -105,6 +105,9 @@ std::string record_path_of(const Session& s);
 // ".run.json" appended, or an existing record whose name differs from that only in letter case;
 // while the output is missing, the same of the name as the scenario writes it.
 std::string record_path_for(const FileSystem& fs, const std::string& output_file);
+class SeenFiles;
+// The same, with the output looked at through SEEN.
+std::string record_path_for(const FileSystem& fs, const std::string& output_file, SeenFiles& seen);
 
 // Size, time and (for an existing ordinary file, when asked) the content hash of `f.path`.
 void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash = true,
@@ -178,10 +181,19 @@ class SeenFiles {
     // before where possible.
     void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f);
     FileDigest sha256(const Hasher& hasher, const std::string& host_path);
+    // What fs.host_facts(path, host) gives, looked up once.
+    std::optional<FileFacts> host_facts(const FileSystem& fs, const std::string& path,
+                                        std::string& host);
 
   private:
+    struct Seen {
+        std::string host;
+        std::optional<FileFacts> facts;
+    };
+    Seen look(const FileSystem& fs, const std::string& path);
+
     std::mutex mutex_;
-    std::unordered_map<std::string, RecordedFile> files_;
+    std::unordered_map<std::string, Seen> seen_;
     std::unordered_map<std::string, FileDigest> sums_;
 };
 
@@ -191,6 +203,11 @@ class SeenFiles {
 // "unreadable", with why.
 RecordStatus check_record(const std::string& record_path, const FileSystem& fs,
                           const Hasher& hasher, SeenFiles* seen = nullptr);
+
+// As check_record, for a status of thousands of scenarios: the record it gives holds only what
+// the check needs (read_record_for_check).
+RecordStatus check_record_briefly(const std::string& record_path, const FileSystem& fs,
+                                  const Hasher& hasher, SeenFiles& seen);
 
 // As check_record, but hashes every file again whatever its size and time.
 RecordStatus verify_record(const std::string& record_path, const FileSystem& fs,

@@ -220,13 +220,18 @@ MakeResult write_variants(Session& s, const std::string& dir, const std::string&
     for (const Variant& v : variants)
         targets.push_back(join_path(program_dir, v.base + extension));
     targets.push_back(list);
+    // A folder that is not there yet holds neither the template nor a file in the way: its
+    // thousands of names need no look-up.
+    const auto folder = s.fs.facts(program_dir);
+    const bool folder_exists = folder && folder->is_dir;
     for (const std::string& target : targets) {
         // Saving a variant over the template would make it a plain save of the template.
-        if (s.fs.same_file(target, template_path) || iequals(target, template_path)) {
+        if (iequals(target, template_path) ||
+            (folder_exists && s.fs.same_file(target, template_path))) {
             result.refusal = s.fs.host_path(target) + " is the template; choose another --out";
             return result;
         }
-        auto facts = s.fs.facts(target);
+        const auto facts = folder_exists ? s.fs.facts(target) : std::nullopt;
         if (facts && (facts->is_dir || !force)) {
             result.refusal = s.fs.host_path(target) + " exists" +
                              (facts->is_dir ? "" : "; give --force to overwrite it");

@@ -123,23 +123,35 @@ TEST(AtomicWrite, ReusesTheOneTemporaryNameOfItsTarget) {
     EXPECT_EQ(save_temp_name("run.opt"), ".run.opt.qv-save");
 }
 
+// A group flushes its files together where one flush of the file system is sound, else each
+// on its own; both must leave the same files behind.
+enum class GroupKind { whole_file_system, each_file };
+
+std::unique_ptr<WriteGroup> group_of(HostFileSystem& hfs, GroupKind kind) {
+    return kind == GroupKind::each_file ? hfs.write_group_flushing_each_file() : hfs.write_group();
+}
+
+class AtomicWriteGroup : public ::testing::TestWithParam<GroupKind> {};
+
 // Writes of a group are in place once it has finished: new files and replaced ones, a file
-// written twice with its last text, its bits kept, and no temporary file left behind.
-TEST(AtomicWrite, AGroupPutsEveryFileInPlaceByItsEnd) {
+// written twice with its last text, its bits kept, and no temporary file left behind. More
+// files than the group holds open at once, so that it flushes more than once.
+TEST_P(AtomicWriteGroup, PutsEveryFileInPlaceByItsEnd) {
     TempDir tmp;
     const std::string kept = tmp.write("old.opt", "old");
     ::chmod(kept.c_str(), 0600);
     HostFileSystem hfs;
     std::vector<std::string> expected{"old.opt"};
     {
-        auto group = hfs.write_group();
-        for (int i = 0; i < 300; ++i) {
+        auto group = group_of(hfs, GetParam());
+        hfs.write_file_atomic(kept, "first");
+        for (int i = 0; i < 1100; ++i) {
             const std::string name = "v" + std::to_string(1000 + i) + ".opt";
             EXPECT_EQ(hfs.write_file_atomic((tmp.path() / name).string(), name).size, name.size());
             expected.push_back(name);
         }
-        hfs.write_file_atomic(kept, "first");
         hfs.write_file_atomic(kept, "second");
+        hfs.write_file_atomic(kept, "third");
         // A group within a group leaves its writes to the outer one.
         hfs.write_group()->finish();
         EXPECT_EQ(group->finish(), "");
@@ -151,9 +163,33 @@ TEST(AtomicWrite, AGroupPutsEveryFileInPlaceByItsEnd) {
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(names_in(tmp.path()), expected);
     EXPECT_EQ(tmp.read("v1299.opt"), "v1299.opt");
-    EXPECT_EQ(tmp.read("old.opt"), "second");
+    EXPECT_EQ(tmp.read("v2099.opt"), "v2099.opt");
+    EXPECT_EQ(tmp.read("old.opt"), "third");
     EXPECT_EQ(mode_of(kept), 0600u);
 }
+
+// A file that cannot take its name (a folder has taken it meanwhile) is named by finish() and
+// leaves no temporary file; the others of the group are in place. (A group that flushes each
+// file on its own may put it in place before the folder is made.)
+TEST(AtomicWrite, AGroupNamesTheFileItCouldNotPutInPlaceAndKeepsTheOthers) {
+    TempDir tmp;
+    HostFileSystem hfs;
+    auto group = hfs.write_group();
+    for (const char* name : {"a.opt", "b.opt", "c.opt"})
+        hfs.write_file_atomic((tmp.path() / name).string(), name);
+    const std::string folder = (tmp.path() / "b.opt").string();
+    if (::mkdir(folder.c_str(), 0755) != 0)
+        GTEST_SKIP() << "this file system's group flushes each file at once";
+    tmp.write("b.opt/inside", "x");
+    EXPECT_EQ(group->finish(), (tmp.path() / "b.opt").string());
+    EXPECT_EQ(names_in(tmp.path()), (std::vector<std::string>{"a.opt", "b.opt", "c.opt"}));
+    EXPECT_EQ(tmp.read("a.opt"), "a.opt");
+    EXPECT_EQ(tmp.read("c.opt"), "c.opt");
+    EXPECT_TRUE(fs::is_directory(tmp.path() / "b.opt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, AtomicWriteGroup,
+                         ::testing::Values(GroupKind::whole_file_system, GroupKind::each_file));
 
 TEST(FileLock, HoldsOffOtherLockersUntilReleased) {
     TempDir tmp;

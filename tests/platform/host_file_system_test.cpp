@@ -359,6 +359,8 @@ TEST_F(HostFileSystemTest, FactsAndReadsOfHostPathsFollowLinksAndCase) {
         {"dir", true, true, err::path_access},
         {"dangling", false, false, err::file_not_found},
         {"data/none.txt", false, false, err::file_not_found},
+        {"data/../DATA/a.txt", true, false, 0},
+        {"none/a.txt", false, false, err::file_not_found},
     };
     for (const auto& row : rows) {
         const auto f = fsys.facts(host(row.rel));
@@ -368,6 +370,16 @@ TEST_F(HostFileSystemTest, FactsAndReadsOfHostPathsFollowLinksAndCase) {
             if (!row.is_dir) {
                 EXPECT_EQ(f->size, 12u) << row.rel;
             }
+        }
+        // The one look-up gives what the mapping and then the facts of what it maps to give.
+        std::string mapped;
+        const auto both = fsys.host_facts(host(row.rel), mapped);
+        EXPECT_EQ(mapped, fsys.host_path(host(row.rel))) << row.rel;
+        EXPECT_EQ(both.has_value(), row.exists) << row.rel;
+        if (both && f) {
+            EXPECT_EQ(both->is_dir, f->is_dir) << row.rel;
+            EXPECT_EQ(both->size, f->size) << row.rel;
+            EXPECT_EQ(both->mtime_ns, f->mtime_ns) << row.rel;
         }
         std::string text;
         EXPECT_EQ(error_number([&] { text = fsys.read_file(host(row.rel)); }), row.read_error)

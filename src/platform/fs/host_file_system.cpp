@@ -2,7 +2,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <sys/file.h>
@@ -15,6 +18,7 @@
 #include <cstdlib>
 #include <deque>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <random>
 #include <set>
@@ -335,23 +339,65 @@ class HostLineSink final : public LineSink {
     Fd fd_;
 };
 
+// Whether one syncfs() of the file system holding FD makes every file written to it last, and
+// reports a write that failed: the local disk file systems do since Linux 5.8, which keeps
+// write-back errors per file system. A FUSE or network file system may hold data that syncfs
+// does not reach; its files are flushed one by one.
+bool syncfs_flushes(int fd) {
+    static const bool kernel_reports = [] {
+        struct utsname u {};
+        int major = 0, minor = 0;
+        return ::uname(&u) == 0 && std::sscanf(u.release, "%d.%d", &major, &minor) == 2 &&
+               (major > 5 || (major == 5 && minor >= 8));
+    }();
+    struct statfs fs {};
+    if (!kernel_reports || ::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (static_cast<unsigned long>(fs.f_type)) {
+        case 0xEF53UL:      // ext2, ext3, ext4
+        case 0x58465342UL:  // xfs
+        case 0x9123683EUL:  // btrfs
+        case 0xF2F52010UL:  // f2fs
+        case 0x01021994UL:  // tmpfs: nothing to flush
+            return true;
+        default:
+            return false;
+    }
+}
+
+// At most this many files of a group wait open for one flush of their file system: a quarter
+// of the process's descriptors, and never so many that a group killed part-way leaves more
+// than a thousand temporary files behind.
+std::size_t batch_limit() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 1024;
+    return std::clamp<std::size_t>(static_cast<std::size_t>(limit.rlim_cur) / 4, 16, 1024);
+}
+
 }  // namespace
 
-// Flushes and moves into place the files of a write group on threads of its own: a disk serves
-// many flushes at once in about the time of one, where one after another each waits its turn.
-// At most max_queued files wait, so a group killed part-way leaves few temporary files behind.
+// Flushes and moves into place the files of a write group. On a file system where one syncfs()
+// is sound (syncfs_flushes), the files wait open, written, until a batch of them is flushed by
+// one syncfs, and are then renamed into place: a disk flush costs about the same for one file
+// as for thousands. Elsewhere each file is flushed and renamed on threads of their own, which
+// the disk serves many at a time; at most max_queued of those wait. Either way a file takes its
+// name only once its text lasts, and a file that could not be made to last is removed.
 class HostFileSystem::Group final : public WriteGroup {
   public:
-    explicit Group(HostFileSystem& fs) : fs_(fs) {
+    Group(HostFileSystem& fs, bool whole_file_system)
+        : fs_(fs), whole_file_system_(whole_file_system), batch_limit_(batch_limit()) {
         fs_.group_ = this;
-        for (int i = 0; i < flushers; ++i)
-            threads_.emplace_back([this] { flush(); });
     }
     ~Group() override { finish(); }
     Group(const Group&) = delete;
     Group& operator=(const Group&) = delete;
 
     std::string finish() override {
+        {
+            std::lock_guard batch(batch_mutex_);
+            flush_batch();
+        }
         {
             std::lock_guard lock(mutex_);
             stop_ = true;
@@ -370,13 +416,42 @@ class HostFileSystem::Group final : public WriteGroup {
 
     // Waits until no write of TARGET is under way: its temporary file is that write's.
     void wait_for(const std::string& target) {
+        {
+            std::lock_guard batch(batch_mutex_);
+            if (batch_targets_.contains(target))
+                flush_batch();
+        }
         std::unique_lock lock(mutex_);
         done_.wait(lock, [&] { return !pending_.contains(target); });
     }
 
+    // The permission bits of a new file of the group, found once for all of them.
+    mode_t new_mode() {
+        std::lock_guard batch(batch_mutex_);
+        if (!new_mode_)
+            new_mode_ = new_file_mode();
+        return *new_mode_;
+    }
+
     // FD holds the whole text of TEMP, which is to become TARGET.
     void add(Fd fd, std::string temp, std::string target) {
+        struct stat st {};
+        if (whole_file_system_ && ::fstat(fd.get(), &st) == 0 && sound_on(st.st_dev, fd.get())) {
+            std::lock_guard batch(batch_mutex_);
+            // One syncfs flushes one file system.
+            if (!batch_.empty() && st.st_dev != batch_dev_)
+                flush_batch();
+            batch_dev_ = st.st_dev;
+            batch_targets_.insert(target);
+            batch_.push_back({std::move(fd), std::move(temp), std::move(target)});
+            if (batch_.size() >= batch_limit_)
+                flush_batch();
+            return;
+        }
         std::unique_lock lock(mutex_);
+        if (threads_.empty())
+            for (int i = 0; i < flushers; ++i)
+                threads_.emplace_back([this] { flush(); });
         done_.wait(lock, [&] { return queue_.size() < max_queued; });
         pending_.insert(target);
         queue_.push_back({std::move(fd), std::move(temp), std::move(target)});
@@ -389,6 +464,44 @@ class HostFileSystem::Group final : public WriteGroup {
         std::string temp, target;
     };
 
+    bool sound_on(dev_t dev, int fd) {
+        std::lock_guard batch(batch_mutex_);
+        auto [at, added] = sound_.try_emplace(dev, false);
+        if (added)
+            at->second = syncfs_flushes(fd);
+        return at->second;
+    }
+
+    // Puts TEMP in place once flushed (FLUSHED), or removes it; notes the outcome.
+    void settle(Job& job, bool flushed) {
+        const bool ok = flushed && ::rename(job.temp.c_str(), job.target.c_str()) == 0;
+        entries_changed(job.temp);
+        // The temporary name was made unique for this write, so no other write's file goes.
+        if (!ok)
+            ::unlink(job.temp.c_str());
+        job.fd.close();
+        std::lock_guard lock(mutex_);
+        if (ok)
+            dirs_.insert(parent(job.target));
+        else if (failed_.empty())
+            failed_ = job.target;
+    }
+
+    // Flushes the waiting files with one syncfs and puts them in place. Should the flush report
+    // a failure, each file is flushed on its own so that only those that fail are lost. Holds
+    // batch_mutex_.
+    void flush_batch() {
+        if (batch_.empty())
+            return;
+        // The first file was opened before the others, so a failed write-back of any of them
+        // is reported through it.
+        const bool all = ::syncfs(batch_.front().fd.get()) == 0;
+        for (Job& job : batch_)
+            settle(job, all || ::fsync(job.fd.get()) == 0);
+        batch_.clear();
+        batch_targets_.clear();
+    }
+
     void flush() {
         std::unique_lock lock(mutex_);
         for (;;) {
@@ -399,18 +512,8 @@ class HostFileSystem::Group final : public WriteGroup {
             queue_.pop_front();
             done_.notify_all();
             lock.unlock();
-            const bool ok =
-                ::fsync(job.fd.get()) == 0 && ::rename(job.temp.c_str(), job.target.c_str()) == 0;
-            entries_changed(job.temp);
-            // The temporary name was made unique for this write, so no other write's file goes.
-            if (!ok)
-                ::unlink(job.temp.c_str());
-            job.fd.close();
+            settle(job, ::fsync(job.fd.get()) == 0);
             lock.lock();
-            if (ok)
-                dirs_.insert(parent(job.target));
-            else if (failed_.empty())
-                failed_ = job.target;
             pending_.erase(job.target);
             done_.notify_all();
         }
@@ -420,6 +523,16 @@ class HostFileSystem::Group final : public WriteGroup {
     static constexpr std::size_t max_queued = 64;
 
     HostFileSystem& fs_;
+    const bool whole_file_system_;
+    const std::size_t batch_limit_;
+
+    std::recursive_mutex batch_mutex_;
+    std::vector<Job> batch_;
+    std::set<std::string> batch_targets_;
+    dev_t batch_dev_ = 0;
+    std::map<dev_t, bool> sound_;
+    std::optional<mode_t> new_mode_;
+
     std::mutex mutex_;
     std::condition_variable work_, done_;
     std::deque<Job> queue_;
@@ -433,7 +546,13 @@ std::unique_ptr<WriteGroup> HostFileSystem::write_group() {
     // Inside a group under way, its writes are the outer group's.
     if (group_)
         return std::make_unique<WriteGroup>();
-    return std::make_unique<Group>(*this);
+    return std::make_unique<Group>(*this, true);
+}
+
+std::unique_ptr<WriteGroup> HostFileSystem::write_group_flushing_each_file() {
+    if (group_)
+        return std::make_unique<WriteGroup>();
+    return std::make_unique<Group>(*this, false);
 }
 
 std::string HostFileSystem::host_path(std::string_view path) const {
@@ -577,7 +696,8 @@ FileFacts HostFileSystem::write_file_atomic(std::string_view path, std::string_v
     // Where the process may not give the file away, the new file is its own.
     if (replacing)
         (void)::fchown(fd.get(), old.st_uid, old.st_gid);
-    const mode_t mode = replacing ? old.st_mode & 07777 : new_file_mode();
+    const mode_t mode =
+        replacing ? old.st_mode & 07777 : (group_ ? group_->new_mode() : new_file_mode());
     struct stat written {};
     if (group_) {
         if (::fchmod(fd.get(), mode) == 0 && ::ftruncate(fd.get(), 0) == 0 &&
@@ -661,6 +781,24 @@ std::optional<FileFacts> HostFileSystem::facts(std::string_view path) const {
     if (host.empty() || ::stat(host.c_str(), &st) != 0)
         return std::nullopt;
     return facts_of(st);
+}
+
+std::optional<FileFacts> HostFileSystem::host_facts(std::string_view path,
+                                                    std::string& host) const {
+    // A clean host path that exists as given maps to itself; unless it is a link, its look-up
+    // gave its facts too.
+    if (!names_nothing(path) && is_clean_host_path(path)) {
+        std::string given(path);
+        struct stat st {};
+        if (::lstat(given.c_str(), &st) == 0) {
+            host = std::move(given);
+            if (S_ISLNK(st.st_mode) && ::stat(host.c_str(), &st) != 0)
+                return std::nullopt;
+            return facts_of(st);
+        }
+    }
+    host = host_path(path);
+    return facts(host);
 }
 
 std::vector<std::string> HostFileSystem::list(std::string_view pattern, int attributes) const {

@@ -25,12 +25,16 @@ class HostFileSystem final : public FileSystem {
     void write_file(std::string_view path, std::string_view bytes) override;
     FileFacts write_file_atomic(std::string_view path, std::string_view bytes) override;
     std::unique_ptr<WriteGroup> write_group() override;
+    // A write group that flushes each file on its own, as write_group does on a file system
+    // where one flush of the whole file system is not known to be sound.
+    std::unique_ptr<WriteGroup> write_group_flushing_each_file();
     std::unique_ptr<FileLock> lock_file(std::string_view path) override;
     void replace(std::string_view from, std::string_view to) override;
     bool remove(std::string_view path) override;
     std::unique_ptr<LineSink> create_line_file(std::string_view path) override;
 
     std::optional<FileFacts> facts(std::string_view path) const override;
+    std::optional<FileFacts> host_facts(std::string_view path, std::string& host) const override;
     std::vector<std::string> list(std::string_view pattern, int attributes) const override;
     bool same_file(std::string_view a, std::string_view b) const override;
 
