@@ -461,12 +461,14 @@ class Fields {
         }
         r.failure = text_or(root, "failure", "");
         r.note = full_text_or(root, "note", "");
-        if (const int tail = find(root, "console_tail"); tail >= 0)
-            for (int c = at(of_kind(tail, Kind::array)).first; c >= 0; c = at(c).next)
+        if (const int tail = find(root, "console_tail"); tail >= 0) {
+            for (int c = at(of_kind(tail, Kind::array)).first; c >= 0; c = at(c).next) {
                 if (brief_)
                     of_kind(c, Kind::string);
                 else
                     r.console_tail.push_back(text(c));
+            }
+        }
         if (const int copy = find(root, "options_text"); copy >= 0) {
             of_kind(copy, Kind::object);
             OptionsCopy c;

@@ -43,10 +43,11 @@ TEST(BatchStatus, SlurmTasksAreMatchedToTheirScenariosByTheScriptsTaskOrder) {
         {"40", 2, "RUNNING"},  // an earlier submission of the same script
         {"41", 9, "PENDING"},  // not a task of this script: left out
     };
-    const auto status = batch_status(c, outputs_of(c),
-                                     records({{"/w/s0.opt", {ScenarioState::done, "", {}, {}}},
-                                              {"/w/s3.opt", {ScenarioState::done, "", {}, {}}}}),
-                                     queued, tasks);
+    const auto status =
+        batch_status(c, outputs_of(c),
+                     records({{"/w/s0.opt", {ScenarioState::done, "", {}, {}, false, false, {}}},
+                              {"/w/s3.opt", {ScenarioState::done, "", {}, {}, false, false, {}}}}),
+                     queued, tasks);
     ASSERT_EQ(status.scenarios.size(), 4u);
     const std::vector<std::pair<std::string, std::string>> slurm = {
         {"", ""}, {"40_0", "RUNNING"}, {"41_2", "PENDING"}, {"", ""}};
@@ -78,21 +79,23 @@ TEST(BatchStatus, AllFinishedOnlyWhenEveryRecordIsDoneAndNothingIsQueued) {
         {ScenarioState::never_run, {}, false},
     };
     for (const auto& row : rows) {
-        const auto status = batch_status(c, outputs_of(c),
-                                         records({{"/w/s0.opt", {ScenarioState::done, "", {}, {}}},
-                                                  {"/w/s1.opt", {row.second, "", {}, {}}}}),
-                                         row.queued, {{3, "/w/s1.opt"}});
+        const auto status = batch_status(
+            c, outputs_of(c),
+            records({{"/w/s0.opt", {ScenarioState::done, "", {}, {}, false, false, {}}},
+                     {"/w/s1.opt", {row.second, "", {}, {}, false, false, {}}}}),
+            row.queued, {{3, "/w/s1.opt"}});
         EXPECT_EQ(status.all_finished(), row.finished) << state_name(row.second);
     }
 }
 
 TEST(BatchStatus, TableShowsEachScenarioAndTheCounts) {
     const auto c = campaign_of(3);
-    const auto status =
-        batch_status(c, outputs_of(c),
-                     records({{"/w/s0.opt", {ScenarioState::done, "", {}, {}}},
-                              {"/w/s1.opt", {ScenarioState::failed, "exit status 3", {}, {}}}}),
-                     {{"7", 0, "RUNNING"}}, {{5, "/w/s2.opt"}});
+    const auto status = batch_status(
+        c, outputs_of(c),
+        records(
+            {{"/w/s0.opt", {ScenarioState::done, "", {}, {}, false, false, {}}},
+             {"/w/s1.opt", {ScenarioState::failed, "exit status 3", {}, {}, false, false, {}}}}),
+        {{"7", 0, "RUNNING"}}, {{5, "/w/s2.opt"}});
     const std::string table = status_table(status);
     EXPECT_NE(table.find("1     done         -        /w/s0.opt\n"), std::string::npos) << table;
     EXPECT_NE(table.find("3     failed       -        /w/s1.opt (exit status 3)\n"),
