@@ -468,14 +468,24 @@ RecordPlan plan_record(const Session& s, std::string program_name) {
     return plan;
 }
 
-void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash,
-             const Hasher::StopCheck& stop) {
+namespace {
+
+// Clears what an earlier look found at the file's path; false for a pattern, which names no
+// one file to look at.
+bool forget_findings(RecordedFile& f) {
     f.exists = false;
     f.size = 0;
     f.mtime_ns = 0;
     f.sha256.clear();
     f.not_hashed.clear();
-    if (f.kind == "pattern")
+    return f.kind != "pattern";
+}
+
+}  // namespace
+
+void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f, bool hash,
+             const Hasher::StopCheck& stop) {
+    if (!forget_findings(f))
         return;
     // The name as it is on disk, where it differs in letter case from the scenario's.
     std::string on_disk = fs.host_path(f.path);
@@ -637,12 +647,7 @@ std::optional<FileFacts> SeenFiles::host_facts(const FileSystem& fs, const std::
 
 // As runs::examine(fs, hasher, f, false), from one look-up per path and command.
 void SeenFiles::examine(const FileSystem& fs, const Hasher&, RecordedFile& f) {
-    f.exists = false;
-    f.size = 0;
-    f.mtime_ns = 0;
-    f.sha256.clear();
-    f.not_hashed.clear();
-    if (f.kind == "pattern")
+    if (!forget_findings(f))
         return;
     const Seen found = look(fs, f.path);
     if (!found.facts) {

@@ -93,19 +93,24 @@ void end_run_processes(pid_t group, std::string_view mark) {
 // The watcher, between fork and its end: async-signal-safe calls only. It waits on `guard`; a
 // byte means the run ended as it should, end of file means this program is gone, and then the
 // model's group and whatever else carries the run's mark are ended.
-[[noreturn]] void watch(int guard, pid_t group, std::string_view mark) {
+// A watcher's first steps after fork, async-signal-safe: Ctrl+C and a closing terminal reach
+// this program, which ends the runs itself, so the watcher ignores them; and it keeps no
+// descriptor open but `keep`, so no other run's watcher waits on this one.
+void become_watcher(int keep) {
     struct sigaction ign {};
     ign.sa_handler = SIG_IGN;
-    // Ctrl+C and a closing terminal reach this program, which ends the run itself.
     for (int sig : {SIGINT, SIGHUP, SIGQUIT, SIGTERM, SIGPIPE})
         ::sigaction(sig, &ign, nullptr);
     sigset_t none;
     ::sigemptyset(&none);
     ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    // Keeps no other descriptor open, so no other run's watcher waits on this one.
-    if (guard > 0)
-        ::syscall(SYS_close_range, 0u, static_cast<unsigned>(guard - 1), 0u);
-    ::syscall(SYS_close_range, static_cast<unsigned>(guard + 1), ~0u, 0u);
+    if (keep > 0)
+        ::syscall(SYS_close_range, 0u, static_cast<unsigned>(keep - 1), 0u);
+    ::syscall(SYS_close_range, static_cast<unsigned>(keep + 1), ~0u, 0u);
+}
+
+[[noreturn]] void watch(int guard, pid_t group, std::string_view mark) {
+    become_watcher(guard);
     char byte = 0;
     ssize_t n;
     while ((n = ::read(guard, &byte, 1)) < 0 && errno == EINTR) {
@@ -200,16 +205,7 @@ void end_all(const Run* runs) {
 
 // The watcher, between fork and its end: async-signal-safe calls only.
 [[noreturn]] void serve(int socket) {
-    struct sigaction ign {};
-    ign.sa_handler = SIG_IGN;
-    for (int sig : {SIGINT, SIGHUP, SIGQUIT, SIGTERM, SIGPIPE})
-        ::sigaction(sig, &ign, nullptr);
-    sigset_t none;
-    ::sigemptyset(&none);
-    ::sigprocmask(SIG_SETMASK, &none, nullptr);
-    if (socket > 0)
-        ::syscall(SYS_close_range, 0u, static_cast<unsigned>(socket - 1), 0u);
-    ::syscall(SYS_close_range, static_cast<unsigned>(socket + 1), ~0u, 0u);
+    become_watcher(socket);
     for (Run& r : table)
         r.live = false;
     for (;;) {

@@ -187,15 +187,16 @@ class Translator {
                 // test that no earlier row of the table repeats a kept one; it binds the same
                 // literals, so the parameters are those of the first reading.
                 const std::size_t end = pos_;
-                TranslatedQuery first = out_;
+                auto parameters = out_.parameters;
+                auto lookup_columns = out_.lookup_columns;
                 out_.parameters.resize(literals);
                 alias_ = earlier_alias;
                 pos_ = start;
                 earlier_where = parse_or();
                 alias_ = table_alias;
                 pos_ = end;
-                out_.parameters = std::move(first.parameters);
-                out_.lookup_columns = std::move(first.lookup_columns);
+                out_.parameters = std::move(parameters);
+                out_.lookup_columns = std::move(lookup_columns);
             }
         }
 
