@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <thread>
 
 #include "platform/app_error.h"
 #include "platform/fs/listing_cache.h"
@@ -426,6 +427,70 @@ TEST_F(HostFileSystemTest, SetCurrentDirUsesTheMappedPath) {
     fsys.set_current_dir(win("WORK"));
     EXPECT_EQ(fs::current_path(), tmp.path() / "Work");
     EXPECT_EQ(error_number([&] { fsys.set_current_dir("nowhere"); }), err::path_not_found);
+}
+
+// A file system with a current directory of its own moves, maps and fails as the process's
+// current directory does, leaving that one where it is: into a link (named as getcwd names it),
+// into a directory then renamed or removed, into what is no directory.
+TEST_F(HostFileSystemTest, APrivateCurrentDirBehavesAsTheProcesssDoes) {
+    auto observe = [&](HostFileSystem& f, const std::string& enter, const char* then) {
+        fs::remove_all(host("Renamed"));
+        fs::remove(host("Link"));
+        for (const char* dir : {"Real/Deep", "Old", "Gone"})
+            fs::create_directories(host(dir));
+        fs::create_directory_symlink(host("Real/Deep"), host("Link"));
+        tmp.write("a.txt", "");
+        std::string seen = std::to_string(error_number([&] { f.set_current_dir(enter); }));
+        *then ? fs::rename(host(enter), host(then)) : (void)fs::remove(host("Gone"));
+        for (const char* rel : {"", "..\\up.txt", "c:x.txt"})
+            seen += " " + std::to_string(error_number(
+                              [&] { seen += " " + (*rel ? f.host_path(rel) : f.current_dir()); }));
+        return seen;
+    };
+    for (const auto& [enter, then] : {std::pair{"LINK", ""},
+                                      {"Old", "Renamed"},
+                                      {"GONE", ""},
+                                      {"missing", ""},
+                                      {"a.txt", ""}}) {
+        HostFileSystem process, own;
+        const std::string expected = observe(process, enter, then);
+        fs::current_path(tmp.path());
+        own.use_private_current_dir();
+        EXPECT_EQ(observe(own, enter, then), expected) << enter;
+        EXPECT_EQ(fs::current_path(), tmp.path());
+    }
+}
+
+// Two threads with file systems of their own current directory write, read, list and map
+// relative paths at once (TMPDIR relative too): each sees its own folder only.
+TEST_F(HostFileSystemTest, PrivateCurrentDirsOfTwoThreadsStayApart) {
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    setenv("TMPDIR", "Scratch", 1);
+    std::string failed[2];
+    auto work = [&](int t, std::string me) {
+        fs::create_directories(host(me + "/Scratch"));
+        HostFileSystem f;
+        f.use_private_current_dir();
+        f.set_current_dir(win(me));
+        for (int i = 0; i < 50 && failed[t].empty(); ++i) {
+            const std::string text = me + std::to_string(i);
+            f.write_file("mine.txt", text);
+            f.write_file_atomic("saved.txt", text);
+            if (f.read_file("MINE.TXT") != text || f.read_file(".\\saved.txt") != text ||
+                f.host_path("x\\..\\y") != host(me + "/y") || f.current_dir() != host(me) ||
+                f.list("*.TXT", attr_normal) != Names{"mine.txt", "saved.txt"} ||
+                fs::path(f.temp_file()).parent_path() != host(me + "/Scratch"))
+                failed[t] = text;
+        }
+    };
+    std::thread a(work, 0, "One"), b(work, 1, "Two");
+    a.join();
+    b.join();
+    old ? setenv("TMPDIR", saved.c_str(), 1) : unsetenv("TMPDIR");
+    EXPECT_EQ(failed[0] + failed[1], "");
+    EXPECT_EQ(fs::current_path(), tmp.path());
+    EXPECT_EQ(dir_names(), (Names{"One", "Two"}));
 }
 
 TEST_F(HostFileSystemTest, TempFileReservesAUniqueNameInTmpdir) {

@@ -72,7 +72,7 @@ bool names_nothing(std::string_view p) {
     return p.empty() || p.find('\0') != p.npos;
 }
 
-std::string working_dir() {
+std::string process_working_dir() {
     std::string buf(256, '\0');
     while (!::getcwd(buf.data(), buf.size())) {
         if (errno != ERANGE)
@@ -80,6 +80,34 @@ std::string working_dir() {
         buf.resize(buf.size() * 2);
     }
     buf.resize(buf.find('\0'));
+    return buf;
+}
+
+bool same_inode(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The path of the directory open as FD, as getcwd gives the process's: where the directory is
+// now, with no symbolic link in it. A directory that was removed, or that cannot be reached
+// from the root, has none (the kernel then names it "... (deleted)" or not from the root).
+std::string path_of_dir(int fd) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    std::string buf(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink(self.c_str(), buf.data(), buf.size());
+        if (n < 0)
+            throw path_not_found_error();
+        if (static_cast<std::size_t>(n) < buf.size()) {
+            buf.resize(static_cast<std::size_t>(n));
+            break;
+        }
+        buf.resize(buf.size() * 2);
+    }
+    struct stat held {
+    }, named{};
+    if (buf.empty() || buf[0] != '/' || ::fstat(fd, &held) != 0 ||
+        ::stat(buf.c_str(), &named) != 0 || !same_inode(held, named))
+        throw path_not_found_error();
     return buf;
 }
 
@@ -258,10 +286,6 @@ std::string follow_links(std::string host) {
         host = to[0] == '/' ? to : child(parent(host), to);
     }
     throw path_access_error();
-}
-
-bool same_inode(const struct stat& a, const struct stat& b) {
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
 // Opens `path` and takes an exclusive flock on it. The lock must be on the file that the path
@@ -861,19 +885,50 @@ bool HostFileSystem::same_file(std::string_view a, std::string_view b) const {
     return ha == hb;
 }
 
+HostFileSystem::~HostFileSystem() {
+    if (own_dir_ >= 0)
+        ::close(own_dir_);
+}
+
+void HostFileSystem::use_private_current_dir() {
+    if (own_dir_ >= 0)
+        return;
+    own_dir_ = ::open(".", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (own_dir_ < 0)
+        throw path_not_found_error();
+}
+
+std::string HostFileSystem::working_dir() const {
+    return own_dir_ < 0 ? process_working_dir() : path_of_dir(own_dir_);
+}
+
 std::string HostFileSystem::current_dir() const {
     return program_path(working_dir());
 }
 
 void HostFileSystem::set_current_dir(std::string_view path) {
     std::string host = host_path(path);
-    if (host.empty() || ::chdir(host.c_str()) != 0)
+    if (own_dir_ < 0) {
+        if (host.empty() || ::chdir(host.c_str()) != 0)
+            throw path_not_found_error();
+        return;
+    }
+    // What chdir(2) would take: a directory that this process may search.
+    const int dir = host.empty() ? -1 : ::open(host.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0)
         throw path_not_found_error();
+    if (::faccessat(AT_FDCWD, host.c_str(), X_OK, AT_EACCESS) != 0) {
+        ::close(dir);
+        throw path_not_found_error();
+    }
+    ::close(std::exchange(own_dir_, dir));
 }
 
 std::string HostFileSystem::temp_file() {
     const char* env = std::getenv("TMPDIR");
     std::string dir = env && *env ? env : "/tmp";
+    if (own_dir_ >= 0 && dir[0] != '/')
+        dir = child(working_dir(), dir);
     auto created = create_unique(dir, "QV", ".tmp");
     if (!created)
         throw path_access_error();

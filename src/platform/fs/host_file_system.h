@@ -15,8 +15,24 @@ namespace qv {
 // A path that is empty or holds a NUL byte names no file: host_path() gives "" for it, reads
 // report it missing and writes fail. New files get the process's umask; an atomic write keeps
 // the permission bits, owner and group of the file it replaces. Locks are flock(2) locks.
+//
+// A relative path is taken against the process's current directory, which set_current_dir
+// changes, unless the file system has a current directory of its own
+// (use_private_current_dir).
 class HostFileSystem final : public FileSystem {
   public:
+    HostFileSystem() = default;
+    ~HostFileSystem() override;
+    HostFileSystem(const HostFileSystem&) = delete;
+    HostFileSystem& operator=(const HostFileSystem&) = delete;
+
+    // From now on the file system has a current directory of its own, at first the process's:
+    // set_current_dir moves only it, and every relative path is taken against it, while the
+    // process's current directory stays where it is. Threads that each work through a file
+    // system of their own then never see another's directory. The directory is held open, so
+    // that it is known as the process's would be when it is renamed or removed.
+    void use_private_current_dir();
+
     std::string host_path(std::string_view path) const override;
     std::string program_path(std::string_view host) const override;
 
@@ -46,7 +62,11 @@ class HostFileSystem final : public FileSystem {
     class Group;
 
   private:
+    // The host path of the current directory that relative paths are taken against.
+    std::string working_dir() const;
+
     Group* group_ = nullptr;  // the write group under way, if any
+    int own_dir_ = -1;        // the directory of use_private_current_dir, or -1: the process's
 };
 
 }  // namespace qv
