@@ -1,6 +1,5 @@
 #include "cli/batch_runner.h"
 
-#include <mutex>
 #include <sstream>
 
 #include "platform/fs/path_form.h"
@@ -14,9 +13,14 @@ namespace qv::cli {
 
 namespace {
 
-// Sessions change the process's current directory while they read and save, so only one
-// thread at a time may use one.
-std::mutex session_mutex;
+// A session of a worker thread: its file system has a current directory of its own, so that
+// sessions on several threads read and save at once, each where it is, and the process's
+// current directory (against which names given on the command line are taken) never moves.
+struct WorkerSession : HeadlessSession {
+    WorkerSession(const CommonOptions& common, const char* argv0) : HeadlessSession(common, argv0) {
+        fs.use_private_current_dir();
+    }
+};
 
 struct Prepared {
     runs::RunRequest request;
@@ -81,10 +85,8 @@ bool take_lock(const HeadlessSession& run, Prepared& p) {
 // the model is to be run: with the model directory as its current directory and the options
 // file as its argument, its whole output going to `<output data file>.log`.
 Prepared prepare(const LocalRunSetup& setup, const std::string& file) {
-    std::lock_guard lock(session_mutex);
     Prepared p;
-    HeadlessSession run(setup.common, setup.argv0);
-    const KeepCurrentDir keep(run.fs);
+    WorkerSession run(setup.common, setup.argv0);
     if (!run.open(file)) {
         p.failure = "not read: " + events_text(run);
     } else if (run.s.read_incomplete) {
@@ -159,13 +161,8 @@ bool record_up_to_date(const Hasher& hasher, const runs::BatchJob& job) {
 
 runs::ScenarioOutputs read_scenario_outputs(const CommonOptions& common, const char* argv0,
                                             const runs::CampaignEntry& entry) {
-    std::lock_guard lock(session_mutex);
-    HeadlessSession run(common, argv0);
-    bool read = false;
-    {
-        const KeepCurrentDir keep(run.fs);
-        read = run.open(entry.path) && !run.s.read_incomplete;
-    }
+    WorkerSession run(common, argv0);
+    const bool read = run.open(entry.path) && !run.s.read_incomplete;
     if (!read)
         throw runs::CampaignError(entry.path + " (line " + std::to_string(entry.line) +
                                   ") cannot be read: " + events_text(run));

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -302,6 +304,45 @@ TEST_F(QvoptBatch, RunRunsTwoAtATimeAndAFailedRunLeavesTheOthersAlone) {
     EXPECT_NE(read_any_case("nvfail.out.log").find("bad scenario"), std::string::npos);
     EXPECT_NE(read_any_case("orok.out.log").find("Run completed"), std::string::npos);
     EXPECT_FALSE(fs::exists(model_ / "quarvel.bat"));
+}
+
+// Scenarios in two folders, named relative to a list that is named relative to where qvopt
+// starts, as the model directory is: two at a time they are read, saved, run and recorded as
+// one at a time, each where it is, and qvopt stays where it started.
+TEST_F(QvoptBatch, RunTwoAtATimeGivesWhatOneAtATimeGives) {
+    for (const char* folder : {"One", "Two"})
+        ASSERT_EQ(qvopt({"batch", "make", (model_ / "demo.opt").string(), "--out",
+                         (batch_ / folder).string(), "--states", "NV,OR,WA"}),
+                  0);
+    std::ofstream(batch_ / "campaign.txt") << "One/NV.opt\nTwo/NV.opt\nOne/OR.opt\nTwo/OR.opt\n"
+                                              "One/WA.opt\nTwo/WA.opt\n";
+    setenv("QV_STAND_IN_SECONDS", "0", 1);
+    auto run = [&](const char* jobs) {
+        fs::current_path(batch_.parent_path());
+        out_.str("");
+        EXPECT_EQ(
+            run_qvopt({"qvopt", "--model-dir", "Model", "--data-dir", "Model/data", "--model-exe",
+                       "stand-in.sh", "batch", "run", "Batch/campaign.txt", "-j", jobs, "--force"},
+                      out_, err_),
+            0);
+        EXPECT_EQ(fs::current_path(), batch_.parent_path());
+        // What the run wrote that does not depend on when it ran, and the model's log.
+        std::multiset<std::string> left;
+        for (std::string row : lines_of(out_.str()))
+            left.insert(std::regex_replace(row, std::regex("[0-9.]+ s"), "- s"));
+        for (const char* name : {"One/nv", "Two/nv", "One/or", "Two/or", "One/wa", "Two/wa"}) {
+            const std::string base = (batch_ / name).string();
+            auto record = nlohmann::json::parse(read(base + ".out.run.json"));
+            left.insert(read(base + ".out.log") + record["inputs"].dump() + record["model"].dump() +
+                        record["exit"].dump());
+            fs::remove(base + ".out.log");
+            fs::remove(base + ".out.run.json");
+        }
+        return left;
+    };
+    const auto one = run("1");
+    EXPECT_EQ(run("2"), one);
+    unsetenv("QV_STAND_IN_SECONDS");
 }
 
 TEST_F(QvoptBatch, RunSkipsScenariosWhoseRecordIsUpToDateUnlessForced) {
