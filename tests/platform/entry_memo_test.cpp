@@ -167,5 +167,20 @@ TEST(EntryOnDiskTest, AnswersAfterAChangeAsALookUpFromScratch) {
     }
 }
 
+// A file system mounted over a folder raises no event in the folder above it.
+TEST(EntryOnDiskTest, AnswersAfterAMountOverAFolderOnTheWay) {
+    test::TempDir tmp;
+    HostFileSystem fsys;
+    tmp.write("A/B/f.txt", "");
+    const std::string dir = tmp.str() + "/A/B";
+    EXPECT_EQ(fsys.entry_on_disk(dir, "F.TXT"), "f.txt");
+    if (std::system(("mount -t tmpfs none '" + dir + "' 2>/dev/null").c_str()) != 0)
+        GTEST_SKIP() << "no mount allowed here";
+    const Name after = fsys.entry_on_disk(dir, "F.TXT");
+    ASSERT_EQ(std::system(("umount '" + dir + "'").c_str()), 0);
+    EXPECT_EQ(after, std::nullopt);
+    EXPECT_EQ(fsys.entry_on_disk(dir, "F.TXT"), "f.txt");
+}
+
 }  // namespace
 }  // namespace qv
