@@ -7,6 +7,8 @@
 #   REPEAT=n     repetitions of the short measurements (default 7)
 #   SMALL=n      scenarios of the 1x batch run (default 100; 10x runs ten times as many)
 #   RUNS=n       repetitions of each batch run and of its reference (default 3)
+#   MAKE_YEARS=y,y,...  a further make row: every county in each of these years, so that a
+#                make of several times 3,221 files shows how its cost grows (default none)
 #   NULL_MODEL=sh|c  the model that does nothing: a shell script, or BUILD_DIR/bench/null_model
 #                (default c where it is built), whose own cost hides less of qvopt's
 # Every figure is min/median/max in milliseconds over the repetitions.
@@ -91,7 +93,7 @@ for r in $rows; do
     workspace "$ws"
     every=$(awk -F, 'NR > 1 && $1 !~ /^(AS|GU|MP|UM|VI)$/ { print $1 }' \
       "$src/examples/demo/reference/fips-counties.csv" | sort -u | tr '\n' ' ')
-    for states in "TX OK" "$every"; do
+    for states in "TX OK" "$every" ${MAKE_YEARS:+"$every --years $MAKE_YEARS"}; do
       t=$(times_of 3 bash -c "rm -rf '$ws/out'; '$qvopt' --model-dir '$ws' batch make '$ws/demo.opt' --out '$ws/out' --each-county $states")
       n=$(find "$ws/out" -name '*.opt' | wc -l)
       c=$(times_of 3 bash -c "rm -rf '$ws/copy'; cp -r '$ws/out' '$ws/copy'")

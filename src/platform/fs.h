@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/fs/path_form.h"
+
 namespace qv {
 
 // Listing attributes: 0 ordinary files only, 16 directories too.
@@ -99,6 +101,15 @@ class FileSystem {
     virtual std::optional<FileFacts> host_facts(std::string_view path, std::string& host) const {
         host = host_path(path);
         return facts(host);
+    }
+    // The name in its case on disk of the entry that NAME (one component) names in the folder
+    // DIR, where host_path of DIR/NAME leads to something that facts finds; nullopt elsewhere.
+    virtual std::optional<std::string> entry_on_disk(std::string_view dir,
+                                                     std::string_view name) const {
+        const std::string host = host_path(join_path(dir, name));
+        if (!facts(host))
+            return std::nullopt;
+        return host.substr(host.find_last_of("\\/") + 1);
     }
     // Names (without directory) of the entries that match the last component of `pattern`
     // ("*" and "?", letter case ignored), sorted without regard to case. With attr_normal

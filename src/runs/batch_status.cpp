@@ -54,7 +54,8 @@ BatchStatus batch_status(const Campaign& campaign, const std::vector<ScenarioOut
             s.output_data = outputs[i].output_data;
             s.record = check(s.entry, outputs[i]);
         }
-        if (auto it = queued_by_file.find(same_file_key(s.entry.path));
+        if (auto it = queued_by_file.empty() ? queued_by_file.end()
+                                             : queued_by_file.find(same_file_key(s.entry.path));
             it != queued_by_file.end()) {
             s.slurm_task = it->second->job_id + "_" + std::to_string(it->second->task);
             s.slurm_state = it->second->state;

@@ -46,6 +46,23 @@ std::vector<std::string> split_lines(const std::string& text) {
     return lines;
 }
 
+// An absolute path, with "/" alone between its parts and no "." or ".." part, is its own
+// normal form: a campaign's thousands of such paths need no taking apart.
+bool is_normal_absolute(const std::string& p) {
+    if (p.empty() || p[0] != '/')
+        return false;
+    if (p.size() == 1)
+        return true;
+    for (std::size_t i = 0; i < p.size();) {
+        const std::size_t end = std::min(p.find('/', i + 1), p.size());
+        const std::string_view part = std::string_view(p).substr(i + 1, end - i - 1);
+        if (part.empty() || part == "." || part == "..")
+            return false;
+        i = end;
+    }
+    return true;
+}
+
 std::string describe(const CampaignEntry& e) {
     return "line " + std::to_string(e.line) + " (" + e.path + ")";
 }
@@ -122,6 +139,8 @@ std::string same_file_key(const std::string& host_path) {
         else if (ch >= 'A' && ch <= 'Z')
             ch = static_cast<char>(ch - 'A' + 'a');
     }
+    if (is_normal_absolute(p))
+        return p;
     fs::path path(p);
     if (path.is_relative())
         path = fs::current_path() / path;

@@ -1,5 +1,6 @@
 #include "runs/plain_record.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstdint>
@@ -396,30 +397,89 @@ class Fields {
 
     RecordedFile file(int o, const std::string& role) const {
         of_kind(o, Kind::object);
+        // The members are found in one pass over the object, which a record has dozens of.
+        enum Member {
+            role_m,
+            packet_m,
+            key_m,
+            written_m,
+            path_m,
+            kind_m,
+            exists_m,
+            size_m,
+            mtime_ns_m,
+            mtime_m,
+            sha256_m,
+            not_hashed_m,
+            written_by_this_run_m,
+            member_count
+        };
+        static constexpr std::string_view names[member_count] = {"role",
+                                                                 "packet",
+                                                                 "key",
+                                                                 "written",
+                                                                 "path",
+                                                                 "kind",
+                                                                 "exists",
+                                                                 "size",
+                                                                 "mtime_ns",
+                                                                 "mtime",
+                                                                 "sha256",
+                                                                 "not_hashed",
+                                                                 "written_by_this_run"};
+        int m[member_count];
+        std::fill(std::begin(m), std::end(m), -1);
+        for (int c = at(o).first; c >= 0; c = at(c).next) {
+            const std::string_view key = at(c).key;
+            for (int i = 0; i < member_count; ++i)
+                if (key == names[i]) {
+                    // Two of one key are not plain.
+                    if (m[i] >= 0)
+                        throw NotPlain{};
+                    m[i] = c;
+                    break;
+                }
+        }
+        auto text_or_at = [&](int i, std::string fallback) { return i < 0 ? fallback : text(i); };
+        auto full_text_or_at = [&](int i) {
+            if (!brief_)
+                return text_or_at(i, "");
+            if (i >= 0)
+                of_kind(i, Kind::string);
+            return std::string();
+        };
+        auto truth_or_at = [&](int i) { return i >= 0 && at(of_kind(i, Kind::boolean)).truth; };
         RecordedFile f;
-        f.role = text_or(o, "role", role);
-        f.packet = full_text_or(o, "packet", "");
-        f.key = full_text_or(o, "key", "");
-        f.written = full_text_or(o, "written", "");
-        f.path = text(need(o, "path"));
-        f.kind = text_or(o, "kind", "file");
-        f.exists = truth_or(o, "exists", false);
-        if (const int size = find(o, "size"); size >= 0)
-            f.size = integer<std::uint64_t>(size, 0, std::numeric_limits<std::int64_t>::max());
-        if (const int ns = find(o, "mtime_ns"); ns >= 0)
-            f.mtime_ns = integer<std::int64_t>(ns, std::numeric_limits<std::int64_t>::min(),
-                                               std::numeric_limits<std::int64_t>::max());
-        else if (const int mtime = find(o, "mtime"); mtime >= 0)
-            f.mtime_ns = time_ms(mtime) * 1'000'000;
-        f.sha256 = text_or(o, "sha256", "");
-        f.not_hashed = text_or(o, "not_hashed", "");
-        f.written_by_this_run = truth_or(o, "written_by_this_run", false);
+        f.role = text_or_at(m[role_m], role);
+        f.packet = full_text_or_at(m[packet_m]);
+        f.key = full_text_or_at(m[key_m]);
+        f.written = full_text_or_at(m[written_m]);
+        if (m[path_m] < 0)
+            throw NotPlain{};
+        f.path = text(m[path_m]);
+        f.kind = text_or_at(m[kind_m], "file");
+        f.exists = truth_or_at(m[exists_m]);
+        if (m[size_m] >= 0)
+            f.size = integer<std::uint64_t>(m[size_m], 0, std::numeric_limits<std::int64_t>::max());
+        if (m[mtime_ns_m] >= 0)
+            f.mtime_ns =
+                integer<std::int64_t>(m[mtime_ns_m], std::numeric_limits<std::int64_t>::min(),
+                                      std::numeric_limits<std::int64_t>::max());
+        else if (m[mtime_m] >= 0)
+            f.mtime_ns = time_ms(m[mtime_m]) * 1'000'000;
+        f.sha256 = text_or_at(m[sha256_m], "");
+        f.not_hashed = text_or_at(m[not_hashed_m], "");
+        f.written_by_this_run = truth_or_at(m[written_by_this_run_m]);
         return f;
     }
 
     std::vector<RecordedFile> files(int array, const std::string& role) const {
         std::vector<RecordedFile> out;
+        std::size_t count = 0;
         for (int c = at(of_kind(array, Kind::array)).first; c >= 0; c = at(c).next)
+            ++count;
+        out.reserve(count);
+        for (int c = at(array).first; c >= 0; c = at(c).next)
             out.push_back(file(c, role));
         return out;
     }

@@ -160,29 +160,53 @@ std::optional<std::string> change_of(const RecordedFile& was, const FileSystem& 
                                      const Hasher& hasher, bool rehash, SeenFiles* seen) {
     if (was.kind != "file")
         return std::nullopt;
-    RecordedFile now = was;
-    if (seen)
-        seen->examine(fs, hasher, now);
-    else
-        examine(fs, hasher, now, false);
+    // What examine(..., hash = false) would find of the file now; through SEEN without a copy
+    // of the record's entry, since a status looks at thousands of them.
+    struct Now {
+        bool exists = false;
+        bool is_file = true;
+        std::uint64_t size = 0;
+        std::int64_t mtime_ns = 0;
+        const std::string* path = nullptr;
+    } now;
+    RecordedFile examined;
+    if (seen) {
+        const SeenFiles::Seen& found = seen->look(fs, was.path);
+        now.path = &was.path;
+        if (found.facts) {
+            now.exists = true;
+            now.path = &found.host;
+            now.is_file = !found.facts->is_dir;
+            if (now.is_file) {
+                now.size = found.facts->size;
+                now.mtime_ns = found.facts->mtime_ns ? found.facts->mtime_ns
+                                                     : found.facts->mtime * 1'000'000'000;
+            }
+        }
+    } else {
+        examined = was;
+        examine(fs, hasher, examined, false);
+        now = {examined.exists, examined.kind == "file", examined.size, examined.mtime_ns,
+               &examined.path};
+    }
     if (!was.exists)
         return now.exists ? std::optional<std::string>("created") : std::nullopt;
     if (!now.exists)
         return "deleted";
     // A FIFO or a device is never read: it has changed only when it has become something else.
     // Asked to stop before its first piece, the hasher only looks at what the file is.
-    if (was.not_hashed == not_regular_file && now.kind == "file")
-        return hasher.sha256_file(now.path, [] { return true; }).refusal == not_regular_file
+    if (was.not_hashed == not_regular_file && now.is_file)
+        return hasher.sha256_file(*now.path, [] { return true; }).refusal == not_regular_file
                    ? std::nullopt
                    : std::optional<std::string>("changed");
-    if (now.kind != "file" || now.size != was.size)
+    if (!now.is_file || now.size != was.size)
         return "changed";
     if (!rehash && now.mtime_ns == was.mtime_ns)
         return std::nullopt;
     // The time moved (or every file is checked): only the content tells.
     if (was.sha256.empty())
         return "changed";
-    const FileDigest sum = seen ? seen->sha256(hasher, now.path) : hasher.sha256_file(now.path);
+    const FileDigest sum = seen ? seen->sha256(hasher, *now.path) : hasher.sha256_file(*now.path);
     if (sum.sha256.empty() || sum.sha256 != was.sha256)
         return "changed";
     return std::nullopt;
@@ -626,7 +650,9 @@ std::vector<ChangedFile> RecordStatus::changed_inputs() const {
     return inputs;
 }
 
-SeenFiles::Seen SeenFiles::look(const FileSystem& fs, const std::string& path) {
+// An entry, once made, is never changed or removed: a reference to it stays good while other
+// threads add theirs.
+const SeenFiles::Seen& SeenFiles::look(const FileSystem& fs, const std::string& path) {
     {
         std::lock_guard lock(mutex_);
         if (auto it = seen_.find(path); it != seen_.end())
@@ -640,29 +666,9 @@ SeenFiles::Seen SeenFiles::look(const FileSystem& fs, const std::string& path) {
 
 std::optional<FileFacts> SeenFiles::host_facts(const FileSystem& fs, const std::string& path,
                                                std::string& host) {
-    Seen found = look(fs, path);
-    host = std::move(found.host);
+    const Seen& found = look(fs, path);
+    host = found.host;
     return found.facts;
-}
-
-// As runs::examine(fs, hasher, f, false), from one look-up per path and command.
-void SeenFiles::examine(const FileSystem& fs, const Hasher&, RecordedFile& f) {
-    if (!forget_findings(f))
-        return;
-    const Seen found = look(fs, f.path);
-    if (!found.facts) {
-        if (f.kind == "directory")
-            f.kind = "file";
-        return;
-    }
-    const FileFacts& facts = *found.facts;
-    f.exists = true;
-    f.path = found.host;
-    f.kind = facts.is_dir ? "directory" : "file";
-    if (facts.is_dir)
-        return;
-    f.size = facts.size;
-    f.mtime_ns = facts.mtime_ns ? facts.mtime_ns : facts.mtime * 1'000'000'000;
 }
 
 FileDigest SeenFiles::sha256(const Hasher& hasher, const std::string& host_path) {

@@ -177,21 +177,19 @@ struct RecordStatus {
 // to share between threads.
 class SeenFiles {
   public:
-    // `f` (a file, not a pattern) as examine(..., hash = false) finds it, from what was found
-    // before where possible.
-    void examine(const FileSystem& fs, const Hasher& hasher, RecordedFile& f);
     FileDigest sha256(const Hasher& hasher, const std::string& host_path);
     // What fs.host_facts(path, host) gives, looked up once.
     std::optional<FileFacts> host_facts(const FileSystem& fs, const std::string& path,
                                         std::string& host);
 
-  private:
+    // The same without a copy: the host path stays as long as this object.
     struct Seen {
         std::string host;
         std::optional<FileFacts> facts;
     };
-    Seen look(const FileSystem& fs, const std::string& path);
+    const Seen& look(const FileSystem& fs, const std::string& path);
 
+  private:
     std::mutex mutex_;
     std::unordered_map<std::string, Seen> seen_;
     std::unordered_map<std::string, FileDigest> sums_;

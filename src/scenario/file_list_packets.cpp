@@ -45,7 +45,10 @@ namespace {
 // on this host every leading part that exists keeps the case it has on disk, and only the parts
 // that do not exist yet are lower-cased. Separators, a drive and a relative form stay. Folders
 // already looked at are remembered, so a packet of thousands of files in one folder costs one
-// look-up per file. Where the host ignores letter case, the whole path is lower-cased.
+// look-up per file; the host file system keeps what it found from one save to the next while
+// nothing on the way changes (entry_on_disk), so that thousands of variants naming the same
+// inputs look each one up once. Where the host ignores letter case, the whole path is
+// lower-cased.
 class WrittenCase {
   public:
     explicit WrittenCase(const Session& s) : s_(s) {}
@@ -117,10 +120,7 @@ class WrittenCase {
             auto it = f.parts.find(key);
             return it == f.parts.end() ? std::nullopt : it->second;
         }
-        std::optional<std::string> name;
-        const std::string host = s_.fs.host_path(join_path(dir, part));
-        if (s_.fs.facts(host))
-            name = split_file_name(host);
+        std::optional<std::string> name = s_.fs.entry_on_disk(dir, part);
         f.parts.emplace(key, name);
         return name;
     }

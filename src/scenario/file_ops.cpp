@@ -47,7 +47,11 @@ bool save_options_as(Session& s, const std::string& chosen) {
     {
         BusyPointer busy(s.ui);
         std::string results = sc.save_file_dir;
-        auto outputs = s.fs.facts(join_path(sc.save_file_dir, "outputs"));
+        // Asked by name first: a folder that thousands of variants are saved into has none,
+        // which the host may know without looking again.
+        std::optional<FileFacts> outputs;
+        if (const auto name = s.fs.entry_on_disk(sc.save_file_dir, "outputs"))
+            outputs = s.fs.facts(join_path(sc.save_file_dir, *name));
         if (outputs && outputs->is_dir)
             results = join_path(sc.save_file_dir, "outputs");
         std::size_t dot = sc.save_file_name.find('.');

@@ -103,6 +103,7 @@ TEST(Campaign, SharedFileIsRefusedNamingBothEntriesAndTheFile) {
         {"same message", {"/w/out/a.MSG", "/w/out/b.OUT"}, "/w/out/a.MSG"},
         {"message over output", {"/w/out/a.OUT", "/w/out/b.OUT"}, "/w/out/a.OUT"},
         {"case and separators differ", {"/w/out/b.MSG", "/w//OUT/./A.out"}, "/w//OUT/./A.out"},
+        {"a part climbed out of", {"/w/out/b.MSG", "/w/x/../out/a.OUT"}, "/w/x/../out/a.OUT"},
     };
     const Campaign c = parse_campaign("/w/l.txt", "a.opt\n# x\nb.opt\n");
     for (const Case& k : cases) {

@@ -428,6 +428,8 @@ TEST_F(RecordTest, TheQuickReadingOfARecordIsTheFullParse) {
         {"negative", with_entry(good, "size", R"("size": -1)"), false},
         {"past 64 bits", with_entry(good, "size", R"("size": 18446744073709551616)"), false},
         {"number for flag", with_entry(good, "exists", R"("exists": 1)"), false},
+        {"two sizes of a file", with_entry(good, "size", R"("size": 1, "size": 1)"), false},
+        {"an unknown key twice", with_entry(good, "size", R"("size": 1, "x": 1, "x": 2)"), true},
         {"two formats", replaced(good, R"("format": )", R"("format": "x", "format": )"), false},
         {"non-ASCII", with_entry(good, "title", "\"title\": \"caf\xC3\xA9\""), false},
         {"unicode escape", with_entry(good, "title", R"("title": "\u0041B")"), false},

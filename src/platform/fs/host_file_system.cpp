@@ -26,6 +26,7 @@
 #include <utility>
 
 #include "platform/app_error.h"
+#include "platform/fs/entry_memo.h"
 #include "platform/fs/listing_cache.h"
 #include "platform/fs/path_form.h"
 
@@ -823,6 +824,14 @@ std::optional<FileFacts> HostFileSystem::host_facts(std::string_view path,
     }
     host = host_path(path);
     return facts(host);
+}
+
+std::optional<std::string> HostFileSystem::entry_on_disk(std::string_view dir,
+                                                         std::string_view name) const {
+    if (!names_nothing(dir) && (dir == "/" || is_clean_host_path(dir)))
+        if (entry_memo::Found found = entry_memo::look(std::string(dir), name); found.known)
+            return found.name;
+    return FileSystem::entry_on_disk(dir, name);
 }
 
 std::vector<std::string> HostFileSystem::list(std::string_view pattern, int attributes) const {

@@ -51,6 +51,9 @@ class HostFileSystem final : public FileSystem {
 
     std::optional<FileFacts> facts(std::string_view path) const override;
     std::optional<FileFacts> host_facts(std::string_view path, std::string& host) const override;
+    // From what was found before where that still holds (entry_memo).
+    std::optional<std::string> entry_on_disk(std::string_view dir,
+                                             std::string_view name) const override;
     std::vector<std::string> list(std::string_view pattern, int attributes) const override;
     bool same_file(std::string_view a, std::string_view b) const override;
 
