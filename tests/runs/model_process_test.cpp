@@ -164,6 +164,24 @@ TEST_F(ScriptRun, WithOrWithoutALogOrALineHookTheLinesAndTheLastOnesAreTheSame) 
     EXPECT_EQ(tails[2], tails[1]);
 }
 
+// Runs keep their output watches for the runs after them: each run still follows only its own
+// output, and the program's descriptors do not grow with the runs.
+TEST_F(ScriptRun, RunAfterRunEachFollowsItsOwnOutputAndDescriptorsDoNotPileUp) {
+    const auto open_descriptors = [] {
+        return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
+    };
+    std::ptrdiff_t after_first = 0;
+    for (int i = 0; i < 40; ++i) {
+        lines.clear();
+        const RunResult r = run(request("echo run " + std::to_string(i)));
+        ASSERT_EQ(r.facts.exit_status, 0);
+        EXPECT_EQ(lines, std::vector<std::string>{"run " + std::to_string(i)});
+        if (i == 0)
+            after_first = open_descriptors();
+    }
+    EXPECT_LE(open_descriptors(), after_first + 2);
+}
+
 TEST_F(ScriptRun, TheModelNeverWaitsForAReaderThatIsSlow) {
     // The model writes 8 MiB, notes that it is done writing, and ends. The first portion of its
     // output is passed on slowly; a model whose output went through a pipe would be held up

@@ -313,11 +313,61 @@ Watcher& watcher() {
 
 }  // namespace shared_watch
 
+namespace change_watches {
+
+// Closing an inotify descriptor waits for the kernel's grace period of its watches: a
+// millisecond when the machine is idle, tens of them when it is busy, on every run of a batch.
+// Removing a watch does not wait. Runs therefore hand their descriptor back here, its watch
+// removed and its events read, for the next run to take.
+class Pool {
+  public:
+    Fd take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!free_.empty()) {
+                Fd fd = std::move(free_.back());
+                free_.pop_back();
+                return fd;
+            }
+        }
+        return Fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+    }
+
+    // Takes `fd` back with its watch `wd` (-1: none) removed. Once the watch is removed no
+    // event of it can come, so what is read here is all the next run could have seen of it.
+    void give_back(Fd fd, int wd) {
+        if (fd.get() < 0)
+            return;
+        if (wd >= 0)
+            ::inotify_rm_watch(fd.get(), wd);
+        char events[4096];
+        while (::read(fd.get(), events, sizeof events) > 0) {
+        }
+        std::lock_guard lock(mutex_);
+        if (free_.size() < kept)
+            free_.push_back(std::move(fd));
+    }
+
+  private:
+    static constexpr std::size_t kept = 16;
+    std::mutex mutex_;
+    std::vector<Fd> free_;
+};
+
+Pool& pool() {
+    // Never destroyed: the descriptors close with the program.
+    static Pool& p = *new Pool;
+    return p;
+}
+
+}  // namespace change_watches
+
 // Where the model's output is read from: a pipe, or the file the model writes into, with an
 // inotify descriptor that becomes readable when the file grows.
 struct OutputSource {
     Fd fd;
     Fd changes;  // file only; -1 where inotify is refused (the file is then polled)
+    int watch = -1;
     bool is_file = false;
 };
 
@@ -330,6 +380,7 @@ class PosixModelProcess final : public ModelProcess {
           mark_(std::move(mark)),
           output_(std::move(output.fd)),
           changes_(std::move(output.changes)),
+          watch_(output.watch),
           is_file_(output.is_file),
           pidfd_(std::move(pidfd)),
           watcher_(watcher),
@@ -349,6 +400,7 @@ class PosixModelProcess final : public ModelProcess {
             kill_group();
             reap();
         }
+        stop_watching();
         if (shared_slot_ >= 0)
             shared_watch::watcher().ended(shared_slot_);
         if (watcher_ > 0) {
@@ -435,7 +487,7 @@ class PosixModelProcess final : public ModelProcess {
         pass_fd_ = fd;
         // Nobody follows the output: the model's writes need not be watched.
         if (fd < 0)
-            changes_.reset();
+            stop_watching();
         return true;
     }
 
@@ -496,6 +548,11 @@ class PosixModelProcess final : public ModelProcess {
         if (wake_fd >= 0)
             fds[n++] = {wake_fd, POLLIN, 0};
         ::poll(fds, n, gather_ms);
+    }
+
+    void stop_watching() {
+        change_watches::pool().give_back(std::move(changes_), watch_);
+        watch_ = -1;
     }
 
     void clear_changes() {
@@ -652,6 +709,7 @@ class PosixModelProcess final : public ModelProcess {
     std::string mark_;
     Fd output_;
     Fd changes_;
+    int watch_;
     bool is_file_;
     off_t read_ = 0;
     std::optional<off_t> end_size_;
@@ -682,10 +740,12 @@ std::pair<Fd, OutputSource> output_into_file(const std::string& output_file) {
     source.fd = Fd(::open(output_file.c_str(), O_RDONLY | O_CLOEXEC));
     if (source.fd.get() < 0)
         throw system_error(err::path_access, errno);
-    source.changes = Fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
-    if (source.changes.get() >= 0 &&
-        ::inotify_add_watch(source.changes.get(), output_file.c_str(), IN_MODIFY) < 0)
-        source.changes.reset();
+    source.changes = change_watches::pool().take();
+    if (source.changes.get() >= 0) {
+        source.watch = ::inotify_add_watch(source.changes.get(), output_file.c_str(), IN_MODIFY);
+        if (source.watch < 0)
+            change_watches::pool().give_back(std::move(source.changes), -1);
+    }
     return {std::move(write_end), std::move(source)};
 }
 
