@@ -98,6 +98,20 @@ class KeyedList {
         d.reindex();
     }
     void clear() { data_.reset(); }
+    // The same keys (letter case too) in the same order, with equal items.
+    bool operator==(const KeyedList& other) const {
+        if (data_ == other.data_)
+            return true;
+        if (size() != other.size())
+            return false;
+        for (std::size_t i = 0; i < size(); ++i) {
+            const Ptr& a = data_->items[i];
+            const Ptr& b = other.data_->items[i];
+            if (data_->keys[i] != other.data_->keys[i] || (a != b && !(a && b && *a == *b)))
+                return false;
+        }
+        return true;
+    }
     // Empties this list, then adds every item of `source` in order under its key.
     void copy_from(const KeyedList& source) { data_ = source.data_; }
 
