@@ -31,10 +31,13 @@ class KeyedList {
     // Adds at the end. A key already present fails with AppError 457 and changes nothing.
     void add(Ptr item, const std::string& key) {
         std::string k = upper(key);
-        if (data_ && data_->index.count(k))
+        // A list shared with a copy is checked before it is copied for its own change, so that
+        // a refused key copies nothing; a list of its own is looked up once.
+        if (data_ && data_.use_count() > 1 && data_->index.count(k))
             throw duplicate_key_error();
         Data& d = own();
-        d.index.emplace(std::move(k), d.items.size());
+        if (!d.index.try_emplace(std::move(k), d.items.size()).second)
+            throw duplicate_key_error();
         d.items.push_back(std::move(item));
         d.keys.push_back(key);
     }
@@ -98,6 +101,20 @@ class KeyedList {
         d.reindex();
     }
     void clear() { data_.reset(); }
+    // The same keys (letter case too) in the same order, with equal items.
+    bool operator==(const KeyedList& other) const {
+        if (data_ == other.data_)
+            return true;
+        if (size() != other.size())
+            return false;
+        for (std::size_t i = 0; i < size(); ++i) {
+            const Ptr& a = data_->items[i];
+            const Ptr& b = other.data_->items[i];
+            if (data_->keys[i] != other.data_->keys[i] || (a != b && !(a && b && *a == *b)))
+                return false;
+        }
+        return true;
+    }
     // Empties this list, then adds every item of `source` in order under its key.
     void copy_from(const KeyedList& source) { data_ = source.data_; }
 

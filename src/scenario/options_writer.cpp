@@ -277,6 +277,9 @@ bool has_unsaved_changes(const Session& s) {
     then.alloc_files_changed = now.alloc_files_changed;
     then.emfac_changed = now.emfac_changed;
     then.growth_changed = now.growth_changed;
+    // Equal scenarios render alike: no need to render them to know.
+    if (then == now)
+        return false;
     return rendered_without_stamp(s, now, s.clean->bytes) !=
            rendered_without_stamp(s, then, s.clean->bytes);
 }

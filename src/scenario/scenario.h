@@ -14,22 +14,30 @@ struct RegionCls {
     std::string statename;
     std::string abbr;
     bool isState = false;
+
+    bool operator==(const RegionCls&) const = default;
 };
 
 struct AllocCls {
     std::string descriptor;
     std::string allocfile;
+
+    bool operator==(const AllocCls&) const = default;
 };
 
 struct State {
     std::string code;
     std::string statename;
     std::string abbr;
+
+    bool operator==(const State&) const = default;
 };
 
 struct SourceRecord {
     std::string scc;  // exactly 10 characters when filled
     std::string description;
+
+    bool operator==(const SourceRecord&) const = default;
 };
 
 using RegionList = KeyedList<RegionCls>;
@@ -120,6 +128,9 @@ struct Scenario {
     bool options_changed = false, stage2_changed = false, period_changed = false,
          region_changed = false, pop_files_changed = false, alloc_files_changed = false,
          emfac_changed = false, growth_changed = false;
+
+    // Every member alike, the lists item by item.
+    bool operator==(const Scenario&) const = default;
 };
 
 // The fixed tables of the file format.

@@ -226,12 +226,14 @@ void BatchCampaign::check(Rows candidate, QString list_for_query, std::function<
     c->apply = std::move(apply);
     c->list = list_for_query;
     if (c->list.isEmpty()) {
-        c->temp_list = temp_.filePath("campaign.txt");
+        if (!temp_)
+            temp_.emplace();
+        c->temp_list = temp_->filePath("campaign.txt");
         QSaveFile f(c->temp_list);
         QByteArray text;
         for (const auto& r : c->candidate)
             text += r->path.toUtf8() + '\n';
-        if (!temp_.isValid() || !f.open(QIODevice::WriteOnly) || f.write(text) != text.size() ||
+        if (!temp_->isValid() || !f.open(QIODevice::WriteOnly) || f.write(text) != text.size() ||
             !f.commit()) {
             s_.message("The list could not be checked: no temporary file could be written.",
                        Icon::Exclamation);

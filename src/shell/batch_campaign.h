@@ -129,7 +129,8 @@ class BatchCampaign : public QObject {
     QString list_path_;
     bool modified_ = false;
     QString settings_file_;
-    QTemporaryDir temp_;
+    // Made by the first check of rows that have no list file: most sessions never make one.
+    std::optional<QTemporaryDir> temp_;
 
     std::unique_ptr<Check> check_;
     std::deque<std::weak_ptr<BatchRow>> facts_queue_;

@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     }
 
     qv::Application app(argc, argv);
-    app.setWindowIcon(QIcon(":/qv-gui/qv-gui.png"));
+    app.setWindowIcon(qv::program_icon());
 
     qv::HostFileSystem fs;
     qv::QtUi ui(fs);

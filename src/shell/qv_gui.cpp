@@ -8,10 +8,12 @@
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QHBoxLayout>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QPixmapCache>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QVBoxLayout>
@@ -92,11 +94,34 @@ QString default_lock_path() {
     return dir + "/qv-gui.lock";
 }
 
+namespace {
+
+// Decoded once, and read as the PNG it is: no image format plugin is loaded to find out what
+// the file holds.
+QPixmap program_picture() {
+    const QString key = QStringLiteral("qv-gui/program-picture");
+    QPixmap picture;
+    if (!QPixmapCache::find(key, &picture)) {
+        QImageReader reader(QStringLiteral(":/qv-gui/qv-gui.png"), "png");
+        reader.setAutoDetectImageFormat(false);
+        picture = QPixmap::fromImageReader(&reader);
+        QPixmapCache::insert(key, picture);
+    }
+    return picture;
+}
+
+}  // namespace
+
+QIcon program_icon() {
+    init_shell_resources();
+    return QIcon(program_picture());
+}
+
 QVGui::QVGui(Session& s, const ShellServices& services, QVGuiOptions options, QWidget* parent)
     : QMainWindow(parent), s_(s), services_(services), options_(std::move(options)), batch_(s) {
     init_shell_resources();
     setObjectName("QVGui");
-    setWindowIcon(QIcon(":/qv-gui/qv-gui.png"));
+    setWindowIcon(program_icon());
     s_.view = this;
 
     auto* central = new QWidget(this);
@@ -104,8 +129,8 @@ QVGui::QVGui(Session& s, const ShellServices& services, QVGuiOptions options, QW
 
     picture_ = new QLabel(central);
     picture_->setObjectName("Picture1");
-    picture_->setPixmap(QPixmap(":/qv-gui/qv-gui.png")
-                            .scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    picture_->setPixmap(
+        program_picture().scaled(96, 96, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     layout->addWidget(picture_, 0, Qt::AlignHCenter);
 
     summary_ = new QLabel(central);

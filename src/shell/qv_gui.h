@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QIcon>
 #include <QLockFile>
 #include <QMainWindow>
 #include <QMap>
@@ -35,6 +36,10 @@ QString options_file_argument(const QStringList& args);
 
 // The per-user lock file of qv-gui (runtime directory, else the temporary directory).
 QString default_lock_path();
+
+// The program's picture, as the window icon of the application and of the main window. The
+// picture is decoded once: its pixmap stays in Qt's pixmap cache for the main window's copy.
+QIcon program_icon();
 
 // The main window. Menu entries keep their form names as objectNames; the entries of a menu
 // array carry their index after the name: MnuFiles0..MnuFiles3 (3 is the separator),

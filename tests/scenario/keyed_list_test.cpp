@@ -42,6 +42,12 @@ TEST(KeyedList, KeepsOrderAndRefusesDuplicateKeysInEveryCopy) {
         {{"a+X", "a+Y", "a*x/Y", "a+Y", "a+X", "a+y"}, "Y=y,X=x", "", 1},
         {{"a+X", "a+Y", "copy", "a*X", "b+Z"}, "Y=y", "X=x,Y=y,Z=z", 0},
         {{"a+X", "a*Q/q", "b*X", "a+Y"}, "X=x,Y=y", "", 0},
+        {{"a+X", "copy"}, "X=x", "X=x", 0},
+        {{"a+X", "a+Y", "b+X", "b+Y"}, "X=x,Y=y", "X=x,Y=y", 0},
+        {{"a+X", "b+x"}, "X=x", "x=x", 0},
+        {{"a+X", "a+Y", "b+Y", "b+X"}, "X=x,Y=y", "Y=y,X=x", 0},
+        {{"a+X", "copy", "a-X"}, "", "X=x", 0},
+        {{"a+X", "a-X", "b+X", "b-X"}, "", "", 0},
     };
     for (const Row& r : rows) {
         List a, b;
@@ -79,6 +85,8 @@ TEST(KeyedList, KeepsOrderAndRefusesDuplicateKeysInEveryCopy) {
         EXPECT_EQ(keys_of(a), r.a) << label;
         EXPECT_EQ(keys_of(b), r.b) << label;
         EXPECT_EQ(refused, r.refused) << label;
+        // Equal exactly when both hold the same keys and items in the same order.
+        EXPECT_EQ(a == b, keys_of(a) == keys_of(b)) << label;
     }
 }
 
@@ -91,6 +99,13 @@ TEST(KeyedList, CopiesShareTheirItems) {
     *b.find("x") = "changed";
     EXPECT_EQ(*a[0], "changed");
     EXPECT_EQ(a[0], b[0]);
+    // Items of the same text in two lists of their own are equal.
+    List c, d;
+    c.add(std::make_shared<std::string>("x"), "X");
+    d.add(std::make_shared<std::string>("x"), "X");
+    EXPECT_TRUE(c == d);
+    *d[0] = "y";
+    EXPECT_FALSE(c == d);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 int main(int argc, char** argv) {
     const bool at_rest = startup_time::at_rest_asked(argc, argv);
     qv::Application app(argc, argv);
-    app.setWindowIcon(QIcon(":/qv-gui/qv-gui.png"));
+    app.setWindowIcon(qv::program_icon());
     qv::HostFileSystem fs;
     qv::QtUi ui(fs);
     auto reference = qv::make_reference_engine();

@@ -12,18 +12,51 @@
 #include <optional>
 #include <vector>
 
+#include "platform/opened_library.h"
+
 namespace qv {
 
 namespace {
 
+// libcrypto, opened on the first hash: most starts of the programs hash nothing, and loading
+// it costs more than a megabyte of memory and its relocations.
+struct Crypto {
+    decltype(&::EVP_MD_CTX_new) ctx_new;
+    decltype(&::EVP_MD_CTX_free) ctx_free;
+    decltype(&::EVP_sha256) sha256;
+    decltype(&::EVP_DigestInit_ex) init;
+    decltype(&::EVP_DigestUpdate) update;
+    decltype(&::EVP_DigestFinal_ex) finish;
+};
+
+// nullptr when the library cannot be loaded.
+const Crypto* crypto() {
+    static OpenedLibrary library(QV_LIBCRYPTO_SONAME);
+    static const Crypto functions = [] {
+        Crypto f{};
+        library.find(f.ctx_new, "EVP_MD_CTX_new");
+        library.find(f.ctx_free, "EVP_MD_CTX_free");
+        library.find(f.sha256, "EVP_sha256");
+        library.find(f.init, "EVP_DigestInit_ex");
+        library.find(f.update, "EVP_DigestUpdate");
+        library.find(f.finish, "EVP_DigestFinal_ex");
+        return f;
+    }();
+    return library.failure().empty() ? &functions : nullptr;
+}
+
 struct ContextFree {
-    void operator()(EVP_MD_CTX* c) const { EVP_MD_CTX_free(c); }
+    void operator()(EVP_MD_CTX* c) const { crypto()->ctx_free(c); }
 };
 using Context = std::unique_ptr<EVP_MD_CTX, ContextFree>;
 
+// Empty when libcrypto cannot be loaded or gives no context.
 Context new_context() {
-    Context ctx(EVP_MD_CTX_new());
-    if (ctx && EVP_DigestInit_ex(ctx.get(), EVP_sha256(), nullptr) != 1)
+    const Crypto* c = crypto();
+    if (!c)
+        return nullptr;
+    Context ctx(c->ctx_new());
+    if (ctx && c->init(ctx.get(), c->sha256(), nullptr) != 1)
         ctx.reset();
     return ctx;
 }
@@ -31,7 +64,7 @@ Context new_context() {
 std::optional<std::string> finish(EVP_MD_CTX* ctx) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
-    if (EVP_DigestFinal_ex(ctx, digest, &length) != 1)
+    if (crypto()->finish(ctx, digest, &length) != 1)
         return std::nullopt;
     static const char hex[] = "0123456789abcdef";
     std::string text;
@@ -98,7 +131,7 @@ FileDigest OpensslHasher::sha256_file(const std::string& host_path, const StopCh
                 digest.refusal = "cannot be read: SHA-256 failed";
             break;
         }
-        if (EVP_DigestUpdate(ctx.get(), buffer.data(), static_cast<std::size_t>(n)) != 1) {
+        if (crypto()->update(ctx.get(), buffer.data(), static_cast<std::size_t>(n)) != 1) {
             digest.refusal = "cannot be read: SHA-256 failed";
             break;
         }
@@ -109,7 +142,7 @@ FileDigest OpensslHasher::sha256_file(const std::string& host_path, const StopCh
 
 std::string sha256_hex(std::string_view bytes) {
     Context ctx = new_context();
-    if (!ctx || EVP_DigestUpdate(ctx.get(), bytes.data(), bytes.size()) != 1)
+    if (!ctx || crypto()->update(ctx.get(), bytes.data(), bytes.size()) != 1)
         return {};
     return finish(ctx.get()).value_or(std::string{});
 }

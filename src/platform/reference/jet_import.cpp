@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/app_error.h"
+#include "platform/opened_library.h"
 #include "platform/reference/access_sql.h"
 #include "platform/reference/stdio_capture.h"
 
@@ -43,11 +44,59 @@ const char* sqlite_type(int mdb_type) {
     }
 }
 
+// libmdb, opened on the first Access file rather than at program start: the reference
+// databases are SQLite files more often than not.
+struct Mdb {
+    decltype(&::mdb_bind_column_by_name) bind_column_by_name;
+    decltype(&::mdb_bind_column) bind_column;
+    decltype(&::mdb_close) close;
+    decltype(&::mdb_fetch_row) fetch_row;
+    decltype(&::mdb_free_tabledef) free_tabledef;
+    decltype(&::mdb_is_system_table) is_system_table;
+    decltype(&::mdb_ole_read_full) ole_read_full;
+    decltype(&::mdb_open) open;
+    decltype(&::mdb_read_columns) read_columns;
+    decltype(&::mdb_read_table) read_table;
+    decltype(&::mdb_rewind_table) rewind_table;
+    decltype(&::mdb_set_bind_size) set_bind_size;
+    decltype(&::mdb_set_boolean_fmt_numbers) set_boolean_fmt_numbers;
+    decltype(&::mdb_set_date_fmt) set_date_fmt;
+};
+
+// nullptr when libmdb cannot be loaded.
+const Mdb* loaded_libmdb() {
+    static OpenedLibrary library(QV_LIBMDB_SONAME);
+    static const Mdb functions = [] {
+        Mdb f{};
+        library.find(f.bind_column_by_name, "mdb_bind_column_by_name");
+        library.find(f.bind_column, "mdb_bind_column");
+        library.find(f.close, "mdb_close");
+        library.find(f.fetch_row, "mdb_fetch_row");
+        library.find(f.free_tabledef, "mdb_free_tabledef");
+        library.find(f.is_system_table, "mdb_is_system_table");
+        library.find(f.ole_read_full, "mdb_ole_read_full");
+        library.find(f.open, "mdb_open");
+        library.find(f.read_columns, "mdb_read_columns");
+        library.find(f.read_table, "mdb_read_table");
+        library.find(f.rewind_table, "mdb_rewind_table");
+        library.find(f.set_bind_size, "mdb_set_bind_size");
+        library.find(f.set_boolean_fmt_numbers, "mdb_set_boolean_fmt_numbers");
+        library.find(f.set_date_fmt, "mdb_set_date_fmt");
+        return f;
+    }();
+    return library.failure().empty() ? &functions : nullptr;
+}
+
+// Its functions, once import_jet_file has found them all there.
+const Mdb& libmdb() {
+    return *loaded_libmdb();
+}
+
 struct MdbCloser {
-    void operator()(MdbHandle* h) const { mdb_close(h); }
+    void operator()(MdbHandle* h) const { libmdb().close(h); }
 };
 struct TableCloser {
-    void operator()(MdbTableDef* t) const { mdb_free_tabledef(t); }
+    void operator()(MdbTableDef* t) const { libmdb().free_tabledef(t); }
 };
 
 AppError unreadable(const std::string& path, const std::string& why) {
@@ -88,14 +137,14 @@ std::vector<MdbCatalogEntry> read_catalog(MdbHandle* mdb, const std::string& pat
     objects.object_type = MDB_TABLE;
     objects.table_pg = 2;
     std::strcpy(objects.object_name, "MSysObjects");
-    std::unique_ptr<MdbTableDef, TableCloser> table(mdb_read_table(&objects));
-    if (!table || !mdb_read_columns(table.get()) || mdb_rewind_table(table.get()) != 0)
+    std::unique_ptr<MdbTableDef, TableCloser> table(libmdb().read_table(&objects));
+    if (!table || !libmdb().read_columns(table.get()) || libmdb().rewind_table(table.get()) != 0)
         throw unreadable(path, "catalog: " + said(capture, "cannot be read"));
     const char* names[] = {"Id", "Name", "Type", "Flags"};
     std::vector<std::vector<char>> fields(4, std::vector<char>(bind_size + 1));
     for (int i = 0; i < 4; ++i)
-        if (mdb_bind_column_by_name(table.get(), const_cast<char*>(names[i]), fields[i].data(),
-                                    nullptr) < 0)
+        if (libmdb().bind_column_by_name(table.get(), const_cast<char*>(names[i]), fields[i].data(),
+                                         nullptr) < 0)
             throw unreadable(path, std::string("catalog without a field ") + names[i]);
 
     std::vector<MdbCatalogEntry> tables;
@@ -106,7 +155,7 @@ std::vector<MdbCatalogEntry> read_catalog(MdbHandle* mdb, const std::string& pat
             f[0] = '\0';
         return true;
     };
-    while (clear() && mdb_fetch_row(table.get())) {
+    while (clear() && libmdb().fetch_row(table.get())) {
         ++rows;
         // The same reading of the fields as libmdb's own catalog.
         int type = static_cast<int>(std::strtol(fields[2].data(), nullptr, 10)) & 0x7F;
@@ -119,7 +168,7 @@ std::vector<MdbCatalogEntry> read_catalog(MdbHandle* mdb, const std::string& pat
             static_cast<unsigned long>(std::strtol(fields[0].data(), nullptr, 10)) & 0x00FFFFFF;
         entry.flags = static_cast<int>(std::strtol(fields[3].data(), nullptr, 10));
         std::snprintf(entry.object_name, sizeof entry.object_name, "%s", fields[1].data());
-        if (!mdb_is_system_table(&entry))
+        if (!libmdb().is_system_table(&entry))
             tables.push_back(entry);
     }
     std::string line = first_line(capture.take());
@@ -139,12 +188,12 @@ std::optional<std::string> copy_table(MdbHandle* mdb, MdbCatalogEntry* entry, sq
                                       const std::string& path, StdioCapture& capture,
                                       std::string& notes) {
     const std::string name = entry->object_name;
-    std::unique_ptr<MdbTableDef, TableCloser> table(mdb_read_table(entry));
+    std::unique_ptr<MdbTableDef, TableCloser> table(libmdb().read_table(entry));
     if (!table)
         throw unreadable(path, "table " + name + ": " + said(capture, "no definition"));
-    if (!mdb_read_columns(table.get()))
+    if (!libmdb().read_columns(table.get()))
         throw unreadable(path, "columns of " + name + ": " + said(capture, "cannot be read"));
-    if (mdb_rewind_table(table.get()) != 0)
+    if (libmdb().rewind_table(table.get()) != 0)
         throw unreadable(path, "rows of " + name + ": " + said(capture, "cannot be read"));
     keep_note(notes, capture.take());
 
@@ -159,7 +208,7 @@ std::optional<std::string> copy_table(MdbHandle* mdb, MdbCatalogEntry* entry, sq
         create += (i ? ", " : "") + quote_identifier(cols[i]->name) + " " +
                   sqlite_type(cols[i]->col_type);
         insert += i ? ", ?" : "?";
-        mdb_bind_column(table.get(), static_cast<int>(i + 1), buffers[i].data(), &lengths[i]);
+        libmdb().bind_column(table.get(), static_cast<int>(i + 1), buffers[i].data(), &lengths[i]);
     }
     exec(db, create + ")");
 
@@ -170,7 +219,7 @@ std::optional<std::string> copy_table(MdbHandle* mdb, MdbCatalogEntry* entry, sq
                        std::string("Reference database failure: ") + sqlite3_errmsg(db) + ".");
     std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> guard(stmt, sqlite3_finalize);
     unsigned rows = 0;
-    while (mdb_fetch_row(table.get())) {
+    while (libmdb().fetch_row(table.get())) {
         ++rows;
         for (unsigned i = 0; i < n; ++i) {
             int at = static_cast<int>(i + 1);
@@ -181,7 +230,7 @@ std::optional<std::string> copy_table(MdbHandle* mdb, MdbCatalogEntry* entry, sq
                 sqlite3_bind_int(stmt, at, buffers[i][0] == '1' ? -1 : 0);
             } else if (type == MDB_OLE) {
                 std::size_t size = 0;
-                void* data = lengths[i] ? mdb_ole_read_full(mdb, cols[i], &size) : nullptr;
+                void* data = lengths[i] ? libmdb().ole_read_full(mdb, cols[i], &size) : nullptr;
                 if (data) {
                     sqlite3_bind_blob64(stmt, at, data, size, SQLITE_TRANSIENT);
                     free(data);
@@ -222,13 +271,15 @@ JetImport import_jet_file(const std::string& path, sqlite3* db) {
     } catch (const std::system_error& e) {
         throw AppError(3000, std::string("Reference database failure: ") + e.what() + ".");
     }
+    if (!loaded_libmdb())
+        throw unreadable(path, "libmdb cannot be loaded");
     // Declared after the capture, so that whatever libmdb prints while it closes is caught too.
-    std::unique_ptr<MdbHandle, MdbCloser> mdb(mdb_open(path.c_str(), MDB_NOFLAGS));
+    std::unique_ptr<MdbHandle, MdbCloser> mdb(libmdb().open(path.c_str(), MDB_NOFLAGS));
     if (!mdb)
         throw unreadable(path, said(*capture, "libmdb cannot read it"));
-    mdb_set_date_fmt(mdb.get(), "%Y-%m-%d %H:%M:%S");
-    mdb_set_boolean_fmt_numbers(mdb.get());
-    mdb_set_bind_size(mdb.get(), bind_size);
+    libmdb().set_date_fmt(mdb.get(), "%Y-%m-%d %H:%M:%S");
+    libmdb().set_boolean_fmt_numbers(mdb.get());
+    libmdb().set_bind_size(mdb.get(), bind_size);
     std::vector<MdbCatalogEntry> tables = read_catalog(mdb.get(), path, *capture);
 
     JetImport result;

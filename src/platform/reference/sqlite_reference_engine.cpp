@@ -244,6 +244,7 @@ struct SqliteReferenceEngine::Impl {
     struct Shape {
         sqlite3_stmt* stmt;
         std::string table;
+        std::vector<std::string> lookup_columns;
         sqlite3_stmt* clear = nullptr;
         sqlite3_stmt* fill = nullptr;
         sqlite3_stmt* batch = nullptr;
@@ -251,6 +252,8 @@ struct SqliteReferenceEngine::Impl {
     };
     std::unordered_map<std::string, Shape> shapes;
     std::set<std::pair<std::string, std::string>> indexed;
+    // Look-ups by equality run so far on each column that has no index yet.
+    std::map<std::pair<std::string, std::string>, std::size_t> lookups;
     // The file as it was when it was read; kept says whether it did not change meanwhile, so
     // that the loaded database may stand for it.
     Identity id;
@@ -306,6 +309,7 @@ struct SqliteReferenceEngine::Impl {
         statements.swap(other.statements);
         shapes.swap(other.shapes);
         indexed.swap(other.indexed);
+        lookups.swap(other.lookups);
         std::swap(id, other.id);
         std::swap(keepable, other.keepable);
     }
@@ -335,6 +339,7 @@ struct SqliteReferenceEngine::Impl {
         statements.clear();
         shapes.clear();
         indexed.clear();
+        lookups.clear();
         keepable = false;
         tables.clear();
         damaged.clear();
@@ -393,6 +398,35 @@ struct SqliteReferenceEngine::Impl {
             if (t.name.size() == name.size() && reference::compare_folded(t.name, name) == 0)
                 return &t;
         return nullptr;
+    }
+
+    // A column gets its index once this many look-ups have run on it: building the index
+    // costs about as much as that many scans of its table, so a task that looks up only a few
+    // codes (the states of a region, a short source list) never pays for it.
+    static constexpr std::size_t scans_before_index = 16;
+
+    bool all_indexed(const std::string& table, const std::vector<std::string>& columns) const {
+        for (const std::string& c : columns)
+            if (!indexed.count({table, c}))
+                return false;
+        return true;
+    }
+
+    // Counts `count` look-ups on each column, indexing those that reached scans_before_index.
+    // A statement prepared before the index is prepared again by SQLite on its next run, and
+    // then uses it; the rows are the same either way.
+    void note_lookups(const std::string& table, const std::vector<std::string>& columns,
+                      std::size_t count) {
+        for (const std::string& c : columns) {
+            if (indexed.count({table, c}))
+                continue;
+            std::size_t& done = lookups[{table, c}];
+            done += count;
+            if (done >= scans_before_index) {
+                lookups.erase({table, c});
+                ensure_index(table, c);
+            }
+        }
     }
 
     void ensure_index(const std::string& table, const std::string& column) {
@@ -663,6 +697,7 @@ QueryResult SqliteReferenceEngine::query(std::string_view sql) {
         known != impl_->shapes.end()) {
         if (const auto* d = impl_->damage_of(known->second.table))
             throw impl_->damaged_table(*d);
+        impl_->note_lookups(known->second.table, known->second.lookup_columns, 1);
         stmt = known->second.stmt;
         parameters = std::move(shape.literals);
     } else {
@@ -670,8 +705,7 @@ QueryResult SqliteReferenceEngine::query(std::string_view sql) {
             sql, [this](std::string_view n) { return impl_->find_table(n); });
         if (const auto* d = impl_->damage_of(tq.table))
             throw impl_->damaged_table(*d);
-        for (const std::string& c : tq.lookup_columns)
-            impl_->ensure_index(tq.table, c);
+        impl_->note_lookups(tq.table, tq.lookup_columns, 1);
 
         sqlite3_stmt*& prepared = impl_->statements[tq.sql];
         if (!prepared &&
@@ -685,7 +719,8 @@ QueryResult SqliteReferenceEngine::query(std::string_view sql) {
         stmt = prepared;
         // Kept only when the translation bound exactly the shape's literals in their order.
         if (shape.reusable && tq.parameters == shape.literals)
-            impl_->shapes.emplace(std::move(shape.key), Impl::Shape{stmt, tq.table});
+            impl_->shapes.emplace(std::move(shape.key),
+                                  Impl::Shape{stmt, tq.table, tq.lookup_columns});
         parameters = std::move(tq.parameters);
     }
     for (std::size_t i = 0; i < parameters.size(); ++i)
@@ -757,6 +792,18 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
             }
         }
         alone.push_back(i);
+    }
+    // A batch joins its codes to the table: without an index on the looked-up columns SQLite
+    // would build one for every run, so a few codes are looked up one by one, by scans, and
+    // more are batched over the index they earn.
+    if (!batched.empty() && !impl_->all_indexed(shape->table, shape->lookup_columns)) {
+        if (batched.size() < Impl::scans_before_index) {
+            alone.insert(alone.end(), batched.begin(), batched.end());
+            std::sort(alone.begin(), alone.end());
+            batched.clear();
+        } else {
+            impl_->note_lookups(shape->table, shape->lookup_columns, batched.size());
+        }
     }
     if (!batched.empty() && !impl_->run_batch(texts[0], *shape, literals, batched, outcomes)) {
         alone.insert(alone.end(), batched.begin(), batched.end());

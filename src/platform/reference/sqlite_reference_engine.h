@@ -19,11 +19,11 @@ namespace qv {
 // A file that fails a check is an open error. An Access table whose rows cannot all be read is
 // kept as damaged: it is listed, and a query on it fails with an error that names it.
 // Queries in the Access dialect are translated to SQLite with every literal bound as a
-// parameter; columns looked up by equality get an index on first use, and translated statements
-// are kept prepared with the database, so a task that runs one query shape for many codes is
-// cheap. A closed database is kept in memory, with its statements, for as long as its file stays
-// as it was: the next open of that file, by this engine or another, takes it instead of reading
-// the file again.
+// parameter; a column looked up by equality gets an index once it has been looked up a few
+// times (a handful of codes is cheaper to find by scans), and translated statements are kept
+// prepared with the database, so a task that runs one query shape for many codes is cheap. A closed
+// database is kept in memory, with its statements, for as long as its file stays as it was: the
+// next open of that file, by this engine or another, takes it instead of reading the file again.
 class SqliteReferenceEngine : public ReferenceEngine {
   public:
     SqliteReferenceEngine();
