@@ -14,6 +14,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/fs/inotify_events.h"
 #include "platform/fs/listing_cache.h"
 
 namespace qv::entry_memo {
@@ -150,41 +151,31 @@ class Memo {
     }
 
     void drain() {
-        alignas(inotify_event) char buf[16384];
-        for (;;) {
-            const ssize_t n = ::read(inotify_, buf, sizeof buf);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return;
-            for (ssize_t at = 0; at < n;) {
-                const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-                if (e->mask & IN_Q_OVERFLOW) {
-                    forget_all();
-                    continue;
-                }
-                auto w = by_watch_.find(e->wd);
-                if (w == by_watch_.end())
-                    continue;
-                if (e->mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
-                    drop(std::string(w->second));
-                    continue;
-                }
-                Folder& f = folders_[w->second];
-                const std::string_view entry(e->name, ::strnlen(e->name, e->len));
-                // No name: the folder's own attributes, such as who may search it.
-                if (entry.empty()) {
-                    f.answers.clear();
-                    ++links_lost_;
-                } else if (auto it = f.answers.find(lowered(entry)); it != f.answers.end()) {
-                    for (const Answer& a : it->second)
-                        if (a.plain_dir)
-                            ++links_lost_;
-                    f.answers.erase(it);
-                }
+        listing::read_events(inotify_, [this](const inotify_event& e, std::string_view entry) {
+            if (e.mask & IN_Q_OVERFLOW) {
+                forget_all();
+                return true;
             }
-        }
+            auto w = by_watch_.find(e.wd);
+            if (w == by_watch_.end())
+                return true;
+            if (e.mask & (IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
+                drop(std::string(w->second));
+                return true;
+            }
+            Folder& f = folders_[w->second];
+            // No name: the folder's own attributes, such as who may search it.
+            if (entry.empty()) {
+                f.answers.clear();
+                ++links_lost_;
+            } else if (auto it = f.answers.find(lowered(entry)); it != f.answers.end()) {
+                for (const Answer& a : it->second)
+                    if (a.plain_dir)
+                        ++links_lost_;
+                f.answers.erase(it);
+            }
+            return true;
+        });
     }
 
     // Events were lost: nothing found before can be trusted.

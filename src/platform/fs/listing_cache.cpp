@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/fs/inotify_events.h"
+
 namespace qv::listing {
 namespace {
 
@@ -277,35 +279,23 @@ class Cache {
     void drain_events() {
         if (inotify_ < 0)
             return;
-        alignas(inotify_event) char buf[16384];
-        for (;;) {
-            const ssize_t n = ::read(inotify_, buf, sizeof buf);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return;
-            for (ssize_t at = 0; at < n;) {
-                const auto* e = reinterpret_cast<const inotify_event*>(buf + at);
-                at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-                if (e->mask & IN_Q_OVERFLOW) {
-                    drop_every_watch();
-                    return;
-                }
-                auto w = watched_.find(e->wd);
-                if (w == watched_.end())
-                    continue;
-                Folder& f = folders_[w->second];
-                if (e->mask & (IN_IGNORED | IN_DELETE_SELF | IN_UNMOUNT)) {
-                    forget(f);
-                    continue;
-                }
-                const std::string_view entry(e->name, ::strnlen(e->name, e->len));
-                if (e->mask & (IN_CREATE | IN_MOVED_TO))
-                    add(f, entry);
-                else if (e->mask & (IN_DELETE | IN_MOVED_FROM))
-                    remove(f, entry);
+        listing::read_events(inotify_, [this](const inotify_event& e, std::string_view entry) {
+            if (e.mask & IN_Q_OVERFLOW) {
+                drop_every_watch();
+                return false;
             }
-        }
+            auto w = watched_.find(e.wd);
+            if (w == watched_.end())
+                return true;
+            Folder& f = folders_[w->second];
+            if (e.mask & (IN_IGNORED | IN_DELETE_SELF | IN_UNMOUNT))
+                forget(f);
+            else if (e.mask & (IN_CREATE | IN_MOVED_TO))
+                add(f, entry);
+            else if (e.mask & (IN_DELETE | IN_MOVED_FROM))
+                remove(f, entry);
+            return true;
+        });
     }
 
     // Events were lost: no watched listing can be trusted.
