@@ -20,39 +20,6 @@
 namespace qv::entry_memo {
 namespace {
 
-std::string lowered(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-// File systems whose every change, by any process of this machine, raises inotify events.
-bool changes_are_all_seen(int fd) {
-    struct statfs sf {};
-    if (::fstatfs(fd, &sf) != 0)
-        return false;
-    switch (static_cast<unsigned long>(sf.f_type)) {
-        case 0xEF53:      // ext2, ext3, ext4
-        case 0x58465342:  // xfs
-        case 0x9123683E:  // btrfs
-        case 0x01021994:  // tmpfs
-        case 0xF2F52010:  // f2fs
-            return true;
-        default:
-            return false;
-    }
-}
-
-std::string child_path(const std::string& dir, std::string_view name) {
-    std::string out = dir;
-    if (out.back() != '/')
-        out += '/';
-    out += name;
-    return out;
-}
-
 class Memo {
   public:
     // Never destroyed, as the listing cache is not: file work done while the program ends still
@@ -168,7 +135,7 @@ class Memo {
             if (entry.empty()) {
                 f.answers.clear();
                 ++links_lost_;
-            } else if (auto it = f.answers.find(lowered(entry)); it != f.answers.end()) {
+            } else if (auto it = f.answers.find(listing::lowered(entry)); it != f.answers.end()) {
                 for (const Answer& a : it->second)
                     if (a.plain_dir)
                         ++links_lost_;
@@ -206,7 +173,7 @@ class Memo {
         if (fd < 0)
             return nullptr;
         int wd = -1;
-        if (changes_are_all_seen(fd))
+        if (listing::changes_are_all_seen(fd))
             wd = ::inotify_add_watch(inotify_, ("/proc/self/fd/" + std::to_string(fd)).c_str(),
                                      events);
         ::close(fd);
@@ -258,7 +225,7 @@ class Memo {
     }
 
     static const Answer* find(const Folder& f, std::string_view name) {
-        auto it = f.answers.find(lowered(name));
+        auto it = f.answers.find(listing::lowered(name));
         if (it == f.answers.end())
             return nullptr;
         for (const Answer& a : it->second)
@@ -280,7 +247,7 @@ class Memo {
             f.answers.clear();
             ++links_lost_;
         }
-        auto& same = f.answers[lowered(name)];
+        auto& same = f.answers[listing::lowered(name)];
         same.push_back(scratch_);
         return same.back();
     }
@@ -291,7 +258,7 @@ class Memo {
     // DIR: a link, whose target may come and go.
     static bool examine(const std::string& dir, Answer& a) {
         struct stat st {};
-        const std::string given = child_path(dir, a.asked);
+        const std::string given = listing::child(dir, a.asked);
         if (::lstat(given.c_str(), &st) == 0) {
             if (S_ISLNK(st.st_mode)) {
                 a.found.known = true;
@@ -310,7 +277,7 @@ class Memo {
             a.found = {true, std::nullopt};
             return true;
         }
-        if (::lstat(child_path(dir, *other).c_str(), &st) != 0 || S_ISLNK(st.st_mode))
+        if (::lstat(listing::child(dir, *other).c_str(), &st) != 0 || S_ISLNK(st.st_mode))
             return false;
         a.found = {true, *other};
         a.plain_dir = S_ISDIR(st.st_mode);

@@ -33,13 +33,6 @@ bool is_ascii_letter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-std::string lowered(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = ascii_lower(c);
-    return out;
-}
-
 std::int64_t mtime_ns_of(const struct stat& st) {
     return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
 }
@@ -48,23 +41,6 @@ std::int64_t realtime_ns() {
     timespec ts{};
     ::clock_gettime(CLOCK_REALTIME, &ts);
     return static_cast<std::int64_t>(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
-}
-
-// File systems whose every change, by any process of this machine, raises inotify events.
-bool changes_are_all_seen(int fd) {
-    struct statfs sf {};
-    if (::fstatfs(fd, &sf) != 0)
-        return false;
-    switch (static_cast<unsigned long>(sf.f_type)) {
-        case 0xEF53:      // ext2, ext3, ext4
-        case 0x58465342:  // xfs
-        case 0x9123683E:  // btrfs
-        case 0x01021994:  // tmpfs
-        case 0xF2F52010:  // f2fs
-            return true;
-        default:
-            return false;
-    }
 }
 
 // Measured on these machines: one look-up of a missing name costs about what reading 2.5
@@ -331,6 +307,13 @@ class Cache {
 };
 
 }  // namespace
+
+std::string lowered(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        c = ascii_lower(c);
+    return out;
+}
 
 std::string child(const std::string& dir, std::string_view name) {
     std::string out = dir;

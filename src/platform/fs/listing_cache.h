@@ -34,6 +34,9 @@ void entries_changed(const std::string& dir);
 // its folder's time, as on a network file system. For tests of that way.
 void set_watching(bool on);
 
+// `s` with its ASCII capitals made small, the form names are compared in apart from case.
+std::string lowered(std::string_view s);
+
 // dir/name, with one separator between them.
 std::string child(const std::string& dir, std::string_view name);
 
