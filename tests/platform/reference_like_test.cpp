@@ -61,6 +61,30 @@ TEST(AccessTextTest, ComparesWithoutLetterCase) {
     // Bytes that are not UTF-8 still compare, each as one character.
     EXPECT_EQ(compare_folded("\xC9t\xE9", "\xC9t\xE9"), 0);
     EXPECT_NE(compare_folded("\xE9", "e"), 0);
+    // Texts that start alike, in bytes, then part: in an ASCII character, in the last byte of a
+    // two-byte one, or where one has a two-byte character and the other a byte that is none.
+    const struct {
+        const char* a;
+        const char* b;
+        int sign;
+    } rows[] = {
+        {"06037", "06037", 0},
+        {"06037", "06038", -1},
+        {"0603", "06037", -1},
+        {"06037x", "06037", 1},
+        {"ab\xC3\x89", "AB\xC3\xA9", 0},
+        {"ab\xC3\x89z", "ab\xC3\xA9Z", 0},
+        {"a\xC3z", "a\xC3\xA9", -1},
+        {"\xC3\xA9"
+         "a",
+         "\xC3\xA9"
+         "B",
+         -1},
+    };
+    for (const auto& r : rows) {
+        const int got = compare_folded(r.a, r.b);
+        EXPECT_EQ((got > 0) - (got < 0), r.sign) << r.a << " / " << r.b;
+    }
 }
 
 }  // namespace

@@ -155,14 +155,20 @@ QueryShape shape_of(const std::vector<Token>& tokens) {
 
 class Translator {
   public:
-    Translator(std::string_view query, const TableLookup& lookup, bool batched)
-        : query_(query), lookup_(lookup), tokens_(tokenize(query)), batched_(batched) {}
+    Translator(std::string_view query, const TableLookup& lookup, bool batched,
+               bool keep_duplicates = false)
+        : query_(query),
+          lookup_(lookup),
+          tokens_(tokenize(query)),
+          batched_(batched),
+          keep_duplicates_(keep_duplicates) {}
 
     TranslatedQuery run() {
         expect_word("SELECT");
-        bool distinct = accept_word("DISTINCTROW") || accept_word("DISTINCT");
-        if (!distinct)
+        out_.distinct = accept_word("DISTINCTROW") || accept_word("DISTINCT");
+        if (!out_.distinct)
             accept_word("ALL");
+        const bool distinct = out_.distinct && !keep_duplicates_;
 
         std::vector<SelectItem> items;
         do {
@@ -546,6 +552,7 @@ class Translator {
     const TableLookup& lookup_;
     std::vector<Token> tokens_;
     bool batched_;
+    bool keep_duplicates_;
     std::size_t pos_ = 0;
     const TableInfo* table_ = nullptr;
     TranslatedQuery out_;
@@ -575,8 +582,9 @@ std::string batch_literal(std::size_t k) {
     return "p" + std::to_string(k);
 }
 
-TranslatedQuery translate_access_batch(std::string_view query, const TableLookup& lookup) {
-    return Translator(query, lookup, true).run();
+TranslatedQuery translate_access_batch(std::string_view query, const TableLookup& lookup,
+                                       bool keep_duplicates) {
+    return Translator(query, lookup, true, keep_duplicates).run();
 }
 
 QueryShape query_shape(std::string_view query) {

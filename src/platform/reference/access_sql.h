@@ -29,6 +29,8 @@ struct TranslatedQuery {
     std::string table;
     // Columns compared for equality with a literal: worth an index.
     std::vector<std::string> lookup_columns;
+    // Whether the text drops duplicate rows (DISTINCT or DISTINCTROW).
+    bool distinct = false;
 };
 
 // What a query text is without its literals. Two texts with the same key translate to the same
@@ -55,8 +57,11 @@ std::string batch_literal(std::size_t k);
 // The same query run for every row of batch_table(parameters.size()) at once: each row's
 // literals stand where the query's own literals stand, and the result is the rows the query
 // would give for each batch row, in batch order, each preceded by its batch position as the
-// first column. Fails as translate_access_query does.
-TranslatedQuery translate_access_batch(std::string_view query, const TableLookup& lookup);
+// first column. Fails as translate_access_query does. With keep_duplicates, a query that drops
+// duplicate rows keeps them instead, and comes in the order it would without DISTINCT: where a
+// batch row finds at most one row that is the same, and much cheaper.
+TranslatedQuery translate_access_batch(std::string_view query, const TableLookup& lookup,
+                                       bool keep_duplicates = false);
 
 // Throws AppError 3075 where translate_access_query would for a text that cannot be split into
 // tokens.

@@ -1,5 +1,6 @@
 #include "platform/reference/access_text.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace qv::reference {
@@ -56,7 +57,13 @@ char32_t fold_case(char32_t c) {
 }
 
 int compare_folded(std::string_view a, std::string_view b) {
-    std::size_t i = 0, j = 0;
+    // Equal ASCII bytes are equal characters: the common start of two codes is passed over
+    // byte by byte. It ends on a character boundary of both, all before it being ASCII.
+    const std::size_t common = std::min(a.size(), b.size());
+    std::size_t i = 0;
+    while (i < common && a[i] == b[i] && static_cast<unsigned char>(a[i]) < 0x80)
+        ++i;
+    std::size_t j = i;
     while (i < a.size() && j < b.size()) {
         const auto ca = static_cast<unsigned char>(a[i]);
         const auto cb = static_cast<unsigned char>(b[j]);

@@ -248,6 +248,9 @@ struct SqliteReferenceEngine::Impl {
         sqlite3_stmt* clear = nullptr;
         sqlite3_stmt* fill = nullptr;
         sqlite3_stmt* batch = nullptr;
+        // The batch keeps duplicate rows of a text that drops them: a text given more than one
+        // row runs again alone.
+        bool distinct = false;
         bool unbatchable = false;
     };
     std::unordered_map<std::string, Shape> shapes;
@@ -451,8 +454,14 @@ struct SqliteReferenceEngine::Impl {
 
     // Prepares the batch statements of the shape that `text` has.
     void prepare_batch(std::string_view text, Shape& shape) {
-        reference::TranslatedQuery tq = reference::translate_access_batch(
-            text, [this](std::string_view n) { return find_table(n); });
+        const auto lookup = [this](std::string_view n) { return find_table(n); };
+        reference::TranslatedQuery tq = reference::translate_access_batch(text, lookup);
+        // Codes mostly find one row each, and one row has no duplicate: the batch leaves out
+        // the test for an earlier equal row, which costs a second look-up per row found.
+        if (tq.distinct) {
+            tq = reference::translate_access_batch(text, lookup, true);
+            shape.distinct = true;
+        }
         const std::size_t n = tq.parameters.size();
         const std::string table = reference::quote_identifier(reference::batch_table(n));
         std::string create = "CREATE TEMP TABLE IF NOT EXISTS " + table + " (" +
@@ -470,11 +479,13 @@ struct SqliteReferenceEngine::Impl {
     }
 
     // Runs the query of one shape, translated from `text`, for each list of literals at once:
-    // the outcome of members[j] is the rows the query gives with literals[j]. False, with no
-    // outcome written, where the batch cannot run; the queries then run one by one.
+    // the outcome of members[j] is the rows the query gives with literals[j], except for the
+    // members put in `again`, which are to run alone. False, with no outcome written, where
+    // the batch cannot run; the queries then run one by one.
     bool run_batch(std::string_view text, Shape& shape,
                    const std::vector<std::vector<reference::Literal>>& literals,
-                   const std::vector<std::size_t>& members, std::vector<QueryOutcome>& outcomes) {
+                   const std::vector<std::size_t>& members, std::vector<QueryOutcome>& outcomes,
+                   std::vector<std::size_t>& again) {
         if (shape.unbatchable || damage_of(shape.table))
             return false;
         std::vector<QueryResult> results(members.size());
@@ -519,6 +530,10 @@ struct SqliteReferenceEngine::Impl {
             if (rc != SQLITE_DONE)
                 return false;
             for (std::size_t j = 0; j < members.size(); ++j) {
+                if (shape.distinct && results[j].rows.size() > 1) {
+                    again.push_back(members[j]);
+                    continue;
+                }
                 results[j].columns = columns;
                 outcomes[members[j]].rows = std::move(results[j]);
             }
@@ -805,8 +820,11 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
             impl_->note_lookups(shape->table, shape->lookup_columns, batched.size());
         }
     }
-    if (!batched.empty() && !impl_->run_batch(texts[0], *shape, literals, batched, outcomes)) {
-        alone.insert(alone.end(), batched.begin(), batched.end());
+    std::vector<std::size_t> again;
+    if (!batched.empty() && !impl_->run_batch(texts[0], *shape, literals, batched, outcomes, again))
+        again = std::move(batched);
+    if (!again.empty()) {
+        alone.insert(alone.end(), again.begin(), again.end());
         std::sort(alone.begin(), alone.end());
     }
     for (std::size_t i : alone)
