@@ -385,7 +385,10 @@ TEST_F(FixtureDatabaseTest, ABatchGivesEachTextWhatItGivesAlone) {
             "INSERT INTO qv_batch_1 VALUES ('1', 'x', 'b', 'T'), ('0', 'X', 'a', 't'),"
             "('2', 'y', 'c', NULL);"
             // Repeats, letter case aside, that hold a NULL.
-            "INSERT INTO [Item List] VALUES ('D4', NULL, 4), ('f6', NULL, 6), ('F6', NULL, 7);");
+            "INSERT INTO [Item List] VALUES ('D4', NULL, 4), ('f6', NULL, 6), ('F6', NULL, 7);"
+            // A field of texts that holds bytes, and the same bytes as a text.
+            "INSERT INTO [Item List] VALUES (X'6131', 'Bytes', 8), (X'6731', 'g1', 9), "
+            "('G1', 'g1', 9);");
     engine.open(path);
     const auto code = [](const std::string& value) {
         return "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=" +
@@ -419,6 +422,15 @@ TEST_F(FixtureDatabaseTest, ABatchGivesEachTextWhatItGivesAlone) {
          items + "Code LIKE \"[b-a]*\"", unknown_field,
          "SELECT Code FROM Nowhere WHERE Code = \"a1\"", items + "Code = \"open", code("d4")},
         {unknown_field, code("a1"), code("b2")},
+        // A text compared with a field of numbers, which the field's affinity turns into one.
+        std::vector<std::string>(20, items + "Qty = \"2\""),
+        {items + "Code = \"g1\"", items + "Code = \"A1\"", items + "Code = \"zz\""},
+        {code("g1"), code("G1"), code("a1"),
+         code("\xC3\x89"
+              "5"),
+         code("\xC9"
+              "5"),
+         code("x")},
         {"SELECT DISTINCTROW Name FROM [Item List] ORDER BY Name",
          "SELECT DISTINCTROW Name FROM [Item List] ORDER BY Name"},
         {"SELECT DISTINCTROW qv_pos, p1, qv_t FROM qv_batch_1 WHERE (p1 = \"x\")",
@@ -521,6 +533,36 @@ TEST(QueryShapeTest, LiteralsStandAsTheirKindAndEveryOtherTokenCounts) {
     EXPECT_FALSE(shape.reusable);
     EXPECT_TRUE(query_shape("SELECT a FROM t WHERE x = 1").reusable);
     EXPECT_EQ(error_number([&] { query_shape("SELECT a FROM t WHERE x = \"open"); }), 3075);
+}
+
+// A batch finds its rows by folded values only where the text's one condition is a field equal
+// to its one text literal, in whatever parentheses.
+TEST(BatchTranslationTest, OnlyOneFieldEqualToOneTextIsALookUpByValue) {
+    const reference::TableInfo table{"T", {"F", "G"}};
+    const auto lookup = [&](std::string_view) { return &table; };
+    const std::string select = "SELECT DISTINCTROW G FROM T WHERE ";
+    const struct {
+        std::string where;
+        const char* column;
+    } rows[] = {
+        {"F = \"x\"", "F"},
+        {"(T.F=\"x\");", "F"},
+        {"((\"x\" = [T].[G]))", "G"},
+        {"F = \"x\" AND G = \"y\"", ""},
+        {"F = \"x\" AND G IS NULL", ""},
+        {"(F = \"x\") OR (G IS NULL)", ""},
+        {"NOT F = \"x\"", ""},
+        {"F = 2", ""},
+        {"F <> \"x\"", ""},
+        {"F LIKE \"x\"", ""},
+        {"F = G", ""},
+        {"F = \"x\" ORDER BY G", ""},
+    };
+    for (const auto& row : rows) {
+        const auto tq = reference::translate_access_batch(select + row.where, lookup);
+        EXPECT_EQ(tq.equality_column, row.column) << row.where;
+        EXPECT_EQ(tq.scan_sql.empty(), std::string(row.column).empty()) << row.where;
+    }
 }
 
 TEST_F(FixtureDatabaseTest, SavesACopyThatPlainSQLiteCanRead) {

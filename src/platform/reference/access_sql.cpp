@@ -185,9 +185,11 @@ class Translator {
         out_.table = table_->name;
 
         std::string where, earlier_where;
+        bool sole_equality = false;
         if (accept_word("WHERE")) {
             const std::size_t start = pos_, literals = out_.parameters.size();
             where = parse_or();
+            sole_equality = is_sole_equality(start, pos_);
             if (batched_ && distinct) {
                 // The same condition once more over the table under a second name, for the
                 // test that no earlier row of the table repeats a kept one; it binds the same
@@ -234,6 +236,14 @@ class Translator {
                 std::string column = resolve_column(item.table, item.field, item.offset);
                 columns.emplace_back(column, item.alias.empty() ? column : item.alias);
             }
+        }
+        if (sole_equality && order.empty() && out_.lookup_columns.size() == 1 &&
+            out_.parameters.size() == 1 && !out_.parameters[0].is_number) {
+            out_.equality_column = out_.lookup_columns[0];
+            out_.scan_sql = "SELECT " + quote_identifier(out_.equality_column);
+            for (const auto& [column, name] : columns)
+                out_.scan_sql += ", " + quote_identifier(column) + " AS " + quote_identifier(name);
+            out_.scan_sql += " FROM main." + quote_identifier(table_->name) + " ORDER BY rowid";
         }
 
         // The table is named in its schema, so that a batch table (in the temporary schema,
@@ -537,6 +547,30 @@ class Translator {
                    access_collation + ")";
         }
         fail("expected a comparison, LIKE or IS NULL");
+    }
+
+    // Whether the tokens from `begin` to `end`, a condition that parsed, are one field (or a
+    // table and its field) and one literal with "=" between them, in parentheses or not.
+    bool is_sole_equality(std::size_t begin, std::size_t end) const {
+        const auto punct = [&](std::size_t k, std::string_view p) {
+            return tokens_[k].kind == Tok::punct && tokens_[k].text == p;
+        };
+        while (end - begin >= 2 && punct(begin, "(") && punct(end - 1, ")")) {
+            ++begin;
+            --end;
+        }
+        const auto literal = [&](std::size_t k) {
+            return tokens_[k].kind == Tok::string || tokens_[k].kind == Tok::number;
+        };
+        const auto field = [&](std::size_t from, std::size_t to) {
+            return (to - from == 1 && !literal(from)) ||
+                   (to - from == 3 && punct(from + 1, ".") && !literal(from) && !literal(from + 2));
+        };
+        for (std::size_t eq = begin; eq < end; ++eq)
+            if (punct(eq, "="))
+                return (literal(begin) && eq == begin + 1 && field(eq + 1, end)) ||
+                       (literal(end - 1) && eq + 2 == end && field(begin, eq));
+        return false;
     }
 
     // The program never compares two literals. Refusing it keeps a value that slipped into the

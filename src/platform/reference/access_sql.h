@@ -31,6 +31,11 @@ struct TranslatedQuery {
     std::vector<std::string> lookup_columns;
     // Whether the text drops duplicate rows (DISTINCT or DISTINCTROW).
     bool distinct = false;
+    // Where the text has no ORDER BY and its only condition is one field equal to its one
+    // literal, a text: that field, and a query (not batched) that gives that field and then
+    // the selected fields of every row of the table, in table order. Empty otherwise.
+    std::string equality_column;
+    std::string scan_sql;
 };
 
 // What a query text is without its literals. Two texts with the same key translate to the same

@@ -89,6 +89,36 @@ int compare_folded(std::string_view a, std::string_view b) {
     return 0;
 }
 
+std::string folded_key(std::string_view text) {
+    std::string key;
+    key.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b < 0x80) {
+            key += static_cast<char>(b >= 'A' && b <= 'Z' ? b + 0x20 : b);
+            ++i;
+            continue;
+        }
+        const char32_t c = fold_case(next_char(text, i));
+        if (c < 0x80) {
+            key += static_cast<char>(c);
+        } else if (c < 0x800) {
+            key += static_cast<char>(0xC0 | (c >> 6));
+            key += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            key += static_cast<char>(0xE0 | (c >> 12));
+            key += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            key += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            key += static_cast<char>(0xF0 | (c >> 18));
+            key += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            key += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            key += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return key;
+}
+
 LikePattern::LikePattern(std::string_view pattern) {
     std::size_t pos = 0;
     while (pos < pattern.size()) {

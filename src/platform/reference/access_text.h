@@ -19,6 +19,10 @@ char32_t fold_case(char32_t c);
 // Three-way comparison without regard to letter case: <0, 0 or >0.
 int compare_folded(std::string_view a, std::string_view b);
 
+// The text with letter case folded, each character as UTF-8: two texts have the same key
+// exactly when compare_folded finds them equal.
+std::string folded_key(std::string_view text);
+
 // A compiled Access LIKE pattern: "?" one character, "#" one digit, "*" any run, "[a-b]",
 // "[abc]" one character of the set, "[!...]" one character outside it; other characters stand
 // for themselves. Matching ignores letter case.

@@ -232,6 +232,7 @@ std::vector<std::optional<std::string>> row_of(sqlite3_stmt* stmt, int from, int
 }  // namespace
 
 struct SqliteReferenceEngine::Impl {
+    using Row = std::vector<std::optional<std::string>>;
     sqlite3* db = nullptr;
     std::string path;
     std::vector<TableInfo> tables;
@@ -252,6 +253,16 @@ struct SqliteReferenceEngine::Impl {
         // row runs again alone.
         bool distinct = false;
         bool unbatchable = false;
+        // A shape whose only condition is a field equal to a text (see TranslatedQuery): the
+        // field, the query that reads it and the selected fields of every row, and whether
+        // the field holds texts, so that a batch finds its rows by the field's folded values;
+        // once read, the selected fields of the rows by that value with letter case folded
+        // (folded_key), in table order.
+        std::string equality_column;
+        std::string scan_sql;
+        std::optional<bool> by_fold;
+        std::optional<std::unordered_map<std::string, std::vector<Row>>> folded;
+        std::vector<std::string> folded_columns;
     };
     std::unordered_map<std::string, Shape> shapes;
     std::set<std::pair<std::string, std::string>> indexed;
@@ -545,6 +556,78 @@ struct SqliteReferenceEngine::Impl {
         }
     }
 
+    // Whether a batch of the shape can find its rows by folded values: the shape compares one
+    // column of text affinity with a text, so a row matches exactly when its value is a text
+    // equal to the literal without regard to case.
+    bool folds(Shape& shape) {
+        if (!shape.by_fold) {
+            shape.by_fold = false;
+            if (!shape.equality_column.empty() && !damage_of(shape.table)) {
+                sqlite3_stmt* s =
+                    prepared("SELECT type FROM pragma_table_info(?1) WHERE name = ?2");
+                sqlite3_bind_text(s, 1, shape.table.c_str(), -1, SQLITE_TRANSIENT);
+                sqlite3_bind_text(s, 2, shape.equality_column.c_str(), -1, SQLITE_TRANSIENT);
+                if (sqlite3_step(s) == SQLITE_ROW)
+                    shape.by_fold = std::string_view(affinity_of(column_text(s, 0))) == "TEXT";
+                sqlite3_reset(s);
+                sqlite3_clear_bindings(s);
+            }
+        }
+        return *shape.by_fold;
+    }
+
+    // Reads the rows of a shape that folds, once.
+    void read_folded(Shape& shape) {
+        if (shape.folded)
+            return;
+        sqlite3_stmt* s = nullptr;
+        if (sqlite3_prepare_v2(db, shape.scan_sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(s);
+            throw AppError(err::db_syntax, "Cannot prepare '" + shape.scan_sql + "'.");
+        }
+        const int n = sqlite3_column_count(s);
+        std::unordered_map<std::string, std::vector<Row>> rows;
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
+            if (sqlite3_column_type(s, 0) == SQLITE_TEXT)
+                rows[reference::folded_key(column_text(s, 0))].push_back(row_of(s, 1, n));
+        std::vector<std::string> columns;
+        for (int i = 1; i < n; ++i)
+            columns.emplace_back(sqlite3_column_name(s, i));
+        sqlite3_finalize(s);
+        if (rc != SQLITE_DONE)
+            throw AppError(err::db_unrecognised, "Cannot read the table '" + shape.table + "'.");
+        shape.folded = std::move(rows);
+        shape.folded_columns = std::move(columns);
+    }
+
+    // A batch of a shape that folds (see folds()): each text's rows are those whose value has
+    // the text's folded key, in table order. False, with nothing written, where it cannot run.
+    bool run_folded(Shape& shape, const std::vector<std::vector<reference::Literal>>& literals,
+                    const std::vector<std::size_t>& members, std::vector<QueryOutcome>& outcomes,
+                    std::vector<std::size_t>& again) {
+        for (const auto& l : literals)
+            if (l.size() != 1 || l[0].is_number)
+                return false;
+        try {
+            read_folded(shape);
+        } catch (const std::exception&) {
+            return false;
+        }
+        for (std::size_t j = 0; j < members.size(); ++j) {
+            QueryResult& result = outcomes[members[j]].rows;
+            result.columns = shape.folded_columns;
+            const auto found = shape.folded->find(reference::folded_key(literals[j][0].text));
+            if (found == shape.folded->end())
+                continue;
+            if (shape.distinct && found->second.size() > 1)
+                again.push_back(members[j]);
+            else
+                result.rows = found->second;
+        }
+        return true;
+    }
+
     // A failure of SQLite while reading the file, as the open error that fits it.
     AppError read_failure(const std::string& file, int code, const std::string& message) const {
         int primary = code & 0xFF;
@@ -735,7 +818,15 @@ QueryResult SqliteReferenceEngine::query(std::string_view sql) {
         // Kept only when the translation bound exactly the shape's literals in their order.
         if (shape.reusable && tq.parameters == shape.literals)
             impl_->shapes.emplace(std::move(shape.key),
-                                  Impl::Shape{stmt, tq.table, tq.lookup_columns});
+                                  Impl::Shape{.stmt = stmt,
+                                              .table = tq.table,
+                                              .lookup_columns = tq.lookup_columns,
+                                              .distinct = tq.distinct,
+                                              .equality_column = tq.equality_column,
+                                              .scan_sql = tq.scan_sql,
+                                              .by_fold = std::nullopt,
+                                              .folded = std::nullopt,
+                                              .folded_columns = {}});
         parameters = std::move(tq.parameters);
     }
     for (std::size_t i = 0; i < parameters.size(); ++i)
@@ -811,7 +902,10 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
     // A batch joins its codes to the table: without an index on the looked-up columns SQLite
     // would build one for every run, so a few codes are looked up one by one, by scans, and
     // more are batched over the index they earn.
-    if (!batched.empty() && !impl_->all_indexed(shape->table, shape->lookup_columns)) {
+    // A shape that compares one field of texts with its text finds its rows by folded values,
+    // which needs no index.
+    const bool by_fold = !batched.empty() && impl_->folds(*shape);
+    if (!batched.empty() && !by_fold && !impl_->all_indexed(shape->table, shape->lookup_columns)) {
         if (batched.size() < Impl::scans_before_index) {
             alone.insert(alone.end(), batched.begin(), batched.end());
             std::sort(alone.begin(), alone.end());
@@ -821,7 +915,9 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
         }
     }
     std::vector<std::size_t> again;
-    if (!batched.empty() && !impl_->run_batch(texts[0], *shape, literals, batched, outcomes, again))
+    if (!batched.empty() &&
+        !(by_fold ? impl_->run_folded(*shape, literals, batched, outcomes, again)
+                  : impl_->run_batch(texts[0], *shape, literals, batched, outcomes, again)))
         again = std::move(batched);
     if (!again.empty()) {
         alone.insert(alone.end(), again.begin(), again.end());
