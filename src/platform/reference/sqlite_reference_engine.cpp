@@ -663,7 +663,7 @@ struct SqliteReferenceEngine::Impl {
     // read-only; SQLite's own check runs first, and reading every row of every table catches
     // what the check does not, so a damaged file is an open error instead of short tables.
     void copy_sqlite_file(const std::string& file) {
-        exec_or_fail(file, "ATTACH DATABASE ?1 AS source", file_uri(file) + "?immutable=1");
+        exec_or_fail(file, "ATTACH DATABASE ?1 AS source", file_uri(file) + "?mode=ro&immutable=1");
         try {
             auto check = rows_of(file, "PRAGMA source.quick_check(1)");
             if (check.empty() || check[0].empty() || check[0][0] != "ok") {
