@@ -405,6 +405,12 @@ TEST_F(FixtureDatabaseTest, ABatchGivesEachTextWhatItGivesAlone) {
             names.push_back(text);
     const std::string items = "SELECT Code, Qty FROM [Item List] WHERE ";
     const std::string unknown_field = items + "Nothing = \"a1\"";
+    const auto many = [](const std::vector<std::string>& texts) {
+        std::vector<std::string> out;
+        while (out.size() < 16)
+            out.insert(out.end(), texts.begin(), texts.end());
+        return out;
+    };
     std::vector<std::vector<std::string>> batches = {
         names,
         {code("a1"), code("B2"), code("b2"), code("a1"), code("zz"), code("c3\") OR (\"1\"=\"1"),
@@ -424,13 +430,14 @@ TEST_F(FixtureDatabaseTest, ABatchGivesEachTextWhatItGivesAlone) {
         {unknown_field, code("a1"), code("b2")},
         // A text compared with a field of numbers, which the field's affinity turns into one.
         std::vector<std::string>(20, items + "Qty = \"2\""),
-        {items + "Code = \"g1\"", items + "Code = \"A1\"", items + "Code = \"zz\""},
-        {code("g1"), code("G1"), code("a1"),
-         code("\xC3\x89"
-              "5"),
-         code("\xC9"
-              "5"),
-         code("x")},
+        // Enough to be looked up together by value, not one by one.
+        many({items + "Code = \"g1\"", items + "Code = \"A1\"", items + "Code = \"zz\""}),
+        many({code("g1"), code("G1"), code("a1"),
+              code("\xC3\x89"
+                   "5"),
+              code("\xC9"
+                   "5"),
+              code("x")}),
         {"SELECT DISTINCTROW Name FROM [Item List] ORDER BY Name",
          "SELECT DISTINCTROW Name FROM [Item List] ORDER BY Name"},
         {"SELECT DISTINCTROW qv_pos, p1, qv_t FROM qv_batch_1 WHERE (p1 = \"x\")",
