@@ -32,18 +32,38 @@ if [ "${1:-}" = "--inner" ]; then
   fi
   echo "window title: $shown"
 
-  xdotool windowfocus --sync "$window"
-  sleep 0.5
-  # Model menu, then its Run item.
-  xdotool key --clearmodifiers alt+m
-  sleep 0.5
-  xdotool key --clearmodifiers r
+  # Model menu, then its Run item. On a loaded machine the menu may open after the second key
+  # has gone to the main window: while no run has begun (no run window, no files), the menu
+  # is closed and the keys are sent again, each time with a longer pause.
+  files_written() { [ -s "$work/model/outputs/demo.msg" ] && [ -s "$work/model/outputs/demo.out" ]; }
+  # xdotool's name search may also give windows of other names: each title is compared.
+  run_window_shown() {
+    local w
+    for w in $(xdotool search --onlyvisible --pid "$gui_pid" --name "Model run" 2>/dev/null); do
+      [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "Model run" ] && return 0
+    done
+    return 1
+  }
+  run_begun() { files_written || run_window_shown; }
+  for pause in 0.5 1 2 4; do
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    sleep "$pause"
+    xdotool key --clearmodifiers alt+m
+    sleep "$pause"
+    xdotool key --clearmodifiers r
+    for _ in $(seq 1 25); do
+      run_begun && break 2
+      sleep 0.2
+    done
+    echo "no run after the keys (pause ${pause} s): sending them again"
+    xdotool key --clearmodifiers Escape
+  done
 
   for _ in $(seq 1 150); do
-    if [ -s "$work/model/outputs/demo.msg" ] && [ -s "$work/model/outputs/demo.out" ]; then
+    if files_written; then
       echo "message and output files written"
       # The run window appears while the model runs.
-      xdotool search --pid "$gui_pid" --name "^Model run$" >/dev/null && echo "Model run window shown"
+      run_window_shown && echo "Model run window shown"
       exit 0
     fi
     sleep 0.2
