@@ -23,6 +23,36 @@ wait_window() {
   return 1
 }
 
+# The first shown window of qv-gui ($1) whose title is exactly $2 (xdotool's name search may
+# also give windows of other names); fails when there is none.
+titled_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --pid "$1" --name "$2" 2>/dev/null); do
+    [ "$(xdotool getwindowname "$w" 2>/dev/null)" = "$2" ] && { echo "$w"; return 0; }
+  done
+  return 1
+}
+
+# Opens menu key $3 of window $2 and presses item key $4 until a window titled $5 shows: on a
+# loaded machine the menu may open after the item's key has gone to the window. Prints the
+# new window's id.
+by_menu() {
+  local pid=$1 window=$2 menu=$3 item=$4 title=$5 pause w
+  for pause in 0.5 1 2 4; do
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    sleep "$pause"
+    xdotool key --clearmodifiers "$menu"
+    sleep "$pause"
+    xdotool key --clearmodifiers "$item"
+    for _ in $(seq 1 25); do
+      w=$(titled_window "$pid" "$title") && { echo "$w"; return 0; }
+      sleep 0.2
+    done
+    xdotool key --clearmodifiers Escape
+  done
+  return 1
+}
+
 # The processes below $1, deepest last.
 descendants() {
   local child
@@ -62,14 +92,9 @@ if [ "${1:-}" = "--inner" ]; then
 
   main=$(wait_window "$gui_pid" "^US KQT QUARVEL MODEL \(demo.opt\)$") ||
     { echo "no main window within 30 s"; cat "$work/qv-gui.log"; exit 1; }
-  xdotool windowfocus --sync "$main"
-  sleep 0.5
   # Batch menu, then its Select option files item.
-  xdotool key --clearmodifiers alt+b
-  sleep 0.5
-  xdotool key --clearmodifiers s
-  batch=$(wait_window "$gui_pid" "^Batch$") ||
-    { echo "no Batch window within 30 s"; cat "$work/qv-gui.log"; exit 1; }
+  batch=$(by_menu "$gui_pid" "$main" alt+b s Batch) ||
+    { echo "no Batch window after the menu keys"; cat "$work/qv-gui.log"; exit 1; }
   echo "Batch window shown"
   xdotool windowfocus --sync "$batch"
   sleep 0.5
