@@ -9,15 +9,19 @@ const std::string& LineReader::read() {
         throw past_end_error();
     put_back_ = closed_ = false;
     line_start_ = pos_;
-    std::size_t end = bytes_.find_first_of("\r\n", pos_);
-    if (end == std::string::npos) {
+    // A plain scan: find_first_of tests every byte against the set with a call of its own.
+    const std::size_t size = bytes_.size();
+    std::size_t end = pos_;
+    while (end < size && bytes_[end] != '\r' && bytes_[end] != '\n')
+        ++end;
+    if (end == size) {
         line_.assign(bytes_, pos_, std::string::npos);
-        pos_ = bytes_.size();
+        pos_ = size;
         return line_;
     }
     line_.assign(bytes_, pos_, end - pos_);
     pos_ = end + 1;
-    if (bytes_[end] == '\r' && pos_ < bytes_.size() && bytes_[pos_] == '\n')
+    if (bytes_[end] == '\r' && pos_ < size && bytes_[pos_] == '\n')
         ++pos_;
     return line_;
 }
