@@ -26,6 +26,13 @@ class LineReader {
     const std::string& current() const { return line_; }
     // Everything the reader holds, read or not.
     const std::string& bytes() const { return bytes_; }
+    // Hands over everything the reader holds; the reader is at its end afterwards.
+    std::string take_bytes() {
+        std::string out = std::move(bytes_);
+        bytes_.clear();
+        pos_ = line_start_ = 0;
+        return out;
+    }
 
   private:
     std::string bytes_;
@@ -45,6 +52,9 @@ class LineWriter {
         last_ = text;
     }
     const std::string& bytes() const { return out_; }
+    // Hands over the lines written; the writer is empty afterwards.
+    std::string take() { return std::move(out_); }
+    void reserve(std::size_t n) { out_.reserve(n); }
     std::size_t size() const { return out_.size(); }
     void truncate(std::size_t n) { out_.resize(n); }
     const std::string& last_line() const { return last_; }

@@ -57,6 +57,8 @@ TEST(LineReader, PutsBackTheLineReadLastAndFailsPastTheEnd) {
     in.unread();
     EXPECT_EQ(in.read(), "three");
     EXPECT_THROW(in.read(), AppError);
+    EXPECT_EQ(in.take_bytes(), "one\r\ntwo\rthree");
+    EXPECT_TRUE(in.eof());
 }
 
 }  // namespace
