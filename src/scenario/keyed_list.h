@@ -1,8 +1,9 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "platform/app_error.h"
@@ -30,16 +31,18 @@ class KeyedList {
 
     // Adds at the end. A key already present fails with AppError 457 and changes nothing.
     void add(Ptr item, const std::string& key) {
-        std::string k = upper(key);
+        const std::size_t h = key_hash(key);
         // A list shared with a copy is checked before it is copied for its own change, so that
-        // a refused key copies nothing; a list of its own is looked up once.
-        if (data_ && data_.use_count() > 1 && data_->index.count(k))
+        // a refused key copies nothing.
+        if (data_ && data_.use_count() > 1 && data_->position(key, h) != npos)
             throw duplicate_key_error();
         Data& d = own();
-        if (!d.index.try_emplace(std::move(k), d.items.size()).second)
+        if (d.position(key, h) != npos)
             throw duplicate_key_error();
         d.items.push_back(std::move(item));
         d.keys.push_back(key);
+        d.hashes.push_back(h);
+        d.index_last();
     }
     // Adds unless the key is present; returns whether it was added.
     bool add_if_new(Ptr item, const std::string& key) {
@@ -48,28 +51,24 @@ class KeyedList {
         add(std::move(item), key);
         return true;
     }
-    bool contains(const std::string& key) const {
-        return data_ && data_->index.count(upper(key)) != 0;
-    }
+    bool contains(const std::string& key) const { return position_of(key) != npos; }
     Ptr find(const std::string& key) const {
-        if (!data_)
-            return nullptr;
-        auto it = data_->index.find(upper(key));
-        return it == data_->index.end() ? nullptr : data_->items[it->second];
+        const std::size_t i = position_of(key);
+        return i == npos ? nullptr : data_->items[i];
     }
     void remove_at(std::size_t i) {
         Data& d = own();
-        d.items.erase(d.items.begin() + static_cast<std::ptrdiff_t>(i));
-        d.keys.erase(d.keys.begin() + static_cast<std::ptrdiff_t>(i));
+        const auto at = static_cast<std::ptrdiff_t>(i);
+        d.items.erase(d.items.begin() + at);
+        d.keys.erase(d.keys.begin() + at);
+        d.hashes.erase(d.hashes.begin() + at);
         d.reindex();
     }
     bool remove(const std::string& key) {
-        if (!data_)
+        const std::size_t i = position_of(key);
+        if (i == npos)
             return false;
-        auto it = data_->index.find(upper(key));
-        if (it == data_->index.end())
-            return false;
-        remove_at(it->second);
+        remove_at(i);
         return true;
     }
     // Removes the items of all the given keys that are present, in one pass however many.
@@ -79,8 +78,8 @@ class KeyedList {
         std::vector<bool> gone(data_->items.size(), false);
         bool any = false;
         for (const std::string& key : keys)
-            if (auto it = data_->index.find(upper(key)); it != data_->index.end()) {
-                gone[it->second] = true;
+            if (const std::size_t i = data_->position(key, key_hash(key)); i != npos) {
+                gone[i] = true;
                 any = true;
             }
         if (!any)
@@ -93,11 +92,13 @@ class KeyedList {
             if (kept != i) {
                 d.items[kept] = std::move(d.items[i]);
                 d.keys[kept] = std::move(d.keys[i]);
+                d.hashes[kept] = d.hashes[i];
             }
             ++kept;
         }
         d.items.resize(kept);
         d.keys.resize(kept);
+        d.hashes.resize(kept);
         d.reindex();
     }
     void clear() { data_.reset(); }
@@ -119,17 +120,70 @@ class KeyedList {
     void copy_from(const KeyedList& source) { data_ = source.data_; }
 
   private:
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+    // The hash of a key without regard to the case of its ASCII letters (FNV-1a of the
+    // upper-cased bytes).
+    static std::size_t key_hash(std::string_view key) {
+        std::uint64_t h = 0xcbf29ce484222325ull;
+        for (char c : key) {
+            const char u = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+            h = (h ^ static_cast<unsigned char>(u)) * 0x100000001b3ull;
+        }
+        return static_cast<std::size_t>(h ^ (h >> 29));
+    }
+
     struct Data {
         std::vector<Ptr> items;
         std::vector<std::string> keys;
-        std::unordered_map<std::string, std::size_t> index;  // upper-cased key -> position
+        std::vector<std::size_t> hashes;  // key_hash of each key
+        // The key index: open addressing over a power of two of entries, each a position + 1,
+        // 0 when free; never more than half full. A key met twice keeps its first position.
+        std::vector<std::uint32_t> table;
 
+        std::size_t position(std::string_view key, std::size_t h) const {
+            if (table.empty())
+                return npos;
+            const std::size_t mask = table.size() - 1;
+            for (std::size_t at = h & mask;; at = (at + 1) & mask) {
+                const std::uint32_t entry = table[at];
+                if (entry == 0)
+                    return npos;
+                const std::size_t i = entry - 1;
+                if (hashes[i] == h && iequals(keys[i], key))
+                    return i;
+            }
+        }
+        // Enters the key of position i, unless an earlier position holds it.
+        void enter(std::size_t i) {
+            const std::size_t mask = table.size() - 1;
+            std::size_t at = hashes[i] & mask;
+            for (; table[at] != 0; at = (at + 1) & mask)
+                if (hashes[table[at] - 1] == hashes[i] && iequals(keys[table[at] - 1], keys[i]))
+                    return;
+            table[at] = static_cast<std::uint32_t>(i + 1);
+        }
+        // Enters the key added last, first growing the index when it would be over half full.
+        void index_last() {
+            if (keys.size() * 2 > table.size()) {
+                reindex();
+                return;
+            }
+            enter(keys.size() - 1);
+        }
         void reindex() {
-            index.clear();
+            std::size_t n = 16;
+            while (n < keys.size() * 2)
+                n *= 2;
+            table.assign(n, 0);
             for (std::size_t i = 0; i < keys.size(); ++i)
-                index.emplace(upper(keys[i]), i);
+                enter(i);
         }
     };
+
+    std::size_t position_of(const std::string& key) const {
+        return data_ ? data_->position(key, key_hash(key)) : npos;
+    }
 
     static const Data& none() {
         static const Data empty;
