@@ -1,6 +1,8 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,7 +33,7 @@ class KeyedList {
 
     // Adds at the end. A key already present fails with AppError 457 and changes nothing.
     void add(Ptr item, const std::string& key) {
-        const std::size_t h = key_hash(key);
+        const std::uint32_t h = key_hash(key);
         // A list shared with a copy is checked before it is copied for its own change, so that
         // a refused key copies nothing.
         if (data_ && data_.use_count() > 1 && data_->position(key, h) != npos)
@@ -41,8 +43,7 @@ class KeyedList {
             throw duplicate_key_error();
         d.items.push_back(std::move(item));
         d.keys.push_back(key);
-        d.hashes.push_back(h);
-        d.index_last();
+        d.index_last(h);
     }
     // Adds unless the key is present; returns whether it was added.
     bool add_if_new(Ptr item, const std::string& key) {
@@ -61,7 +62,6 @@ class KeyedList {
         const auto at = static_cast<std::ptrdiff_t>(i);
         d.items.erase(d.items.begin() + at);
         d.keys.erase(d.keys.begin() + at);
-        d.hashes.erase(d.hashes.begin() + at);
         d.reindex();
     }
     bool remove(const std::string& key) {
@@ -92,13 +92,11 @@ class KeyedList {
             if (kept != i) {
                 d.items[kept] = std::move(d.items[i]);
                 d.keys[kept] = std::move(d.keys[i]);
-                d.hashes[kept] = d.hashes[i];
             }
             ++kept;
         }
         d.items.resize(kept);
         d.keys.resize(kept);
-        d.hashes.resize(kept);
         d.reindex();
     }
     void clear() { data_.reset(); }
@@ -122,62 +120,92 @@ class KeyedList {
   private:
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
 
-    // The hash of a key without regard to the case of its ASCII letters (FNV-1a of the
-    // upper-cased bytes).
-    static std::size_t key_hash(std::string_view key) {
-        std::uint64_t h = 0xcbf29ce484222325ull;
-        for (char c : key) {
-            const char u = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-            h = (h ^ static_cast<unsigned char>(u)) * 0x100000001b3ull;
+    // The hash of a key without regard to the case of its ASCII letters, taken eight bytes at a
+    // time with their lower-case letters made capitals.
+    static std::uint32_t key_hash(std::string_view key) {
+        constexpr std::uint64_t ones = 0x0101010101010101ull, high = ones * 0x80;
+        auto capitals = [&](std::uint64_t w) {
+            const std::uint64_t low = w & ~high;
+            const std::uint64_t from_a = (low + ones * (0x80 - 'a')) & high;
+            const std::uint64_t past_z = (low + ones * (0x80 - 'z' - 1)) & high;
+            return w ^ ((from_a & ~past_z & ~w) >> 2);
+        };
+        auto take = [](std::uint64_t h, std::uint64_t w) {
+            h = (h ^ w) * 0x9e3779b97f4a7c15ull;
+            return h ^ (h >> 29);
+        };
+        std::uint64_t h = key.size();
+        const char* p = key.data();
+        std::size_t n = key.size();
+        for (; n >= 8; p += 8, n -= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            h = take(h, capitals(w));
         }
-        return static_cast<std::size_t>(h ^ (h >> 29));
+        if (n > 0) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p, n);
+            h = take(h, capitals(w));
+        }
+        h *= 0xc2b2ae3d27d4eb4full;
+        return static_cast<std::uint32_t>(h >> 32);
     }
 
     struct Data {
         std::vector<Ptr> items;
         std::vector<std::string> keys;
-        std::vector<std::size_t> hashes;  // key_hash of each key
-        // The key index: open addressing over a power of two of entries, each a position + 1,
-        // 0 when free; never more than half full. A key met twice keeps its first position.
-        std::vector<std::uint32_t> table;
+        // The key index: open addressing over a power of two of entries, never more than half
+        // full. An entry holds a key's hash in its high half and its position + 1 in its low
+        // half, 0 when free. A key met twice keeps its first position.
+        std::vector<std::uint64_t> table;
 
-        std::size_t position(std::string_view key, std::size_t h) const {
+        static std::uint64_t entry_of(std::uint32_t h, std::size_t i) {
+            return (std::uint64_t{h} << 32) | static_cast<std::uint32_t>(i + 1);
+        }
+
+        std::size_t position(std::string_view key, std::uint32_t h) const {
             if (table.empty())
                 return npos;
             const std::size_t mask = table.size() - 1;
             for (std::size_t at = h & mask;; at = (at + 1) & mask) {
-                const std::uint32_t entry = table[at];
+                const std::uint64_t entry = table[at];
                 if (entry == 0)
                     return npos;
-                const std::size_t i = entry - 1;
-                if (hashes[i] == h && iequals(keys[i], key))
+                const std::size_t i = static_cast<std::uint32_t>(entry) - 1;
+                if (entry >> 32 == h && iequals(keys[i], key))
                     return i;
             }
         }
-        // Enters the key of position i, unless an earlier position holds it.
-        void enter(std::size_t i) {
+        // Enters an entry whose key the table does not hold.
+        void put(std::uint64_t entry) {
             const std::size_t mask = table.size() - 1;
-            std::size_t at = hashes[i] & mask;
-            for (; table[at] != 0; at = (at + 1) & mask)
-                if (hashes[table[at] - 1] == hashes[i] && iequals(keys[table[at] - 1], keys[i]))
-                    return;
-            table[at] = static_cast<std::uint32_t>(i + 1);
+            std::size_t at = (entry >> 32) & mask;
+            while (table[at] != 0)
+                at = (at + 1) & mask;
+            table[at] = entry;
         }
-        // Enters the key added last, first growing the index when it would be over half full.
-        void index_last() {
+        // Enters the key added last, whose key the table does not hold, first doubling the
+        // table when it would be over half full.
+        void index_last(std::uint32_t h) {
             if (keys.size() * 2 > table.size()) {
-                reindex();
-                return;
+                std::vector<std::uint64_t> old(std::max<std::size_t>(16, table.size() * 2), 0);
+                old.swap(table);
+                for (std::uint64_t entry : old)
+                    if (entry != 0)
+                        put(entry);
             }
-            enter(keys.size() - 1);
+            put(entry_of(h, keys.size() - 1));
         }
         void reindex() {
             std::size_t n = 16;
             while (n < keys.size() * 2)
                 n *= 2;
             table.assign(n, 0);
-            for (std::size_t i = 0; i < keys.size(); ++i)
-                enter(i);
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                const std::uint32_t h = key_hash(keys[i]);
+                if (position(keys[i], h) == npos)
+                    put(entry_of(h, i));
+            }
         }
     };
 
