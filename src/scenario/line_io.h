@@ -31,6 +31,7 @@ class LineReader {
         std::string out = std::move(bytes_);
         bytes_.clear();
         pos_ = line_start_ = 0;
+        cr_ = lf_ = std::string::npos;
         return out;
     }
 
@@ -41,6 +42,11 @@ class LineReader {
     bool put_back_ = false;
     bool closed_ = false;
     std::string line_;
+    // The first CR and the first LF from a position no later than the start of the line read
+    // last (bytes_.size() when there is none; npos before the first look): each is looked for
+    // again only once the reader has passed it, so that a file whose lines all end alike is
+    // searched once for the other end.
+    std::size_t cr_ = std::string::npos, lf_ = std::string::npos;
 };
 
 // Collects written lines, each ended with CR LF.

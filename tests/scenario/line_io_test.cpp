@@ -36,6 +36,7 @@ TEST(LineReader, EndsLinesAtCrLfLfAndCrAlike) {
         {"a\n\rb", "[a][][b]"},
         {"a\r\r\nb", "[a][][b]"},
         {"a\n\nb\r\rc", "[a][][b][][c]"},
+        {"a\rb\nc\r\nd\n\re\r\n\nf", "[a][b][c][d][][e][][f]"},
         {"  x : y \r\n\t\r\n", "[  x : y ][\t]"},
         {std::string("a\0b\r\nc", 6), std::string("[a\0b][c]", 8)},
     };
@@ -59,6 +60,15 @@ TEST(LineReader, PutsBackTheLineReadLastAndFailsPastTheEnd) {
     EXPECT_THROW(in.read(), AppError);
     EXPECT_EQ(in.take_bytes(), "one\r\ntwo\rthree");
     EXPECT_TRUE(in.eof());
+    // Every line read twice, the second time after putting it back, whatever ends it.
+    LineReader mixed("a\rbb\ncc\r\n\n\rd");
+    std::string twice;
+    while (!mixed.eof()) {
+        twice += "[" + mixed.read() + "]";
+        mixed.unread();
+        twice += mixed.read() + "|";
+    }
+    EXPECT_EQ(twice, "[a]a|[bb]bb|[cc]cc|[]|[]|[d]d|");
 }
 
 }  // namespace
