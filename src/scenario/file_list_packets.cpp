@@ -54,14 +54,23 @@ class WrittenCase {
     explicit WrittenCase(const Session& s) : s_(s) {}
 
     std::string operator()(std::string_view path) {
+        std::string out;
+        append(out, path);
+        return out;
+    }
+
+    // Appends `path` as the model will open it to `out`.
+    void append(std::string& out, std::string_view path) {
 #ifdef _WIN32
-        return lower(path);
+        out += lower(path);
 #else
-        std::string out(path);
-        std::size_t i = 0;
-        if (out.size() >= 2 && out[1] == ':' && std::isalpha(static_cast<unsigned char>(out[0]))) {
-            out[0] = lower(out.substr(0, 1))[0];
-            i = 2;
+        const std::size_t base = out.size();
+        out += path;
+        std::size_t i = base;
+        if (path.size() >= 2 && path[1] == ':' &&
+            std::isalpha(static_cast<unsigned char>(path[0]))) {
+            out[base] = lower(path.substr(0, 1))[0];
+            i = base + 2;
         }
         // The parts before the last one are walked once for all the paths that share them.
         std::size_t last = out.size();
@@ -71,17 +80,22 @@ class WrittenCase {
             std::string dir = start_dir(i == out.size());
             Folder* folder = nullptr;
             take_part(out, i, out.size(), dir, folder);
-            return out;
+            return;
         }
-        const Walk& walk = walk_of(path.substr(0, last), out, i);
-        out.replace(0, last, walk.text);
+        const Walk& walk = walk_of(path.substr(0, last - base), out, base, i);
+        out.replace(base, last - base, walk.text);
         std::string_view part = std::string_view(out).substr(last);
         if (part.empty() || (!walk.dir.empty() && (part == "." || part == "..")))
-            return out;
+            return;
         const std::optional<std::string> name =
             walk.dir.empty() ? std::nullopt : on_disk(*walk.folder, walk.dir, part);
-        out.replace(last, part.size(), name ? *name : lower(part));
-        return out;
+        if (name) {
+            out.replace(last, part.size(), *name);
+            return;
+        }
+        for (std::size_t k = last; k < out.size(); ++k)
+            if (out[k] >= 'A' && out[k] <= 'Z')
+                out[k] = static_cast<char>(out[k] - 'A' + 'a');
 #endif
     }
 
@@ -142,17 +156,19 @@ class WrittenCase {
             folder = &folders_[dir];
     }
 
-    // The walk of `prefix` (which ends at a separator), as `out` holds it from `from` on. A
-    // walk stays good until a folder is listed: until then every folder only learns names it
-    // did not know, so that walking the same parts again would find what it found.
-    const Walk& walk_of(std::string_view prefix, const std::string& out, std::size_t from) {
+    // The walk of `prefix` (which ends at a separator), which `out` holds from `base` on, its
+    // parts from `from` on. A walk stays good until a folder is listed: until then every folder
+    // only learns names it did not know, so that walking the same parts again would find what
+    // it found.
+    const Walk& walk_of(std::string_view prefix, const std::string& out, std::size_t base,
+                        std::size_t from) {
         auto [it, added] = walks_.try_emplace(std::string(prefix));
         Walk& w = it->second;
         if (added || w.listings != listings_) {
-            w.text = out.substr(0, prefix.size());
+            w.text = out.substr(base, prefix.size());
             w.dir = start_dir(is_path_separator(out[from]));
             w.folder = nullptr;
-            take_part(w.text, from, prefix.size(), w.dir, w.folder);
+            take_part(w.text, from - base, prefix.size(), w.dir, w.folder);
             w.listings = listings_;
         }
         return w;
@@ -415,8 +431,12 @@ void read_file_list(Session& s, LineReader& in, const char* header, AllocList& l
 void write_file_list(const Session& s, const char* header, const AllocList& list, LineWriter& out) {
     WrittenCase written(s);
     out.line(header);
-    for (const auto& item : list)
-        out.line(item->descriptor + written(item->allocfile));
+    std::string line;  // one buffer for every line
+    for (const auto& item : list) {
+        line.assign(item->descriptor);
+        written.append(line, item->allocfile);
+        out.line(line);
+    }
     out.line("/END/");
 }
 
