@@ -15,5 +15,6 @@ int main(int argc, char** argv) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     const qv::OpensslHasher hasher;
     qv::PosixModelLauncher launcher;
-    return qv::cli::run_qvopt(argc, argv, std::cout, std::cerr, {hasher, launcher, STDOUT_FILENO});
+    return qv::cli::run_qvopt(argc, argv, std::cout, std::cerr,
+                              {hasher, launcher, STDOUT_FILENO, true});
 }

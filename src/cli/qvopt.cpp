@@ -145,6 +145,20 @@ int save_command(HeadlessSession& run, const std::string& file, const SaveOption
     return exit_status::ok;
 }
 
+// Leaves the session's scenario, and the copy of it that the clean point keeps, to the end of
+// the process: freeing the tens of thousands of entries of a long file list one by one costs
+// more than the save that read them. Every file and lock the session holds is still closed by
+// its destructor; the scenario is plain data. It stays reachable, so that a leak check at exit
+// finds nothing.
+void keep_until_exit(Session& s) {
+    struct Kept {
+        Scenario sc;
+        std::shared_ptr<const Session::CleanPoint> clean;
+    };
+    static auto* const kept = new std::vector<Kept>;
+    kept->push_back(Kept{std::move(s.sc), std::move(s.clean)});
+}
+
 }  // namespace
 
 int run_qvopt(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -266,11 +280,12 @@ int run_qvopt(int argc, char** argv, std::ostream& out, std::ostream& err,
         if (diff_sub->parsed())
             return diff_command(common, argv0, diff_a, diff_b, diff_json, out, err);
         HeadlessSession run(common, argv0);
-        if (show->parsed())
-            return show_command(run, file, out);
-        if (check->parsed())
-            return check_command(run, file, out);
-        return save_command(run, file, save_opt, out, err);
+        const int status = show->parsed()    ? show_command(run, file, out)
+                           : check->parsed() ? check_command(run, file, out)
+                                             : save_command(run, file, save_opt, out, err);
+        if (services.ends_process)
+            keep_until_exit(run.s);
+        return status;
     } catch (const std::exception& e) {
         // Nothing the program's logic lets through ends up here; say so rather than crash.
         err << "qvopt: unexpected failure: " << e.what() << '\n';

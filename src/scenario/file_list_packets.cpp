@@ -54,43 +54,48 @@ class WrittenCase {
     explicit WrittenCase(const Session& s) : s_(s) {}
 
     std::string operator()(std::string_view path) {
-#ifdef _WIN32
-        return lower(path);
-#else
-        std::string out(path);
-        std::size_t i = 0;
-        if (out.size() >= 2 && out[1] == ':' && std::isalpha(static_cast<unsigned char>(out[0]))) {
-            out[0] = lower(out.substr(0, 1))[0];
-            i = 2;
-        }
-        const bool absolute = i == out.size() || is_path_separator(out[i]);
-        // The folder reached so far in program form; empty once a part does not exist.
-        std::string dir = absolute ? std::string(1, host_separator) : s_.settings.model_dir;
-        if (dir.empty())
-            dir = ".";
-        while (i < out.size()) {
-            while (i < out.size() && is_path_separator(out[i]))
-                ++i;
-            std::size_t end = i;
-            while (end < out.size() && !is_path_separator(out[end]))
-                ++end;
-            const std::string part = out.substr(i, end - i);
-            if (!dir.empty() && (part == "." || part == "..")) {
-                dir = join_path(dir, part);
-            } else if (!part.empty()) {
-                const std::optional<std::string> name =
-                    dir.empty() ? std::nullopt : on_disk(dir, part);
-                if (name) {
-                    out.replace(i, part.size(), *name);
-                    dir = join_path(dir, *name);
-                } else {
-                    dir.clear();
-                    out.replace(i, part.size(), lower(part));
-                }
-            }
-            i = end;
-        }
+        std::string out;
+        append(out, path);
         return out;
+    }
+
+    // Appends `path` as the model will open it to `out`.
+    void append(std::string& out, std::string_view path) {
+#ifdef _WIN32
+        out += lower(path);
+#else
+        const std::size_t base = out.size();
+        out += path;
+        std::size_t i = base;
+        if (path.size() >= 2 && path[1] == ':' &&
+            std::isalpha(static_cast<unsigned char>(path[0]))) {
+            out[base] = lower(path.substr(0, 1))[0];
+            i = base + 2;
+        }
+        // The parts before the last one are walked once for all the paths that share them.
+        std::size_t last = out.size();
+        while (last > i && !is_path_separator(out[last - 1]))
+            --last;
+        if (last == i) {
+            std::string dir = start_dir(i == out.size());
+            Folder* folder = nullptr;
+            take_part(out, i, out.size(), dir, folder);
+            return;
+        }
+        const Walk& walk = walk_of(path.substr(0, last - base), out, base, i);
+        out.replace(base, last - base, walk.text);
+        std::string_view part = std::string_view(out).substr(last);
+        if (part.empty() || (!walk.dir.empty() && (part == "." || part == "..")))
+            return;
+        const std::optional<std::string> name =
+            walk.dir.empty() ? std::nullopt : on_disk(*walk.folder, walk.dir, part);
+        if (name) {
+            out.replace(last, part.size(), *name);
+            return;
+        }
+        for (std::size_t k = last; k < out.size(); ++k)
+            if (out[k] >= 'A' && out[k] <= 'Z')
+                out[k] = static_cast<char>(out[k] - 'A' + 'a');
 #endif
     }
 
@@ -102,9 +107,75 @@ class WrittenCase {
     // A folder asked about this often is listed once instead of looked up name by name.
     static constexpr std::size_t list_after = 16;
 
+    // Where the leading parts of a path led: the text they are written as, and the folder
+    // reached in program form (empty once a part does not exist).
+    struct Walk {
+        std::string text;
+        std::string dir;
+        Folder* folder = nullptr;
+        std::size_t listings = 0;  // listings_ when it was walked
+    };
+
+    // The folder a path starts from.
+    std::string start_dir(bool absolute) const {
+        std::string dir = absolute ? std::string(1, host_separator) : s_.settings.model_dir;
+        return dir.empty() ? std::string(".") : dir;
+    }
+
+    // Takes the part out[i, end) of a path: its case on disk, or lower case once a part does not
+    // exist; `dir` and `folder` follow it.
+    void take_part(std::string& out, std::size_t i, std::size_t end, std::string& dir,
+                   Folder*& folder) {
+        while (i < end) {
+            while (i < end && is_path_separator(out[i]))
+                ++i;
+            std::size_t stop = i;
+            while (stop < end && !is_path_separator(out[stop]))
+                ++stop;
+            const std::string part = out.substr(i, stop - i);
+            if (!dir.empty() && (part == "." || part == "..")) {
+                dir = join_path(dir, part);
+                folder = nullptr;
+            } else if (!part.empty()) {
+                if (!dir.empty() && !folder)
+                    folder = &folders_[dir];
+                const std::optional<std::string> name =
+                    dir.empty() ? std::nullopt : on_disk(*folder, dir, part);
+                if (name) {
+                    out.replace(i, part.size(), *name);
+                    dir = join_path(dir, *name);
+                    folder = nullptr;
+                } else {
+                    dir.clear();
+                    out.replace(i, part.size(), lower(part));
+                }
+            }
+            i = stop;
+        }
+        if (!dir.empty() && !folder)
+            folder = &folders_[dir];
+    }
+
+    // The walk of `prefix` (which ends at a separator), which `out` holds from `base` on, its
+    // parts from `from` on. A walk stays good until a folder is listed: until then every folder
+    // only learns names it did not know, so that walking the same parts again would find what
+    // it found.
+    const Walk& walk_of(std::string_view prefix, const std::string& out, std::size_t base,
+                        std::size_t from) {
+        auto [it, added] = walks_.try_emplace(std::string(prefix));
+        Walk& w = it->second;
+        if (added || w.listings != listings_) {
+            w.text = out.substr(base, prefix.size());
+            w.dir = start_dir(is_path_separator(out[from]));
+            w.folder = nullptr;
+            take_part(w.text, from - base, prefix.size(), w.dir, w.folder);
+            w.listings = listings_;
+        }
+        return w;
+    }
+
     // The name of the entry of `dir` that `part` names, in its case on disk.
-    std::optional<std::string> on_disk(const std::string& dir, const std::string& part) {
-        Folder& f = folders_[dir];
+    std::optional<std::string> on_disk(Folder& f, const std::string& dir, std::string_view part) {
         const std::string key = upper(part);
         if (auto it = f.parts.find(key); it != f.parts.end())
             return it->second;
@@ -112,6 +183,7 @@ class WrittenCase {
             return std::nullopt;
         if (f.parts.size() >= list_after) {
             f.parts.clear();
+            ++listings_;
             // Sorted without regard to case, names that differ only in case in byte order: the
             // first of each is the one a look-up takes.
             for (std::string& name : s_.fs.list(join_path(dir, "*"), attr_directory))
@@ -127,6 +199,8 @@ class WrittenCase {
 
     const Session& s_;
     std::unordered_map<std::string, Folder> folders_;
+    std::unordered_map<std::string, Walk> walks_;
+    std::size_t listings_ = 0;
 };
 
 void keyed_line(WrittenCase& written, LineWriter& out, int index, const std::string& path) {
@@ -357,8 +431,12 @@ void read_file_list(Session& s, LineReader& in, const char* header, AllocList& l
 void write_file_list(const Session& s, const char* header, const AllocList& list, LineWriter& out) {
     WrittenCase written(s);
     out.line(header);
-    for (const auto& item : list)
-        out.line(item->descriptor + written(item->allocfile));
+    std::string line;  // one buffer for every line
+    for (const auto& item : list) {
+        line.assign(item->descriptor);
+        written.append(line, item->allocfile);
+        out.line(line);
+    }
     out.line("/END/");
 }
 

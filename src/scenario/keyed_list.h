@@ -1,8 +1,11 @@
 #pragma once
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <string_view>
 #include <vector>
 
 #include "platform/app_error.h"
@@ -30,16 +33,17 @@ class KeyedList {
 
     // Adds at the end. A key already present fails with AppError 457 and changes nothing.
     void add(Ptr item, const std::string& key) {
-        std::string k = upper(key);
+        const std::uint32_t h = key_hash(key);
         // A list shared with a copy is checked before it is copied for its own change, so that
-        // a refused key copies nothing; a list of its own is looked up once.
-        if (data_ && data_.use_count() > 1 && data_->index.count(k))
+        // a refused key copies nothing.
+        if (data_ && data_.use_count() > 1 && data_->position(key, h) != npos)
             throw duplicate_key_error();
         Data& d = own();
-        if (!d.index.try_emplace(std::move(k), d.items.size()).second)
+        if (d.position(key, h) != npos)
             throw duplicate_key_error();
         d.items.push_back(std::move(item));
         d.keys.push_back(key);
+        d.index_last(h);
     }
     // Adds unless the key is present; returns whether it was added.
     bool add_if_new(Ptr item, const std::string& key) {
@@ -48,28 +52,23 @@ class KeyedList {
         add(std::move(item), key);
         return true;
     }
-    bool contains(const std::string& key) const {
-        return data_ && data_->index.count(upper(key)) != 0;
-    }
+    bool contains(const std::string& key) const { return position_of(key) != npos; }
     Ptr find(const std::string& key) const {
-        if (!data_)
-            return nullptr;
-        auto it = data_->index.find(upper(key));
-        return it == data_->index.end() ? nullptr : data_->items[it->second];
+        const std::size_t i = position_of(key);
+        return i == npos ? nullptr : data_->items[i];
     }
     void remove_at(std::size_t i) {
         Data& d = own();
-        d.items.erase(d.items.begin() + static_cast<std::ptrdiff_t>(i));
-        d.keys.erase(d.keys.begin() + static_cast<std::ptrdiff_t>(i));
+        const auto at = static_cast<std::ptrdiff_t>(i);
+        d.items.erase(d.items.begin() + at);
+        d.keys.erase(d.keys.begin() + at);
         d.reindex();
     }
     bool remove(const std::string& key) {
-        if (!data_)
+        const std::size_t i = position_of(key);
+        if (i == npos)
             return false;
-        auto it = data_->index.find(upper(key));
-        if (it == data_->index.end())
-            return false;
-        remove_at(it->second);
+        remove_at(i);
         return true;
     }
     // Removes the items of all the given keys that are present, in one pass however many.
@@ -79,8 +78,8 @@ class KeyedList {
         std::vector<bool> gone(data_->items.size(), false);
         bool any = false;
         for (const std::string& key : keys)
-            if (auto it = data_->index.find(upper(key)); it != data_->index.end()) {
-                gone[it->second] = true;
+            if (const std::size_t i = data_->position(key, key_hash(key)); i != npos) {
+                gone[i] = true;
                 any = true;
             }
         if (!any)
@@ -119,17 +118,100 @@ class KeyedList {
     void copy_from(const KeyedList& source) { data_ = source.data_; }
 
   private:
+    static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+    // The hash of a key without regard to the case of its ASCII letters, taken eight bytes at a
+    // time with their lower-case letters made capitals.
+    static std::uint32_t key_hash(std::string_view key) {
+        constexpr std::uint64_t ones = 0x0101010101010101ull, high = ones * 0x80;
+        auto capitals = [&](std::uint64_t w) {
+            const std::uint64_t low = w & ~high;
+            const std::uint64_t from_a = (low + ones * (0x80 - 'a')) & high;
+            const std::uint64_t past_z = (low + ones * (0x80 - 'z' - 1)) & high;
+            return w ^ ((from_a & ~past_z & ~w) >> 2);
+        };
+        auto take = [](std::uint64_t h, std::uint64_t w) {
+            h = (h ^ w) * 0x9e3779b97f4a7c15ull;
+            return h ^ (h >> 29);
+        };
+        std::uint64_t h = key.size();
+        const char* p = key.data();
+        std::size_t n = key.size();
+        for (; n >= 8; p += 8, n -= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, 8);
+            h = take(h, capitals(w));
+        }
+        if (n > 0) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, p, n);
+            h = take(h, capitals(w));
+        }
+        h *= 0xc2b2ae3d27d4eb4full;
+        return static_cast<std::uint32_t>(h >> 32);
+    }
+
     struct Data {
         std::vector<Ptr> items;
         std::vector<std::string> keys;
-        std::unordered_map<std::string, std::size_t> index;  // upper-cased key -> position
+        // The key index: open addressing over a power of two of entries, never more than half
+        // full. An entry holds a key's hash in its high half and its position + 1 in its low
+        // half, 0 when free. A key met twice keeps its first position.
+        std::vector<std::uint64_t> table;
 
+        static std::uint64_t entry_of(std::uint32_t h, std::size_t i) {
+            return (std::uint64_t{h} << 32) | static_cast<std::uint32_t>(i + 1);
+        }
+
+        std::size_t position(std::string_view key, std::uint32_t h) const {
+            if (table.empty())
+                return npos;
+            const std::size_t mask = table.size() - 1;
+            for (std::size_t at = h & mask;; at = (at + 1) & mask) {
+                const std::uint64_t entry = table[at];
+                if (entry == 0)
+                    return npos;
+                const std::size_t i = static_cast<std::uint32_t>(entry) - 1;
+                if (entry >> 32 == h && iequals(keys[i], key))
+                    return i;
+            }
+        }
+        // Enters an entry whose key the table does not hold.
+        void put(std::uint64_t entry) {
+            const std::size_t mask = table.size() - 1;
+            std::size_t at = (entry >> 32) & mask;
+            while (table[at] != 0)
+                at = (at + 1) & mask;
+            table[at] = entry;
+        }
+        // Enters the key added last, whose key the table does not hold, first doubling the
+        // table when it would be over half full.
+        void index_last(std::uint32_t h) {
+            if (keys.size() * 2 > table.size()) {
+                std::vector<std::uint64_t> old(std::max<std::size_t>(16, table.size() * 2), 0);
+                old.swap(table);
+                for (std::uint64_t entry : old)
+                    if (entry != 0)
+                        put(entry);
+            }
+            put(entry_of(h, keys.size() - 1));
+        }
         void reindex() {
-            index.clear();
-            for (std::size_t i = 0; i < keys.size(); ++i)
-                index.emplace(upper(keys[i]), i);
+            std::size_t n = 16;
+            while (n < keys.size() * 2)
+                n *= 2;
+            table.assign(n, 0);
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                const std::uint32_t h = key_hash(keys[i]);
+                if (position(keys[i], h) == npos)
+                    put(entry_of(h, i));
+            }
         }
     };
+
+    std::size_t position_of(const std::string& key) const {
+        return data_ ? data_->position(key, key_hash(key)) : npos;
+    }
 
     static const Data& none() {
         static const Data empty;

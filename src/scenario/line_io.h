@@ -26,6 +26,14 @@ class LineReader {
     const std::string& current() const { return line_; }
     // Everything the reader holds, read or not.
     const std::string& bytes() const { return bytes_; }
+    // Hands over everything the reader holds; the reader is at its end afterwards.
+    std::string take_bytes() {
+        std::string out = std::move(bytes_);
+        bytes_.clear();
+        pos_ = line_start_ = 0;
+        cr_ = lf_ = std::string::npos;
+        return out;
+    }
 
   private:
     std::string bytes_;
@@ -34,6 +42,11 @@ class LineReader {
     bool put_back_ = false;
     bool closed_ = false;
     std::string line_;
+    // The first CR and the first LF from a position no later than the start of the line read
+    // last (bytes_.size() when there is none; npos before the first look): each is looked for
+    // again only once the reader has passed it, so that a file whose lines all end alike is
+    // searched once for the other end.
+    std::size_t cr_ = std::string::npos, lf_ = std::string::npos;
 };
 
 // Collects written lines, each ended with CR LF.
@@ -45,6 +58,9 @@ class LineWriter {
         last_ = text;
     }
     const std::string& bytes() const { return out_; }
+    // Hands over the lines written; the writer is empty afterwards.
+    std::string take() { return std::move(out_); }
+    void reserve(std::size_t n) { out_.reserve(n); }
     std::size_t size() const { return out_.size(); }
     void truncate(std::size_t n) { out_.resize(n); }
     const std::string& last_line() const { return last_; }

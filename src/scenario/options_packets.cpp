@@ -8,7 +8,7 @@
 namespace qv {
 
 bool is_packet_end(std::string_view line) {
-    return upper(trim(left(line, 5))) == "/END/";
+    return iequals(trimmed(line.substr(0, 5)), "/END/");
 }
 
 std::string_view packet_header_of(std::string_view line) {
@@ -44,7 +44,7 @@ bool PacketEnd::take(std::string_view line) {
         case Rule::first_five:
             return is_packet_end(line);
         case Rule::trimmed:
-            return upper(trim(line)).rfind("/END/", 0) == 0;
+            return starts_with_upper(trimmed(line), "/END/");
         case Rule::value:
             return line_value(line) == "/END/";
         case Rule::ninth_line:

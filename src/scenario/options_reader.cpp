@@ -128,7 +128,7 @@ void read_body(Session& s) {
 
     // After a chooser of its own, the scenario is the chosen file's, which marked it itself.
     if (s.option_file_path() == path)
-        s.mark_clean(in.bytes());
+        s.mark_clean(in.take_bytes());
     s.set_caption_for_current_file();
     s.show_summary();
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <functional>
 
 #include "platform/app_error.h"
@@ -67,6 +68,8 @@ std::string number_text(const char* n) {
 std::string merge_options(Session& s, std::string input) {
     const Scenario& sc = s.sc;
     LineWriter out;
+    // About as long as the input: grown once instead of doubling its way there.
+    out.reserve(input.size() + input.size() / 8 + 4096);
     out.line(written_by_stamp + s.now_text());
     LineReader in(std::move(input));
     bool det_written = false, source_written = false, stage2_written = false, daily_written = false,
@@ -77,7 +80,8 @@ std::string merge_options(Session& s, std::string input) {
     std::optional<PacketEnd> copying;
     try {
         while (!in.eof()) {
-            const std::string line = in.read();
+            // Used before the next read only.
+            const std::string& line = in.read();
             const std::string_view header = packet_header_of(line);
             if (!header.empty()) {
                 if (copying)
@@ -105,8 +109,9 @@ std::string merge_options(Session& s, std::string input) {
             }
             if (copying && copying->take(line))
                 copying.reset();
-            std::string u = upper(ltrim(line));
-            if ((u.size() > 0 && u[0] == '/') || (u.size() > 1 && u[1] == '/') ||
+            const std::string_view lead =
+                std::string_view(line).substr(std::min(line.find_first_not_of(' '), line.size()));
+            if ((lead.size() > 0 && lead[0] == '/') || (lead.size() > 1 && lead[1] == '/') ||
                 line.find(written_by_stamp) == std::string::npos)
                 out.line(line);
         }
@@ -130,7 +135,7 @@ std::string merge_options(Session& s, std::string input) {
         append("/MODELYEAR OUT/");
     if (sc.daily_set && !daily_written)
         append("/DAILY FILES/");
-    return out.bytes();
+    return out.take();
 }
 
 // Why a save wrote nothing; shown once the file is no longer locked.
@@ -175,7 +180,7 @@ std::optional<SaveRefusal> merge_and_write(Session& s, const std::string& out_pa
         *s.file_stamp != make_stamp(in_path, input, in_facts))
         return SaveRefusal{"2.3", AppError(0, ""), true};
 
-    const std::string merged = merge_options(s, std::move(input));
+    std::string merged = merge_options(s, std::move(input));
     try {
         FileFacts written = s.fs.write_file_atomic(out_path, merged);
         s.file_stamp = make_stamp(out_path, merged, written);
@@ -184,7 +189,7 @@ std::optional<SaveRefusal> merge_and_write(Session& s, const std::string& out_pa
     } catch (const AppError& e) {
         return SaveRefusal{"2.3", e};
     }
-    s.mark_clean(merged);
+    s.mark_clean(std::move(merged));
     return std::nullopt;
 }
 

@@ -45,7 +45,14 @@ std::string rtrim(std::string_view s) {
 }
 
 std::string trim(std::string_view s) {
-    return rtrim(ltrim(s));
+    return std::string(trimmed(s));
+}
+
+std::string_view trimmed(std::string_view s) {
+    const std::size_t b = s.find_first_not_of(' ');
+    if (b == std::string_view::npos)
+        return {};
+    return s.substr(b, s.find_last_not_of(' ') - b + 1);
 }
 
 bool iequals(std::string_view a, std::string_view b) {
@@ -83,7 +90,7 @@ std::string fit(std::string_view s, std::size_t n) {
 std::string line_value(std::string_view line) {
     std::size_t p = line.find(':');
     std::string_view v = p == std::string_view::npos ? line : line.substr(p + 1);
-    return upper(trim(v));
+    return upper(trimmed(v));
 }
 
 // Length of the longest leading number of s (after the position b): sign, digits, one point,

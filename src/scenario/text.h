@@ -12,6 +12,8 @@ std::string lower(std::string_view s);
 std::string trim(std::string_view s);
 std::string ltrim(std::string_view s);
 std::string rtrim(std::string_view s);
+// trim() without the copy: the part of s between its leading and trailing blanks.
+std::string_view trimmed(std::string_view s);
 bool iequals(std::string_view a, std::string_view b);
 bool starts_with_upper(std::string_view line, std::string_view prefix);  // compares upper(line)
 // The first n characters (all when shorter).

@@ -236,6 +236,54 @@ TEST(WrittenPaths, PartsOnDiskKeepTheirCase) {
         EXPECT_NE(bytes.find(line + "\r\n"), std::string::npos) << line << "\n" << bytes;
 }
 
+// A long packet of files in a few folders: every path is written as it would be alone, also
+// after a folder asked about often enough has been listed half-way through the packet.
+TEST(WrittenPaths, ManyFilesInSharedFoldersKeepTheCaseOnDisk) {
+    Workspace w;
+    const std::string root = w.program("WS/Model");
+    w.write("WS/Model/data/ALLOCATE/ca_pop.alo", "");
+    w.write("WS/Model/data/ALLOCATE/Fips.DAT", "");
+    w.write("WS/Model/data/POP/nv.pop", "");
+    w.s.settings.model_dir = root;
+    struct Row {
+        std::string path;
+        std::string written;
+    };
+    std::vector<Row> rows;
+    for (int i = 0; i < 20; ++i)
+        rows.push_back({"DATA\\ALLOCATE\\F" + std::to_string(i) + ".ALO",
+                        "data\\ALLOCATE\\f" + std::to_string(i) + ".alo"});
+    const std::vector<Row> others = {
+        {"data\\allocate\\CA_POP.ALO", "data\\ALLOCATE\\ca_pop.alo"},
+        {"Data/Allocate/fips.dat", "data/ALLOCATE/Fips.DAT"},
+        {"data\\allocate\\", "data\\ALLOCATE\\"},
+        {"data\\allocate\\..", "data\\ALLOCATE\\.."},
+        {"data\\\\allocate\\\\.\\\\FIPS.DAT", "data\\\\ALLOCATE\\\\.\\\\Fips.DAT"},
+        {"data\\nosuch\\CA_POP.ALO", "data\\nosuch\\ca_pop.alo"},
+        {"DATA\\NOSUCH\\.", "data\\nosuch\\."},
+        {"data\\pop\\..\\ALLOCATE\\CA_POP.ALO", "data\\POP\\..\\ALLOCATE\\ca_pop.alo"},
+        {"\\DATA\\POP\\NV.POP", "\\data\\pop\\nv.pop"},
+        {root + "/DATA/pop/NV.POP", root + "/data/POP/nv.pop"},
+        {"C:DATA\\POP\\NV.POP", "c:data\\POP\\nv.pop"},
+        {"C:\\DATA\\POP\\NV.POP", "c:\\data\\pop\\nv.pop"},
+        {"C:NV.POP", "c:nv.pop"},
+        {"C:", "c:"},
+        {"DATA", "data"},
+        {"NEW.ALO", "new.alo"},
+        {"DATA\\POP\\NV.POP", "data\\POP\\nv.pop"},
+    };
+    rows.insert(rows.end(), others.begin(), others.end());
+    std::vector<std::string> expected = {"/ALLOC FILES/"};
+    for (const Row& r : rows) {
+        w.s.sc.alloc_files.add(std::make_shared<AllocCls>(AllocCls{"F:", r.path}), r.path);
+        expected.push_back("F:" + r.written);
+    }
+    expected.push_back("/END/");
+    LineWriter out;
+    write_alloc_packet(w.s, out);
+    EXPECT_EQ(split_lines(out.bytes()), expected);
+}
+
 // "/MODELYEAR OUT/" and "/DAILY FILES/"
 
 TEST(ModelyearPacket, ReaderFillsEntriesInOrderAndSetsTheFlag) {

@@ -108,5 +108,38 @@ TEST(KeyedList, CopiesShareTheirItems) {
     EXPECT_FALSE(c == d);
 }
 
+// Thousands of keys, as a long file list holds: every one is found in any letter case, a second
+// one in another case is refused, and removals leave the rest found at their new positions.
+// Only ASCII letters fold: bytes above them are keys of their own.
+TEST(KeyedList, FindsEveryKeyOfALongListInAnyCase) {
+    List list;
+    const int n = 5000;
+    for (int i = 0; i < n; ++i)
+        list.add(std::make_shared<std::string>(std::to_string(i)),
+                 "Data\\Allocate\\f" + std::to_string(i) + ".alo");
+    EXPECT_THROW(list.add(std::make_shared<std::string>("x"), "DATA\\ALLOCATE\\F77.ALO"), AppError);
+    std::vector<std::string> gone;
+    for (int i = 0; i < n; i += 3)
+        gone.push_back("data\\allocate\\F" + std::to_string(i) + ".ALO");
+    list.remove_all(gone);
+    list.remove("DATA\\allocate\\f1.alo");
+    ASSERT_EQ(list.size(), static_cast<std::size_t>(n - (n + 2) / 3 - 1));
+    for (int i = 0; i < n; ++i) {
+        const std::string key = "DATA\\ALLOCATE\\F" + std::to_string(i) + ".ALO";
+        const bool kept = i % 3 != 0 && i != 1;
+        ASSERT_EQ(list.contains(key), kept) << key;
+        if (kept) {
+            EXPECT_EQ(*list.find(lower(key)), std::to_string(i));
+        }
+    }
+    for (std::size_t i = 0; i < list.size(); ++i)
+        ASSERT_EQ(list.find(list.key_at(i)), list[i]) << i;
+    list.add(std::make_shared<std::string>("e"), "caf\xe9");
+    list.add(std::make_shared<std::string>("E"), "CAF\xc9");
+    EXPECT_EQ(*list.find("Caf\xe9"), "e");
+    EXPECT_EQ(*list.find("cAF\xc9"), "E");
+    EXPECT_EQ(*list.find("caf\xc9"), "E");
+}
+
 }  // namespace
 }  // namespace qv
