@@ -563,8 +563,13 @@ struct SqliteReferenceEngine::Impl {
         if (!shape.by_fold) {
             shape.by_fold = false;
             if (!shape.equality_column.empty() && !damage_of(shape.table)) {
-                sqlite3_stmt* s =
-                    prepared("SELECT type FROM pragma_table_info(?1) WHERE name = ?2");
+                sqlite3_stmt* s = nullptr;
+                try {
+                    s = prepared("SELECT type FROM pragma_table_info(?1) WHERE name = ?2");
+                } catch (const AppError&) {
+                    // The batch then runs as SQL, which says what is wrong.
+                    return false;
+                }
                 sqlite3_bind_text(s, 1, shape.table.c_str(), -1, SQLITE_TRANSIENT);
                 sqlite3_bind_text(s, 2, shape.equality_column.c_str(), -1, SQLITE_TRANSIENT);
                 if (sqlite3_step(s) == SQLITE_ROW)
