@@ -904,12 +904,11 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
         }
         alone.push_back(i);
     }
-    // A batch joins its codes to the table: without an index on the looked-up columns SQLite
-    // would build one for every run, so a few codes are looked up one by one, by scans, and
-    // more are batched over the index they earn.
     // A shape that compares one field of texts with its text finds many codes by folded
     // values, read once from the whole table, which needs no index; a few codes cost less as
-    // look-ups, until the values are read.
+    // look-ups, until the values are read. Any other batch joins its codes to the table:
+    // without an index on the looked-up columns SQLite would build one for every run, so a few
+    // codes are looked up one by one, by scans, and more are batched over the index they earn.
     const bool by_fold = !batched.empty() && impl_->folds(*shape) &&
                          (shape->folded || batched.size() >= Impl::scans_before_index);
     if (!batched.empty() && !by_fold && !impl_->all_indexed(shape->table, shape->lookup_columns)) {
