@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -291,6 +292,30 @@ std::optional<std::int64_t> parse_iso_utc(const std::string& text) {
     return static_cast<std::int64_t>(timegm(&tm)) * 1000 + ms;
 }
 
+namespace {
+
+// Appends TEXT as a JSON string, as the record's serializer writes it: a plain printable ASCII
+// text is copied between its quotes; anything else (escapes, non-ASCII, invalid UTF-8, which is
+// replaced) goes through the serializer itself.
+void append_json_text(std::string& out, std::string_view text) {
+    const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x20 && u < 0x80 && c != '"' && c != '\\';
+    });
+    if (plain) {
+        out += '"';
+        out += text;
+        out += '"';
+        return;
+    }
+    nlohmann::detail::serializer<ordered_json> s(
+        nlohmann::detail::output_adapter<char, std::string>(out), ' ',
+        nlohmann::json::error_handler_t::replace);
+    s.dump(ordered_json(std::string(text)), false, false, 0);
+}
+
+}  // namespace
+
 std::string record_json(RunRecord r) {
     ordered_json j;
     j["format"] = record_format;
@@ -326,12 +351,10 @@ std::string record_json(RunRecord r) {
     for (const auto& f : r.results)
         j["results"].push_back(file_json(f, false, true));
     std::size_t room = 64 * 1024;
-    ordered_json tail = ordered_json::array();
-    for (auto& line : r.console_tail) {
+    for (const auto& line : r.console_tail)
         room += line.size() + 16;
-        tail.push_back(std::move(line));
-    }
-    j["console_tail"] = std::move(tail);
+    // The last lines go in after the rest is written (see below).
+    j["console_tail"] = ordered_json::array();
     if (r.options_copy)
         j["options_text"] = options_copy_json(*r.options_copy);
     // Invalid UTF-8 in a path or a console line is replaced rather than refused: the record
@@ -346,6 +369,24 @@ std::string record_json(RunRecord r) {
         nlohmann::detail::output_adapter<char, std::string>(text), ' ',
         nlohmann::json::error_handler_t::replace);
     out.dump(j, true, false, 2);
+    // The last lines may be megabytes, mostly of plain text: they are written here as the
+    // serializer would write them, plain lines copied as they are, and put where the empty
+    // array stands. A line break never stands raw inside a JSON text, so the key's line is
+    // found only where the serializer wrote it.
+    if (!r.console_tail.empty()) {
+        constexpr std::string_view key = "\n  \"console_tail\": []";
+        const std::size_t at = text.find(key);
+        if (at != std::string::npos) {
+            std::string lines = "[\n";
+            lines.reserve(room - text.size());
+            for (std::size_t i = 0; i < r.console_tail.size(); ++i) {
+                lines += i ? ",\n    " : "    ";
+                append_json_text(lines, r.console_tail[i]);
+            }
+            lines += "\n  ]";
+            text.replace(at + key.size() - 2, 2, lines);
+        }
+    }
     text += '\n';
     return text;
 }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "platform/hash/openssl_hasher.h"
@@ -495,6 +496,39 @@ TEST(RecordText, TimesAndChangeLists) {
               "input /a changed and model /m deleted");
     EXPECT_EQ(list_changes(changed, 3),
               "input /a changed, model /m deleted, input /b created and 1 more");
+}
+
+// The record as the serializer alone writes it, the last lines included.
+std::string serialized_whole(const RunRecord& r) {
+    RunRecord without = r;
+    without.console_tail.clear();
+    auto j = nlohmann::ordered_json::parse(record_json(without));
+    j["console_tail"] = r.console_tail;
+    std::string text;
+    nlohmann::detail::serializer<nlohmann::ordered_json> out(
+        nlohmann::detail::output_adapter<char, std::string>(text), ' ',
+        nlohmann::json::error_handler_t::replace);
+    out.dump(j, true, false, 2);
+    return text + '\n';
+}
+
+TEST(RecordJsonTest, TheLastLinesAreWrittenAsTheSerializerWritesThem) {
+    const std::vector<std::vector<std::string>> tails = {
+        {"plain"},
+        {"", "two", ""},
+        {"a \"quoted\" \\ path", "tab\there", "bell\x07 del\x7f", std::string("nul\0in", 6)},
+        {"caf\xc3\xa9 \xe2\x82\xac", "cut \xc3", "stray \xff\xfe byte", "\xe2\x82"},
+        {"  \"console_tail\": []", std::string(70000, 'x')},
+    };
+    for (const auto& tail : tails)
+        for (bool with_copy : {false, true}) {
+            RunRecord r;
+            r.title = "\n  \"console_tail\": []";
+            if (with_copy)
+                r.options_copy = OptionsCopy{"/OPTIONS/\r\n  \"console_tail\": []\r\n", false};
+            r.console_tail = tail;
+            EXPECT_EQ(record_json(r), serialized_whole(r)) << tail.front() << ' ' << with_copy;
+        }
 }
 
 }  // namespace
