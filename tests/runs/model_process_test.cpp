@@ -1,9 +1,11 @@
 #include "runs/model_process.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -142,14 +144,20 @@ TEST_F(ScriptRun, WithOrWithoutALogOrALineHookTheLinesAndTheLastOnesAreTheSame) 
         "[ $((i % 7)) -eq 0 ] && printf 'cr %d\\r\\n' $i; i=$((i+1)); done; printf 'last'";
     const auto line_hook = hooks.on_line;
     std::vector<std::string> seen[2];
-    std::vector<std::string> tails[3];
-    for (int way : {0, 1, 2}) {  // without a log; with one; with one and no line hook
+    std::vector<std::string> tails[4];
+    // Without a log; with one; with one and no line hook; and passed on to /dev/null.
+    for (int way : {0, 1, 2, 3}) {
         lines.clear();
         RunRequest req = request(script);
         if (way == 0)
             req.log_path.clear();
-        hooks.on_line = way == 2 ? nullptr : line_hook;
+        hooks.on_line = way >= 2 ? nullptr : line_hook;
+        const int null_out = way == 3 ? ::open("/dev/null", O_WRONLY | O_CLOEXEC) : -1;
+        hooks.output_fd = null_out;
         const RunResult r = run(req);
+        hooks.output_fd = -1;
+        if (null_out >= 0)
+            ::close(null_out);
         ASSERT_EQ(r.facts.exit_status, 0);
         if (way < 2)
             seen[way] = lines;
@@ -162,6 +170,7 @@ TEST_F(ScriptRun, WithOrWithoutALogOrALineHookTheLinesAndTheLastOnesAreTheSame) 
     EXPECT_EQ(tails[1], std::vector<std::string>(seen[1].end() - tail_lines_kept, seen[1].end()));
     EXPECT_EQ(tails[0], tails[1]);
     EXPECT_EQ(tails[2], tails[1]);
+    EXPECT_EQ(tails[3], tails[1]);
 }
 
 // Runs keep their output watches for the runs after them: each run still follows only its own

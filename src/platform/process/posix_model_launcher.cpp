@@ -484,9 +484,9 @@ class PosixModelProcess final : public ModelProcess {
         if (!is_file_)
             return false;
         passing_ = true;
-        pass_fd_ = fd;
+        pass_fd_ = is_null_device(fd) ? -1 : fd;
         // Nobody follows the output: the model's writes need not be watched.
-        if (fd < 0)
+        if (pass_fd_ < 0)
             stop_watching();
         return true;
     }
@@ -638,6 +638,14 @@ class PosixModelProcess final : public ModelProcess {
             offset += n;
             size -= static_cast<std::size_t>(n);
         }
+    }
+
+    // Output passed on to /dev/null is read by nobody: it need not be copied there.
+    static bool is_null_device(int fd) {
+        struct stat out {
+        }, null{};
+        return fd >= 0 && ::fstat(fd, &out) == 0 && S_ISCHR(out.st_mode) &&
+               ::stat("/dev/null", &null) == 0 && out.st_rdev == null.st_rdev;
     }
 
     static void wait_writable(int fd) {
