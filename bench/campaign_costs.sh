@@ -156,8 +156,8 @@ o=$(sed -n 's/^OUTPUT DATA *: *//p' "$1" | tr -d '\r')
 : >"$m"; : >"$o"
 EOF
     chmod +x "$ws/flood-model"
-    t=$(times_of 3 "$qvopt" --model-dir "$ws" --model-exe flood-model run "$ws/demo.opt")
-    a=$(times_of 3 bash -c "cd '$ws' && ./flood-model demo.opt >'$ws/alone.log'")
+    t=$(times_of "$repeat" "$qvopt" --model-dir "$ws" --model-exe flood-model run "$ws/demo.opt")
+    a=$(times_of "$repeat" bash -c "cd '$ws' && ./flood-model demo.opt >'$ws/alone.log'")
     row "model printing 100 MB, qvopt run" "$t" "alone to a file" "$a"
     rm -rf "$ws"
     ;;
