@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -128,6 +129,14 @@ TEST(EntryOnDiskTest, AnswersAfterAChangeAsALookUpFromScratch) {
          shell("mv A/B A/b"),
          "f.txt",
          "f.txt"},
+        // Only a user bound by permissions sees the folder go from the look-up.
+        {"a folder above no longer searched",
+         {"A/B/f.txt"},
+         "A/B",
+         "f.txt",
+         shell("chmod a-x A"),
+         "f.txt",
+         ::geteuid() == 0 ? Name("f.txt") : std::nullopt},
         {"a link whose target goes",
          {"In/target"},
          "In",
@@ -165,6 +174,7 @@ TEST(EntryOnDiskTest, AnswersAfterAChangeAsALookUpFromScratch) {
         ask(row.after);
         ask(row.after);
     }
+    std::system(("chmod -R u+rwX '" + tmp.str() + "'").c_str());
 }
 
 // A file system mounted over a folder raises no event in the folder above it.

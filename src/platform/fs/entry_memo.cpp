@@ -40,7 +40,9 @@ class Memo {
             return {};
         catch_up();
         Folder* f = trusted(dir);
-        if (!f)
+        // A folder on the way that may not be searched (any more) is looked through from
+        // scratch, as it answers then.
+        if (!f || ::faccessat(AT_FDCWD, dir.c_str(), X_OK, AT_EACCESS) != 0)
             return {};
         return answer(*f, dir, name).found;
     }
@@ -61,8 +63,12 @@ class Memo {
 
     static constexpr std::size_t max_folders = 512;
     static constexpr std::size_t max_names = 4096;
+    // Not IN_ATTRIB: a folder's watch with it makes the kernel mark every entry it knows of in
+    // that folder, deleted ones included, which in a folder such as /tmp costs milliseconds on
+    // every start of the program. Attributes change no name; the one that changes an answer,
+    // who may search a folder on the way, is checked on each look-up instead.
     static constexpr std::uint32_t events = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                            IN_ATTRIB | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+                                            IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 
     // The inotify descriptor, and the mount table, whose change (a file system mounted over a
     // folder raises no event in its parent) drops every answer.
@@ -131,11 +137,7 @@ class Memo {
                 return true;
             }
             Folder& f = folders_[w->second];
-            // No name: the folder's own attributes, such as who may search it.
-            if (entry.empty()) {
-                f.answers.clear();
-                ++links_lost_;
-            } else if (auto it = f.answers.find(listing::lowered(entry)); it != f.answers.end()) {
+            if (auto it = f.answers.find(listing::lowered(entry)); it != f.answers.end()) {
                 for (const Answer& a : it->second)
                     if (a.plain_dir)
                         ++links_lost_;

@@ -19,8 +19,9 @@ struct Found {
 // system and only under inotify watches on every folder from the root down to `dir`, each set
 // before the look-up it covers; the events queued are read before every answer, so that a
 // change by this process or another one, to the entry or to any folder above it, is never
-// answered from what was found before it. A name that is a symbolic link, or is reached
-// through one, is looked up each time.
+// answered from what was found before it. Who may search the folders on the way is checked on
+// every look-up, as a watch of attributes would cost a mark on every entry of the folder. A name
+// that is a symbolic link, or is reached through one, is looked up each time.
 Found look(const std::string& dir, std::string_view name);
 
 }  // namespace qv::entry_memo
