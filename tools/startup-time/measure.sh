@@ -4,7 +4,8 @@
 # bare Qt window, once with the demo's options file and once with a default options file ten
 # times its size, and measures the memory at rest (RSS and PSS once the first summary shows and
 # the event loop is idle) of each. Prints min/median/max of RUNS runs (default 15), each figure
-# beside the bare window's. With BASELINE_BUILD_DIR, that build's probe runs too, alternately
+# beside the bare window's and that of a window with a menu bar and a line of text (what any
+# window with menus and text loads). With BASELINE_BUILD_DIR, that build's probe runs too, alternately
 # with this one, so that both see the same machine.
 # QT_QPA_PLATFORM=xcb runs every program under one Xvfb server (started here when DISPLAY is
 # unset); anything else, or nothing, runs them offscreen. LARGE_COPY=FILE keeps a copy of the
@@ -15,6 +16,7 @@ runs=${2:-15}
 baseline=${3:+$(cd "$3" && pwd)}
 platform=${QT_QPA_PLATFORM:-offscreen}
 bare=$build/tools/startup-time/bare-window
+menu=$build/tools/startup-time/menu-window
 work=$(mktemp -d)
 probes=("$build/tools/startup-time/qv-gui-startup-probe")
 labels=("qv-gui")
@@ -124,22 +126,29 @@ echo "platform $platform, $runs runs each, min/median/max"
 echo "demo options file: $(wc -c < "$demo") bytes; large one: $(wc -c < "$large") bytes"
 for opt in demo.opt large.opt; do
   for p in "${probes[@]}"; do configure "$p" "$opt"; done
-  sample time "${probes[@]}" "$bare"
+  sample time "${probes[@]}" "$bare" "$menu"
   n=${#probes[@]}
+  m=$((n + 1))
   echo "start to first summary, $opt (ms):"
   printf '  %-22s %s\n' "bare Qt main window" "$(stats "$work/$n" 1 1)"
+  printf '  %-22s %s\n' "with menu bar and text" "$(stats "$work/$m" 1 1)"
   for i in "${!probes[@]}"; do
-    printf '  %-22s %s  %s of bare\n' "${labels[$i]}" "$(stats "$work/$i" 1 1)" \
-      "$(ratio "$(median_of "$work/$i" 1)" "$(median_of "$work/$n" 1)")"
+    printf '  %-22s %s  %s of bare, %s of menu and text\n' "${labels[$i]}" \
+      "$(stats "$work/$i" 1 1)" \
+      "$(ratio "$(median_of "$work/$i" 1)" "$(median_of "$work/$n" 1)")" \
+      "$(ratio "$(median_of "$work/$i" 1)" "$(median_of "$work/$m" 1)")"
   done
-  sample memory "${probes[@]}" "$bare"
+  sample memory "${probes[@]}" "$bare" "$menu"
   echo "memory at rest, $opt (MiB): RSS min/median/max, PSS min/median/max"
   printf '  %-22s %s   %s\n' "bare Qt main window" "$(stats "$work/$n" 1 1024)" \
     "$(stats "$work/$n" 2 1024)"
+  printf '  %-22s %s   %s\n' "with menu bar and text" "$(stats "$work/$m" 1 1024)" \
+    "$(stats "$work/$m" 2 1024)"
   for i in "${!probes[@]}"; do
-    printf '  %-22s %s   %s  RSS %s, PSS %s of bare\n' "${labels[$i]}" \
-      "$(stats "$work/$i" 1 1024)" "$(stats "$work/$i" 2 1024)" \
+    printf '  %-22s %s   %s  RSS %s, PSS %s of bare; RSS %s of menu and text\n' \
+      "${labels[$i]}" "$(stats "$work/$i" 1 1024)" "$(stats "$work/$i" 2 1024)" \
       "$(ratio "$(median_of "$work/$i" 1)" "$(median_of "$work/$n" 1)")" \
-      "$(ratio "$(median_of "$work/$i" 2)" "$(median_of "$work/$n" 2)")"
+      "$(ratio "$(median_of "$work/$i" 2)" "$(median_of "$work/$n" 2)")" \
+      "$(ratio "$(median_of "$work/$i" 1)" "$(median_of "$work/$m" 1)")"
   done
 done
