@@ -51,15 +51,27 @@ class ReferenceEngine {
 // A value written into a query text as one Access text literal: in double quotes, each quote
 // inside it doubled. Every value that reaches a query text from outside (a code read from an
 // options file, a list line) goes through here, so that it reads back as exactly that value and
-// can never end the literal early and add conditions of its own.
-inline std::string access_literal(std::string_view value) {
-    std::string quoted = "\"";
-    for (char c : value) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
+// can never end the literal early and add conditions of its own. append_access_literal writes it
+// at the end of a text being composed.
+inline void append_access_literal(std::string& out, std::string_view value) {
+    out += '"';
+    for (std::size_t from = 0;;) {
+        const std::size_t quote = value.find('"', from);
+        if (quote == std::string_view::npos) {
+            out.append(value.substr(from));
+            break;
+        }
+        out.append(value.substr(from, quote + 1 - from));
+        out += '"';
+        from = quote + 1;
     }
-    quoted += '"';
+    out += '"';
+}
+
+inline std::string access_literal(std::string_view value) {
+    std::string quoted;
+    quoted.reserve(value.size() + 2);
+    append_access_literal(quoted, value);
     return quoted;
 }
 

@@ -42,8 +42,16 @@ void read_region_packet(Session& s, LineReader& in) {
 }
 
 std::string county_query(std::string_view code) {
-    return "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=" +
-           access_literal(code) + ");";
+    // Composed in one buffer: a county region asks this for every code it lists.
+    static constexpr std::string_view head =
+        "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=";
+    static constexpr std::string_view tail = ");";
+    std::string text;
+    text.reserve(head.size() + code.size() + 2 + tail.size());
+    text.append(head);
+    append_access_literal(text, code);
+    text.append(tail);
+    return text;
 }
 
 void validate_region(Session& s) {
@@ -56,9 +64,14 @@ void validate_region(Session& s) {
     // The codes are looked up together, as far as the first whose state is unknown: the walk
     // stops there before its look-up.
     std::vector<std::string> queries;
+    std::vector<StateTable::Ptr> states;
+    queries.reserve(entries.size());
+    states.reserve(entries.size());
     for (const auto& entry : entries) {
-        if (!s.state_table.find(left(entry->code, 2)))
+        auto state = s.state_table.find(left(entry->code, 2));
+        if (!state)
             break;
+        states.push_back(std::move(state));
         queries.push_back(county_query(entry->code));
     }
     // Codes found wanting leave the list together, so that dropping many costs one pass.
@@ -67,9 +80,9 @@ void validate_region(Session& s) {
         std::vector<QueryOutcome> found = s.reference.query_each(queries);
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const auto& entry = entries[i];
-            auto state = s.state_table.find(left(entry->code, 2));
-            if (!state)
+            if (i >= states.size())
                 throw invalid_argument_error();
+            const StateTable::Ptr& state = states[i];
             if (found[i].failure)
                 std::rethrow_exception(found[i].failure);
             const QueryResult& rows = found[i].rows;

@@ -542,6 +542,76 @@ TEST(QueryShapeTest, LiteralsStandAsTheirKindAndEveryOtherTokenCounts) {
     EXPECT_EQ(error_number([&] { query_shape("SELECT a FROM t WHERE x = \"open"); }), 3075);
 }
 
+// Every quote of a value is doubled, whatever stands around it, and the text composed so far
+// stays as it was.
+TEST(AccessLiteralTest, QuotesAreDoubledInsideOnePairOfQuotes) {
+    const struct {
+        std::string value, literal;
+    } rows[] = {
+        {"", "\"\""},
+        {"06001", "\"06001\""},
+        {"\"", "\"\"\"\""},
+        {"\"\"", "\"\"\"\"\"\""},
+        {"a\"b\"", "\"a\"\"b\"\"\""},
+        {"\"x", "\"\"\"x\""},
+        {"it's", "\"it's\""},
+        {std::string("n\0l", 3), std::string("\"n\0l\"", 5)},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(access_literal(r.value), r.literal) << r.value;
+        std::string text = "x=";
+        append_access_literal(text, r.value);
+        EXPECT_EQ(text, "x=" + r.literal) << r.value;
+    }
+}
+
+// A text that is the model with another literal in its place is taken by the quick comparison
+// only where reading its tokens gives that literal and the model's key; any other text is left
+// to be read.
+TEST(QueryShapeTest, TheQuickComparisonTakesOnlyWhatReadingTheTokensGives) {
+    using reference::query_shape;
+    const struct {
+        std::string model;
+        std::vector<std::string> taken;  // each with the literal it holds, in pairs
+        std::vector<std::string> left;
+    } cases[] = {
+        {"SELECT a FROM t WHERE x = \"01001\";",
+         {"SELECT a FROM t WHERE x = \"\";", "",                          //
+          "SELECT a FROM t WHERE x = \"\"\"\";", "\"",                    //
+          "SELECT a FROM t WHERE x = \"a\"\"b\";", "a\"b",                //
+          "SELECT a FROM t WHERE x = \"a\"\"\";", "a\"",                  //
+          "SELECT a FROM t WHERE x = \"a\"\" OR \"\"b\";", "a\" OR \"b",  //
+          "SELECT a FROM t WHERE x = \"\xC3\x89 'q' ;\";", "\xC3\x89 'q' ;"},
+         {"SELECT a FROM t WHERE x = \"a\" OR \"b\";", "SELECT a FROM t WHERE x = \"a\"\";",
+          "SELECT a FROM t WHERE x = \"open;", "SELECT a FROM t WHERE x = 'single';",
+          "SELECT a FROM t WHERE x = ;", "SELECT a FROM t WHERE x = \"1\" ;",
+          "SELECT a FROM t WHERE x = \"1\"", "select a FROM t WHERE x = \"1\";",
+          "SELECT a FROM t WHERE x = \"1\"\"", "SELECT a FROM t WHERE x = \"\"\";"}},
+        // The model's own literal holds doubled quotes; nothing follows it.
+        {"SELECT a FROM t WHERE x = \"q\"\"q\"",
+         {"SELECT a FROM t WHERE x = \"z\"", "z", "SELECT a FROM t WHERE x = \"\"\"\"\"\"", "\"\""},
+         {"SELECT a FROM t WHERE x = \"z\" AND y = \"w\"", "SELECT a FROM t WHERE x = \"z\"1",
+          "SELECT a FROM t WHERE x = \"\"\"\"\""}},
+    };
+    for (const auto& c : cases) {
+        const auto span = reference::sole_text_literal(c.model);
+        ASSERT_TRUE(span) << c.model;
+        const std::string key = query_shape(c.model).key;
+        for (std::size_t i = 0; i + 1 < c.taken.size(); i += 2) {
+            const std::string& text = c.taken[i];
+            const auto quick = reference::same_shape_but_literal(text, c.model, *span);
+            ASSERT_TRUE(quick) << text;
+            const auto read = query_shape(text);
+            EXPECT_EQ(read.key, key) << text;
+            EXPECT_EQ(read.literals, (std::vector<reference::Literal>{{false, c.taken[i + 1]}}))
+                << text;
+            EXPECT_EQ(quick->literals, read.literals) << text;
+        }
+        for (const std::string& text : c.left)
+            EXPECT_FALSE(reference::same_shape_but_literal(text, c.model, *span)) << text;
+    }
+}
+
 // A batch finds its rows by folded values only where the text's one condition is a field equal
 // to its one text literal, in whatever parentheses.
 TEST(BatchTranslationTest, OnlyOneFieldEqualToOneTextIsALookUpByValue) {

@@ -42,18 +42,21 @@ bool same_word(std::string_view a, std::string_view b) {
 bool scan_text_literal(std::string_view query, std::size_t& i, std::string& text) {
     const char quote = query[i++];
     for (;;) {
-        if (i >= query.size())
+        // The text between quotes is copied a run at a time.
+        const std::size_t at = query.find(quote, i);
+        if (at == std::string_view::npos) {
+            text.append(query.substr(i));
+            i = query.size();
             return false;
-        if (query[i] == quote) {
-            if (i + 1 < query.size() && query[i + 1] == quote) {
-                text += quote;
-                i += 2;
-                continue;
-            }
-            ++i;
-            return true;
         }
-        text += query[i++];
+        text.append(query.substr(i, at - i));
+        if (at + 1 < query.size() && query[at + 1] == quote) {
+            text += quote;
+            i = at + 2;
+            continue;
+        }
+        i = at + 1;
+        return true;
     }
 }
 

@@ -883,6 +883,10 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
         shape ? reference::sole_text_literal(texts[0]) : std::nullopt;
     std::vector<std::size_t> batched, alone;
     std::vector<std::vector<reference::Literal>> literals;
+    if (shape) {
+        batched.reserve(texts.size() - 1);
+        literals.reserve(texts.size() - 1);
+    }
     for (std::size_t i = 1; i < texts.size(); ++i) {
         if (span)
             if (auto same = reference::same_shape_but_literal(texts[i], texts[0], *span)) {
