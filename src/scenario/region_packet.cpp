@@ -92,7 +92,7 @@ void validate_region(Session& s) {
                     throw AppError(err::invalid_null, "Invalid use of Null");
                 entry->abbr = state->abbr;
                 entry->statename = state->statename;
-                entry->county = *county;
+                entry->county = std::move(*county);
                 entry->isState = false;
             } else if (!rows.empty() && right(entry->code, 3) == "000") {
                 entry->isState = true;

@@ -112,9 +112,24 @@ TEST(RegionPacket, UnopenableDatabaseEndsTheProgramNamingThePath) {
 }
 
 TEST(RegionPacket, QuotesInACodeStayInsideTheLiteral) {
-    EXPECT_EQ(county_query("06000\") OR (\"1\"=\"1"),
-              "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=\"06000\"\") "
-              "OR (\"\"1\"\"=\"\"1\");");
+    const std::string county =
+        "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=";
+    const std::string source =
+        "SELECT DISTINCTROW  [Equipment Types].SCC, [Equipment Types].EQUIP,[Equipment "
+        "Types].[Engine Type], [Equipment Types].Classification FROM [Equipment Types] WHERE (SCC=";
+    const struct {
+        std::string code, literal;
+    } rows[] = {
+        {"06000\") OR (\"1\"=\"1", "\"06000\"\") OR (\"\"1\"\"=\"\"1\""},
+        {"", "\"\""},
+        {"\"", "\"\"\"\""},
+        {"2270002000", "\"2270002000\""},
+        {"a\"\"b\"", "\"a\"\"\"\"b\"\"\""},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(county_query(r.code), county + r.literal + ");") << r.code;
+        EXPECT_EQ(source_query(r.code), source + r.literal + ");") << r.code;
+    }
 }
 
 std::string source_packet(std::initializer_list<std::string> codes) {

@@ -142,11 +142,16 @@ void register_access_rules(sqlite3* db) {
                                nullptr, nullptr);
 }
 
-std::string column_text(sqlite3_stmt* s, int i) {
+// The text of a field of the current row, valid until the statement moves on.
+std::string_view column_view(sqlite3_stmt* s, int i) {
     const unsigned char* t = sqlite3_column_text(s, i);
-    return t ? std::string(reinterpret_cast<const char*>(t),
-                           static_cast<std::size_t>(sqlite3_column_bytes(s, i)))
-             : std::string();
+    return t ? std::string_view(reinterpret_cast<const char*>(t),
+                                static_cast<std::size_t>(sqlite3_column_bytes(s, i)))
+             : std::string_view();
+}
+
+std::string column_text(sqlite3_stmt* s, int i) {
+    return std::string(column_view(s, i));
 }
 
 // The file as a SQLite URI, so that it can be opened with query parameters: every byte outside
@@ -595,7 +600,7 @@ struct SqliteReferenceEngine::Impl {
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW)
             if (sqlite3_column_type(s, 0) == SQLITE_TEXT)
-                rows[reference::folded_key(column_text(s, 0))].push_back(row_of(s, 1, n));
+                rows[reference::folded_key(column_view(s, 0))].push_back(row_of(s, 1, n));
         std::vector<std::string> columns;
         for (int i = 1; i < n; ++i)
             columns.emplace_back(sqlite3_column_name(s, i));
