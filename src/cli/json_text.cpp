@@ -128,7 +128,18 @@ void write_json_line(std::ostream& out, const nlohmann::ordered_json& doc) {
     out << w.text() << '\n';
 }
 
+void JsonWriter::finish() {
+    if (sink_ && !out_.empty())
+        sink_->write(out_.data(), static_cast<std::streamsize>(out_.size()));
+    out_.clear();
+}
+
 void JsonWriter::next_item() {
+    // A buffer that grew to the whole document would touch fresh memory at every doubling,
+    // which costs more than the writes it saves.
+    static constexpr std::size_t piece = 64 * 1024;
+    if (sink_ && out_.size() >= piece)
+        finish();
     if (levels_.empty())
         return;
     Level& level = levels_.back();

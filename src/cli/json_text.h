@@ -27,6 +27,9 @@ void write_json_line(std::ostream& out, const nlohmann::ordered_json& doc);
 class JsonWriter {
   public:
     explicit JsonWriter(bool indent = true) : indent_(indent) {}
+    // Passes the text on to `sink` a piece at a time as it grows, so that a document of
+    // megabytes never stands whole in memory; finish() passes on the rest.
+    explicit JsonWriter(std::ostream& sink, bool indent = true) : sink_(&sink), indent_(indent) {}
 
     void begin_object() { open('{'); }
     void end_object() { close('}'); }
@@ -43,8 +46,11 @@ class JsonWriter {
     // A whole document, written as a member or item in this writer's form.
     void value(const nlohmann::ordered_json& doc);
 
-    // The text so far; with the last container closed, the whole document.
+    // The text so far (with a sink, the text not yet passed on); with the last container
+    // closed, the whole document.
     const std::string& text() const { return out_; }
+    // With a sink, passes on the text not yet passed on.
+    void finish();
 
   private:
     void open(char bracket);
@@ -59,6 +65,7 @@ class JsonWriter {
         bool object = false;
     };
     std::string out_;
+    std::ostream* sink_ = nullptr;
     std::vector<Level> levels_;
     bool after_key_ = false;
     bool indent_;

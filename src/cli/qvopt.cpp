@@ -45,7 +45,7 @@ const char* exit_name(Outcome::Exit e) {
 int show_command(HeadlessSession& run, const std::string& file, std::ostream& out) {
     run.open(file);
     // Written as it goes: the scenario of a large region is most of a megabyte of text.
-    JsonWriter w;
+    JsonWriter w(out);
     w.begin_object();
     w.key("messages");
     w.value(events_json(run.events(), run.outcome()));
@@ -59,7 +59,8 @@ int show_command(HeadlessSession& run, const std::string& file, std::ostream& ou
     w.key("scenario");
     write_scenario_json(w, run.s.sc);
     w.end_object();
-    out << w.text() << '\n';
+    w.finish();
+    out << '\n';
     return run.status();
 }
 

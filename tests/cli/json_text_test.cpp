@@ -78,5 +78,37 @@ TEST(JsonWriter, WritesWhatNlohmannDumpsWholeOrPieceByPiece) {
     }
 }
 
+// A writer that passes its text on as it goes gives the sink the bytes a writer that keeps it
+// all holds, for documents far larger than the pieces it passes on.
+TEST(JsonWriter, ASinkGetsTheWholeDocumentInOrder) {
+    for (int items : {0, 1, 5000}) {
+        for (bool indent : {true, false}) {
+            std::ostringstream sink;
+            JsonWriter kept(indent), passed(sink, indent);
+            for (JsonWriter* w : {&kept, &passed}) {
+                w->begin_object();
+                w->key("list");
+                w->begin_array();
+                for (int i = 0; i < items; ++i) {
+                    w->begin_object();
+                    w->key("code");
+                    w->value(std::to_string(i) + "\"\xC9");
+                    w->key("on");
+                    w->value(i % 2 == 0);
+                    w->end_object();
+                }
+                w->end_array();
+                w->end_object();
+            }
+            passed.finish();
+            EXPECT_EQ(sink.str(), kept.text()) << items << indent;
+            EXPECT_TRUE(passed.text().empty());
+            if (items > 1000) {
+                EXPECT_GT(kept.text().size(), 64u * 1024);
+            }
+        }
+    }
+}
+
 }  // namespace
 }  // namespace qv::cli
