@@ -430,6 +430,8 @@ TEST_F(FixtureDatabaseTest, ABatchGivesEachTextWhatItGivesAlone) {
         {unknown_field, code("a1"), code("b2")},
         // A text compared with a field of numbers, which the field's affinity turns into one.
         std::vector<std::string>(20, items + "Qty = \"2\""),
+        // Rows of one folded value that stand apart in the table, kept all and in table order.
+        many({items + "Code = \"B2\"", items + "Code = \"a1\"", items + "Code = \"D4\""}),
         // Enough to be looked up together by value, not one by one.
         many({items + "Code = \"g1\"", items + "Code = \"A1\"", items + "Code = \"zz\""}),
         many({code("g1"), code("G1"), code("a1"),

@@ -244,6 +244,15 @@ struct SqliteReferenceEngine::Impl {
     std::vector<reference::DamagedTable> damaged;
     std::string notes;
     std::unordered_map<std::string, sqlite3_stmt*> statements;
+    // The selected fields of a table's rows, found by the folded value of one field. Kept flat
+    // (a table of thousands of rows is read whole for one batch): the fields of row r are
+    // fields[r * width, (r + 1) * width), and keys holds each row's folded value with r, sorted,
+    // so that the rows of one value come in table order.
+    struct Folded {
+        std::size_t width = 0;
+        std::vector<std::optional<std::string>> fields;
+        std::vector<std::pair<std::string, std::size_t>> keys;
+    };
     // Query shapes already translated: the statement (owned by statements) and its table; once
     // a batch of the shape has run, its statements too: the one that empties the batch table,
     // the one that fills it and the query over it.
@@ -266,7 +275,7 @@ struct SqliteReferenceEngine::Impl {
         std::string equality_column;
         std::string scan_sql;
         std::optional<bool> by_fold;
-        std::optional<std::unordered_map<std::string, std::vector<Row>>> folded;
+        std::optional<Folded> folded;
         std::vector<std::string> folded_columns;
     };
     std::unordered_map<std::string, Shape> shapes;
@@ -596,17 +605,29 @@ struct SqliteReferenceEngine::Impl {
             throw AppError(err::db_syntax, "Cannot prepare '" + shape.scan_sql + "'.");
         }
         const int n = sqlite3_column_count(s);
-        std::unordered_map<std::string, std::vector<Row>> rows;
+        Folded rows;
+        rows.width = static_cast<std::size_t>(n - 1);
         int rc;
-        while ((rc = sqlite3_step(s)) == SQLITE_ROW)
-            if (sqlite3_column_type(s, 0) == SQLITE_TEXT)
-                rows[reference::folded_key(column_view(s, 0))].push_back(row_of(s, 1, n));
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            if (sqlite3_column_type(s, 0) != SQLITE_TEXT)
+                continue;
+            rows.keys.emplace_back(reference::folded_key(column_view(s, 0)), rows.keys.size());
+            for (int i = 1; i < n; ++i) {
+                if (sqlite3_column_type(s, i) == SQLITE_NULL)
+                    rows.fields.emplace_back(std::nullopt);
+                else
+                    rows.fields.emplace_back(column_text(s, i));
+            }
+        }
         std::vector<std::string> columns;
         for (int i = 1; i < n; ++i)
             columns.emplace_back(sqlite3_column_name(s, i));
         sqlite3_finalize(s);
         if (rc != SQLITE_DONE)
             throw AppError(err::db_unrecognised, "Cannot read the table '" + shape.table + "'.");
+        // A table of codes mostly lists them in order already.
+        if (!std::is_sorted(rows.keys.begin(), rows.keys.end()))
+            std::sort(rows.keys.begin(), rows.keys.end());
         shape.folded = std::move(rows);
         shape.folded_columns = std::move(columns);
     }
@@ -627,13 +648,24 @@ struct SqliteReferenceEngine::Impl {
         for (std::size_t j = 0; j < members.size(); ++j) {
             QueryResult& result = outcomes[members[j]].rows;
             result.columns = shape.folded_columns;
-            const auto found = shape.folded->find(reference::folded_key(literals[j][0].text));
-            if (found == shape.folded->end())
-                continue;
-            if (shape.distinct && found->second.size() > 1)
+            const Folded& f = *shape.folded;
+            const std::string key = reference::folded_key(literals[j][0].text);
+            const auto first = std::lower_bound(
+                f.keys.begin(), f.keys.end(), key,
+                [](const auto& entry, const std::string& k) { return entry.first < k; });
+            auto last = first;
+            while (last != f.keys.end() && last->first == key)
+                ++last;
+            if (shape.distinct && last - first > 1) {
                 again.push_back(members[j]);
-            else
-                result.rows = found->second;
+                continue;
+            }
+            result.rows.reserve(static_cast<std::size_t>(last - first));
+            for (auto at = first; at != last; ++at) {
+                const auto from =
+                    f.fields.begin() + static_cast<std::ptrdiff_t>(at->second * f.width);
+                result.rows.emplace_back(from, from + static_cast<std::ptrdiff_t>(f.width));
+            }
         }
         return true;
     }
