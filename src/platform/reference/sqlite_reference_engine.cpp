@@ -599,6 +599,13 @@ struct SqliteReferenceEngine::Impl {
     void read_folded(Shape& shape) {
         if (shape.folded)
             return;
+        // Sized once: vectors of a table's size that grow by doubling touch twice the memory.
+        std::size_t total = 0;
+        sqlite3_stmt* count =
+            prepared("SELECT count(*) FROM main." + reference::quote_identifier(shape.table));
+        if (sqlite3_step(count) == SQLITE_ROW)
+            total = static_cast<std::size_t>(sqlite3_column_int64(count, 0));
+        sqlite3_reset(count);
         sqlite3_stmt* s = nullptr;
         if (sqlite3_prepare_v2(db, shape.scan_sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
             sqlite3_finalize(s);
@@ -607,6 +614,8 @@ struct SqliteReferenceEngine::Impl {
         const int n = sqlite3_column_count(s);
         Folded rows;
         rows.width = static_cast<std::size_t>(n - 1);
+        rows.keys.reserve(total);
+        rows.fields.reserve(total * rows.width);
         int rc;
         while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
             if (sqlite3_column_type(s, 0) != SQLITE_TEXT)
