@@ -544,29 +544,6 @@ TEST(QueryShapeTest, LiteralsStandAsTheirKindAndEveryOtherTokenCounts) {
     EXPECT_EQ(error_number([&] { query_shape("SELECT a FROM t WHERE x = \"open"); }), 3075);
 }
 
-// Every quote of a value is doubled, whatever stands around it, and the text composed so far
-// stays as it was.
-TEST(AccessLiteralTest, QuotesAreDoubledInsideOnePairOfQuotes) {
-    const struct {
-        std::string value, literal;
-    } rows[] = {
-        {"", "\"\""},
-        {"06001", "\"06001\""},
-        {"\"", "\"\"\"\""},
-        {"\"\"", "\"\"\"\"\"\""},
-        {"a\"b\"", "\"a\"\"b\"\"\""},
-        {"\"x", "\"\"\"x\""},
-        {"it's", "\"it's\""},
-        {std::string("n\0l", 3), std::string("\"n\0l\"", 5)},
-    };
-    for (const auto& r : rows) {
-        EXPECT_EQ(access_literal(r.value), r.literal) << r.value;
-        std::string text = "x=";
-        append_access_literal(text, r.value);
-        EXPECT_EQ(text, "x=" + r.literal) << r.value;
-    }
-}
-
 // A text that is the model with another literal in its place is taken by the quick comparison
 // only where reading its tokens gives that literal and the model's key; any other text is left
 // to be read.

@@ -125,6 +125,7 @@ TEST(RegionPacket, QuotesInACodeStayInsideTheLiteral) {
         {"\"", "\"\"\"\""},
         {"2270002000", "\"2270002000\""},
         {"a\"\"b\"", "\"a\"\"\"\"b\"\"\""},
+        {std::string("0\0\"", 3), std::string("\"0\0\"\"\"", 6)},
     };
     for (const auto& r : rows) {
         EXPECT_EQ(county_query(r.code), county + r.literal + ");") << r.code;
