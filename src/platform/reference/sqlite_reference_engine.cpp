@@ -247,11 +247,45 @@ struct SqliteReferenceEngine::Impl {
     // The selected fields of a table's rows, found by the folded value of one field. Kept flat
     // (a table of thousands of rows is read whole for one batch): the fields of row r are
     // fields[r * width, (r + 1) * width), and keys holds each row's folded value with r, sorted,
-    // so that the rows of one value come in table order.
+    // so that the rows of one value come in table order. slots is an open-addressed index of
+    // the values: one past the position in keys of a value's first entry, 0 for a free slot.
     struct Folded {
+        using Key = std::pair<std::string, std::size_t>;
         std::size_t width = 0;
         std::vector<std::optional<std::string>> fields;
-        std::vector<std::pair<std::string, std::size_t>> keys;
+        std::vector<Key> keys;
+        std::vector<std::size_t> slots;
+
+        void index() {
+            std::size_t size = 2;
+            while (size < 2 * keys.size())
+                size <<= 1;
+            slots.assign(size, 0);
+            for (std::size_t i = 0; i < keys.size(); ++i) {
+                if (i > 0 && keys[i].first == keys[i - 1].first)
+                    continue;
+                std::size_t at = std::hash<std::string>{}(keys[i].first) & (size - 1);
+                while (slots[at] != 0)
+                    at = (at + 1) & (size - 1);
+                slots[at] = i + 1;
+            }
+        }
+        // The entries of keys that hold `key`.
+        std::pair<const Key*, const Key*> find(const std::string& key) const {
+            const std::size_t mask = slots.size() - 1;
+            for (std::size_t at = std::hash<std::string>{}(key)&mask; slots[at] != 0;
+                 at = (at + 1) & mask) {
+                const Key* first = &keys[slots[at] - 1];
+                if (first->first != key)
+                    continue;
+                const Key* last = first;
+                const Key* end = keys.data() + keys.size();
+                while (last != end && last->first == key)
+                    ++last;
+                return {first, last};
+            }
+            return {nullptr, nullptr};
+        }
     };
     // Query shapes already translated: the statement (owned by statements) and its table; once
     // a batch of the shape has run, its statements too: the one that empties the batch table,
@@ -637,6 +671,7 @@ struct SqliteReferenceEngine::Impl {
         // A table of codes mostly lists them in order already.
         if (!std::is_sorted(rows.keys.begin(), rows.keys.end()))
             std::sort(rows.keys.begin(), rows.keys.end());
+        rows.index();
         shape.folded = std::move(rows);
         shape.folded_columns = std::move(columns);
     }
@@ -659,12 +694,7 @@ struct SqliteReferenceEngine::Impl {
             result.columns = shape.folded_columns;
             const Folded& f = *shape.folded;
             const std::string key = reference::folded_key(literals[j][0].text);
-            const auto first = std::lower_bound(
-                f.keys.begin(), f.keys.end(), key,
-                [](const auto& entry, const std::string& k) { return entry.first < k; });
-            auto last = first;
-            while (last != f.keys.end() && last->first == key)
-                ++last;
+            const auto [first, last] = f.find(key);
             if (shape.distinct && last - first > 1) {
                 again.push_back(members[j]);
                 continue;
