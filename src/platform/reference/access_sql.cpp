@@ -644,19 +644,17 @@ std::optional<LiteralSpan> sole_text_literal(std::string_view query) {
     return found;
 }
 
-std::optional<QueryShape> same_shape_but_literal(std::string_view query, std::string_view model,
-                                                 const LiteralSpan& span) {
+std::optional<std::string> same_shape_but_literal(std::string_view query, std::string_view model,
+                                                  const LiteralSpan& span) {
     const std::string_view prefix = model.substr(0, span.begin), suffix = model.substr(span.end);
     if (query.size() < prefix.size() + suffix.size() + 2 || !query.starts_with(prefix) ||
         !query.ends_with(suffix) || query[prefix.size()] != '"')
         return std::nullopt;
     std::size_t end = prefix.size();
-    QueryShape shape;
-    shape.literals.push_back({false, {}});
-    if (!scan_text_literal(query, end, shape.literals[0].text) ||
-        end != query.size() - suffix.size())
+    std::optional<std::string> literal(std::in_place);
+    if (!scan_text_literal(query, end, *literal) || end != query.size() - suffix.size())
         return std::nullopt;
-    return shape;
+    return literal;
 }
 
 }  // namespace qv::reference

@@ -80,10 +80,10 @@ struct LiteralSpan {
 std::optional<LiteralSpan> sole_text_literal(std::string_view query);
 
 // For a query that is `model` with another text literal in double quotes in place of the one at
-// `span`: that literal as the shape's only literal (the key left empty, as it is the model's),
-// found without reading the query's tokens. nullopt for any other query.
-std::optional<QueryShape> same_shape_but_literal(std::string_view query, std::string_view model,
-                                                 const LiteralSpan& span);
+// `span`: the value of that literal, the query's only one, found without reading the query's
+// tokens. nullopt for any other query.
+std::optional<std::string> same_shape_but_literal(std::string_view query, std::string_view model,
+                                                  const LiteralSpan& span);
 
 // The SQLite collation and function names that the translated text relies on.
 inline constexpr const char* access_collation = "ACCESS";

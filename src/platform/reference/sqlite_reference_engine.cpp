@@ -11,9 +11,11 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <set>
+#include <span>
 #include <unordered_map>
 
 #include "platform/app_error.h"
@@ -233,6 +235,34 @@ std::vector<std::optional<std::string>> row_of(sqlite3_stmt* stmt, int from, int
     }
     return row;
 }
+
+// The literals of the texts of a batch, one text after the other in one vector, so that a
+// batch of thousands of codes holds no vector per code.
+class BatchLiterals {
+  public:
+    BatchLiterals() { starts_.push_back(0); }
+    void reserve(std::size_t texts) {
+        all_.reserve(texts);
+        starts_.reserve(texts + 1);
+    }
+    void add(std::vector<reference::Literal>&& literals) {
+        std::move(literals.begin(), literals.end(), std::back_inserter(all_));
+        starts_.push_back(all_.size());
+    }
+    void add(std::string&& text) {
+        all_.push_back({false, std::move(text)});
+        starts_.push_back(all_.size());
+    }
+    std::size_t size() const { return starts_.size() - 1; }
+    // The literals of text j of the batch.
+    std::span<const reference::Literal> operator[](std::size_t j) const {
+        return {all_.data() + starts_[j], starts_[j + 1] - starts_[j]};
+    }
+
+  private:
+    std::vector<reference::Literal> all_;
+    std::vector<std::size_t> starts_;
+};
 
 }  // namespace
 
@@ -541,8 +571,7 @@ struct SqliteReferenceEngine::Impl {
     // the outcome of members[j] is the rows the query gives with literals[j], except for the
     // members put in `again`, which are to run alone. False, with no outcome written, where
     // the batch cannot run; the queries then run one by one.
-    bool run_batch(std::string_view text, Shape& shape,
-                   const std::vector<std::vector<reference::Literal>>& literals,
+    bool run_batch(std::string_view text, Shape& shape, const BatchLiterals& literals,
                    const std::vector<std::size_t>& members, std::vector<QueryOutcome>& outcomes,
                    std::vector<std::size_t>& again) {
         if (shape.unbatchable || damage_of(shape.table))
@@ -678,11 +707,11 @@ struct SqliteReferenceEngine::Impl {
 
     // A batch of a shape that folds (see folds()): each text's rows are those whose value has
     // the text's folded key, in table order. False, with nothing written, where it cannot run.
-    bool run_folded(Shape& shape, const std::vector<std::vector<reference::Literal>>& literals,
+    bool run_folded(Shape& shape, const BatchLiterals& literals,
                     const std::vector<std::size_t>& members, std::vector<QueryOutcome>& outcomes,
                     std::vector<std::size_t>& again) {
-        for (const auto& l : literals)
-            if (l.size() != 1 || l[0].is_number)
+        for (std::size_t j = 0; j < literals.size(); ++j)
+            if (literals[j].size() != 1 || literals[j][0].is_number)
                 return false;
         try {
             read_folded(shape);
@@ -958,7 +987,7 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
     const std::optional<reference::LiteralSpan> span =
         shape ? reference::sole_text_literal(texts[0]) : std::nullopt;
     std::vector<std::size_t> batched, alone;
-    std::vector<std::vector<reference::Literal>> literals;
+    BatchLiterals literals;
     if (shape) {
         batched.reserve(texts.size() - 1);
         literals.reserve(texts.size() - 1);
@@ -967,7 +996,7 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
         if (span)
             if (auto same = reference::same_shape_but_literal(texts[i], texts[0], *span)) {
                 batched.push_back(i);
-                literals.push_back(std::move(same->literals));
+                literals.add(std::move(*same));
                 continue;
             }
         if (shape) {
@@ -975,7 +1004,7 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
                 reference::QueryShape s = reference::query_shape(texts[i]);
                 if (s.reusable && s.key == key) {
                     batched.push_back(i);
-                    literals.push_back(std::move(s.literals));
+                    literals.add(std::move(s.literals));
                     continue;
                 }
             } catch (const AppError&) {
