@@ -53,6 +53,25 @@ TEST(LikePatternTest, RefusesAnOpenBracket) {
     EXPECT_THROW(LikePattern("[9-0]"), std::invalid_argument);
 }
 
+// A folded key is the text with letter case folded, ASCII or not, wherever the first other
+// byte stands; texts that compare equal have the same key.
+TEST(AccessTextTest, FoldedKeysFoldEveryLetter) {
+    const struct {
+        std::string text, key;
+    } rows[] = {
+        {"", ""},
+        {"AbC-09 z", "abc-09 z"},
+        {"CONSTITUCI\xC3\x93N", "constituci\xC3\xB3n"},
+        {"\xC3\x89T\xC3\x89", "\xC3\xA9t\xC3\xA9"},
+        {"Q\xC3\x89", "q\xC3\xA9"},
+    };
+    for (const auto& r : rows) {
+        EXPECT_EQ(folded_key(r.text), r.key) << r.text;
+        EXPECT_EQ(compare_folded(r.text, r.key), 0) << r.text;
+    }
+    EXPECT_EQ(folded_key("\xC9T\xE9"), folded_key("\xC9t\xE9"));
+}
+
 TEST(AccessTextTest, ComparesWithoutLetterCase) {
     EXPECT_EQ(compare_folded("Los Angeles", "LOS ANGELES"), 0);
     EXPECT_EQ(compare_folded("Constitución", "CONSTITUCIÓN"), 0);

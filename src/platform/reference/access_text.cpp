@@ -90,9 +90,21 @@ int compare_folded(std::string_view a, std::string_view b) {
 }
 
 std::string folded_key(std::string_view text) {
-    std::string key;
-    key.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
+    // Codes are mostly ASCII: those bytes fold in place, and from the first other byte on the
+    // text is read by characters.
+    std::string key(text);
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        if (b >= 0x80)
+            break;
+        if (b >= 'A' && b <= 'Z')
+            key[i] = static_cast<char>(b + 0x20);
+    }
+    if (i == text.size())
+        return key;
+    key.resize(i);
+    while (i < text.size()) {
         const auto b = static_cast<unsigned char>(text[i]);
         if (b < 0x80) {
             key += static_cast<char>(b >= 'A' && b <= 'Z' ? b + 0x20 : b);
