@@ -75,4 +75,16 @@ inline std::string access_literal(std::string_view value) {
     return quoted;
 }
 
+// HEAD, VALUE as an Access literal and TAIL, composed in one buffer: a query asked for every
+// code of a long list.
+inline std::string access_query(std::string_view head, std::string_view value,
+                                std::string_view tail) {
+    std::string text;
+    text.reserve(head.size() + value.size() + 2 + tail.size());
+    text.append(head);
+    append_access_literal(text, value);
+    text.append(tail);
+    return text;
+}
+
 }  // namespace qv

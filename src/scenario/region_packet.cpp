@@ -42,16 +42,9 @@ void read_region_packet(Session& s, LineReader& in) {
 }
 
 std::string county_query(std::string_view code) {
-    // Composed in one buffer: a county region asks this for every code it lists.
     static constexpr std::string_view head =
         "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=";
-    static constexpr std::string_view tail = ");";
-    std::string text;
-    text.reserve(head.size() + code.size() + 2 + tail.size());
-    text.append(head);
-    append_access_literal(text, code);
-    text.append(tail);
-    return text;
+    return access_query(head, code, ");");
 }
 
 void validate_region(Session& s) {

@@ -7,18 +7,11 @@
 namespace qv {
 
 std::string source_query(std::string_view code) {
-    // Composed in one buffer: the packet asks this for every code it lists.
     static constexpr std::string_view head =
         "SELECT DISTINCTROW  [Equipment Types].SCC, [Equipment Types].EQUIP,[Equipment "
         "Types].[Engine Type], [Equipment Types].Classification FROM [Equipment Types] WHERE "
         "(SCC=";
-    static constexpr std::string_view tail = ");";
-    std::string text;
-    text.reserve(head.size() + code.size() + 2 + tail.size());
-    text.append(head);
-    append_access_literal(text, code);
-    text.append(tail);
-    return text;
+    return access_query(head, code, ");");
 }
 
 namespace {
