@@ -223,16 +223,21 @@ void bind_literal(sqlite3_stmt* stmt, int at, const reference::Literal& p) {
                           SQLITE_TRANSIENT);
 }
 
-// The fields of the statement's current row from column `from` on; NULL is nullopt.
+// Appends the fields of the statement's current row from column `from` on to OUT; NULL is
+// nullopt.
+void append_row(sqlite3_stmt* stmt, int from, int n, std::vector<std::optional<std::string>>& out) {
+    for (int i = from; i < n; ++i) {
+        if (sqlite3_column_type(stmt, i) == SQLITE_NULL)
+            out.emplace_back(std::nullopt);
+        else
+            out.emplace_back(column_text(stmt, i));
+    }
+}
+
 std::vector<std::optional<std::string>> row_of(sqlite3_stmt* stmt, int from, int n) {
     std::vector<std::optional<std::string>> row;
     row.reserve(static_cast<std::size_t>(n - from));
-    for (int i = from; i < n; ++i) {
-        if (sqlite3_column_type(stmt, i) == SQLITE_NULL)
-            row.emplace_back(std::nullopt);
-        else
-            row.emplace_back(column_text(stmt, i));
-    }
+    append_row(stmt, from, n, row);
     return row;
 }
 
@@ -684,12 +689,7 @@ struct SqliteReferenceEngine::Impl {
             if (sqlite3_column_type(s, 0) != SQLITE_TEXT)
                 continue;
             rows.keys.emplace_back(reference::folded_key(column_view(s, 0)), rows.keys.size());
-            for (int i = 1; i < n; ++i) {
-                if (sqlite3_column_type(s, i) == SQLITE_NULL)
-                    rows.fields.emplace_back(std::nullopt);
-                else
-                    rows.fields.emplace_back(column_text(s, i));
-            }
+            append_row(s, 1, n, rows.fields);
         }
         std::vector<std::string> columns;
         for (int i = 1; i < n; ++i)
