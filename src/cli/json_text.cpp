@@ -129,8 +129,10 @@ void write_json_line(std::ostream& out, const nlohmann::ordered_json& doc) {
 }
 
 void JsonWriter::finish() {
-    if (sink_ && !out_.empty())
-        sink_->write(out_.data(), static_cast<std::streamsize>(out_.size()));
+    // Without a sink the text is the caller's to take: nothing is passed on or dropped.
+    if (!sink_)
+        return;
+    sink_->write(out_.data(), static_cast<std::streamsize>(out_.size()));
     out_.clear();
 }
 
