@@ -49,4 +49,13 @@ std::vector<QueryOutcome> ReferenceEngine::query_each(const std::vector<std::str
     return outcomes;
 }
 
+std::vector<QueryOutcome> ReferenceEngine::query_each_value(
+    std::string_view head, const std::vector<std::string_view>& values, std::string_view tail) {
+    std::vector<std::string> texts;
+    texts.reserve(values.size());
+    for (std::string_view value : values)
+        texts.push_back(access_query(head, value, tail));
+    return query_each(texts);
+}
+
 }  // namespace qv

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <exception>
+#include <initializer_list>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -8,9 +10,42 @@
 
 namespace qv {
 
+// The field names of a query's rows. The results of one batch of look-ups share theirs, so
+// that thousands of results hold one list of names; a change to a shared list copies it first.
+class ColumnNames {
+  public:
+    ColumnNames() = default;
+    ColumnNames(std::vector<std::string> names)
+        : names_(std::make_shared<std::vector<std::string>>(std::move(names))) {}
+    ColumnNames(std::initializer_list<std::string> names)
+        : ColumnNames(std::vector<std::string>(names)) {}
+
+    const std::vector<std::string>& names() const { return names_ ? *names_ : none(); }
+    std::size_t size() const { return names().size(); }
+    bool empty() const { return names().empty(); }
+    const std::string& operator[](std::size_t i) const { return names()[i]; }
+    auto begin() const { return names().begin(); }
+    auto end() const { return names().end(); }
+    void emplace_back(std::string name) {
+        if (!names_ || names_.use_count() > 1)
+            names_ = std::make_shared<std::vector<std::string>>(names());
+        names_->push_back(std::move(name));
+    }
+    friend bool operator==(const ColumnNames& a, const ColumnNames& b) {
+        return a.names() == b.names();
+    }
+
+  private:
+    static const std::vector<std::string>& none() {
+        static const std::vector<std::string> empty;
+        return empty;
+    }
+    std::shared_ptr<std::vector<std::string>> names_;
+};
+
 // Rows of one query, in table order. Values are text; a NULL field is nullopt.
 struct QueryResult {
-    std::vector<std::string> columns;
+    ColumnNames columns;
     std::vector<std::vector<std::optional<std::string>>> rows;
 
     bool empty() const { return rows.empty(); }
@@ -46,6 +81,13 @@ class ReferenceEngine {
     // order. A task that looks up many codes asks them all at once, so that an engine can run
     // the texts that differ only in their literals as one statement.
     virtual std::vector<QueryOutcome> query_each(const std::vector<std::string>& texts);
+    // The query HEAD, one value as an Access literal, TAIL (see access_query) for each of
+    // VALUES, with the outcome of each in order, as query_each() gives them for those texts.
+    // A task that looks up a long list of codes asks this way, so that an engine need neither
+    // compose a text per code nor read each one back for its literal.
+    virtual std::vector<QueryOutcome> query_each_value(std::string_view head,
+                                                       const std::vector<std::string_view>& values,
+                                                       std::string_view tail);
 };
 
 // A value written into a query text as one Access text literal: in double quotes, each quote

@@ -82,12 +82,18 @@ class KeyedList {
                 gone[i] = true;
                 any = true;
             }
-        if (!any)
+        if (any)
+            remove_marked(gone);
+    }
+    // Removes the items at the positions marked in `gone` (one flag per item, in order), in
+    // one pass.
+    void remove_marked(const std::vector<bool>& gone) {
+        if (std::find(gone.begin(), gone.end(), true) == gone.end())
             return;
         Data& d = own();
         std::size_t kept = 0;
         for (std::size_t i = 0; i < d.items.size(); ++i) {
-            if (gone[i])
+            if (i < gone.size() && gone[i])
                 continue;
             if (kept != i) {
                 d.items[kept] = std::move(d.items[i]);

@@ -41,10 +41,14 @@ void read_region_packet(Session& s, LineReader& in) {
     validate_region(s);
 }
 
+namespace {
+constexpr std::string_view county_head =
+    "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=";
+constexpr std::string_view county_tail = ");";
+}  // namespace
+
 std::string county_query(std::string_view code) {
-    static constexpr std::string_view head =
-        "SELECT DISTINCTROW Counties.COUNTY FROM Counties WHERE(Counties.FIPS=";
-    return access_query(head, code, ");");
+    return access_query(county_head, code, county_tail);
 }
 
 void validate_region(Session& s) {
@@ -52,25 +56,26 @@ void validate_region(Session& s) {
     // A national region lists no codes to look up: the database is opened, and a failure to
     // open it ends the program as for any region, but its tables are not read.
     open_reference_db(s, sc.region_list.empty());
-    // A snapshot: entries are removed from the list while it is walked.
-    std::vector<RegionList::Ptr> entries(sc.region_list.begin(), sc.region_list.end());
+    // The list stays as it is while it is walked: the entries found wanting leave it after.
+    const RegionList& entries = sc.region_list;
     // The codes are looked up together, as far as the first whose state is unknown: the walk
     // stops there before its look-up.
-    std::vector<std::string> queries;
+    std::vector<std::string_view> codes;
     std::vector<StateTable::Ptr> states;
-    queries.reserve(entries.size());
+    codes.reserve(entries.size());
     states.reserve(entries.size());
     for (const auto& entry : entries) {
         auto state = s.state_table.find(left(entry->code, 2));
         if (!state)
             break;
         states.push_back(std::move(state));
-        queries.push_back(county_query(entry->code));
+        codes.push_back(entry->code);
     }
     // Codes found wanting leave the list together, so that dropping many costs one pass.
-    std::vector<std::string> dropped;
+    std::vector<bool> dropped(entries.size(), false);
     try {
-        std::vector<QueryOutcome> found = s.reference.query_each(queries);
+        std::vector<QueryOutcome> found =
+            s.reference.query_each_value(county_head, codes, county_tail);
         for (std::size_t i = 0; i < entries.size(); ++i) {
             const auto& entry = entries[i];
             if (i >= states.size())
@@ -93,18 +98,18 @@ void validate_region(Session& s) {
                 entry->statename = state->statename;
                 entry->county = "*****";
             } else {
-                dropped.push_back(entry->code);
+                dropped[i] = true;
             }
         }
     } catch (const AppError& e) {
-        sc.region_list.remove_all(dropped);
+        sc.region_list.remove_marked(dropped);
         copy_region_list(sc.region_list, sc.selected_regions);
         s.message("validate_region " + e.description());
         s.log.write("Exiting abnormally validate_region; ");
         close_reference_db(s);
         return;
     }
-    sc.region_list.remove_all(dropped);
+    sc.region_list.remove_marked(dropped);
     copy_region_list(sc.region_list, sc.selected_regions);
     close_reference_db(s);
 }

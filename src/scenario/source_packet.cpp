@@ -6,12 +6,16 @@
 
 namespace qv {
 
+namespace {
+constexpr std::string_view source_head =
+    "SELECT DISTINCTROW  [Equipment Types].SCC, [Equipment Types].EQUIP,[Equipment "
+    "Types].[Engine Type], [Equipment Types].Classification FROM [Equipment Types] WHERE "
+    "(SCC=";
+constexpr std::string_view source_tail = ");";
+}  // namespace
+
 std::string source_query(std::string_view code) {
-    static constexpr std::string_view head =
-        "SELECT DISTINCTROW  [Equipment Types].SCC, [Equipment Types].EQUIP,[Equipment "
-        "Types].[Engine Type], [Equipment Types].Classification FROM [Equipment Types] WHERE "
-        "(SCC=";
-    return access_query(head, code, ");");
+    return access_query(source_head, code, source_tail);
 }
 
 namespace {
@@ -28,14 +32,15 @@ std::string text_field(const QueryResult& rows, std::string_view name) {
 void get_source_options(Session& s, LineReader& in) {
     Scenario& sc = s.sc;
     sc.source_list.assign(1, SourceRecord{});
-    std::string query;
+    // The code of the last look-up taken, whose query text a failure logs.
+    const std::string* queried = nullptr;
     // Each step is guarded: a failure is logged and the reader goes on with the next step.
     auto guarded = [&](auto&& step) {
         try {
             step();
         } catch (const std::exception& e) {
             s.log.write("get_source_options error " + std::string(e.what()));
-            s.log.write(query);
+            s.log.write(queried ? source_query(*queried) : std::string());
         }
     };
 
@@ -62,11 +67,13 @@ void get_source_options(Session& s, LineReader& in) {
             break;
         l.code = line.size() > 20 ? ltrim(line.substr(20, 20)) : std::string();
     }
-    std::vector<std::string> queries;
+    std::vector<std::string_view> codes;
+    codes.reserve(lines.size());
     for (const Line& l : lines)
         if (!l.ends)
-            queries.push_back(source_query(l.code));
-    std::vector<QueryOutcome> outcomes = s.reference.query_each(queries);
+            codes.push_back(l.code);
+    std::vector<QueryOutcome> outcomes =
+        s.reference.query_each_value(source_head, codes, source_tail);
 
     int taken = 0, refused = 0;
     std::size_t looked_up = 0;
@@ -78,8 +85,8 @@ void get_source_options(Session& s, LineReader& in) {
         if (l.ends)
             break;
         const std::string& code = l.code;
-        QueryOutcome& outcome = outcomes[looked_up];
-        query = std::move(queries[looked_up++]);
+        QueryOutcome& outcome = outcomes[looked_up++];
+        queried = &code;
         QueryResult rows;
         guarded([&] {
             if (outcome.failure)

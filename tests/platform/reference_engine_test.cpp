@@ -469,6 +469,49 @@ TEST_F(FixtureDatabaseTest, ABatchGivesEachTextWhatItGivesAlone) {
         }
         EXPECT_EQ(together, alone) << (batch.empty() ? "(none)" : batch[0]);
     }
+    // Values given with the head and tail of their texts get what the composed texts get
+    // alone, also where the head or tail holds literals of its own.
+    struct ByValue {
+        std::string head;
+        std::vector<std::string> values;
+        std::string tail;
+    };
+    const std::string code_head = "SELECT DISTINCTROW Code, Name FROM [Item List] WHERE (Code=";
+    const std::vector<std::string> codes = {
+        "a1", "B2", "zz", "c3\") OR (\"1\"=\"1",    "",  "É5", "Gamma \"G\"",
+        "g1", "G1", "\"", std::string("a\0001", 3), "F6"};
+    const std::vector<ByValue> by_value = {
+        {code_head, codes, ");"},
+        {code_head, many(codes), ");"},
+        {items + "Qty = 9 AND Code = ", many(codes), ""},
+        {items + "Code = ", many(codes), " OR Code = \"b2\""},
+        {"SELECT DISTINCTROW Code, Qty FROM [Item List] WHERE (Name=", many({"Alpha", "BETA"}),
+         ");"},
+        {"SELECT Code FROM Nowhere WHERE Code = ", many({"a1"}), ""},
+        {code_head, {}, ");"},
+    };
+    for (const ByValue& row : by_value) {
+        const std::vector<std::string_view> values(row.values.begin(), row.values.end());
+        std::vector<std::string> given;
+        for (const auto& outcome : engine.query_each_value(row.head, values, row.tail))
+            given.push_back(outcome.failure ? outcome_text(outcome.failure)
+                                            : outcome_text(outcome.rows));
+        std::vector<std::string> alone;
+        for (const std::string& value : row.values) {
+            try {
+                alone.push_back(
+                    outcome_text(engine.query(row.head + access_literal(value) + row.tail)));
+            } catch (...) {
+                alone.push_back(outcome_text(std::current_exception()));
+            }
+        }
+        EXPECT_EQ(given, alone) << row.head << row.tail;
+    }
+    // The results of a batch share their field names: a change to one leaves the others.
+    const std::vector<std::string_view> found(codes.begin(), codes.end());
+    std::vector<QueryOutcome> shared = engine.query_each_value(code_head, found, ");");
+    shared[0].rows.columns.emplace_back("Extra");
+    EXPECT_EQ(shared[1].rows.columns, (std::vector<std::string>{"Code", "Name"}));
     // The batch tables are the engine's own: neither listed nor saved.
     std::vector<std::string> tables;
     for (const auto& t : engine.tables())

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -210,17 +211,28 @@ std::optional<Identity> identity_of(const std::string& path) {
     return Identity{st.st_dev, st.st_ino, st.st_size, ns(st.st_mtim), ns(st.st_ctim)};
 }
 
+// A literal as a batch holds it: its text stays where the batch keeps it or where the caller
+// gave it.
+struct LiteralView {
+    bool is_number = false;
+    std::string_view text;
+};
+
 // A literal bound as the translation typed it: a whole number, another number, or text.
-void bind_literal(sqlite3_stmt* stmt, int at, const reference::Literal& p) {
+void bind_literal(sqlite3_stmt* stmt, int at, LiteralView p) {
     std::int64_t whole = 0;
     auto [end, ec] = std::from_chars(p.text.data(), p.text.data() + p.text.size(), whole);
     if (p.is_number && ec == std::errc() && end == p.text.data() + p.text.size())
         sqlite3_bind_int64(stmt, at, whole);
     else if (p.is_number)
-        sqlite3_bind_double(stmt, at, std::stod(p.text));
+        sqlite3_bind_double(stmt, at, std::stod(std::string(p.text)));
     else
         sqlite3_bind_text(stmt, at, p.text.data(), static_cast<int>(p.text.size()),
                           SQLITE_TRANSIENT);
+}
+
+void bind_literal(sqlite3_stmt* stmt, int at, const reference::Literal& p) {
+    bind_literal(stmt, at, LiteralView{p.is_number, p.text});
 }
 
 // Appends the fields of the statement's current row from column `from` on to OUT; NULL is
@@ -242,7 +254,9 @@ std::vector<std::optional<std::string>> row_of(sqlite3_stmt* stmt, int from, int
 }
 
 // The literals of the texts of a batch, one text after the other in one vector, so that a
-// batch of thousands of codes holds no vector per code.
+// batch of thousands of codes holds no vector per code. A literal read from a text is kept
+// here; a value the caller gave as it is (add_given) is only pointed to, and must outlive the
+// batch.
 class BatchLiterals {
   public:
     BatchLiterals() { starts_.push_back(0); }
@@ -251,22 +265,26 @@ class BatchLiterals {
         starts_.reserve(texts + 1);
     }
     void add(std::vector<reference::Literal>&& literals) {
-        std::move(literals.begin(), literals.end(), std::back_inserter(all_));
+        for (reference::Literal& l : literals)
+            all_.push_back({l.is_number, kept_.emplace_back(std::move(l.text))});
         starts_.push_back(all_.size());
     }
-    void add(std::string&& text) {
-        all_.push_back({false, std::move(text)});
+    void add(std::string&& text) { add_given(kept_.emplace_back(std::move(text))); }
+    void add_given(std::string_view text) {
+        all_.push_back({false, text});
         starts_.push_back(all_.size());
     }
     std::size_t size() const { return starts_.size() - 1; }
     // The literals of text j of the batch.
-    std::span<const reference::Literal> operator[](std::size_t j) const {
+    std::span<const LiteralView> operator[](std::size_t j) const {
         return {all_.data() + starts_[j], starts_[j + 1] - starts_[j]};
     }
 
   private:
-    std::vector<reference::Literal> all_;
+    std::vector<LiteralView> all_;
     std::vector<std::size_t> starts_;
+    // Never moves what it holds: the views point into it.
+    std::deque<std::string> kept_;
 };
 
 }  // namespace
@@ -345,7 +363,7 @@ struct SqliteReferenceEngine::Impl {
         std::string scan_sql;
         std::optional<bool> by_fold;
         std::optional<Folded> folded;
-        std::vector<std::string> folded_columns;
+        ColumnNames folded_columns;
     };
     std::unordered_map<std::string, Shape> shapes;
     std::set<std::pair<std::string, std::string>> indexed;
@@ -609,9 +627,10 @@ struct SqliteReferenceEngine::Impl {
             exec("COMMIT");
             sqlite3_stmt* stmt = shape.batch;
             const int n = sqlite3_column_count(stmt);
-            std::vector<std::string> columns;
+            std::vector<std::string> names;
             for (int i = 1; i < n; ++i)
-                columns.emplace_back(sqlite3_column_name(stmt, i));
+                names.emplace_back(sqlite3_column_name(stmt, i));
+            const ColumnNames columns(std::move(names));
             int rc;
             while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
                 const auto j = static_cast<std::size_t>(sqlite3_column_int64(stmt, 0));
@@ -958,16 +977,72 @@ QueryResult SqliteReferenceEngine::query(std::string_view sql) {
     return result;
 }
 
+namespace {
+
+// Texts of a batch as query_each() takes them. add_if_as_first(i, span, literals) adds the
+// literal of text i when the text is the first's with another literal at `span`.
+struct TextList {
+    const std::vector<std::string>& texts;
+    std::size_t size() const { return texts.size(); }
+    const std::string& text(std::size_t i) const { return texts[i]; }
+    const std::string& first_text() const { return texts[0]; }
+    bool add_if_as_first(std::size_t i, const reference::LiteralSpan& span,
+                         BatchLiterals& literals) const {
+        auto same = reference::same_shape_but_literal(texts[i], texts[0], span);
+        if (same)
+            literals.add(std::move(*same));
+        return same.has_value();
+    }
+};
+
+// Values looked up by one query, each written as a literal between the same head and tail.
+// Where the first text's one literal is the first value's, every other text is the same with
+// its own value there, which is then its literal as written: no text is composed for it.
+struct ValueList {
+    std::string_view head;
+    const std::vector<std::string_view>& values;
+    std::string_view tail;
+    std::string first = access_query(head, values.empty() ? "" : values[0], tail);
+    std::size_t size() const { return values.size(); }
+    std::string text(std::size_t i) const {
+        return i == 0 ? first : access_query(head, values[i], tail);
+    }
+    const std::string& first_text() const { return first; }
+    bool add_if_as_first(std::size_t i, const reference::LiteralSpan& span,
+                         BatchLiterals& literals) const {
+        if (span.begin == head.size() && span.end == first.size() - tail.size()) {
+            literals.add_given(values[i]);
+            return true;
+        }
+        auto same = reference::same_shape_but_literal(text(i), first, span);
+        if (same)
+            literals.add(std::move(*same));
+        return same.has_value();
+    }
+};
+
+}  // namespace
+
 std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<std::string>& texts) {
+    return run_each(TextList{texts});
+}
+
+std::vector<QueryOutcome> SqliteReferenceEngine::query_each_value(
+    std::string_view head, const std::vector<std::string_view>& values, std::string_view tail) {
+    return run_each(ValueList{head, values, tail});
+}
+
+template <class Texts>
+std::vector<QueryOutcome> SqliteReferenceEngine::run_each(const Texts& texts) {
     std::vector<QueryOutcome> outcomes(texts.size());
     const auto one = [&](std::size_t i) {
         try {
-            outcomes[i].rows = query(texts[i]);
+            outcomes[i].rows = query(texts.text(i));
         } catch (...) {
             outcomes[i].failure = std::current_exception();
         }
     };
-    if (texts.empty())
+    if (texts.size() == 0)
         return outcomes;
     // The first text opens a file opened unread and translates its shape, failing as it would
     // alone; the others of that shape run as one batch after it.
@@ -975,7 +1050,7 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
     Impl::Shape* shape = nullptr;
     std::string key;
     if (!outcomes[0].failure) {
-        reference::QueryShape first = reference::query_shape(texts[0]);
+        reference::QueryShape first = reference::query_shape(texts.first_text());
         if (auto known = first.reusable ? impl_->shapes.find(first.key) : impl_->shapes.end();
             known != impl_->shapes.end()) {
             shape = &known->second;
@@ -985,7 +1060,7 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
     // Texts written as the first is, with another code in its one literal, are known to be of
     // its shape without reading their tokens.
     const std::optional<reference::LiteralSpan> span =
-        shape ? reference::sole_text_literal(texts[0]) : std::nullopt;
+        shape ? reference::sole_text_literal(texts.first_text()) : std::nullopt;
     std::vector<std::size_t> batched, alone;
     BatchLiterals literals;
     if (shape) {
@@ -994,14 +1069,13 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
     }
     for (std::size_t i = 1; i < texts.size(); ++i) {
         if (span)
-            if (auto same = reference::same_shape_but_literal(texts[i], texts[0], *span)) {
+            if (texts.add_if_as_first(i, *span, literals)) {
                 batched.push_back(i);
-                literals.add(std::move(*same));
                 continue;
             }
         if (shape) {
             try {
-                reference::QueryShape s = reference::query_shape(texts[i]);
+                reference::QueryShape s = reference::query_shape(texts.text(i));
                 if (s.reusable && s.key == key) {
                     batched.push_back(i);
                     literals.add(std::move(s.literals));
@@ -1031,8 +1105,9 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each(const std::vector<st
     }
     std::vector<std::size_t> again;
     if (!batched.empty() &&
-        !(by_fold ? impl_->run_folded(*shape, literals, batched, outcomes, again)
-                  : impl_->run_batch(texts[0], *shape, literals, batched, outcomes, again)))
+        !(by_fold
+              ? impl_->run_folded(*shape, literals, batched, outcomes, again)
+              : impl_->run_batch(texts.first_text(), *shape, literals, batched, outcomes, again)))
         again = std::move(batched);
     if (!again.empty()) {
         alone.insert(alone.end(), again.begin(), again.end());

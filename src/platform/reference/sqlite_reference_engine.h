@@ -45,6 +45,10 @@ class SqliteReferenceEngine : public ReferenceEngine {
     // Texts of one shape (the same but for their literals) run as one statement over a table of
     // their literals, with the rows and failures each would have alone.
     std::vector<QueryOutcome> query_each(const std::vector<std::string>& texts) override;
+    // As query_each() over the composed texts, with each value taken as its text's literal.
+    std::vector<QueryOutcome> query_each_value(std::string_view head,
+                                               const std::vector<std::string_view>& values,
+                                               std::string_view tail) override;
 
     struct TableRows {
         std::string name;
@@ -63,6 +67,10 @@ class SqliteReferenceEngine : public ReferenceEngine {
   private:
     struct Impl;
     std::unique_ptr<Impl> impl_;
+    // The outcomes of TEXTS: a list of texts as query_each() takes them, or of values with the
+    // head and tail of their texts.
+    template <class Texts>
+    std::vector<QueryOutcome> run_each(const Texts& texts);
 };
 
 std::unique_ptr<ReferenceEngine> make_reference_engine();
