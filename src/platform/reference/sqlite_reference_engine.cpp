@@ -757,6 +757,15 @@ struct SqliteReferenceEngine::Impl {
         return true;
     }
 
+    // A query translated (or of a shape translated before) and prepared, with the literals to
+    // bind to it; run() binds them and reads its rows.
+    struct Prepared {
+        sqlite3_stmt* stmt;
+        std::vector<reference::Literal> parameters;
+    };
+    Prepared prepare(std::string_view sql);
+    QueryResult run(const Prepared& query, std::string_view sql);
+
     // A failure of SQLite while reading the file, as the open error that fits it.
     AppError read_failure(const std::string& file, int code, const std::string& message) const {
         int primary = code & 0xFF;
@@ -911,56 +920,51 @@ bool SqliteReferenceEngine::is_open() const {
     return impl_->db != nullptr || !impl_->unread.empty();
 }
 
-QueryResult SqliteReferenceEngine::query(std::string_view sql) {
-    impl_->load_unread();
-    if (!impl_->db)
+SqliteReferenceEngine::Impl::Prepared SqliteReferenceEngine::Impl::prepare(std::string_view sql) {
+    load_unread();
+    if (!db)
         throw AppError(3420, "Object invalid or no longer set.");
     // The program runs one query shape for many codes: only the first of a shape is translated
     // and prepared, the others bind their own literals to the same statement.
     reference::QueryShape shape = reference::query_shape(sql);
-    sqlite3_stmt* stmt = nullptr;
-    std::vector<reference::Literal> parameters;
-    if (auto known = shape.reusable ? impl_->shapes.find(shape.key) : impl_->shapes.end();
-        known != impl_->shapes.end()) {
-        if (const auto* d = impl_->damage_of(known->second.table))
-            throw impl_->damaged_table(*d);
-        impl_->note_lookups(known->second.table, known->second.lookup_columns, 1);
-        stmt = known->second.stmt;
-        parameters = std::move(shape.literals);
-    } else {
-        reference::TranslatedQuery tq = reference::translate_access_query(
-            sql, [this](std::string_view n) { return impl_->find_table(n); });
-        if (const auto* d = impl_->damage_of(tq.table))
-            throw impl_->damaged_table(*d);
-        impl_->note_lookups(tq.table, tq.lookup_columns, 1);
-
-        sqlite3_stmt*& prepared = impl_->statements[tq.sql];
-        if (!prepared &&
-            sqlite3_prepare_v2(impl_->db, tq.sql.c_str(), static_cast<int>(tq.sql.size()),
-                               &prepared, nullptr) != SQLITE_OK) {
-            std::string msg = sqlite3_errmsg(impl_->db);
-            impl_->statements.erase(tq.sql);
-            throw AppError(err::db_syntax,
-                           "Cannot run query '" + std::string(sql) + "': " + msg + ".");
-        }
-        stmt = prepared;
-        // Kept only when the translation bound exactly the shape's literals in their order.
-        if (shape.reusable && tq.parameters == shape.literals)
-            impl_->shapes.emplace(std::move(shape.key),
-                                  Impl::Shape{.stmt = stmt,
-                                              .table = tq.table,
-                                              .lookup_columns = tq.lookup_columns,
-                                              .distinct = tq.distinct,
-                                              .equality_column = tq.equality_column,
-                                              .scan_sql = tq.scan_sql,
-                                              .by_fold = std::nullopt,
-                                              .folded = std::nullopt,
-                                              .folded_columns = {}});
-        parameters = std::move(tq.parameters);
+    if (auto known = shape.reusable ? shapes.find(shape.key) : shapes.end();
+        known != shapes.end()) {
+        if (const auto* d = damage_of(known->second.table))
+            throw damaged_table(*d);
+        note_lookups(known->second.table, known->second.lookup_columns, 1);
+        return {known->second.stmt, std::move(shape.literals)};
     }
-    for (std::size_t i = 0; i < parameters.size(); ++i)
-        bind_literal(stmt, static_cast<int>(i + 1), parameters[i]);
+    reference::TranslatedQuery tq = reference::translate_access_query(
+        sql, [this](std::string_view n) { return find_table(n); });
+    if (const auto* d = damage_of(tq.table))
+        throw damaged_table(*d);
+    note_lookups(tq.table, tq.lookup_columns, 1);
 
+    sqlite3_stmt*& prepared = statements[tq.sql];
+    if (!prepared && sqlite3_prepare_v2(db, tq.sql.c_str(), static_cast<int>(tq.sql.size()),
+                                        &prepared, nullptr) != SQLITE_OK) {
+        std::string msg = sqlite3_errmsg(db);
+        statements.erase(tq.sql);
+        throw AppError(err::db_syntax, "Cannot run query '" + std::string(sql) + "': " + msg + ".");
+    }
+    // Kept only when the translation bound exactly the shape's literals in their order.
+    if (shape.reusable && tq.parameters == shape.literals)
+        shapes.emplace(std::move(shape.key), Shape{.stmt = prepared,
+                                                   .table = tq.table,
+                                                   .lookup_columns = tq.lookup_columns,
+                                                   .distinct = tq.distinct,
+                                                   .equality_column = tq.equality_column,
+                                                   .scan_sql = tq.scan_sql,
+                                                   .by_fold = std::nullopt,
+                                                   .folded = std::nullopt,
+                                                   .folded_columns = {}});
+    return {prepared, std::move(tq.parameters)};
+}
+
+QueryResult SqliteReferenceEngine::Impl::run(const Prepared& query, std::string_view sql) {
+    sqlite3_stmt* stmt = query.stmt;
+    for (std::size_t i = 0; i < query.parameters.size(); ++i)
+        bind_literal(stmt, static_cast<int>(i + 1), query.parameters[i]);
     QueryResult result;
     int n = sqlite3_column_count(stmt);
     for (int i = 0; i < n; ++i)
@@ -968,13 +972,17 @@ QueryResult SqliteReferenceEngine::query(std::string_view sql) {
     int rc;
     while ((rc = sqlite3_step(stmt)) == SQLITE_ROW)
         result.rows.push_back(row_of(stmt, 0, n));
-    std::string failure = rc == SQLITE_DONE ? "" : sqlite3_errmsg(impl_->db);
+    std::string failure = rc == SQLITE_DONE ? "" : sqlite3_errmsg(db);
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
     if (!failure.empty())
         throw AppError(err::db_syntax,
                        "Cannot run query '" + std::string(sql) + "': " + failure + ".");
     return result;
+}
+
+QueryResult SqliteReferenceEngine::query(std::string_view sql) {
+    return impl_->run(impl_->prepare(sql), sql);
 }
 
 namespace {
@@ -1035,26 +1043,39 @@ std::vector<QueryOutcome> SqliteReferenceEngine::query_each_value(
 template <class Texts>
 std::vector<QueryOutcome> SqliteReferenceEngine::run_each(const Texts& texts) {
     std::vector<QueryOutcome> outcomes(texts.size());
-    const auto one = [&](std::size_t i) {
-        try {
-            outcomes[i].rows = query(texts.text(i));
-        } catch (...) {
-            outcomes[i].failure = std::current_exception();
-        }
-    };
     if (texts.size() == 0)
         return outcomes;
     // The first text opens a file opened unread and translates its shape, failing as it would
     // alone; the others of that shape run as one batch after it.
-    one(0);
+    std::optional<Impl::Prepared> first_query;
+    try {
+        first_query = impl_->prepare(texts.first_text());
+    } catch (...) {
+        outcomes[0].failure = std::current_exception();
+    }
+    const auto one = [&](std::size_t i) {
+        try {
+            if (i == 0 && first_query) {
+                const Impl::Prepared first = std::move(*first_query);
+                first_query.reset();
+                outcomes[0].rows = impl_->run(first, texts.first_text());
+            } else {
+                outcomes[i].rows = query(texts.text(i));
+            }
+        } catch (...) {
+            outcomes[i].failure = std::current_exception();
+        }
+    };
     Impl::Shape* shape = nullptr;
     std::string key;
+    std::vector<reference::Literal> first_literals;
     if (!outcomes[0].failure) {
         reference::QueryShape first = reference::query_shape(texts.first_text());
         if (auto known = first.reusable ? impl_->shapes.find(first.key) : impl_->shapes.end();
             known != impl_->shapes.end()) {
             shape = &known->second;
             key = std::move(first.key);
+            first_literals = std::move(first.literals);
         }
     }
     // Texts written as the first is, with another code in its one literal, are known to be of
@@ -1094,6 +1115,14 @@ std::vector<QueryOutcome> SqliteReferenceEngine::run_each(const Texts& texts) {
     // codes are looked up one by one, by scans, and more are batched over the index they earn.
     const bool by_fold = !batched.empty() && impl_->folds(*shape) &&
                          (shape->folded || batched.size() >= Impl::scans_before_index);
+    // The first text joins a batch by folded values, which answers it without a scan of the
+    // table of its own; otherwise it runs alone before the others.
+    if (by_fold) {
+        batched.push_back(0);
+        literals.add(std::move(first_literals));
+    } else if (first_query) {
+        one(0);
+    }
     if (!batched.empty() && !by_fold && !impl_->all_indexed(shape->table, shape->lookup_columns)) {
         if (batched.size() < Impl::scans_before_index) {
             alone.insert(alone.end(), batched.begin(), batched.end());
