@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -540,6 +542,71 @@ TEST_F(FixtureDatabaseTest, AReopenedFileGivesItsRowsAsTheyAreNow) {
         EXPECT_TRUE(engine.query_each({nines, nines})[1].rows.empty()) << round;
         engine.close();
     }
+}
+
+// A database loaded by an earlier command is taken from the cache instead of the file only
+// while the file is as it was then and the kept copy is sound; otherwise the file is read.
+TEST(LoadedCopyTest, AKeptCopyStandsForItsFileOnlyAsTheFileWasAndWhileItIsSound) {
+    test::TempDir dir;
+    const char* before = std::getenv("XDG_CACHE_HOME");
+    const std::string saved = before ? before : "";
+    ::setenv("XDG_CACHE_HOME", (dir.str() + "/cache").c_str(), 1);
+    const std::string file = dir.str() + "/ref.db", other = dir.str() + "/other.db";
+    run_sql(file,
+            "CREATE TABLE Counties (FIPS TEXT, COUNTY TEXT);"
+            "INSERT INTO Counties VALUES ('06037', 'Los Angeles');");
+    run_sql(other, "CREATE TABLE Other (X TEXT)");
+    const std::string names = "SELECT COUNTY FROM Counties";
+    SqliteReferenceEngine engine;
+    // Opens the file after another, so that no database of this process stands for it.
+    const auto names_now = [&] {
+        engine.open(other);
+        engine.close();
+        engine.open(file);
+        std::vector<std::string> found = column(engine.query(names), "COUNTY");
+        engine.close();
+        return found;
+    };
+    const auto copies = [&] {
+        std::vector<std::filesystem::path> found;
+        for (const auto& e :
+             std::filesystem::directory_iterator(dir.str() + "/cache/qv-gui/reference"))
+            if (e.path().string().find(".db") != std::string::npos)
+                found.push_back(e.path());
+        return found;
+    };
+    EXPECT_EQ(names_now(), std::vector<std::string>{"Los Angeles"});
+    EXPECT_EQ(copies().size(), 2u);
+    EXPECT_EQ(names_now(), std::vector<std::string>{"Los Angeles"});
+    // The same size and modification time, other rows.
+    struct stat st {};
+    ASSERT_EQ(::stat(file.c_str(), &st), 0);
+    run_sql(file, "UPDATE Counties SET COUNTY = 'Los Altos  '");
+    const timespec times[2] = {st.st_atim, st.st_mtim};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+    EXPECT_EQ(names_now(), std::vector<std::string>{"Los Altos  "});
+    // Copies cut short, damaged, or holding another database than their sum.
+    const auto each_copy = [&](auto&& change) {
+        for (const auto& copy : copies()) {
+            std::string bytes = test::read_file(copy);
+            change(bytes);
+            dir.write("cache/qv-gui/reference/" + copy.filename().string(), bytes);
+        }
+    };
+    each_copy([](std::string& b) { b.resize(b.size() / 2); });
+    EXPECT_EQ(names_now(), std::vector<std::string>{"Los Altos  "});
+    each_copy([](std::string& b) { b[b.size() - 100] ^= 1; });
+    EXPECT_EQ(names_now(), std::vector<std::string>{"Los Altos  "});
+    each_copy([](std::string& b) {
+        const std::size_t at = b.find("Los Altos  ");
+        if (at != std::string::npos)
+            b.replace(at, 11, "Elsewhere  ");
+    });
+    EXPECT_EQ(names_now(), std::vector<std::string>{"Los Altos  "});
+    if (before)
+        ::setenv("XDG_CACHE_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_CACHE_HOME");
 }
 
 // An engine that lives until the program ends, made before any database was kept, closes at

@@ -36,6 +36,10 @@ std::string user_config_dir() {
     return (xdg_dir("XDG_CONFIG_HOME", ".config") / "qv-gui").string();
 }
 
+std::string user_cache_dir() {
+    return (xdg_dir("XDG_CACHE_HOME", ".cache") / "qv-gui").string();
+}
+
 std::string user_demo_workspace_dir() {
     return (xdg_dir("XDG_DATA_HOME", ".local/share") / "qv-gui-demo").string();
 }

@@ -20,6 +20,10 @@ bool keeps_settings_per_user(const std::string& app_dir);
 // $HOME/.config/qv-gui (Qt's application configuration location on this platform).
 std::string user_config_dir();
 
+// The per-user cache folder: $XDG_CACHE_HOME/qv-gui, else $HOME/.cache/qv-gui. What is kept
+// there can be made again from the user's files, and may go at any time.
+std::string user_cache_dir();
+
 // The per-user data folder that the demo workspace is copied to: $XDG_DATA_HOME/qv-gui-demo,
 // else $HOME/.local/share/qv-gui-demo.
 std::string user_demo_workspace_dir();

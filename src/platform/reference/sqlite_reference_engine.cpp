@@ -23,6 +23,7 @@
 #include "platform/reference/access_sql.h"
 #include "platform/reference/access_text.h"
 #include "platform/reference/jet_import.h"
+#include "platform/reference/loaded_copies.h"
 #include "platform/reference/stdio_capture.h"
 
 namespace qv {
@@ -200,6 +201,13 @@ struct Identity {
     std::int64_t mtime_ns = 0, ctime_ns = 0;
     bool operator==(const Identity&) const = default;
 };
+
+// The identity as the kept copies of loaded databases name it, with the format read.
+std::string stamp_of(const Identity& id, bool jet) {
+    return std::to_string(id.dev) + ' ' + std::to_string(id.ino) + ' ' + std::to_string(id.size) +
+           ' ' + std::to_string(id.mtime_ns) + ' ' + std::to_string(id.ctime_ns) +
+           (jet ? " jet" : " sqlite");
+}
 
 std::optional<Identity> identity_of(const std::string& path) {
     struct stat st {};
@@ -766,6 +774,32 @@ struct SqliteReferenceEngine::Impl {
     Prepared prepare(std::string_view sql);
     QueryResult run(const Prepared& query, std::string_view sql);
 
+    // Takes the database loaded from FILE as it stood at STAMP by an earlier command, when
+    // one is kept; false, with the database as it was, when none is or it cannot be read.
+    bool take_copy(const std::string& file, const std::string& stamp) {
+        const std::optional<std::string> image = reference::take_loaded_copy(file, stamp);
+        if (!image || image->empty())
+            return false;
+        auto* bytes = static_cast<unsigned char*>(sqlite3_malloc64(image->size()));
+        if (!bytes)
+            return false;
+        std::memcpy(bytes, image->data(), image->size());
+        const auto n = static_cast<sqlite3_int64>(image->size());
+        // On failure SQLite frees the bytes itself.
+        return sqlite3_deserialize(
+                   db, "main", bytes, n, n,
+                   SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE) == SQLITE_OK;
+    }
+    void keep_copy(const std::string& file, const std::string& stamp) {
+        sqlite3_int64 n = 0;
+        unsigned char* image = sqlite3_serialize(db, "main", &n, 0);
+        if (!image)
+            return;
+        reference::keep_loaded_copy(
+            file, stamp, {reinterpret_cast<const char*>(image), static_cast<std::size_t>(n)});
+        sqlite3_free(image);
+    }
+
     // A failure of SQLite while reading the file, as the open error that fits it.
     AppError read_failure(const std::string& file, int code, const std::string& message) const {
         int primary = code & 0xFF;
@@ -888,13 +922,21 @@ void SqliteReferenceEngine::Impl::load(const std::string& host_path, Format form
     try {
         // The batch tables of the look-ups stay in memory with the rest.
         exec("PRAGMA temp_store = MEMORY");
-        if (format == Format::jet) {
+        const std::string stamp = now ? stamp_of(*now, format == Format::jet) : std::string();
+        const bool taken = now && take_copy(host_path, stamp);
+        if (taken) {
+            // Loaded from this file as it stands by an earlier command.
+        } else if (format == Format::jet) {
             reference::JetImport imported = reference::import_jet_file(host_path, db);
             damaged = std::move(imported.damaged);
             notes = std::move(imported.notes);
         } else {
             copy_sqlite_file(host_path);
         }
+        // A copy that stands for the file whole, read while it did not change, is kept for
+        // the next command.
+        if (!taken && now && damaged.empty() && notes.empty() && identity_of(host_path) == now)
+            keep_copy(host_path, stamp);
         load_catalog();
         // A file with no tables at all is no reference database; for an Access file this is
         // also what a catalog cut short by truncation looks like.
