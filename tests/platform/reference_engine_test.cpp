@@ -603,6 +603,11 @@ TEST(LoadedCopyTest, AKeptCopyStandsForItsFileOnlyAsTheFileWasAndWhileItIsSound)
             b.replace(at, 11, "Elsewhere  ");
     });
     EXPECT_EQ(names_now(), std::vector<std::string>{"Los Altos  "});
+    // A relative cache folder is none: nothing is written where the command runs.
+    ::setenv("XDG_CACHE_HOME", "relative-cache", 1);
+    run_sql(file, "UPDATE Counties SET COUNTY = 'Los Angeles'");
+    EXPECT_EQ(names_now(), std::vector<std::string>{"Los Angeles"});
+    EXPECT_FALSE(std::filesystem::exists("relative-cache"));
     if (before)
         ::setenv("XDG_CACHE_HOME", saved.c_str(), 1);
     else

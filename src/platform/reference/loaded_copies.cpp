@@ -48,8 +48,11 @@ std::string hex(std::uint64_t v) {
     return text;
 }
 
+// Empty where the user has no cache folder (no home, or a relative one): nothing is kept then,
+// rather than a folder in whatever folder the command runs in.
 fs::path folder() {
-    return fs::path(user_cache_dir()) / "reference";
+    const fs::path cache = user_cache_dir();
+    return cache.is_absolute() ? cache / "reference" : fs::path();
 }
 
 // The first line of a kept copy: what it is a copy of, and the sum of the image after it.
@@ -113,6 +116,8 @@ void prune() {
 }  // namespace
 
 std::optional<std::string> take_loaded_copy(std::string_view file, std::string_view stamp) {
+    if (folder().empty())
+        return std::nullopt;
     const int fd = ::open(entry(file, stamp).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
         return std::nullopt;
@@ -129,6 +134,8 @@ std::optional<std::string> take_loaded_copy(std::string_view file, std::string_v
 }
 
 void keep_loaded_copy(std::string_view file, std::string_view stamp, std::string_view image) {
+    if (folder().empty())
+        return;
     std::error_code ec;
     fs::create_directories(folder(), ec);
     ::chmod(folder().c_str(), 0700);
