@@ -765,6 +765,55 @@ struct SqliteReferenceEngine::Impl {
         return true;
     }
 
+    // A few texts of a shape that folds (see folds()), before its rows are read by value: one
+    // scan of the table finds the rows of them all, where a look-up each would scan it once per
+    // text; the rows are those run_folded() would give. False, with nothing written, where it
+    // cannot run.
+    bool run_scanned(Shape& shape, const BatchLiterals& literals,
+                     const std::vector<std::size_t>& members, std::vector<QueryOutcome>& outcomes,
+                     std::vector<std::size_t>& again) {
+        std::vector<std::string> keys;
+        keys.reserve(members.size());
+        for (std::size_t j = 0; j < literals.size(); ++j) {
+            if (literals[j].size() != 1 || literals[j][0].is_number)
+                return false;
+            keys.push_back(reference::folded_key(literals[j][0].text));
+        }
+        sqlite3_stmt* s = nullptr;
+        try {
+            s = prepared(shape.scan_sql);
+        } catch (const AppError&) {
+            return false;
+        }
+        const int n = sqlite3_column_count(s);
+        std::vector<QueryResult> results(members.size());
+        int rc;
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            if (sqlite3_column_type(s, 0) != SQLITE_TEXT)
+                continue;
+            const std::string key = reference::folded_key(column_view(s, 0));
+            for (std::size_t j = 0; j < keys.size(); ++j)
+                if (keys[j] == key)
+                    results[j].rows.push_back(row_of(s, 1, n));
+        }
+        std::vector<std::string> names;
+        for (int i = 1; i < n; ++i)
+            names.emplace_back(sqlite3_column_name(s, i));
+        sqlite3_reset(s);
+        if (rc != SQLITE_DONE)
+            return false;
+        const ColumnNames columns(std::move(names));
+        for (std::size_t j = 0; j < members.size(); ++j) {
+            if (shape.distinct && results[j].rows.size() > 1) {
+                again.push_back(members[j]);
+                continue;
+            }
+            results[j].columns = columns;
+            outcomes[members[j]].rows = std::move(results[j]);
+        }
+        return true;
+    }
+
     // A query translated (or of a shape translated before) and prepared, with the literals to
     // bind to it; run() binds them and reads its rows.
     struct Prepared {
@@ -1157,13 +1206,27 @@ std::vector<QueryOutcome> SqliteReferenceEngine::run_each(const Texts& texts) {
     // codes are looked up one by one, by scans, and more are batched over the index they earn.
     const bool by_fold = !batched.empty() && impl_->folds(*shape) &&
                          (shape->folded || batched.size() >= Impl::scans_before_index);
-    // The first text joins a batch by folded values, which answers it without a scan of the
-    // table of its own; otherwise it runs alone before the others.
-    if (by_fold) {
+    // A few texts of such a shape, whose field has no index yet, are found by one scan of the
+    // table together, counted as look-ups as if each ran alone.
+    const bool by_scan = !by_fold && !batched.empty() &&
+                         batched.size() < Impl::scans_before_index && impl_->folds(*shape) &&
+                         !impl_->all_indexed(shape->table, shape->lookup_columns);
+    // The first text joins a batch by folded values or a scan, which answers it without a scan
+    // of the table of its own; otherwise it runs alone before the others.
+    if (by_fold || by_scan) {
         batched.push_back(0);
         literals.add(std::move(first_literals));
     } else if (first_query) {
         one(0);
+    }
+    if (by_scan) {
+        impl_->note_lookups(shape->table, shape->lookup_columns, batched.size() - 1);
+        std::vector<std::size_t> again;
+        if (!impl_->run_scanned(*shape, literals, batched, outcomes, again))
+            again = std::move(batched);
+        batched.clear();
+        alone.insert(alone.end(), again.begin(), again.end());
+        std::sort(alone.begin(), alone.end());
     }
     if (!batched.empty() && !by_fold && !impl_->all_indexed(shape->table, shape->lookup_columns)) {
         if (batched.size() < Impl::scans_before_index) {
