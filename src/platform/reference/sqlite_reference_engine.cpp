@@ -982,25 +982,23 @@ void SqliteReferenceEngine::Impl::load(const std::string& host_path, Format form
         } else {
             copy_sqlite_file(host_path);
         }
-        // A copy that stands for the file whole, read while it did not change, is kept for
-        // the next command.
-        if (!taken && now && damaged.empty() && notes.empty() && identity_of(host_path) == now)
-            keep_copy(host_path, stamp);
         load_catalog();
         // A file with no tables at all is no reference database; for an Access file this is
         // also what a catalog cut short by truncation looks like.
         if (tables.empty())
             throw unrecognised(host_path);
+        // Kept, in this process and for the next command, only when the file did not change
+        // while it was read; for the next command also only when it was read whole.
+        keepable = now && identity_of(host_path) == now;
+        if (keepable && !taken && damaged.empty() && notes.empty())
+            keep_copy(host_path, stamp);
     } catch (...) {
         reset();
         throw;
     }
     path = host_path;
-    // Kept only when the file did not change while it was read.
-    if (now && identity_of(host_path) == now) {
+    if (keepable)
         id = *now;
-        keepable = true;
-    }
 }
 
 void SqliteReferenceEngine::close() {
