@@ -27,6 +27,7 @@
 
 #include "platform/app_error.h"
 #include "platform/fs/entry_memo.h"
+#include "platform/fs/fd_io.h"
 #include "platform/fs/listing_cache.h"
 #include "platform/fs/path_form.h"
 
@@ -226,19 +227,6 @@ class Fd {
   private:
     int fd_;
 };
-
-bool write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
 
 // Creates a new file `prefix` + 6 random hex digits + `suffix` in `dir`, never taking over an
 // existing name. The file gets the usual permissions (0666 less the umask).

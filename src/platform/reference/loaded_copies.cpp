@@ -5,12 +5,14 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
 #include <vector>
 
+#include "platform/fs/fd_io.h"
 #include "platform/fs/user_config.h"
 
 namespace qv::reference {
@@ -82,19 +84,11 @@ bool read_all(int fd, std::string& out) {
     std::size_t done = 0;
     while (done < out.size()) {
         const ssize_t n = ::read(fd, out.data() + done, out.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0)
             return false;
         done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool write_all(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
 }
@@ -127,10 +121,11 @@ std::optional<std::string> take_loaded_copy(std::string_view file, std::string_v
     const std::size_t end = bytes.find('\n');
     if (!read || end == std::string::npos)
         return std::nullopt;
-    std::string image = bytes.substr(end + 1);
-    if (std::string_view(bytes).substr(0, end + 1) != header(file, stamp, image))
+    const std::string first_line = bytes.substr(0, end + 1);
+    bytes.erase(0, end + 1);
+    if (first_line != header(file, stamp, bytes))
         return std::nullopt;
-    return image;
+    return bytes;
 }
 
 void keep_loaded_copy(std::string_view file, std::string_view stamp, std::string_view image) {

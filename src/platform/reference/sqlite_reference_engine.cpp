@@ -598,6 +598,31 @@ struct SqliteReferenceEngine::Impl {
         shape.batch = prepared(tq.sql);
     }
 
+    // Whether each text of a batch has one literal, a text: what a look-up by folded values
+    // takes.
+    static bool each_one_text(const BatchLiterals& literals) {
+        for (std::size_t j = 0; j < literals.size(); ++j)
+            if (literals[j].size() != 1 || literals[j][0].is_number)
+                return false;
+        return true;
+    }
+
+    // Gives members[j] the rows found for it, with the batch's field names, except a member of
+    // a shape that drops duplicate rows found more than one row, which is put in `again` to
+    // run alone.
+    static void hand_out(const Shape& shape, const std::vector<std::size_t>& members,
+                         const ColumnNames& columns, std::vector<QueryResult>& results,
+                         std::vector<QueryOutcome>& outcomes, std::vector<std::size_t>& again) {
+        for (std::size_t j = 0; j < members.size(); ++j) {
+            if (shape.distinct && results[j].rows.size() > 1) {
+                again.push_back(members[j]);
+                continue;
+            }
+            results[j].columns = columns;
+            outcomes[members[j]].rows = std::move(results[j]);
+        }
+    }
+
     // Runs the query of one shape, translated from `text`, for each list of literals at once:
     // the outcome of members[j] is the rows the query gives with literals[j], except for the
     // members put in `again`, which are to run alone. False, with no outcome written, where
@@ -649,14 +674,7 @@ struct SqliteReferenceEngine::Impl {
             sqlite3_reset(stmt);
             if (rc != SQLITE_DONE)
                 return false;
-            for (std::size_t j = 0; j < members.size(); ++j) {
-                if (shape.distinct && results[j].rows.size() > 1) {
-                    again.push_back(members[j]);
-                    continue;
-                }
-                results[j].columns = columns;
-                outcomes[members[j]].rows = std::move(results[j]);
-            }
+            hand_out(shape, members, columns, results, outcomes, again);
             return true;
         } catch (const std::exception&) {
             if (!sqlite3_get_autocommit(db))
@@ -737,9 +755,8 @@ struct SqliteReferenceEngine::Impl {
     bool run_folded(Shape& shape, const BatchLiterals& literals,
                     const std::vector<std::size_t>& members, std::vector<QueryOutcome>& outcomes,
                     std::vector<std::size_t>& again) {
-        for (std::size_t j = 0; j < literals.size(); ++j)
-            if (literals[j].size() != 1 || literals[j][0].is_number)
-                return false;
+        if (!each_one_text(literals))
+            return false;
         try {
             read_folded(shape);
         } catch (const std::exception&) {
@@ -772,13 +789,12 @@ struct SqliteReferenceEngine::Impl {
     bool run_scanned(Shape& shape, const BatchLiterals& literals,
                      const std::vector<std::size_t>& members, std::vector<QueryOutcome>& outcomes,
                      std::vector<std::size_t>& again) {
+        if (!each_one_text(literals))
+            return false;
         std::vector<std::string> keys;
         keys.reserve(members.size());
-        for (std::size_t j = 0; j < literals.size(); ++j) {
-            if (literals[j].size() != 1 || literals[j][0].is_number)
-                return false;
+        for (std::size_t j = 0; j < literals.size(); ++j)
             keys.push_back(reference::folded_key(literals[j][0].text));
-        }
         sqlite3_stmt* s = nullptr;
         try {
             s = prepared(shape.scan_sql);
@@ -802,15 +818,7 @@ struct SqliteReferenceEngine::Impl {
         sqlite3_reset(s);
         if (rc != SQLITE_DONE)
             return false;
-        const ColumnNames columns(std::move(names));
-        for (std::size_t j = 0; j < members.size(); ++j) {
-            if (shape.distinct && results[j].rows.size() > 1) {
-                again.push_back(members[j]);
-                continue;
-            }
-            results[j].columns = columns;
-            outcomes[members[j]].rows = std::move(results[j]);
-        }
+        hand_out(shape, members, ColumnNames(std::move(names)), results, outcomes, again);
         return true;
     }
 
